@@ -1,0 +1,82 @@
+// POSIX file descriptors with RAII, whole-file reads and the atomic-replace writer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+class File {
+public:
+    File() = default;
+    explicit File(int fd) : m_fd(fd) {}
+    ~File() { Close(); }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    File& operator=(File&& other) noexcept;
+
+    // flags as for open(2); O_CLOEXEC is always added. Created files get mode & ~umask.
+    bool Open(const std::string& path, int flags, unsigned mode = 0666);
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+    void Close();
+
+    // Both retry after signals. Read returns 0 at the end and -1 on error.
+    long Read(void* buf, size_t size);
+    long Write(const void* buf, size_t size);
+    // Whole transfers: false unless every byte moved.
+    bool ReadAll(void* buf, size_t size);
+    bool WriteAll(const void* buf, size_t size);
+    // -1 on failure.
+    int64_t Seek(int64_t offset, int whence);
+    int64_t Size() const;
+    bool Sync();
+
+private:
+    int m_fd = -1;
+};
+
+// Reads a whole regular file; fails for files above maxBytes.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
+                   size_t maxBytes = 256u << 20);
+
+// Writes a file so that a power cut leaves either the old or the new contents: a temporary
+// file in the same folder, fsync, rename over, fsync the folder. Any failure leaves the old
+// file as it was and removes the temporary file.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile() { Abort(); }
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool Begin(const std::string& path);
+    // Failures are remembered: Commit then fails.
+    bool Write(const void* data, size_t size);
+    bool Commit();
+    void Abort();
+
+private:
+    std::string m_path;
+    std::string m_temp;
+    File m_file;
+    bool m_failed = false;
+};
+
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
+inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) {
+    return WriteFileAtomic(path, data.data(), data.size());
+}
+
+bool PathExists(const std::string& path);
+bool IsRegularFile(const std::string& path);
+bool IsDirectory(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Creates one folder (not its parents); true when it exists afterwards.
+bool MakeDirectory(const std::string& path);
+std::string CurrentDirectory();
+
+}  // namespace plat

@@ -1,0 +1,97 @@
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/text/Text.h"
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/velkora-test-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data()))
+        ADD_FAILURE() << "mkdtemp failed";
+    m_path = buf.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Folders a test made read-only must not stop the clean-up.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::u16string TempDir::File16(const std::string& name) const {
+    return plat::Utf8ToUtf16(File(name));
+}
+
+ScopedCwd::ScopedCwd(const std::string& dir) {
+    char buf[4096];
+    if (::getcwd(buf, sizeof buf))
+        m_old = buf;
+    if (::chdir(dir.c_str()) != 0)
+        ADD_FAILURE() << "chdir " << dir;
+}
+
+ScopedCwd::~ScopedCwd() {
+    if (!m_old.empty() && ::chdir(m_old.c_str()) != 0)
+        ADD_FAILURE() << "chdir back";
+}
+
+void WriteBytes(const std::string& path, const void* data, size_t size) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (!f)
+        ADD_FAILURE() << "cannot write " << path;
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& data) {
+    WriteBytes(path, data.data(), data.size());
+}
+
+void WriteText(const std::string& path, std::string_view text) {
+    WriteBytes(path, text.data(), text.size());
+}
+
+void WriteUtf16(const std::string& path, std::string_view text, bool bom) {
+    std::u16string wide = plat::Utf8ToUtf16(text);
+    std::vector<uint8_t> bytes;
+    if (bom)
+        bytes = {0xFF, 0xFE};
+    for (char16_t c : wide) {
+        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    WriteBytes(path, bytes);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> b = ReadBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+bool Exists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,47 @@
+// Small helpers for tests that work on real files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under $TMPDIR, removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+    std::u16string File16(const std::string& name) const;
+
+private:
+    std::string m_path;
+};
+
+// Changes the working directory for the life of the object.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::string& dir);
+    ~ScopedCwd();
+    ScopedCwd(const ScopedCwd&) = delete;
+    ScopedCwd& operator=(const ScopedCwd&) = delete;
+
+private:
+    std::string m_old;
+};
+
+void WriteBytes(const std::string& path, const void* data, size_t size);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& data);
+void WriteText(const std::string& path, std::string_view text);
+// UTF-16LE, optionally with a byte-order mark; `text` is UTF-8.
+void WriteUtf16(const std::string& path, std::string_view text, bool bom = false);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+std::string ReadText(const std::string& path);
+bool Exists(const std::string& path);
+
+}  // namespace testsupport
