@@ -1,0 +1,70 @@
+// Pictures in memory: the replacement of device-independent bitmaps. Pixels are 32-bit
+// premultiplied ARGB in native byte order (cairo's ARGB32), rows packed (stride = width * 4).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace plat {
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+// Edges as the system stores them: right and bottom are one past the last pixel.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+
+    static Rect FromXYWH(int x, int y, int w, int h) { return Rect{x, y, x + w, y + h}; }
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    bool Contains(Point p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
+    Rect Intersect(const Rect& o) const;
+    Rect Offset(int dx, int dy) const { return Rect{left + dx, top + dy, right + dx, bottom + dy}; }
+    bool operator==(const Rect& o) const {
+        return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
+    }
+};
+
+// 0xAARRGGBB from parts; an opaque colour from a stored 0x00BBGGRR colour value.
+constexpr uint32_t Argb(uint8_t a, uint8_t r, uint8_t g, uint8_t b) {
+    return (uint32_t(a) << 24) | (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+}
+constexpr uint32_t ArgbFromColorRef(uint32_t bgr) {
+    return Argb(0xFF, bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+class Surface {
+public:
+    Surface() = default;
+    Surface(int width, int height) { Create(width, height); }
+
+    // Transparent black after creation. Sizes below 1 give an empty surface.
+    bool Create(int width, int height);
+    void Reset();
+    bool IsEmpty() const { return m_width <= 0 || m_height <= 0; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    int Stride() const { return m_width * 4; }
+    uint32_t* Pixels() { return m_pixels.data(); }
+    const uint32_t* Pixels() const { return m_pixels.data(); }
+    // Out-of-range reads give 0; out-of-range writes do nothing.
+    uint32_t PixelAt(int x, int y) const;
+    void SetPixel(int x, int y, uint32_t argb);
+    void Fill(uint32_t argb);
+    Rect Bounds() const { return Rect{0, 0, m_width, m_height}; }
+
+private:
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<uint32_t> m_pixels;
+};
+
+}  // namespace plat
