@@ -35,8 +35,7 @@ protected:
         ASSERT_EQ(::mkdir(m_tmp.File(name).c_str(), 0777), 0) << name;
     }
     void SetFilter(std::vector<const char16_t*> extensions) {
-        ASSERT_EQ(m_dir->SetFilter(static_cast<int>(extensions.size()), extensions.data()),
-                  RZ_OK);
+        ASSERT_EQ(m_dir->SetFilter(static_cast<int>(extensions.size()), extensions.data()), RZ_OK);
     }
     // Scans `path` and reads every entry back, in the scanner's order.
     Listing ScanList(const std::u16string& path) {
@@ -79,8 +78,8 @@ TEST_F(KvDirectory, ExtensionFilterIgnoresCaseAndNeedsARealExtension) {
         Touch(f);
     SetFilter({u"mp3", u"wav"});
     Listing l = ScanList(plat::Utf8ToUtf16(m_tmp.Path()));
-    for (const char* f : {"Song.MP3", "a.b.wav", "x.WaV", ".hidden.mp3", "Caf\xC3\xA9.mp3",
-                          "\xE6\xAD\x8C.Mp3"})
+    for (const char* f :
+         {"Song.MP3", "a.b.wav", "x.WaV", ".hidden.mp3", "Caf\xC3\xA9.mp3", "\xE6\xAD\x8C.Mp3"})
         EXPECT_TRUE(Has(l, f, DIR_ENTRY_FILE)) << f;
     for (const char* f : {"song", ".mp3", "notes.txt", "trailing."})
         EXPECT_FALSE(HasName(l, f)) << f;
@@ -142,8 +141,8 @@ TEST_F(KvDirectory, DvdRulesDoNotDependOnWhichNameComesFirst) {
     WriteText(m_tmp.File("start/video_ts.ifo"), "x");
     SetFilter({u"vob"});
     EXPECT_FALSE(HasName(ScanList(plat::Utf8ToUtf16(m_tmp.File("menu"))), "VIDEO_TS.VOB"));
-    EXPECT_TRUE(Has(ScanList(plat::Utf8ToUtf16(m_tmp.File("start"))), "video_ts.ifo",
-                    DIR_ENTRY_FILE));
+    EXPECT_TRUE(
+        Has(ScanList(plat::Utf8ToUtf16(m_tmp.File("start"))), "video_ts.ifo", DIR_ENTRY_FILE));
 }
 
 TEST_F(KvDirectory, TrailingBackslashAndForeignSeparatorsListTheSameFolder) {

@@ -81,8 +81,8 @@ int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::st
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct data[2] = {};
         if (::syscall(SYS_capget, &header, data) == 0) {
-            data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) |
-                                   (1u << CAP_FOWNER));
+            data[0].effective &=
+                ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
             ::syscall(SYS_capset, &header, data);
         }
         // access() would answer for the real user with every capability: try for real.
@@ -151,10 +151,10 @@ protected:
 TEST_F(KvPListContainer, SavesTheDocumentedBytes) {
     Create(u"Playlist01", {{u"a.mp3", u"D:\\Music"}});
     ASSERT_EQ(m_box->SavePlaylist(u"Playlist01"), RZ_OK);
-    const std::vector<uint8_t> expected = {
-        0x61, 0x00, 0x2E, 0x00, 0x6D, 0x00, 0x70, 0x00, 0x33, 0x00, 0x0A, 0x00,
-        0x00, 0x00, 0x44, 0x00, 0x3A, 0x00, 0x5C, 0x00, 0x4D, 0x00, 0x75, 0x00,
-        0x73, 0x00, 0x69, 0x00, 0x63, 0x00, 0x0A, 0x00, 0x00, 0x00};
+    const std::vector<uint8_t> expected = {0x61, 0x00, 0x2E, 0x00, 0x6D, 0x00, 0x70, 0x00, 0x33,
+                                           0x00, 0x0A, 0x00, 0x00, 0x00, 0x44, 0x00, 0x3A, 0x00,
+                                           0x5C, 0x00, 0x4D, 0x00, 0x75, 0x00, 0x73, 0x00, 0x69,
+                                           0x00, 0x63, 0x00, 0x0A, 0x00, 0x00, 0x00};
     EXPECT_EQ(ReadBytes(PlaylistFile("Playlist01")), expected);
 
     // Loading the folder again yields that one playlist, named like its file.
@@ -224,7 +224,7 @@ TEST_F(KvPListContainer, LoaderLineRules) {
 }
 
 TEST_F(KvPListContainer, LongLinesLoadWithoutOverflowAndOverLongPairsAreDropped) {
-    const std::u16string longName(1500, u'n');  // far past a 512-unit line buffer
+    const std::u16string longName(1500, u'n');   // far past a 512-unit line buffer
     const std::u16string longFolder(544, u'f');  // 2044 together: still fits
     WriteBytes(PlaylistFile("long"), FileBytes({{u"a.mp3", u"D:\\A"},
                                                 {longName, longFolder},
@@ -239,8 +239,8 @@ TEST_F(KvPListContainer, LongLinesLoadWithoutOverflowAndOverLongPairsAreDropped)
 TEST_F(KvPListContainer, LoadingTakesFilesOnlyAndStartsAfresh) {
     WriteBytes(PlaylistFile("one"), FileBytes({{u"1.mp3", u"D:\\"}}));
     WriteBytes(PlaylistFile("two.txt"), FileBytes({{u"2.mp3", u"D:\\"}}));
-    std::vector<uint8_t> junk = {0x00, 0xFF, 0x0A, 0x00, 0x00, 0x00, 0x41, 0x00,
-                                 0x0A, 0x00, 0x00, 0x00, 0x42};  // not a playlist we wrote
+    std::vector<uint8_t> junk = {0x00, 0xFF, 0x0A, 0x00, 0x00, 0x00, 0x41,
+                                 0x00, 0x0A, 0x00, 0x00, 0x00, 0x42};  // not a playlist we wrote
     WriteBytes(PlaylistFile("junk.bin"), junk);
     ASSERT_EQ(::mkdir(PlaylistFile("folder").c_str(), 0777), 0);
     ASSERT_EQ(::mkfifo(PlaylistFile("pipe").c_str(), 0666), 0);
@@ -288,8 +288,7 @@ TEST_F(KvPListContainer, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
     Create(u"Playlist01", {{u"new.mp3", u"D:\\"}});
     ASSERT_EQ(::chmod(m_tmp.File("PLAYLIST").c_str(), 0555), 0);
     int result = RunWithPermissionsEnforced(
-        [this] { return m_box->SavePlaylist(u"Playlist01") == RZ_FAIL; },
-        m_tmp.File("PLAYLIST"));
+        [this] { return m_box->SavePlaylist(u"Playlist01") == RZ_FAIL; }, m_tmp.File("PLAYLIST"));
     if (result == 2)
         GTEST_SKIP() << "file permissions are not enforced here";
     EXPECT_EQ(result, 0);
@@ -301,9 +300,9 @@ TEST_F(KvPListContainer, WriteErrorDuringSaveKeepsTheOldFile) {
     WriteBytes(PlaylistFile("Playlist01"), old);
     Pairs many;
     for (int i = 0; i < 100; ++i)
-        many.emplace_back(u"song" + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) +
-                              u".mp3",
-                          u"D:\\Music\\Album");
+        many.emplace_back(
+            u"song" + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u".mp3",
+            u"D:\\Music\\Album");
     Create(u"Playlist01", many);
     pid_t pid = ::fork();
     if (pid == 0) {
@@ -397,7 +396,7 @@ TEST_F(KvPListContainer, CreatingFindingAndNaming) {
     EXPECT_EQ(out, play);
     EXPECT_EQ(index, 2);
     EXPECT_EQ(m_box->FindPlaylist(u"play", &out, &index, 1), RZ_FAIL);  // case counts
-    ASSERT_EQ(m_box->FindPlaylist(u"", &out, &index, 1), RZ_OK);       // empty text: any
+    ASSERT_EQ(m_box->FindPlaylist(u"", &out, &index, 1), RZ_OK);        // empty text: any
     EXPECT_EQ(index, 0);
 
     ASSERT_EQ(m_box->GetPlaylistAt(&out, 1), RZ_OK);

@@ -64,9 +64,8 @@ protected:
         });
     }
     Entry RandomItem() {
-        return Read([&](char16_t** n, char16_t** f, uint8_t* t) {
-            return m_list->RandomItem(n, f, t);
-        });
+        return Read(
+            [&](char16_t** n, char16_t** f, uint8_t* t) { return m_list->RandomItem(n, f, t); });
     }
     int Cursor() {
         int c = -99;

@@ -8,8 +8,8 @@
 #include "platform/io/Directory.h"
 #include "tests/support/TestSupport.h"
 
-using plat::DirEntryKind;
 using plat::DirectoryReader;
+using plat::DirEntryKind;
 using testsupport::TempDir;
 using testsupport::WriteText;
 
@@ -41,11 +41,11 @@ TEST(DirectoryReader, ClassifiesEntriesFollowingLinks) {
 
     auto entries = ReadAll(dir.Path());
     std::map<std::string, DirEntryKind> expected = {
-        {".", DirEntryKind::Folder},         {"..", DirEntryKind::Folder},
-        {"file.txt", DirEntryKind::File},    {"sub", DirEntryKind::Folder},
-        {"to-file", DirEntryKind::File},     {"to-sub", DirEntryKind::Folder},
-        {"loop", DirEntryKind::Folder},      {"dangling", DirEntryKind::Other},
-        {"self", DirEntryKind::Other},       {"pipe", DirEntryKind::Other},
+        {".", DirEntryKind::Folder},      {"..", DirEntryKind::Folder},
+        {"file.txt", DirEntryKind::File}, {"sub", DirEntryKind::Folder},
+        {"to-file", DirEntryKind::File},  {"to-sub", DirEntryKind::Folder},
+        {"loop", DirEntryKind::Folder},   {"dangling", DirEntryKind::Other},
+        {"self", DirEntryKind::Other},    {"pipe", DirEntryKind::Other},
     };
     EXPECT_EQ(entries, expected);
 }
