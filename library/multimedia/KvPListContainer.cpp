@@ -349,7 +349,7 @@ RZRESULT CKvPListContainer::LoadAll(const char16_t* folder) {
     uint16_t type = 0;
     for (RZRESULT r = scanner->GetFirst(name, KvUtility::KVDIR_NAME_CHARS, &type); r == RZ_OK;
          r = scanner->GetNext(name, KvUtility::KVDIR_NAME_CHARS, &type)) {
-        if (type != KvUtility::DIR_ENTRY_FILE)
+        if (type != KvUtility::DIR_ENTRY_FILE || plat::IsAtomicTempName(plat::Utf16ToUtf8(name)))
             continue;
         std::unique_ptr<char16_t[], FreeDeleter> units;
         size_t count = 0;

@@ -24,9 +24,6 @@ public:
     RZRESULT AddRef() override;
     RZRESULT Release() override;
 
-    // Whether a file name passes the filters (the DVD-Video rules included).
-    bool FileWanted(std::u16string_view name) const;
-
 private:
     struct Entry {
         uint16_t type;
@@ -35,6 +32,8 @@ private:
     };
 
     bool PassesExtensionTest(std::u16string_view name) const;
+    // Whether a file is listed: the DVD-Video rules, then the extension test.
+    bool FileWanted(std::u16string_view name) const;
     void Append(uint16_t type, std::u16string_view name);
     RZRESULT CopyOut(char16_t* name, int size, uint16_t* type) const;
 

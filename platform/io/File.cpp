@@ -185,6 +185,19 @@ void AtomicFile::Abort() {
     }
 }
 
+bool IsAtomicTempName(std::string_view name) {
+    // "." + target name + "." + the six letters or digits mkostemp puts in place of XXXXXX.
+    constexpr size_t kSuffix = 7;
+    if (name.size() < 2 + kSuffix || name[0] != '.' || name[name.size() - kSuffix] != '.')
+        return false;
+    for (size_t i = name.size() - kSuffix + 1; i < name.size(); ++i) {
+        char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            return false;
+    }
+    return true;
+}
+
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size) {
     AtomicFile f;
     return f.Begin(path) && f.Write(data, size) && f.Commit();

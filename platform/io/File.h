@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plat {
@@ -65,6 +66,10 @@ private:
     File m_file;
     bool m_failed = false;
 };
+
+// Whether a file name (without folder) is that of an AtomicFile's temporary file: a power cut
+// during a write leaves one behind, and readers of a folder must not take it for data.
+bool IsAtomicTempName(std::string_view name);
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
 inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) {

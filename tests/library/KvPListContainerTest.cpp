@@ -244,6 +244,8 @@ TEST_F(KvPListContainer, LoadingTakesFilesOnlyAndStartsAfresh) {
     WriteBytes(PlaylistFile("junk.bin"), junk);
     ASSERT_EQ(::mkdir(PlaylistFile("folder").c_str(), 0777), 0);
     ASSERT_EQ(::mkfifo(PlaylistFile("pipe").c_str(), 0666), 0);
+    // What a save cut short by a power loss leaves behind is no playlist.
+    WriteBytes(PlaylistFile(".one.Xy12Zw"), FileBytes({{u"half", u"D:\\"}}));
     // Too big to be a playlist: refused whole, never read (a sparse file costs no disk).
     ASSERT_EQ(::truncate(PlaylistFile("one").c_str(), 34), 0);
     WriteBytes(PlaylistFile("huge"), FileBytes({{u"h.mp3", u"D:\\"}}));
