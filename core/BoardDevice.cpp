@@ -21,9 +21,15 @@ CBoardDevice::~CBoardDevice() {
 CBoardDevice::OpenResult CBoardDevice::Open(const char* moduleName, const char* port) {
     Close();
     m_strError.clear();
-    if (!m_hLibrary.IsLoaded() && !m_hLibrary.Load(moduleName ? moduleName : "")) {
-        m_strError = m_hLibrary.Error();
-        return BOARD_OPEN_NO_LIBRARY;
+    std::string name = moduleName ? moduleName : "";
+    if (!m_hLibrary.IsLoaded() || name != m_strModuleName) {
+        // A module once loaded stays loaded, even when another one is asked for.
+        m_hLibrary.Leak();
+        m_strModuleName = name;
+        if (!m_hLibrary.Load(name)) {
+            m_strError = m_hLibrary.Error();
+            return BOARD_OPEN_NO_LIBRARY;
+        }
     }
     auto create = reinterpret_cast<PFN_CreateRARA>(m_hLibrary.Symbol(BOARD_EXPORT_NAME));
     if (!create) {

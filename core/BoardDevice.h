@@ -99,6 +99,7 @@ private:
     BoardFactory* m_pRARA = nullptr;
     BoardDevice* m_pFirmware = nullptr;
     std::atomic<bool> m_bFirmwareReady{false};
+    std::string m_strModuleName;
     std::string m_strVersion;
     std::string m_strError;
 };

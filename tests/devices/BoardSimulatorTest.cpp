@@ -286,16 +286,6 @@ TEST_F(BoardSimulator, OnlyTheKnownDeviceIsMade) {
     EXPECT_EQ(m_sim.Get("devices"), 1) << "the fixture's device only";
 }
 
-TEST_F(BoardSimulator, VersionTextIsCutToTheCallersBuffer) {
-    ASSERT_TRUE(m_sim.Command("version  a rather long firmware version text  "));
-    char small[8];
-    audio()->ops->GetVersion(audio(), small, sizeof small, &m_status);
-    EXPECT_STREQ(small, "a rathe");
-    char big[64];
-    audio()->ops->GetVersion(audio(), big, sizeof big, &m_status);
-    EXPECT_STREQ(big, "a rather long firmware version text");
-}
-
 TEST(BoardSimulatorScript, CommandsAreCheckedWhole) {
     emu::BoardSimControl sim;
     ASSERT_TRUE(sim.Load());

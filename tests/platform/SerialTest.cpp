@@ -132,17 +132,6 @@ TEST_F(SerialOverPty, ReadWithTotalTimeoutStopsWithWhatCame) {
     EXPECT_EQ(port.Read(buf, sizeof buf), 2);
 }
 
-TEST_F(SerialOverPty, PurgeThrowsAwayWhatWasWaiting) {
-    plat::SerialPort port;
-    ASSERT_TRUE(port.Open(m_pty.SlavePath()));
-    ASSERT_TRUE(port.Configure(57600));
-    ASSERT_TRUE(m_pty.Write("xyz", 3));
-    uint8_t b;
-    ASSERT_TRUE(port.ReadByteWithin(b, 1000));  // the bytes have arrived
-    port.Purge();
-    EXPECT_FALSE(port.ReadByteWithin(b, 50));
-}
-
 TEST_F(SerialOverPty, AVanishedDeviceFailsAtOnce) {
     plat::SerialPort port;
     ASSERT_TRUE(port.Open(m_pty.SlavePath()));
@@ -158,15 +147,4 @@ TEST_F(SerialOverPty, AVanishedDeviceFailsAtOnce) {
     port.SetTimeouts(t);
     EXPECT_EQ(port.Read(&b, 1), -1);
     EXPECT_EQ(port.Write(&b, 1), -1);
-}
-
-TEST(SerialClosed, EverythingFailsAndNothingWaits) {
-    plat::SerialPort port;
-    uint8_t b = 0;
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(port.Configure(57600));
-    EXPECT_EQ(port.Read(&b, 1), -1);
-    EXPECT_EQ(port.Write(&b, 1), -1);
-    EXPECT_FALSE(port.ReadByteWithin(b, 60000));
-    port.Purge();
 }
