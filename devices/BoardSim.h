@@ -6,7 +6,8 @@
  *     <interface> <slot> <Name>(<arguments>) = <result>[ -> <outputs>]
  * e.g. "audio 5 SetVolume(16) = 0", "keys 0 GetKey() = 0 -> 0x10 0x01",
  * "radio 3 GetFrequency() = 0 -> 0x22 0x2E". Numbers in arguments are decimal, bytes handed out
- * are hexadecimal. CreateRARA logs "CreateRARA()".
+ * are hexadecimal. CreateRARA logs "CreateRARA()". The status byte a call fills is 0 (or the
+ * call's result where that is not 0), but for SelectSource, which echoes the source.
  *
  * Script commands, one a line ('#' starts a comment):
  *     reset                     factory state, empty key queue, empty call log
@@ -21,12 +22,12 @@
  *     night 0|1                 the light sensor's night flag
  *     station FREQ [stereo]     a receivable station (FM 8750..10800, AM 522..1620)
  *     clear-stations
- *     seek-polls N              tuner status reads a seek stays busy (default 1)
+ *     seek-polls N              tuner status reads a seek stays busy (default 0)
  *     scan-polls N              tuner status reads an auto-store scan stays busy (default 2)
- *     log-file PATH             also append every call-log line to PATH ("" stops)
+ *     log-file [PATH]           also append every call-log line to PATH (none: stop)
  * Numbers may be decimal or 0x hexadecimal.
  *
- * When the module is loaded, the environment variable VELKORA_BOARD_SCRIPT may name a script
+ * When the module is first used, the environment variable VELKORA_BOARD_SCRIPT may name a script
  * file to run and VELKORA_BOARD_LOG a call-log file. */
 #ifndef VELKORA_DEVICES_BOARD_SIM_H
 #define VELKORA_DEVICES_BOARD_SIM_H
