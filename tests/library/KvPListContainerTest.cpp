@@ -72,37 +72,6 @@ Pairs Entries(IKvPlaylist* list) {
     return out;
 }
 
-// Runs `check` in a child process that cannot bypass file permissions (a root test run
-// otherwise writes into read-only folders). Returns the child's exit code: 0 passed,
-// 1 failed, 2 the permissions could not be enforced here.
-int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::string& probe) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2] = {};
-        if (::syscall(SYS_capget, &header, data) == 0) {
-            data[0].effective &=
-                ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
-            ::syscall(SYS_capset, &header, data);
-        }
-        // access() would answer for the real user with every capability: try for real.
-        struct stat st;
-        bool folder = ::stat(probe.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        std::string target = folder ? probe + "/.probe" : probe;
-        int fd = ::open(target.c_str(), O_WRONLY | (folder ? O_CREAT | O_EXCL : 0), 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            if (folder)
-                ::unlink(target.c_str());
-            ::_exit(2);
-        }
-        ::_exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 3;
-}
-
 class KvPListContainer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -273,7 +242,7 @@ TEST_F(KvPListContainer, ReadOnlyPlaylistFolderStillLoads) {
     WriteBytes(PlaylistFile("Playlist01"), FileBytes({{u"a.mp3", u"D:\\Music"}}));
     ASSERT_EQ(::chmod(PlaylistFile("Playlist01").c_str(), 0444), 0);
     ASSERT_EQ(::chmod(m_tmp.File("PLAYLIST").c_str(), 0555), 0);
-    int result = RunWithPermissionsEnforced(
+    int result = testsupport::RunWithPermissionsEnforced(
         [this] {
             return m_box->LoadAll(u"PLAYLIST") == RZ_OK && Count() == 1 &&
                    Entries(Find(u"Playlist01")) == Pairs{{u"a.mp3", u"D:\\Music"}};
@@ -289,7 +258,7 @@ TEST_F(KvPListContainer, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
     WriteBytes(PlaylistFile("Playlist01"), old);
     Create(u"Playlist01", {{u"new.mp3", u"D:\\"}});
     ASSERT_EQ(::chmod(m_tmp.File("PLAYLIST").c_str(), 0555), 0);
-    int result = RunWithPermissionsEnforced(
+    int result = testsupport::RunWithPermissionsEnforced(
         [this] { return m_box->SavePlaylist(u"Playlist01") == RZ_FAIL; }, m_tmp.File("PLAYLIST"));
     if (result == 2)
         GTEST_SKIP() << "file permissions are not enforced here";

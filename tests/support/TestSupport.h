@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,11 @@ void WriteUtf16(const std::string& path, std::string_view text, bool bom = false
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);
+
+// Runs `check` in a child process that cannot bypass file permissions (a root test run
+// otherwise writes into read-only folders). `probe` is a file or folder that should be
+// unwritable. Returns the child's exit code: 0 passed, 1 failed, 2 the permissions could
+// not be enforced here.
+int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::string& probe);
 
 }  // namespace testsupport
