@@ -3,7 +3,9 @@
 #include <blkid/blkid.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 // <linux/cdrom.h> uses INT_MAX without including <climits>.
@@ -192,6 +194,15 @@ BlockKind LinuxDriveProbe::Classify(unsigned major, unsigned minor) {
     return ReadTrimmed(disk + "/removable") == "1" ? BlockKind::Removable : BlockKind::Fixed;
 }
 
+bool LinuxDriveProbe::DeviceNumbers(const std::string& node, unsigned& major, unsigned& minor) {
+    struct stat st;
+    if (::stat(node.c_str(), &st) != 0 || !S_ISBLK(st.st_mode))
+        return false;
+    major = ::major(st.st_rdev);
+    minor = ::minor(st.st_rdev);
+    return true;
+}
+
 std::vector<OpticalDrive> LinuxDriveProbe::OpticalDrives() {
     std::vector<OpticalDrive> out;
     std::error_code ec;
@@ -320,7 +331,8 @@ bool LinuxDriveProbe::VolumeInfo(const std::string& source, const std::string& m
     }
     if (!type.empty() || mountPoint.empty())
         return false;
-    // A mounted file system without an id of its own (a folder bound into place).
+    // A mounted file system that the probe cannot read (no access to the device): the
+    // kernel's own id of it.
     struct statvfs st;
     if (::statvfs(mountPoint.c_str(), &st) != 0)
         return false;
@@ -391,14 +403,20 @@ void DriveMap::RefreshLocked() {
 
     std::set<std::pair<unsigned, unsigned>> seen;
     for (const MountEntry& m : mounts) {
-        // Major 0 is a file system without a device of its own (proc, tmpfs, overlays...).
-        if (m.major == 0 || IsSystemMountPoint(m.mountPoint))
+        // A folder bound into place is no drive; storage is mounted whole.
+        if (m.root != "/" || IsSystemMountPoint(m.mountPoint))
             continue;
-        if (!seen.insert({m.major, m.minor}).second)
+        unsigned major = m.major, minor = m.minor;
+        // Major 0 is a file system without a device number of its own: proc, tmpfs and
+        // overlays, but also NTFS or exFAT in user space, whose source names the device.
+        if (major == 0 && (m.source.empty() || m.source[0] != '/' ||
+                           !m_probe->DeviceNumbers(m.source, major, minor)))
             continue;
-        BlockKind kind = m_probe->Classify(m.major, m.minor);
+        if (!seen.insert({major, minor}).second)
+            continue;
+        BlockKind kind = m_probe->Classify(major, minor);
         auto drive = std::find_if(optical.begin(), optical.end(), [&](const OpticalDrive& d) {
-            return d.major == m.major && d.minor == m.minor;
+            return d.major == major && d.minor == minor;
         });
         if (drive != optical.end())
             kind = BlockKind::Optical;
@@ -415,9 +433,8 @@ void DriveMap::RefreshLocked() {
                                                      : DRIVE_FIXED;
         // An optical drive keeps its letter from disc to disc; storage is known by its
         // device and where it is mounted.
-        c.key = kind == BlockKind::Optical
-                    ? "cd:" + c.info.device
-                    : FormatNarrow("%u:%u@", m.major, m.minor) + m.mountPoint;
+        c.key = kind == BlockKind::Optical ? "cd:" + c.info.device
+                                           : FormatNarrow("%u:%u@", major, minor) + m.mountPoint;
         found.push_back(std::move(c));
     }
     for (const OpticalDrive& d : optical) {

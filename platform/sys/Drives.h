@@ -62,6 +62,9 @@ public:
     // Text in the format of /proc/self/mountinfo.
     virtual bool ReadMountTable(std::string& text) = 0;
     virtual BlockKind Classify(unsigned major, unsigned minor) = 0;
+    // Device numbers of a block device node ("/dev/sdb1"); for file systems in user space,
+    // whose mount table lines carry no device number of their own.
+    virtual bool DeviceNumbers(const std::string& node, unsigned& major, unsigned& minor) = 0;
     // The optical drives, in name order.
     virtual std::vector<OpticalDrive> OpticalDrives() = 0;
     virtual bool IsDvdDrive(const std::string& device) = 0;
@@ -89,6 +92,7 @@ public:
 
     bool ReadMountTable(std::string& text) override;
     BlockKind Classify(unsigned major, unsigned minor) override;
+    bool DeviceNumbers(const std::string& node, unsigned& major, unsigned& minor) override;
     std::vector<OpticalDrive> OpticalDrives() override;
     bool IsDvdDrive(const std::string& device) override;
     DiscStatus Disc(const std::string& device) override;

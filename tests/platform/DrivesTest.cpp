@@ -89,9 +89,10 @@ TEST_F(Drives, FixedDisksOpticalAndRemovableAtTheFirstScanAndSystemMountsIgnored
     TempDir base;
     ScopedCwd cwd(base.Path());
     m.Mount("/dev/sdb1", 8, 17, m.Folder("stick"));
-    m.Mount("/dev/sde1", 8, 65, m.Folder("usb disk"), "ntfs");
+    m.MountInUserSpace("/dev/sde1", 8, 65, m.Folder("usb disk"));     // NTFS in user space
     m.Mount("/dev/sde1", 8, 65, m.Folder("usb disk again"), "ntfs");  // a second mount
     m.AddRawLine("this line is damaged");
+    m.AddRawLine("90 1 8:17 /sub " + m.Folder("bound") + " rw - vfat /dev/sdb1 rw");
     map().Refresh();
     EXPECT_EQ(Letters(map(), DRIVE_FIXED), "CDE");
     EXPECT_EQ(map().Info('E').root, m.Folder("usb disk"));

@@ -43,6 +43,15 @@ public:
         auto it = m_discs->status.find(device);
         return it == m_discs->status.end() ? plat::DiscStatus::NoDrive : it->second;
     }
+    bool DeviceNumbers(const std::string& node, unsigned& major, unsigned& minor) override {
+        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        auto it = m_discs->nodes.find(node);
+        if (it == m_discs->nodes.end())
+            return false;
+        major = it->second.first;
+        minor = it->second.second;
+        return true;
+    }
     std::vector<plat::AudioTrack> AudioTracks(const std::string& device) override {
         std::lock_guard<std::mutex> lock(m_discs->mutex);
         auto it = m_discs->tracks.find(device);
@@ -129,6 +138,15 @@ void ScriptedDrives::Mount(const std::string& source, unsigned major, unsigned m
                                          m_nextId, fsType.c_str(), Escape(source).c_str()));
     ++m_nextId;
     WriteTable();
+}
+
+void ScriptedDrives::MountInUserSpace(const std::string& node, unsigned major, unsigned minor,
+                                      const std::string& mountPoint, const std::string& fsType) {
+    {
+        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        m_discs->nodes[node] = {major, minor};
+    }
+    Mount(node, 0, static_cast<unsigned>(60 + m_nextId), mountPoint, fsType);
 }
 
 void ScriptedDrives::Unmount(const std::string& mountPoint) {

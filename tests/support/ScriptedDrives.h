@@ -20,6 +20,7 @@ struct ScriptedDiscs {
     std::map<std::string, plat::DiscStatus> status;
     std::map<std::string, std::vector<plat::AudioTrack>> tracks;
     std::map<std::string, bool> dvd;
+    std::map<std::string, std::pair<unsigned, unsigned>> nodes;  // device node -> numbers
 };
 
 class ScriptedDrives {
@@ -31,6 +32,9 @@ public:
     void AddDisk(const std::string& name, unsigned major, unsigned minor, bool removable);
     void AddPartition(const std::string& disk, const std::string& name, unsigned major,
                       unsigned minor);
+    // Lines with device 0:N and this source, as file systems in user space write them.
+    void MountInUserSpace(const std::string& node, unsigned major, unsigned minor,
+                          const std::string& mountPoint, const std::string& fsType = "fuseblk");
     void AddOpticalDrive(const std::string& name, unsigned major, unsigned minor, bool dvd = true);
 
     // A folder of the scripted machine (made when missing), to mount or fill.
