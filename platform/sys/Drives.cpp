@@ -435,6 +435,10 @@ void DriveMap::RefreshLocked() {
         // device and where it is mounted.
         c.key = kind == BlockKind::Optical ? "cd:" + c.info.device
                                            : FormatNarrow("%u:%u@", major, minor) + m.mountPoint;
+        // One letter per key, even for a table that names one drive twice.
+        if (std::any_of(found.begin(), found.end(),
+                        [&](const Candidate& other) { return other.key == c.key; }))
+            continue;
         found.push_back(std::move(c));
     }
     for (const OpticalDrive& d : optical) {
@@ -478,7 +482,8 @@ void DriveMap::RefreshLocked() {
     // Drives that stayed keep their letters.
     for (Candidate& c : found) {
         for (const Entry& old : m_entries) {
-            if (old.key == c.key && old.info.letter >= kFirstStorageLetter) {
+            if (old.key == c.key && old.info.letter >= kFirstStorageLetter &&
+                !used[old.info.letter - u'A']) {
                 take(c, old.info.letter);
                 break;
             }
