@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/sys/Drives.h"
 #include "platform/text/Text.h"
 
 namespace plat {
@@ -117,7 +118,7 @@ std::string ResolvePath(const std::string& path) {
 }
 
 std::string NativePath(std::u16string_view path) {
-    return ResolvePath(ToNativeSeparators(Utf16ToUtf8(path)));
+    return ResolvePath(Drives().MapPath(ToNativeSeparators(Utf16ToUtf8(path))));
 }
 
 }  // namespace plat

@@ -19,7 +19,8 @@ std::string ToNativeSeparators(std::string path);
 // result also names a file about to be created in an existing folder.
 std::string ResolvePath(const std::string& path);
 
-// A stored UTF-16 path as Linux takes it: separators converted, UTF-8, resolved as above.
+// A stored UTF-16 path as Linux takes it: separators converted, a drive letter replaced by the
+// folder it maps onto (platform/sys/Drives.h), UTF-8, resolved as above.
 std::string NativePath(std::u16string_view path);
 
 }  // namespace plat

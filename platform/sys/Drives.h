@@ -1,0 +1,178 @@
+// Drive letters on Linux. The system thinks in drive letters ("E:\\Music\\a.mp3"); here they
+// are mapped onto the mount points of storage and onto the optical drives, in this one place.
+//
+//   C: and D:  the program's base folder (the internal disk: system drive and data drive)
+//   E: ... Z:  mounted storage and optical drives; at the first scan fixed disks first, then
+//              optical drives, then removable media; later arrivals take the lowest free
+//              letter (or the one they had before, when it is still free). A drive keeps its
+//              letter as long as it stays, whatever comes and goes around it.
+//
+// An optical drive has its letter whether or not a disc is in it. A data disc is read where
+// the system mounted it; an audio CD, which has no file system, shows as a folder of
+// "TrackNN.cda" entries, one per audio track, as the system has always listed them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Drive kinds, numbered as the system has always numbered them.
+enum : int {
+    DRIVE_UNKNOWN = 0,
+    DRIVE_NO_ROOT_DIR = 1,
+    DRIVE_REMOVABLE = 2,
+    DRIVE_FIXED = 3,
+    DRIVE_REMOTE = 4,
+    DRIVE_CDROM = 5,
+};
+
+enum class BlockKind { None, Fixed, Removable, Optical };
+
+enum class DiscStatus {
+    NoDrive,  // the device cannot be opened
+    NoDisc,   // empty, tray open or not ready
+    Data,     // a disc with a file system
+    Audio,    // audio tracks only
+    Mixed,    // audio tracks and a data track
+};
+
+struct OpticalDrive {
+    std::string device;  // "/dev/sr0"
+    unsigned major = 0;
+    unsigned minor = 0;
+};
+
+struct AudioTrack {
+    int number = 0;
+    uint32_t startLba = 0;
+    uint32_t lengthLba = 0;
+};
+
+// What the drive layer learns from the machine: the mount table, the block devices of sysfs,
+// the optical drives' ioctls and the file systems' labels. LinuxDriveProbe reads the real
+// machine; tests give it a scripted mount table and a folder shaped like sysfs, and script
+// the disc states of the optical drives.
+class DriveProbe {
+public:
+    virtual ~DriveProbe() = default;
+    // Text in the format of /proc/self/mountinfo.
+    virtual bool ReadMountTable(std::string& text) = 0;
+    virtual BlockKind Classify(unsigned major, unsigned minor) = 0;
+    // Device numbers of a block device node ("/dev/sdb1"); for file systems in user space,
+    // whose mount table lines carry no device number of their own.
+    virtual bool DeviceNumbers(const std::string& node, unsigned& major, unsigned& minor) = 0;
+    // The optical drives, in name order.
+    virtual std::vector<OpticalDrive> OpticalDrives() = 0;
+    virtual bool IsDvdDrive(const std::string& device) = 0;
+    virtual DiscStatus Disc(const std::string& device) = 0;
+    virtual std::vector<AudioTrack> AudioTracks(const std::string& device) = 0;
+    // Label and serial number of the file system on `source` (a device or an image file),
+    // mounted at `mountPoint` ("" when not mounted).
+    virtual bool VolumeInfo(const std::string& source, const std::string& mountPoint,
+                            std::u16string& label, uint32_t& serial) = 0;
+    // A private folder for generated drive folders (audio CDs); "" when none can be made.
+    virtual std::string ScratchDir() = 0;
+};
+
+class LinuxDriveProbe : public DriveProbe {
+public:
+    struct Paths {
+        std::string mountTable = "/proc/self/mountinfo";
+        std::string sysRoot = "/sys";
+        std::string devRoot = "/dev";
+        std::string scratchDir;  // "" = a fresh folder under $XDG_RUNTIME_DIR or $TMPDIR
+    };
+    LinuxDriveProbe();
+    explicit LinuxDriveProbe(Paths paths);
+    ~LinuxDriveProbe() override;
+
+    bool ReadMountTable(std::string& text) override;
+    BlockKind Classify(unsigned major, unsigned minor) override;
+    bool DeviceNumbers(const std::string& node, unsigned& major, unsigned& minor) override;
+    std::vector<OpticalDrive> OpticalDrives() override;
+    bool IsDvdDrive(const std::string& device) override;
+    DiscStatus Disc(const std::string& device) override;
+    std::vector<AudioTrack> AudioTracks(const std::string& device) override;
+    bool VolumeInfo(const std::string& source, const std::string& mountPoint, std::u16string& label,
+                    uint32_t& serial) override;
+    std::string ScratchDir() override;
+
+private:
+    Paths m_paths;
+    bool m_ownScratch = false;
+};
+
+// Whether the drive holds a disc, as the check of the optical drive tells it.
+enum class MediaState {
+    Unknown,  // the drive could not be asked
+    Present,
+    Absent,
+};
+
+struct DriveInfo {
+    char16_t letter = 0;
+    int type = DRIVE_NO_ROOT_DIR;
+    std::string root;    // the folder the letter's root maps onto; "" for an empty drive
+    std::string device;  // the drive's device ("/dev/sr0", "/dev/sdb1"); "" for the base folder
+    std::string source;  // what is mounted there (a device or an image file); "" when nothing
+};
+
+class DriveMap {
+public:
+    explicit DriveMap(std::unique_ptr<DriveProbe> probe);
+    ~DriveMap();
+    DriveMap(const DriveMap&) = delete;
+    DriveMap& operator=(const DriveMap&) = delete;
+
+    // Reads the mount table again; drives that left free their letters, arrivals get one.
+    void Refresh();
+    // Letters are taken without regard to case.
+    int GetDriveType(char16_t letter);
+    DriveInfo Info(char16_t letter);
+    std::vector<DriveInfo> List();
+    bool IsDvdDrive(char16_t letter);
+    MediaState MediaPresent(char16_t letter);
+    // Names in the drive's root folder, in name order (the order of a disc's own directory),
+    // without "." and "..". False when the drive has no readable root.
+    bool ListRoot(char16_t letter, std::vector<std::string>& names);
+    bool GetVolumeInformation(char16_t letter, std::u16string* label, uint32_t* serial);
+    // "E:/Music/a.mp3" -> "<mount point of E>/Music/a.mp3"; other paths come back unchanged,
+    // and so do paths on letters that map onto nothing.
+    std::string MapPath(const std::string& path);
+
+private:
+    struct Entry {
+        DriveInfo info;
+        std::string key;
+        bool mounted = false;
+    };
+    void RefreshLocked();
+    void EnsureLoadedLocked();
+    void UpdateAudioFolderLocked(Entry& e);
+    Entry* FindLocked(char16_t letter);
+
+    std::mutex m_mutex;
+    std::unique_ptr<DriveProbe> m_probe;
+    bool m_loaded = false;
+    std::vector<Entry> m_entries;                                     // sorted by letter
+    std::vector<std::pair<std::string, char16_t>> m_lastSeen;         // key -> letter it last had
+    std::vector<std::pair<std::string, std::string>> m_audioFolders;  // device -> TOC signature
+};
+
+// The process-wide drive map, made with LinuxDriveProbe on first use.
+DriveMap& Drives();
+// Replaces the process-wide map (tests); null goes back to the real machine.
+void SetDriveProbe(std::unique_ptr<DriveProbe> probe);
+
+// The 44-byte entry the system has always shown for an audio track ("Track01.cda").
+std::vector<uint8_t> MakeCdaEntry(const AudioTrack& track, uint32_t discSerial);
+
+// The serial number of an ISO 9660 disc, summed byte-wise from its primary volume descriptor:
+// the same disc gives the same number on every run, so names made from it stay valid.
+uint32_t IsoVolumeSerial(const uint8_t* descriptor2048);
+
+}  // namespace plat
