@@ -99,4 +99,32 @@ bool Exists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
 }
 
+int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::string& probe) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] = {};
+        if (::syscall(SYS_capget, &header, data) == 0) {
+            data[0].effective &=
+                ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+            ::syscall(SYS_capset, &header, data);
+        }
+        // access() would answer for the real user with every capability: try for real.
+        struct stat st;
+        bool folder = ::stat(probe.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        std::string target = folder ? probe + "/.probe" : probe;
+        int fd = ::open(target.c_str(), O_WRONLY | (folder ? O_CREAT | O_EXCL : 0), 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            if (folder)
+                ::unlink(target.c_str());
+            ::_exit(2);
+        }
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 3;
+}
+
 }  // namespace testsupport
