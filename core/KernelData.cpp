@@ -13,11 +13,14 @@ enum class FileRead { Missing, Unreadable, Read };
 
 // Larger files are read too, so that they can be refused for their size rather than for a read
 // error (a file we could not read may be good and must not be replaced on the strength of that).
+// Something that is not a plain file (a pipe would block the open) counts as unreadable.
 FileRead ReadBlockFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    if (plat::ReadWholeFile(path, bytes, 1u << 20))
+    bytes.clear();
+    if (!plat::PathExists(path))
+        return FileRead::Missing;
+    if (plat::IsRegularFile(path) && plat::ReadWholeFile(path, bytes, 1u << 20))
         return FileRead::Read;
-    return plat::PathExists(path) && !plat::IsDirectory(path) ? FileRead::Unreadable
-                                                              : FileRead::Missing;
+    return FileRead::Unreadable;
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ std::u16string DecodeUtf16Le(const uint8_t* data, size_t size) {
 
 bool ReadUtf16File(const std::string& path, std::u16string& out, size_t maxBytes) {
     std::vector<uint8_t> bytes;
-    if (!plat::ReadWholeFile(path, bytes, maxBytes))
+    // Only plain files: opening a pipe for reading would wait for a writer.
+    if (!plat::IsRegularFile(path) || !plat::ReadWholeFile(path, bytes, maxBytes))
         return false;
     out = DecodeUtf16Le(bytes.data(), bytes.size());
     return true;

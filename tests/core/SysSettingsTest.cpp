@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -356,6 +358,16 @@ TEST_F(SettingsFiles, GoodDbWinsAndFileNamesMatchWithoutCase) {
     std::vector<uint8_t> saved = ReadBytes(m_dir.File("syssettings.DB"));
     ASSERT_EQ(saved.size(), size_t(SYS_SETTINGS_SIZE));
     EXPECT_EQ(saved[8], 26);
+}
+
+TEST_F(SettingsFiles, ADbThatCannotBeReadIsNeverReplacedByDefaults) {
+    CopyFactoryIni();
+    // A pipe in place of the file: opening it would wait forever for a writer.
+    ASSERT_EQ(::mkfifo(m_dir.File(SYS_SETTINGS_DB).c_str(), 0644), 0);
+    ASSERT_TRUE(m_data.LoadSettings());
+    EXPECT_TRUE(m_data.m_bSettingsFromIni);
+    EXPECT_TRUE(std::filesystem::is_fifo(m_dir.File(SYS_SETTINGS_DB)));
+    EXPECT_EQ(ReadBytes(m_dir.File(SYS_SETTINGS_DEF)).size(), size_t(SYS_SETTINGS_SIZE));
 }
 
 TEST_F(SettingsFiles, NoUsableSourceFailsAndWritesNothing) {
