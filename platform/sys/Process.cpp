@@ -289,6 +289,13 @@ bool ProcessHandle::Open(ProcessId pid) {
 bool ProcessHandle::StartedByUs() const {
     if (m_pid <= 0)
         return false;
+    {
+        // A child not yet reaped keeps its id, and right after the start its environment may
+        // not be readable yet (the new program is still being set up).
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (std::find(g_children.begin(), g_children.end(), m_pid) != g_children.end())
+            return true;
+    }
     std::string env;
     if (!ReadProcFile(ProcPath(m_pid, "environ"), env, 4u << 20))
         return false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <spawn.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,8 @@
 #include "tests/support/TestSupport.h"
 
 using testsupport::TempDir;
+
+extern char** environ;
 
 namespace {
 
@@ -47,6 +50,10 @@ protected:
             if (plat::ProcessRunning(pid) && h.Open(pid))
                 h.Kill(1000);
         }
+        for (pid_t pid : m_foreign) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
     }
     std::string MakeProgram(const std::string& name) {
         std::string path = m_dir.File(name);
@@ -60,16 +67,19 @@ protected:
             m_started.push_back(pid);
         return pid;
     }
-    // A program of the same name that the system did not start.
+    // A program of the same name that the system did not start: the user's, say.
     plat::ProcessId StartForeign(const std::string& path) {
-        plat::SetProcessOwnerTag("someone else");
-        plat::ProcessId pid = Start(path);
-        plat::SetProcessOwnerTag(m_dir.Path());
+        char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("60"), nullptr};
+        pid_t pid = -1;
+        EXPECT_EQ(::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ), 0);
+        if (pid > 0)
+            m_foreign.push_back(pid);
         return pid;
     }
 
     TempDir m_dir;
     std::vector<plat::ProcessId> m_started;
+    std::vector<pid_t> m_foreign;
 };
 
 }  // namespace
@@ -87,10 +97,14 @@ TEST_F(Programs, FoundByIdWithTheirExecutableAsFirstModule) {
 
     CProcessModuleIterator modules(pid);
     EXPECT_EQ(modules.First(), U16(std::filesystem::canonical(path).string()));
-    bool libc = false;
-    for (std::u16string m = modules.Next(); !m.empty(); m = modules.Next())
-        libc |= m.find(u"libc") != std::u16string::npos;
-    EXPECT_TRUE(libc);
+    // Its libraries follow once the loader has mapped them.
+    EXPECT_TRUE(WaitFor([&] {
+        bool libc = false;
+        for (std::u16string m = modules.First(); !m.empty(); m = modules.Next())
+            libc |= m.find(u"libc") != std::u16string::npos;
+        return libc;
+    }));
+    EXPECT_EQ(modules.First(), U16(std::filesystem::canonical(path).string()));
 }
 
 TEST_F(Programs, KilledByFullPathOrBareNameInAnyCase) {
@@ -195,8 +209,9 @@ public:
         if (m_pid == 0) {
             ::close(fds[0]);
             ::dup2(fds[1], 9);
+            // -noreset: the server must not restart each time its last client leaves.
             ::execlp("Xvfb", "Xvfb", "-displayfd", "9", "-screen", "0", "1600x800x24", "-nolisten",
-                     "tcp", static_cast<char*>(nullptr));
+                     "tcp", "-noreset", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
