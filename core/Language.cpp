@@ -8,20 +8,20 @@
 
 namespace {
 
-#define S_APP u"APP_ITEMS"
-#define S_LANG u"LANGUAGES"
-#define S_SYS u"SYSTEM_SET"
-#define S_SOUND u"SOUND_EFFECT"
-#define S_OTHER u"OTHER"
-#define S_ABOUT u"ABOUT"
-#define S_DVD u"DVD"
-#define S_KB u"KB"
-#define S_MSG u"MSG"
-#define S_BT u"BLUETOOTH"
-#define S_SET u"SETTING"
-#define S_RADIO u"RADIO"
-#define S_NET u"INTERNET"
-#define S_DISP u"DISPLAY"
+constexpr const char16_t S_APP[] = u"APP_ITEMS";
+constexpr const char16_t S_LANG[] = u"LANGUAGES";
+constexpr const char16_t S_SYS[] = u"SYSTEM_SET";
+constexpr const char16_t S_SOUND[] = u"SOUND_EFFECT";
+constexpr const char16_t S_OTHER[] = u"OTHER";
+constexpr const char16_t S_ABOUT[] = u"ABOUT";
+constexpr const char16_t S_DVD[] = u"DVD";
+constexpr const char16_t S_KB[] = u"KB";
+constexpr const char16_t S_MSG[] = u"MSG";
+constexpr const char16_t S_BT[] = u"BLUETOOTH";
+constexpr const char16_t S_SET[] = u"SETTING";
+constexpr const char16_t S_RADIO[] = u"RADIO";
+constexpr const char16_t S_NET[] = u"INTERNET";
+constexpr const char16_t S_DISP[] = u"DISPLAY";
 
 bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t';
