@@ -100,12 +100,12 @@ ProcessId WindowPidProperty(Display* dpy, Window w, Atom pidAtom) {
 
 // The X server knows the process of each local client, whatever the program sets.
 ProcessId ClientPid(Display* dpy, Window w) {
-    XResClientIdSpec spec;
-    spec.client = w;
-    spec.mask = XRES_CLIENT_ID_PID_MASK;
+    XResClientIdSpec query;
+    query.client = w;
+    query.mask = XRES_CLIENT_ID_PID_MASK;
     long count = 0;
     XResClientIdValue* ids = nullptr;
-    if (XResQueryClientIds(dpy, 1, &spec, &count, &ids) != Success)
+    if (XResQueryClientIds(dpy, 1, &query, &count, &ids) != Success)
         return 0;
     ProcessId pid = 0;
     for (long i = 0; i < count && pid <= 0; ++i) {
