@@ -102,11 +102,13 @@ bool File::Sync() {
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes) {
     out.clear();
     File f;
-    if (!f.Open(path, O_RDONLY))
+    // Non-blocking open, so a named pipe in a file's place cannot stall the reader.
+    if (!f.Open(path, O_RDONLY | O_NONBLOCK))
         return false;
     struct stat st;
     if (::fstat(f.Fd(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    ::fcntl(f.Fd(), F_SETFL, ::fcntl(f.Fd(), F_GETFL) & ~O_NONBLOCK);
     if (static_cast<uint64_t>(st.st_size) > maxBytes)
         return false;
     out.resize(static_cast<size_t>(st.st_size));

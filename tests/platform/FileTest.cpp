@@ -118,6 +118,18 @@ TEST(AtomicFile, KilledWriterNeverLeavesAHalfFile) {
     EXPECT_TRUE(last == a || last == b);
 }
 
+TEST(ReadWholeFile, RefusesPipesAndFoldersWithoutBlocking) {
+    TempDir dir;
+    std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(ReadWholeFile(fifo, out));  // would block for ever without a writer
+    EXPECT_FALSE(ReadWholeFile(dir.Path(), out));
+    WriteText(dir.File("f"), "abc");
+    ASSERT_TRUE(ReadWholeFile(dir.File("f"), out));
+    EXPECT_EQ(std::string(out.begin(), out.end()), "abc");
+}
+
 TEST(FileObject, ReadsWritesAndSeeks) {
     TempDir dir;
     File f;
