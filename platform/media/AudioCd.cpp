@@ -10,7 +10,7 @@ bool ReadCdToc(const std::string& device, CdToc* toc, std::string* error) {
     if (toc)
         *toc = CdToc();
     std::unique_ptr<CdIo_t, void (*)(CdIo_t*)> cd(cdio_open(device.c_str(), DRIVER_UNKNOWN),
-                                                   &cdio_destroy);
+                                                  &cdio_destroy);
     if (!cd) {
         if (error)
             *error = "no disc in " + device;

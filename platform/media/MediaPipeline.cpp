@@ -46,6 +46,7 @@ struct MediaPipeline::Impl {
     std::atomic<int> errors{0};
     std::atomic<bool> eos{false};
     std::atomic<uint64_t> audioBuffers{0};
+    std::atomic<int64_t> firstAudioAt{0};
     std::mutex errorMutex;
     std::string lastError;
 
@@ -73,6 +74,7 @@ struct MediaPipeline::Impl {
         errors = 0;
         eos = false;
         audioBuffers = 0;
+        firstAudioAt = 0;
         std::lock_guard<std::mutex> lock(errorMutex);
         lastError.clear();
     }
@@ -118,9 +120,13 @@ struct MediaPipeline::Impl {
 
     static GstPadProbeReturn OnAudioData(GstPad*, GstPadProbeInfo* info, gpointer data) {
         auto* self = static_cast<Impl*>(data);
-        if (GST_PAD_PROBE_INFO_TYPE(info) & (GST_PAD_PROBE_TYPE_BUFFER |
-                                             GST_PAD_PROBE_TYPE_BUFFER_LIST))
-            ++self->audioBuffers;
+        if (GST_PAD_PROBE_INFO_TYPE(info) &
+            (GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST)) {
+            if (self->audioBuffers++ == 0)
+                self->firstAudioAt = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         std::chrono::steady_clock::now().time_since_epoch())
+                                         .count();
+        }
         return GST_PAD_PROBE_OK;
     }
 
@@ -133,9 +139,10 @@ struct MediaPipeline::Impl {
         if (caps && buffer && self->video && gst_video_info_from_caps(&info, caps)) {
             GstVideoFrame frame;
             if (gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-                self->video->PutFrame(static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                                      GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
-                                      GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0));
+                self->video->PutFrame(
+                    static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
+                    GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame),
+                    GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0));
                 gst_video_frame_unmap(&frame);
             }
         }
@@ -159,8 +166,8 @@ struct MediaPipeline::Impl {
         GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &parseError);
         if (!bin) {
             if (error)
-                *error = "audio output \"" + description + "\": " +
-                         (parseError ? parseError->message : "cannot be made");
+                *error = "audio output \"" + description +
+                         "\": " + (parseError ? parseError->message : "cannot be made");
             g_clear_error(&parseError);
             return nullptr;
         }
@@ -179,8 +186,8 @@ struct MediaPipeline::Impl {
         GstElement* sink = gst_element_factory_make("appsink", nullptr);
         if (!sink)
             return nullptr;
-        GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx",
-                                            nullptr);
+        GstCaps* caps =
+            gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
         g_object_set(sink, "caps", caps, "sync", TRUE, "max-buffers", 1u, "enable-last-sample",
                      FALSE, nullptr);
         gst_caps_unref(caps);
@@ -252,17 +259,20 @@ struct MediaPipeline::Impl {
             return false;
         const int before = errors.load();
         eos = false;
-        if (!gst_element_seek(pipeline, newRate, GST_FORMAT_TIME,
-                              static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
-                                                        GST_SEEK_FLAG_ACCURATE),
-                              GST_SEEK_TYPE_SET, ns < 0 ? 0 : ns, GST_SEEK_TYPE_NONE,
-                              GST_CLOCK_TIME_NONE))
+        if (!gst_element_seek(
+                pipeline, newRate, GST_FORMAT_TIME,
+                static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                GST_SEEK_TYPE_SET, ns < 0 ? 0 : ns, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
             return false;
         return Settle(before, kSettleTimeoutMs, false);
     }
 };
 
 MediaPipeline::MediaPipeline() : m_impl(std::make_unique<Impl>()) {}
+
+bool MediaPipeline::StartEngine(std::string* error) {
+    return EnsureGstreamer(error);
+}
 
 MediaPipeline::~MediaPipeline() = default;
 
@@ -303,8 +313,7 @@ bool MediaPipeline::OpenFile(const std::string& path, std::shared_ptr<VideoSurfa
         return false;
     }
     // Both sinks always set: a default video sink needs a display and fails without one.
-    g_object_set(d.pipeline, "uri", uri, "audio-sink", audioSink, "video-sink", videoSink,
-                 nullptr);
+    g_object_set(d.pipeline, "uri", uri, "audio-sink", audioSink, "video-sink", videoSink, nullptr);
     g_free(uri);
     d.volume = d.pipeline;
     d.WatchBus();
@@ -471,6 +480,10 @@ bool MediaPipeline::ReachedEnd() const {
     return m_impl->eos.load();
 }
 
+bool MediaPipeline::HasFailed() const {
+    return m_impl->errors.load() != 0;
+}
+
 bool MediaPipeline::NextEvent(MediaEvent* event) {
     Impl& d = *m_impl;
     if (!d.bus)
@@ -531,6 +544,10 @@ bool MediaPipeline::NextEvent(MediaEvent* event) {
 
 uint64_t MediaPipeline::AudioBuffers() const {
     return m_impl->audioBuffers.load();
+}
+
+int64_t MediaPipeline::FirstAudioBufferTime() const {
+    return m_impl->firstAudioAt.load();
 }
 
 }  // namespace plat

@@ -30,6 +30,10 @@ public:
     MediaPipeline(const MediaPipeline&) = delete;
     MediaPipeline& operator=(const MediaPipeline&) = delete;
 
+    // Starts the media engine ahead of the first open, so that the first tap does not pay
+    // for it; opening does it anyway when needed.
+    static bool StartEngine(std::string* error = nullptr);
+
     // Opens a local media file and leaves it paused at its start with the first frame in
     // `video`. On failure the pipeline is closed and `error` (if given) says why.
     bool OpenFile(const std::string& path, std::shared_ptr<VideoSurface> video,
@@ -62,11 +66,15 @@ public:
 
     // The end of the media was reached since the last open, seek or play from a stop.
     bool ReachedEnd() const;
+    // The engine reported an error since the open.
+    bool HasFailed() const;
     // Next pending event, without waiting.
     bool NextEvent(MediaEvent* event);
     // Buffers that have reached the audio output since the open: it keeps growing while
     // sound is really played.
     uint64_t AudioBuffers() const;
+    // When the first of them arrived (std::chrono::steady_clock, ns); 0 before that.
+    int64_t FirstAudioBufferTime() const;
 
 private:
     struct Impl;

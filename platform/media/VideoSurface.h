@@ -40,8 +40,8 @@ public:
     bool CopyFrame(Surface& out, VideoView* view = nullptr) const;
     // Runs `draw` under the surface's lock with the newest frame, without copying it; nothing
     // happens when there is no frame. Keep `draw` short: decoding waits for it.
-    bool DrawFrame(const std::function<void(const Surface& frame, const VideoView& view)>& draw)
-        const;
+    bool DrawFrame(
+        const std::function<void(const Surface& frame, const VideoView& view)>& draw) const;
 
     // Producer side. `pixels` are rows of 4-byte B, G, R, x pixels.
     void PutFrame(const uint8_t* pixels, int width, int height, int stride);
