@@ -84,7 +84,7 @@ struct LaunchTimes {
     double render = 0;   // from there to the first buffer played
 };
 
-LaunchTimes RunGstLaunch(const std::string& file) {
+LaunchTimes RunGstLaunch(const std::string& file, const char* extraEnv) {
     LaunchTimes times;
     int out[2];
     if (pipe(out) != 0)
@@ -104,7 +104,14 @@ LaunchTimes RunGstLaunch(const std::string& file) {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     const Clock::time_point spawned = Clock::now();
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    std::vector<char*> env;
+    for (char** e = environ; *e; ++e)
+        env.push_back(*e);
+    std::string extra = extraEnv ? extraEnv : "";
+    if (!extra.empty())
+        env.push_back(extra.data());
+    env.push_back(nullptr);
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (rc != 0) {
@@ -156,13 +163,15 @@ LaunchTimes RunGstLaunch(const std::string& file) {
     return times;
 }
 
+// Without and with the player's choice of MP3 decoder (the dedicated one over libav's).
 void BM_GstLaunchPlaybinToFirstAudio(benchmark::State& state) {
     const std::string file = testmedia::Mp3();
+    const char* env = state.range(0) ? "GST_PLUGIN_FEATURE_RANK=mpg123audiodec:PRIMARY" : nullptr;
     double startup = 0;
     double arrive = 0;
     double render = 0;
     for (auto _ : state) {
-        const LaunchTimes t = RunGstLaunch(file);
+        const LaunchTimes t = RunGstLaunch(file, env);
         if (!t.ok) {
             state.SkipWithError("gst-launch-1.0 gave no buffer");
             break;
@@ -177,6 +186,8 @@ void BM_GstLaunchPlaybinToFirstAudio(benchmark::State& state) {
     state.counters["render_ms"] = benchmark::Counter(render, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_GstLaunchPlaybinToFirstAudio)
+    ->Arg(0)
+    ->Arg(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
