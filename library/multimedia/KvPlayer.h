@@ -1,0 +1,113 @@
+// The media player behind IKvPlayer: files through a playback pipeline, audio CDs through the
+// CD pipeline and the disc's table of contents, DVDs through the DVD pipeline.
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "library/KvObject.h"
+#include "library/include/IKvPlayer.h"
+#include "platform/media/AudioCd.h"
+#include "platform/media/MediaPipeline.h"
+#include "platform/media/VideoSurface.h"
+
+namespace KvMultimedia {
+
+// The host's mutex: recursive for its owner thread; an Unlock from a thread that does not own
+// it does nothing (as a foreign release of a Windows mutex fails).
+class CKvPlayerMutex {
+public:
+    void Lock();
+    void Unlock();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_free;
+    std::thread::id m_owner;
+    unsigned m_depth = 0;
+};
+
+class CKvPlayer final : public IKvPlayer, public CKvObject {
+public:
+    CKvPlayer();
+    ~CKvPlayer();
+
+    RZRESULT Init(uint32_t reserved, uintptr_t owner) override;
+    RZRESULT ShowVideo(uint8_t show) override;
+    RZRESULT SetVideoPos(int x, int y, int w, int h) override;
+    RZRESULT SetVideoRect(const KvRect* rect) override;
+    RZRESULT OpenDisc(uint8_t mediaType) override;
+    RZRESULT OpenFile(const char16_t* path, uint8_t mediaType) override;
+    RZRESULT OpenCD(uint8_t startTrack) override;
+    RZRESULT CloseCD() override;
+    RZRESULT Play() override;
+    RZRESULT Pause() override;
+    RZRESULT Forward() override;
+    RZRESULT Backward() override;
+    RZRESULT Stop() override;
+    RZRESULT SetRate(double rate) override;
+    RZRESULT GetVideoSize(uint32_t* width, uint32_t* height) override;
+    RZRESULT Close() override;
+    RZRESULT GetTime(KvPlayerTime* time) override;
+    RZRESULT SetVolume(int32_t volume) override;
+    RZRESULT Lock() override;
+    RZRESULT Unlock() override;
+    RZRESULT GetStatus() override;
+    RZRESULT GetMediaType() override;
+    RZRESULT HandleEvent() override;
+    RZRESULT DvdMouse(uint32_t message, int32_t x, int32_t y) override;
+    RZRESULT ShowTitleMenu() override;
+    RZRESULT ShowRootMenu() override;
+    RZRESULT GetDvdText(uint32_t reserved, uint32_t* languages) override;
+    RZRESULT GetSubpictureStreams(char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
+                                  uint32_t* current, int* disabled) override;
+    RZRESULT GetAudioStreams(char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
+                             uint32_t* current) override;
+    RZRESULT SetSubpicture(int on, uint32_t stream) override;
+    RZRESULT SelectAudio(uint32_t stream) override;
+    RZRESULT SaveBookmark(const char16_t* path) override;
+    RZRESULT LoadBookmark(const char16_t* path) override;
+    RZRESULT SetDVDDirectory(const char16_t* path) override;
+    RZRESULT SetPosition(int64_t position) override;
+    RZRESULT AddRef() override;
+    RZRESULT Release() override;
+    RZRESULT GetGraph(void** out) override;
+    RZRESULT GetAudioChannels() override;
+    RZRESULT GetCurrentUOPs(uint32_t* out) override;
+    RZRESULT GetCurrentDomain(KvDvdDomain* out) override;
+    RZRESULT ActivateButton() override;
+
+    // The picture the window layer draws for this player.
+    std::shared_ptr<plat::VideoSurface> VideoWindow() const { return m_pVideoWindow; }
+
+private:
+    bool IsCD() const { return m_byMediaType == MEDIA_CD; }
+    bool IsDVD() const { return m_byMediaType == MEDIA_DVD; }
+    RZRESULT PlayCD();
+    RZRESULT GetCDTime(KvPlayerTime* time);
+    bool OpenCDPipeline();
+
+    // The open engine (the graph); null while nothing is open.
+    std::unique_ptr<plat::MediaPipeline> m_pGraph;
+    // The video window: lives as long as the player, shown and placed by the owner.
+    std::shared_ptr<plat::VideoSurface> m_pVideoWindow;
+    uint32_t m_uVideoWidth = 0;
+    uint32_t m_uVideoHeight = 0;
+    uint8_t m_bMenuToggle = 0;
+    double m_dRate = 1.0;
+    uint8_t m_bCDDeviceOpen = 0;
+    uint8_t m_byCDStartTrack = 0;
+    // The disc's table of contents, read when the CD is opened.
+    plat::CdToc m_cdToc;
+    uintptr_t m_hOwner = 0;
+    CKvPlayerMutex m_mutex;
+    uint8_t m_bHasVideo = 0;
+    uint8_t m_byStatus = STATUS_NONE;
+    uint8_t m_byMediaType = MEDIA_NONE;
+    uint8_t m_byDVDStatus = STATUS_DVD_IDLE;
+    uint8_t m_byAC3Channels = 0;
+};
+
+}  // namespace KvMultimedia

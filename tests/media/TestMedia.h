@@ -1,0 +1,30 @@
+// Media made for the player tests at test time, once per test process, in a temporary folder
+// that goes away with the process. Every getter fails the running test and returns "" when the
+// media cannot be made.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testmedia {
+
+// The folder the media lands in.
+const std::string& Dir();
+
+std::string Wav();       // 2 s tone, 44.1 kHz stereo
+std::string Mp3();       // 2 s tone
+std::string Ogg();       // 2 s tone (Vorbis)
+std::string VideoMp4();  // 2 s of 320x240 SMPTE colour bars at 25 frames/s with a tone
+// 1 h 2 min 3 s of silence: a tiny WAV at 100 samples a second.
+std::string LongWav();
+// An audio CD image, returned as the .cue path: tracks of 2 s, 3 s and 1 s.
+std::string CdImage();
+
+// Runs a program (searched in PATH) with its output discarded; false when it cannot start,
+// fails or runs longer than timeoutMs (it is killed then).
+bool RunTool(const std::vector<std::string>& argv, int timeoutMs = 60000);
+
+// Copies the first `bytes` bytes of a file.
+bool CopyHead(const std::string& from, const std::string& to, size_t bytes);
+
+}  // namespace testmedia
