@@ -45,4 +45,23 @@ void Surface::Fill(uint32_t argb) {
     std::fill(m_pixels.begin(), m_pixels.end(), argb);
 }
 
+Surface RotateClockwise90(const Surface& src) {
+    Surface out;
+    if (src.IsEmpty())
+        return out;
+    const int w = src.Width();
+    const int h = src.Height();
+    out.Create(h, w);
+    const uint32_t* in = src.Pixels();
+    uint32_t* dst = out.Pixels();
+    // Source row y becomes destination column h - 1 - y.
+    for (int y = 0; y < h; ++y) {
+        const uint32_t* row = in + static_cast<size_t>(y) * w;
+        const int col = h - 1 - y;
+        for (int x = 0; x < w; ++x)
+            dst[static_cast<size_t>(x) * h + col] = row[x];
+    }
+    return out;
+}
+
 }  // namespace plat

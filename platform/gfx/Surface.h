@@ -67,4 +67,7 @@ private:
     std::vector<uint32_t> m_pixels;
 };
 
+// The picture turned a quarter turn clockwise, not mirrored: width and height swap.
+Surface RotateClockwise90(const Surface& src);
+
 }  // namespace plat

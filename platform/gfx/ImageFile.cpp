@@ -1,0 +1,226 @@
+#include "platform/gfx/ImageFile.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/io/File.h"
+
+namespace plat {
+
+namespace {
+
+// Only these decoders ever see outside bytes; the type comes from the content, not the name.
+const char* DecoderFor(const uint8_t* data, size_t size) {
+    auto starts = [&](const char* magic, size_t n) {
+        return size >= n && std::memcmp(data, magic, n) == 0;
+    };
+    if (starts("\x89PNG\r\n\x1a\n", 8))
+        return "png";
+    if (starts("\xFF\xD8\xFF", 3))
+        return "jpeg";
+    if (starts("GIF87a", 6) || starts("GIF89a", 6))
+        return "gif";
+    if (starts("BM", 2))
+        return "bmp";
+    return nullptr;
+}
+
+// Interlaced PNGs write every row in their first pass: a cut one is found by its chunks,
+// which must run whole up to the end chunk.
+bool PngReachesEnd(const uint8_t* data, size_t size) {
+    size_t pos = 8;
+    while (pos + 12 <= size) {
+        const size_t len = (size_t(data[pos]) << 24) | (size_t(data[pos + 1]) << 16) |
+                           (size_t(data[pos + 2]) << 8) | data[pos + 3];
+        if (len > size - pos - 12)
+            return false;
+        if (std::memcmp(data + pos + 4, "IEND", 4) == 0)
+            return true;
+        pos += 12 + len;
+    }
+    return false;
+}
+
+struct LoadState {
+    bool tooLarge = false;
+    // Rows the decoder has written; the rest of a pixbuf is never initialised.
+    std::vector<uint8_t> rowDone;
+};
+
+// Called once the header is read, before the pixels are allocated. A size of 0 x 0 makes the
+// decoder stop there.
+void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer user) {
+    auto* state = static_cast<LoadState*>(user);
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
+        int64_t(width) * height > kMaxImagePixels) {
+        state->tooLarge = true;
+        gdk_pixbuf_loader_set_size(loader, 0, 0);
+        return;
+    }
+    state->rowDone.assign(static_cast<size_t>(height), 0);
+}
+
+void OnAreaUpdated(GdkPixbufLoader*, int /*x*/, int y, int /*width*/, int height, gpointer user) {
+    auto* state = static_cast<LoadState*>(user);
+    const int rows = static_cast<int>(state->rowDone.size());
+    for (int r = std::max(0, y); r < rows && r < int64_t(y) + height; ++r)
+        state->rowDone[static_cast<size_t>(r)] = 1;
+}
+
+// gdk-pixbuf gives straight alpha; surfaces hold premultiplied pixels.
+bool FromPixbuf(GdkPixbuf* pixbuf, Surface& out) {
+    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
+        gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
+        return false;
+    const int w = gdk_pixbuf_get_width(pixbuf);
+    const int h = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide ||
+        int64_t(w) * h > kMaxImagePixels || channels != (alpha ? 4 : 3))
+        return false;
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const guint8* base = gdk_pixbuf_read_pixels(pixbuf);
+    Surface s(w, h);
+    uint32_t* dst = s.Pixels();
+    for (int y = 0; y < h; ++y) {
+        const guint8* p = base + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < w; ++x, p += channels) {
+            uint32_t r = p[0], g = p[1], b = p[2], a = alpha ? p[3] : 255;
+            if (a != 255) {
+                r = (r * a + 127) / 255;
+                g = (g * a + 127) / 255;
+                b = (b * a + 127) / 255;
+            }
+            *dst++ = (a << 24) | (r << 16) | (g << 8) | b;
+        }
+    }
+    out = std::move(s);
+    return true;
+}
+
+// Straight-alpha copy for the encoders, with or without the alpha channel.
+GdkPixbuf* ToPixbuf(const Surface& image, bool withAlpha) {
+    const int w = image.Width();
+    const int h = image.Height();
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, withAlpha, 8, w, h);
+    if (!pixbuf)
+        return nullptr;
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const int channels = withAlpha ? 4 : 3;
+    guint8* base = gdk_pixbuf_get_pixels(pixbuf);
+    const uint32_t* src = image.Pixels();
+    for (int y = 0; y < h; ++y) {
+        guint8* p = base + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < w; ++x, p += channels) {
+            const uint32_t v = *src++;
+            uint32_t a = v >> 24, r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+            if (a != 0 && a != 255) {
+                r = std::min<uint32_t>(255, (r * 255 + a / 2) / a);
+                g = std::min<uint32_t>(255, (g * 255 + a / 2) / a);
+                b = std::min<uint32_t>(255, (b * 255 + a / 2) / a);
+            }
+            p[0] = static_cast<guint8>(r);
+            p[1] = static_cast<guint8>(g);
+            p[2] = static_cast<guint8>(b);
+            if (withAlpha)
+                p[3] = static_cast<guint8>(a);
+        }
+    }
+    return pixbuf;
+}
+
+}  // namespace
+
+bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
+    if (!data)
+        return false;
+    const char* type = DecoderFor(data, size);
+    if (!type)
+        return false;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, nullptr);
+    if (!loader)
+        return false;
+    LoadState check;
+    g_signal_connect(loader, "size-prepared", G_CALLBACK(OnSizePrepared), &check);
+    g_signal_connect(loader, "area-updated", G_CALLBACK(OnAreaUpdated), &check);
+    bool ok = true;
+    // Fed in pieces: each write call takes a gsize but some decoders count in int.
+    constexpr size_t kChunk = 1u << 20;
+    for (size_t done = 0; ok && done < size && !check.tooLarge;) {
+        const size_t n = std::min(kChunk, size - done);
+        ok = gdk_pixbuf_loader_write(loader, data + done, n, nullptr);
+        done += n;
+    }
+    // Close even after a failure: the loader must not be finalised open.
+    const bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+    ok = ok && closed && !check.tooLarge;
+    // A cut PNG or BMP still "loads", with rows never written: refuse it. GIF frames are
+    // composed on a cleared picture, so rows outside the first frame are fine there.
+    if (ok && std::strcmp(type, "gif") != 0)
+        ok = std::find(check.rowDone.begin(), check.rowDone.end(), 0) == check.rowDone.end();
+    if (ok && std::strcmp(type, "png") == 0)
+        ok = PngReachesEnd(data, size);
+    if (ok) {
+        GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+        ok = pixbuf && FromPixbuf(pixbuf, out);
+    }
+    g_object_unref(loader);
+    return ok;
+}
+
+bool LoadImageFile(const std::string& path, Surface& out) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes))
+        return false;
+    return LoadImageData(bytes.data(), bytes.size(), out);
+}
+
+bool EncodeImage(const Surface& image, ImageFormat format, int jpegQuality,
+                 std::vector<uint8_t>& out) {
+    out.clear();
+    if (image.IsEmpty())
+        return false;
+    const bool alpha = format == ImageFormat::Png;
+    GdkPixbuf* pixbuf = ToPixbuf(image, alpha);
+    if (!pixbuf)
+        return false;
+    gchar* buffer = nullptr;
+    gsize size = 0;
+    gboolean saved = FALSE;
+    switch (format) {
+        case ImageFormat::Png:
+            saved = gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "png", nullptr, nullptr);
+            break;
+        case ImageFormat::Bmp:
+            saved = gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "bmp", nullptr, nullptr);
+            break;
+        case ImageFormat::Jpeg: {
+            const std::string quality = std::to_string(std::clamp(jpegQuality, 1, 100));
+            saved = gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "jpeg", nullptr, "quality",
+                                              quality.c_str(), nullptr);
+            break;
+        }
+    }
+    g_object_unref(pixbuf);
+    if (saved && buffer && size > 0)
+        out.assign(reinterpret_cast<const uint8_t*>(buffer),
+                   reinterpret_cast<const uint8_t*>(buffer) + size);
+    g_free(buffer);
+    return !out.empty();
+}
+
+bool SaveImageFile(const std::string& path, const Surface& image, ImageFormat format,
+                   int jpegQuality) {
+    std::vector<uint8_t> bytes;
+    if (!EncodeImage(image, format, jpegQuality, bytes))
+        return false;
+    return WriteFileAtomic(path, bytes);
+}
+
+}  // namespace plat

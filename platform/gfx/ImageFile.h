@@ -1,0 +1,33 @@
+// Image files: the replacement of GDI+ image loading and saving.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/Surface.h"
+
+namespace plat {
+
+enum class ImageFormat { Png, Jpeg, Bmp };
+
+// Largest picture accepted, so that a lying header cannot ask for gigabytes.
+constexpr int kMaxImageSide = 16384;
+constexpr int64_t kMaxImagePixels = 64ll << 20;
+
+// PNG, JPEG, BMP (24-bit and palette) and GIF (its first frame), recognised by their first
+// bytes whatever the file is called. The pixels are stored as they are: EXIF orientation is
+// not applied. False (and `out` untouched) for anything else, a damaged or truncated file, or
+// a picture above the limits.
+bool LoadImageFile(const std::string& path, Surface& out);
+bool LoadImageData(const uint8_t* data, size_t size, Surface& out);
+
+// Encodes the picture; JPEG and BMP drop the alpha channel. `jpegQuality` 1..100.
+bool EncodeImage(const Surface& image, ImageFormat format, int jpegQuality,
+                 std::vector<uint8_t>& out);
+// Encodes and replaces the file atomically; false when nothing was written.
+bool SaveImageFile(const std::string& path, const Surface& image, ImageFormat format,
+                   int jpegQuality = 100);
+
+}  // namespace plat
