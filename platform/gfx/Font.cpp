@@ -257,6 +257,14 @@ void TextLayout::DeviceSize(double* width, double* height, double* originX, doub
 }  // namespace plat
 
 #if defined(__SANITIZE_ADDRESS__)
+#define VELKORA_GFX_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELKORA_GFX_ASAN 1
+#endif
+#endif
+
+#if defined(VELKORA_GFX_ASAN)
 // fontconfig stores its patterns' pointers as offsets, so the leak checker cannot see that
 // pango's font caches still hold them and reports them at exit. Every program that draws text
 // links this file.

@@ -46,6 +46,30 @@ bool PngReachesEnd(const uint8_t* data, size_t size) {
     return false;
 }
 
+uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+// The BMP decoder allocates whatever the header's pixel offset asks for before it looks any
+// further: a file whose pixels would start beyond its end never reaches it.
+bool BmpHeaderFits(const uint8_t* data, size_t size) {
+    if (size < 18)
+        return false;
+    const uint32_t offset = ReadLe32(data + 10);
+    const uint32_t info = ReadLe32(data + 14);
+    const bool knownInfo = info == 12 || info == 16 || info == 40 || info == 52 || info == 56 ||
+                           info == 64 || info == 108 || info == 124;
+    if (!knownInfo || offset < 14 + info || offset > size)
+        return false;
+    // Likewise the palette: at most 256 entries, all of them before the pixels.
+    if (info >= 40) {
+        const uint32_t colours = ReadLe32(data + 46);
+        if (colours > 256 || 14 + info + colours * 4 > offset)
+            return false;
+    }
+    return true;
+}
+
 struct LoadState {
     bool tooLarge = false;
     // Rows the decoder has written; the rest of a pixbuf is never initialised.
@@ -141,7 +165,7 @@ bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
     if (!data)
         return false;
     const char* type = DecoderFor(data, size);
-    if (!type)
+    if (!type || (std::strcmp(type, "bmp") == 0 && !BmpHeaderFits(data, size)))
         return false;
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, nullptr);
     if (!loader)

@@ -182,6 +182,14 @@ TEST(ImageFile, DamagedUnknownAndOversizedPicturesAreRefused) {
     huge[16] = 0, huge[17] = 0, huge[18] = 0x4E, huge[19] = 0x20;  // width
     huge[20] = 0, huge[21] = 0, huge[22] = 0x4E, huge[23] = 0x20;  // height
     EXPECT_FALSE(Load(huge, s));
+    // Pixels said to start far beyond the end of the file.
+    std::vector<uint8_t> far = EncodeBmp8(2, 2, {0, 0xFFFFFF}, {0, 1, 1, 0});
+    far[10] = far[11] = far[12] = far[13] = 0xEF;
+    EXPECT_FALSE(Load(far, s));
+    // A palette of four billion colours.
+    std::vector<uint8_t> colours = EncodeBmp8(2, 2, {0, 0xFFFFFF}, {0, 1, 1, 0});
+    colours[46] = 0x00, colours[47] = 0x02, colours[48] = 0x00, colours[49] = 0xF1;
+    EXPECT_FALSE(Load(colours, s));
     std::vector<uint8_t> bmp = EncodeBmp24(1, 1, {0x123456});
     bmp[18] = 0x20, bmp[19] = 0x4E, bmp[22] = 0x20, bmp[23] = 0x4E;
     EXPECT_FALSE(Load(bmp, s));
