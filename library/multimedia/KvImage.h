@@ -24,9 +24,6 @@ public:
     RZRESULT AddRef() override;
     RZRESULT Release() override;
 
-    // The pixels, for widgets of the library that draw them directly.
-    const plat::Surface& Pixels() const { return m_image; }
-
 private:
     ~CKvImage() = default;
 

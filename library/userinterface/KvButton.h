@@ -45,12 +45,11 @@ public:
     // For the other widgets of the library and for tests.
     KvMultimedia::IKvImage* Image() const { return m_pImage; }
     IKvText* Caption() const { return m_pCaption; }
-    // The frame Draw and DrawTo show now.
-    int ChosenFrame() const;
 
 private:
     ~CKvButton() = default;
 
+    int ChosenFrame() const;
     bool Hit(int x, int y) const;
     void DrawFrame(plat::Canvas* hdc, int left, int top, int right, int bottom);
 

@@ -321,11 +321,3 @@ TEST_F(KvButtonTest, ReleaseGivesBackTheImageReference) {
     image->Release();
     EXPECT_EQ(image->Release(), 0);
 }
-
-TEST_F(KvButtonTest, SetImageNullDropsTheImage) {
-    IKvImage* image = Strip();
-    m_button->SetImage(image);
-    m_button->SetImage(nullptr);
-    EXPECT_EQ(Impl()->Image(), nullptr);
-    EXPECT_EQ(image->Release(), 0);
-}
