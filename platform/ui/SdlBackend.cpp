@@ -1,0 +1,310 @@
+// Real screens through SDL2. Under X11 every visible top-level window gets a borderless native
+// window of its own, so outside programs can show beside a collapsed seat. Elsewhere (KMS, the
+// offscreen driver) there is one native window per screen and the layer composes the windows
+// over it.
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "platform/text/Text.h"
+#include "platform/ui/UiInternal.h"
+
+namespace plat::ui {
+
+namespace {
+
+bool CopyToWindow(SDL_Window* win, const Surface& picture) {
+    SDL_Surface* target = SDL_GetWindowSurface(win);
+    if (!target || picture.IsEmpty())
+        return false;
+    int w = std::min(target->w, picture.Width());
+    int h = std::min(target->h, picture.Height());
+    if (SDL_MUSTLOCK(target))
+        SDL_LockSurface(target);
+    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, picture.Pixels(), picture.Stride(),
+                      target->format->format, target->pixels, target->pitch);
+    if (SDL_MUSTLOCK(target))
+        SDL_UnlockSurface(target);
+    return SDL_UpdateWindowSurface(win) == 0;
+}
+
+struct NativeWindow {
+    SDL_Window* win = nullptr;
+    Rect rect;
+    bool shown = false;
+    bool topMost = false;
+    std::u16string title;
+};
+
+class SdlBackend final : public DisplayBackend {
+public:
+    explicit SdlBackend(const std::vector<Rect>& screens) : m_screens(screens) {}
+
+    bool Start() {
+        // A tap on a window that has no focus yet must still count as a tap.
+        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
+            return false;
+        }
+        m_wakeEvent = SDL_RegisterEvents(1);
+        const char* driver = SDL_GetCurrentVideoDriver();
+        m_perWindow = driver && std::strcmp(driver, "x11") == 0;
+        bool kms = driver && std::strcmp(driver, "KMSDRM") == 0;
+        if (m_perWindow)
+            return true;
+        for (size_t i = 0; i < m_screens.size(); ++i) {
+            const Rect& r = m_screens[i];
+            int x = kms ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(i)) : r.left;
+            int y = kms ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(i)) : r.top;
+            Uint32 flags = SDL_WINDOW_BORDERLESS | (kms ? SDL_WINDOW_FULLSCREEN : 0);
+            SDL_Window* win = SDL_CreateWindow("Velkora", x, y, r.Width(), r.Height(), flags);
+            if (!win)
+                std::fprintf(stderr, "SDL screen %zu: %s\n", i, SDL_GetError());
+            m_screenWindows.push_back(win);
+        }
+        return true;
+    }
+
+    ~SdlBackend() override {
+        for (auto& [id, n] : m_native)
+            SDL_DestroyWindow(n.win);
+        for (SDL_Window* win : m_screenWindows) {
+            if (win)
+                SDL_DestroyWindow(win);
+        }
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_Quit();
+    }
+
+    bool PollEvents() override {
+        bool any = false;
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            if (e.type == m_wakeEvent) {
+                m_wakePending = false;
+                continue;
+            }
+            any = true;
+            switch (e.type) {
+                case SDL_MOUSEBUTTONDOWN:
+                case SDL_MOUSEBUTTONUP:
+                    if (e.button.button == SDL_BUTTON_LEFT)
+                        RoutePen(e.type == SDL_MOUSEBUTTONDOWN ? PenAction::Down : PenAction::Up,
+                                 ToDesktop(e.button.windowID, e.button.x, e.button.y));
+                    break;
+                case SDL_MOUSEMOTION:
+                    RoutePen(PenAction::Move, ToDesktop(e.motion.windowID, e.motion.x, e.motion.y));
+                    break;
+                case SDL_WINDOWEVENT:
+                    if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+                        RouteClose(WindowOf(e.window.windowID));
+                    else if (e.window.event == SDL_WINDOWEVENT_EXPOSED)
+                        m_presented = ~uint64_t(0);
+                    break;
+                case SDL_QUIT:
+                    RouteClose(kNoWindow);
+                    break;
+                default:
+                    break;
+            }
+        }
+        return any;
+    }
+
+    void Wait(int timeoutMs) override {
+        if (timeoutMs < 0)
+            SDL_WaitEvent(nullptr);
+        else
+            SDL_WaitEventTimeout(nullptr, timeoutMs);
+    }
+
+    void Wake() override {
+        if (m_wakePending.exchange(true))
+            return;
+        SDL_Event e{};
+        e.type = m_wakeEvent;
+        if (SDL_PushEvent(&e) <= 0)
+            m_wakePending = false;
+    }
+
+    void Present() override {
+        uint64_t generation;
+        {
+            std::lock_guard<std::mutex> lock(Mutex());
+            generation = DisplayGenerationLocked();
+        }
+        if (generation == m_presented)
+            return;
+        m_presented = generation;
+        if (m_perWindow)
+            PresentWindows();
+        else
+            PresentScreens();
+    }
+
+    bool ReadScreen(int index, Surface& out) override {
+        if (m_perWindow || index < 0 || index >= static_cast<int>(m_screenWindows.size()) ||
+            !m_screenWindows[index])
+            return false;
+        SDL_Surface* s = SDL_GetWindowSurface(m_screenWindows[index]);
+        if (!s)
+            return false;
+        out.Create(s->w, s->h);
+        if (SDL_MUSTLOCK(s))
+            SDL_LockSurface(s);
+        SDL_ConvertPixels(s->w, s->h, s->format->format, s->pixels, s->pitch,
+                          SDL_PIXELFORMAT_ARGB8888, out.Pixels(), out.Stride());
+        if (SDL_MUSTLOCK(s))
+            SDL_UnlockSurface(s);
+        // The screen has no alpha; read it as opaque.
+        for (int i = 0; i < out.Width() * out.Height(); ++i)
+            out.Pixels()[i] |= 0xFF000000u;
+        return true;
+    }
+
+    void ShowCursor(bool show) override { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+private:
+    Point ToDesktop(Uint32 sdlId, int x, int y) {
+        if (!m_perWindow) {
+            for (size_t i = 0; i < m_screenWindows.size(); ++i) {
+                if (m_screenWindows[i] && SDL_GetWindowID(m_screenWindows[i]) == sdlId)
+                    return Point{m_screens[i].left + x, m_screens[i].top + y};
+            }
+            return Point{x, y};
+        }
+        for (auto& [id, n] : m_native) {
+            if (SDL_GetWindowID(n.win) == sdlId)
+                return Point{n.rect.left + x, n.rect.top + y};
+        }
+        return Point{x, y};
+    }
+
+    WindowId WindowOf(Uint32 sdlId) {
+        if (m_perWindow) {
+            for (auto& [id, n] : m_native) {
+                if (SDL_GetWindowID(n.win) == sdlId)
+                    return id;
+            }
+        }
+        return kNoWindow;  // the quit target
+    }
+
+    void PresentScreens() {
+        for (size_t i = 0; i < m_screenWindows.size(); ++i) {
+            if (!m_screenWindows[i])
+                continue;
+            ComposeScreen(m_screens[i], m_picture);
+            CopyToWindow(m_screenWindows[i], m_picture);
+        }
+    }
+
+    void PresentWindows() {
+        struct Top {
+            WindowId id;
+            Rect rect;
+            bool visible;
+            bool topMost;
+            std::u16string title;
+        };
+        std::vector<Top> tops;
+        {
+            std::lock_guard<std::mutex> lock(Mutex());
+            for (auto& rec : TopLevelsLocked())
+                tops.push_back(Top{rec->id, rec->rect, rec->visible, rec->topMost, rec->title});
+        }
+        for (auto it = m_native.begin(); it != m_native.end();) {
+            bool alive = std::any_of(tops.begin(), tops.end(),
+                                     [&](const Top& t) { return t.id == it->first; });
+            if (alive) {
+                ++it;
+            } else {
+                SDL_DestroyWindow(it->second.win);
+                it = m_native.erase(it);
+            }
+        }
+        std::vector<WindowId> order;
+        for (const Top& t : tops) {
+            bool show = t.visible && !t.rect.IsEmpty();
+            auto found = m_native.find(t.id);
+            if (!show) {
+                if (found != m_native.end() && found->second.shown) {
+                    SDL_HideWindow(found->second.win);
+                    found->second.shown = false;
+                }
+                continue;
+            }
+            if (found == m_native.end()) {
+                Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN |
+                               (t.topMost ? SDL_WINDOW_ALWAYS_ON_TOP : 0);
+                SDL_Window* win =
+                    SDL_CreateWindow(Utf16ToUtf8(t.title).c_str(), t.rect.left, t.rect.top,
+                                     t.rect.Width(), t.rect.Height(), flags);
+                if (!win)
+                    continue;
+                NativeWindow n;
+                n.win = win;
+                n.rect = t.rect;
+                n.topMost = t.topMost;
+                n.title = t.title;
+                found = m_native.emplace(t.id, n).first;
+            }
+            NativeWindow& n = found->second;
+            if (!(n.rect == t.rect)) {
+                SDL_SetWindowPosition(n.win, t.rect.left, t.rect.top);
+                SDL_SetWindowSize(n.win, t.rect.Width(), t.rect.Height());
+                n.rect = t.rect;
+            }
+            if (n.topMost != t.topMost) {
+                SDL_SetWindowAlwaysOnTop(n.win, t.topMost ? SDL_TRUE : SDL_FALSE);
+                n.topMost = t.topMost;
+            }
+            if (n.title != t.title) {
+                SDL_SetWindowTitle(n.win, Utf16ToUtf8(t.title).c_str());
+                n.title = t.title;
+            }
+            if (!n.shown) {
+                SDL_ShowWindow(n.win);
+                n.shown = true;
+            }
+            m_picture.Create(t.rect.Width(), t.rect.Height());
+            ComposeWindow(t.id, m_picture, Point{0, 0}, m_picture.Bounds());
+            CopyToWindow(n.win, m_picture);
+            order.push_back(t.id);
+        }
+        // Native stacking follows ours when it changed.
+        if (order != m_order) {
+            for (WindowId id : order)
+                SDL_RaiseWindow(m_native[id].win);
+            m_order = order;
+        }
+    }
+
+    std::vector<Rect> m_screens;
+    bool m_perWindow = false;
+    Uint32 m_wakeEvent = 0;
+    std::atomic<bool> m_wakePending{false};
+    uint64_t m_presented = ~uint64_t(0);
+    std::vector<SDL_Window*> m_screenWindows;
+    std::map<WindowId, NativeWindow> m_native;
+    std::vector<WindowId> m_order;
+    Surface m_picture;
+};
+
+}  // namespace
+
+std::unique_ptr<DisplayBackend> CreateSdlBackend(const std::vector<Rect>& screens) {
+    auto backend = std::make_unique<SdlBackend>(screens);
+    if (!backend->Start())
+        return nullptr;
+    return backend;
+}
+
+}  // namespace plat::ui
