@@ -19,6 +19,14 @@ constexpr int kMargin = 20;
 constexpr int kButtonWidth = 110;
 constexpr int kButtonHeight = 44;
 constexpr int kMaxTextWidth = 560;
+constexpr uint32_t kErrorCaption = 0xB21E1E;
+constexpr uint32_t kWarningCaption = 0xCC850D;
+constexpr uint32_t kNoteCaption = 0x1F4C8C;
+
+void SetColour(cairo_t* cr, uint32_t rgb) {
+    cairo_set_source_rgb(cr, ((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
+                         (rgb & 0xFF) / 255.0);
+}
 
 struct Button {
     const char* label;
@@ -26,8 +34,14 @@ struct Button {
     Rect rect;
 };
 
-PangoLayout* MakeLayout(cairo_t* cr, const std::string& text, int size, bool bold, int width) {
-    PangoLayout* layout = pango_cairo_create_layout(cr);
+// The box keeps a font map of its own and drops it with the box, so no process-wide font
+// cache is left behind by a box.
+PangoLayout* MakeLayout(PangoFontMap* fonts, cairo_t* cr, const std::string& text, int size,
+                        bool bold, int width) {
+    PangoContext* context = pango_font_map_create_context(fonts);
+    pango_cairo_update_context(cr, context);
+    PangoLayout* layout = pango_layout_new(context);
+    g_object_unref(context);
     PangoFontDescription* font = pango_font_description_new();
     pango_font_description_set_family(font, "Liberation Sans");
     pango_font_description_set_absolute_size(font, size * PANGO_SCALE);
@@ -59,14 +73,17 @@ public:
         }
     }
 
-    ~MessageBoxWindow() override { Destroy(); }
+    ~MessageBoxWindow() override {
+        Destroy();
+        g_object_unref(m_fonts);
+    }
 
     int Run(WindowId owner) {
         int textW = 0, textH = 0;
         {
             cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
             cairo_t* cr = cairo_create(scratch);
-            PangoLayout* layout = MakeLayout(cr, m_text, 18, false, kMaxTextWidth);
+            PangoLayout* layout = MakeLayout(m_fonts, cr, m_text, 18, false, kMaxTextWidth);
             pango_layout_get_pixel_size(layout, &textW, &textH);
             g_object_unref(layout);
             cairo_destroy(cr);
@@ -106,16 +123,13 @@ protected:
             reinterpret_cast<unsigned char*>(surface.Pixels()), CAIRO_FORMAT_ARGB32,
             surface.Width(), surface.Height(), surface.Stride());
         cairo_t* cr = cairo_create(target);
-        cairo_set_source_rgb(cr, 0.94, 0.94, 0.94);
+        SetColour(cr, 0xF0F0F0);
         cairo_paint(cr);
         // The caption bar's colour tells errors and warnings from notes at a glance.
         uint32_t icon = m_flags & 0xF0;
-        if (icon == kMbIconError)
-            cairo_set_source_rgb(cr, 0.70, 0.12, 0.12);
-        else if (icon == kMbIconWarning)
-            cairo_set_source_rgb(cr, 0.80, 0.52, 0.05);
-        else
-            cairo_set_source_rgb(cr, 0.12, 0.30, 0.55);
+        SetColour(cr, icon == kMbIconError     ? kErrorCaption
+                      : icon == kMbIconWarning ? kWarningCaption
+                                               : kNoteCaption);
         cairo_rectangle(cr, 0, 0, surface.Width(), kCaptionHeight);
         cairo_fill(cr);
         DrawText(cr, m_caption, 16, true, kMargin / 2, 7, 0, 1.0);
@@ -129,7 +143,7 @@ protected:
             cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
             cairo_set_line_width(cr, 1.0);
             cairo_stroke(cr);
-            PangoLayout* layout = MakeLayout(cr, m_buttons[i].label, 18, true, 0);
+            PangoLayout* layout = MakeLayout(m_fonts, cr, m_buttons[i].label, 18, true, 0);
             int lw, lh;
             pango_layout_get_pixel_size(layout, &lw, &lh);
             cairo_set_source_rgb(cr, 0, 0, 0);
@@ -162,9 +176,9 @@ protected:
     }
 
 private:
-    static void DrawText(cairo_t* cr, const std::string& text, int size, bool bold, int x, int y,
-                         int width, double grey) {
-        PangoLayout* layout = MakeLayout(cr, text, size, bold, width);
+    void DrawText(cairo_t* cr, const std::string& text, int size, bool bold, int x, int y,
+                  int width, double grey) {
+        PangoLayout* layout = MakeLayout(m_fonts, cr, text, size, bold, width);
         cairo_set_source_rgb(cr, grey, grey, grey);
         cairo_move_to(cr, x, y);
         pango_cairo_show_layout(cr, layout);
@@ -184,6 +198,7 @@ private:
     uint32_t m_flags;
     std::vector<Button> m_buttons;
     int m_pressed = -1;
+    PangoFontMap* m_fonts = pango_cairo_font_map_new();
 };
 
 }  // namespace

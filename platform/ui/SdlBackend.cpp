@@ -57,6 +57,9 @@ public:
         const char* driver = SDL_GetCurrentVideoDriver();
         m_perWindow = driver && std::strcmp(driver, "x11") == 0;
         bool kms = driver && std::strcmp(driver, "KMSDRM") == 0;
+        // Plain memory framebuffers where the driver has them: no GL stack is loaded for
+        // pictures that are drawn in memory anyway. KMS has none and needs its renderer.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, kms ? "1" : "0");
         if (m_perWindow)
             return true;
         for (size_t i = 0; i < m_screens.size(); ++i) {
