@@ -153,28 +153,49 @@ public:
     }
 
     bool ReadScreen(int index, Surface& out) override {
-        if (m_perWindow || index < 0 || index >= static_cast<int>(m_screenWindows.size()) ||
-            !m_screenWindows[index])
+        if (index < 0 || index >= static_cast<int>(m_screens.size()))
             return false;
-        SDL_Surface* s = SDL_GetWindowSurface(m_screenWindows[index]);
-        if (!s)
-            return false;
-        out.Create(s->w, s->h);
-        if (SDL_MUSTLOCK(s))
-            SDL_LockSurface(s);
-        SDL_ConvertPixels(s->w, s->h, s->format->format, s->pixels, s->pitch,
-                          SDL_PIXELFORMAT_ARGB8888, out.Pixels(), out.Stride());
-        if (SDL_MUSTLOCK(s))
-            SDL_UnlockSurface(s);
-        // The screen has no alpha; read it as opaque.
-        for (int i = 0; i < out.Width() * out.Height(); ++i)
-            out.Pixels()[i] |= 0xFF000000u;
+        if (!m_perWindow) {
+            if (index >= static_cast<int>(m_screenWindows.size()) || !m_screenWindows[index])
+                return false;
+            return ReadWindow(m_screenWindows[index], out);
+        }
+        // The native windows over the screen, bottom to top, as they were last presented.
+        const Rect& screen = m_screens[index];
+        out.Create(screen.Width(), screen.Height());
+        out.Fill(0xFF000000u);
+        Surface part;
+        for (WindowId id : m_order) {
+            const NativeWindow& n = m_native[id];
+            if (!n.shown || !ReadWindow(n.win, part))
+                continue;
+            for (int y = 0; y < part.Height(); ++y)
+                for (int x = 0; x < part.Width(); ++x)
+                    out.SetPixel(n.rect.left - screen.left + x, n.rect.top - screen.top + y,
+                                 part.PixelAt(x, y));
+        }
         return true;
     }
 
     void ShowCursor(bool show) override { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
 private:
+    // What the window's framebuffer holds, read as opaque ARGB.
+    static bool ReadWindow(SDL_Window* win, Surface& out) {
+        SDL_Surface* s = SDL_GetWindowSurface(win);
+        if (!s || !out.Create(s->w, s->h))
+            return false;
+        if (SDL_MUSTLOCK(s))
+            SDL_LockSurface(s);
+        SDL_ConvertPixels(s->w, s->h, s->format->format, s->pixels, s->pitch,
+                          SDL_PIXELFORMAT_ARGB8888, out.Pixels(), out.Stride());
+        if (SDL_MUSTLOCK(s))
+            SDL_UnlockSurface(s);
+        for (int i = 0; i < out.Width() * out.Height(); ++i)
+            out.Pixels()[i] |= 0xFF000000u;
+        return true;
+    }
+
     Point ToDesktop(Uint32 sdlId, int x, int y) {
         if (!m_perWindow) {
             for (size_t i = 0; i < m_screenWindows.size(); ++i) {

@@ -215,7 +215,7 @@ bool GetWindowPicture(WindowId id, Surface& out);
 // What screen `index` shows: every visible top-level window over it in z-order, black where
 // there is none.
 bool CaptureScreen(int index, Surface& out);
-// What the backend really put on the screen (SDL: read back from the screen's window; headless:
+// What the backend really put on the screen (SDL: read back from the native windows; headless:
 // CaptureScreen). False when it cannot be read.
 bool ReadDisplayedScreen(int index, Surface& out);
 bool SavePng(const Surface& surface, const std::string& path);

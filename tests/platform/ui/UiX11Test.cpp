@@ -1,0 +1,119 @@
+// The SDL backend on a real X server (Xvfb started by the test): one native window per
+// top-level window, placed at its desktop co-ordinates, kept in our stacking order.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/platform/ui/UiTestSupport.h"
+
+extern char** environ;
+
+using namespace uitest;
+
+namespace {
+
+constexpr uint32_t kRed = Argb(0xFF, 0xFF, 0, 0);
+constexpr uint32_t kBlue = Argb(0xFF, 0, 0, 0xFF);
+constexpr uint32_t kWhite = Argb(0xFF, 0xFF, 0xFF, 0xFF);
+constexpr uint32_t kBlack = Argb(0xFF, 0, 0, 0);
+
+// An X server of our own for the length of the test; it picks a free display number.
+class XServer {
+public:
+    XServer() {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        std::string fd = std::to_string(fds[1]);
+        const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
+                              "1600x600x24", "-nolisten",  "tcp",      nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        if (posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        char buf[16] = {};
+        if (m_pid > 0 && ::read(fds[0], buf, sizeof(buf) - 1) > 0)
+            m_display = ":" + std::to_string(std::atoi(buf));
+        ::close(fds[0]);
+    }
+    ~XServer() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    const std::string& Display() const { return m_display; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_display;
+};
+
+TEST(UiX11, NativeWindowsFollowPlaceSizeVisibilityAndOrder) {
+    XServer x;
+    if (x.Display().empty())
+        GTEST_SKIP() << "Xvfb is not installed (scripts/setup installs it)";
+    ::setenv("DISPLAY", x.Display().c_str(), 1);
+    ::unsetenv("SDL_VIDEODRIVER");
+    ::unsetenv("WAYLAND_DISPLAY");
+    Options options;
+    options.backend = Backend::Sdl;
+    ASSERT_TRUE(Init(options));
+
+    TestWindow front, rear, button;
+    front.fill = kRed;
+    rear.fill = kBlue;
+    button.fill = kWhite;
+    std::vector<Point> taps;
+    button.pen = [&](PenAction a, Point pt) {
+        if (a == PenAction::Up)
+            taps.push_back(pt);
+    };
+    ASSERT_TRUE(front.Open(Rect::FromXYWH(0, 0, 800, 480)));
+    ASSERT_TRUE(rear.Open(Rect::FromXYWH(800, 0, 800, 600)));
+    ASSERT_TRUE(button.Open(Rect::FromXYWH(100, 50, 80, 60), true, kNoWindow, true));
+    PumpUntilIdle();
+
+    Surface s0, s1;
+    ASSERT_TRUE(ReadDisplayedScreen(0, s0));
+    ASSERT_TRUE(ReadDisplayedScreen(1, s1));
+    EXPECT_EQ(s0.PixelAt(400, 300), kRed);
+    EXPECT_EQ(s0.PixelAt(120, 70), kWhite);
+    EXPECT_EQ(s1.PixelAt(400, 300), kBlue);
+
+    // The button collapses the seat: the seat hides, the button moves and grows into a bar.
+    ShowWindow(front.Id(), false);
+    MoveWindow(button.Id(), 0, 0, 800, 150);
+    PumpUntilIdle();
+    ASSERT_TRUE(ReadDisplayedScreen(0, s0));
+    EXPECT_EQ(s0.PixelAt(400, 100), kWhite);
+    EXPECT_EQ(s0.PixelAt(400, 300), kBlack);
+    InjectPen(PenAction::Down, Point{700, 100});
+    InjectPen(PenAction::Up, Point{700, 100});
+    PumpUntilIdle();
+    ASSERT_EQ(taps.size(), 1u);
+    EXPECT_EQ(taps[0].x, 700);
+
+    // Expanded again: the seat comes back under the top-most bar.
+    ShowWindow(front.Id(), true);
+    MoveWindow(button.Id(), 200, 0, 80, 60);
+    PumpUntilIdle();
+    ASSERT_TRUE(ReadDisplayedScreen(0, s0));
+    EXPECT_EQ(s0.PixelAt(400, 300), kRed);
+    EXPECT_EQ(s0.PixelAt(210, 10), kWhite);
+    EXPECT_EQ(s0.PixelAt(100, 100), kRed);
+    button.Destroy();
+    PumpUntilIdle();
+    ASSERT_TRUE(ReadDisplayedScreen(0, s0));
+    EXPECT_EQ(s0.PixelAt(210, 10), kRed);
+    Terminate();
+}
+
+}  // namespace
