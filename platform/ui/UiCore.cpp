@@ -82,6 +82,11 @@ void WakeLocked(Queue& q) {
         s.backend->Wake();
 }
 
+void WakeAllLocked() {
+    for (auto& q : S().queues)
+        WakeLocked(*q);
+}
+
 bool IsSystemClock() {
     return dynamic_cast<SystemClock*>(&GetClock()) != nullptr;
 }
@@ -690,8 +695,9 @@ bool DestroyWindow(WindowId id) {
             auto& c = parent->children;
             c.erase(std::remove(c.begin(), c.end(), rec->id), c.end());
         }
-        WakeLocked(*rec->queue);
     }
+    // Loops on this window, on whatever thread, notice that it is gone.
+    WakeAllLocked();
     ++s.generation;
     return true;
 }
@@ -1022,7 +1028,8 @@ bool EndModal(WindowId id, int result) {
         return false;
     rec->modalEnd = true;
     rec->modalResult = result;
-    WakeLocked(*rec->queue);
+    // The loop may run on another thread than the window's own.
+    WakeAllLocked();
     return true;
 }
 

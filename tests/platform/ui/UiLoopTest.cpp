@@ -335,3 +335,32 @@ TEST(UiLoop, ModalLoopEndedBeforeItStartsReturnsAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UiLoop, LoopOnAnotherThreadsWindowEndsWhenEndedOrDestroyed) {
+    HeadlessUi ui;
+    // The window belongs to a second thread; this thread runs a loop on it.
+    std::unique_ptr<TestWindow> w;
+    std::atomic<int> stage{0};
+    std::thread owner([&] {
+        w = std::make_unique<TestWindow>();
+        w->Open(Rect::FromXYWH(0, 0, 10, 10));
+        stage = 1;
+        WaitUntil([&] { return stage == 2; });
+        w.reset();  // destroyed on its own thread
+        stage = 3;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return stage == 1; }));
+    WindowId id = w->Id();
+    std::thread ender([&] { EndModal(id, 12); });
+    EXPECT_EQ(RunModalLoop(id), 12);
+    ender.join();
+    std::thread destroyer([&] { stage = 2; });
+    EXPECT_EQ(RunModalLoop(id), 2);
+    destroyer.join();
+    owner.join();
+    EXPECT_EQ(stage, 3);
+}
+
+}  // namespace
