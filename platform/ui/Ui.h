@@ -69,8 +69,9 @@ public:
     Window& operator=(const Window&) = delete;
 
     bool Create(const CreateParams& params);
-    // Destroys this window and its children (OnDestroy runs for each, children first). Derived
-    // classes whose OnDestroy matters call Destroy in their own destructor.
+    // Destroys this window and its children (OnDestroy runs for each, the parent first), on the
+    // owner's thread. Derived classes whose OnDestroy matters call Destroy in their own
+    // destructor: the base destructor can only run the base handler.
     void Destroy();
     WindowId Id() const { return m_id; }
 
@@ -181,7 +182,9 @@ enum MessageBoxFlags : uint32_t {
 };
 enum MessageBoxResult : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
-// Shows a modal box and returns the button chosen. On a worker thread the box runs on the
+// Shows a modal box and returns the button chosen. On real screens the box is a top-most window
+// of this layer, centred over the owner (or the front screen), whose modal loop answers sends
+// and keeps timers running like any other. On a worker thread the box runs on the
 // primary user-interface thread while the caller waits. Headless, the box is recorded and
 // answered from the script below (the first button when nothing is scripted). When no box can
 // be shown at all (no layer, shutdown) the text goes to the standard error and the first
