@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "core/GifDecoder.h"
+#include "platform/gfx/ImageFile.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
@@ -20,8 +21,6 @@ constexpr size_t kMaxFileBytes = size_t(64) << 20;
 
 enum BlockKind { kUnknown, kAppExt, kCommentExt, kControlExt, kPlainTextExt, kImage, kTrailer };
 
-std::atomic<CPictureEx::StillDecoder> g_stillDecoder{nullptr};
-
 uint16_t Le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
@@ -35,10 +34,6 @@ bool IsSystemClock() {
 }
 
 }  // namespace
-
-void CPictureEx::SetStillDecoder(StillDecoder decoder) {
-    g_stillDecoder = decoder;
-}
 
 CPictureEx::CPictureEx() = default;
 
@@ -176,10 +171,9 @@ bool CPictureEx::LoadMemory(const uint8_t* data, size_t size) {
     m_nDataSize = size;
     bool ok = false;
     if (size < 3 || data[0] != 'G' || data[1] != 'I' || data[2] != 'F') {
-        // A plain picture: decoded whole, shown at its natural size.
+        // A plain picture (JPEG, PNG, BMP): decoded whole, shown at its natural size.
         auto picture = std::make_shared<plat::Surface>();
-        StillDecoder decoder = g_stillDecoder;
-        if (decoder && decoder(data, size, *picture) && !picture->IsEmpty()) {
+        if (plat::LoadImageData(data, size, *picture) && !picture->IsEmpty()) {
             m_pPicture = picture;
             ok = MakeCanvas(picture->Width(), picture->Height());
         }

@@ -25,12 +25,6 @@ struct GIF_FRAME {
 
 class CPictureEx : public plat::ui::Window {
 public:
-    // Decodes pictures that are not GIFs (JPEG, PNG, BMP...) into premultiplied ARGB at their
-    // natural size; the program sets the graphics layer's loader here. Without one, such
-    // pictures fail to load and the control stays empty.
-    using StillDecoder = bool (*)(const uint8_t* data, size_t size, plat::Surface& out);
-    static void SetStillDecoder(StillDecoder decoder);
-
     CPictureEx();
     ~CPictureEx() override;
 

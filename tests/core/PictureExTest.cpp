@@ -2,11 +2,11 @@
 // stepped with a manual clock, pictures checked by pixels, every truncation of a file.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "core/PictureEx.h"
+#include "platform/gfx/ImageFile.h"
 #include "platform/text/Text.h"
 #include "tests/core/GifWriter.h"
 #include "tests/platform/ui/UiTestSupport.h"
@@ -187,49 +187,31 @@ TEST(PictureEx, OneImageIsDrawnOnceWithoutAThread) {
     EXPECT_FALSE(f.control.IsPlaying());
 }
 
-// A tiny picture format for the still-picture path: "P6 w h 255" and RGB bytes.
-bool DecodePpm(const uint8_t* data, size_t size, Surface& out) {
-    std::string text(reinterpret_cast<const char*>(data), std::min<size_t>(size, 32));
-    int w, h, max, used;
-    if (std::sscanf(text.c_str(), "P6 %d %d %d%n", &w, &h, &max, &used) != 3 || w <= 0 || h <= 0)
-        return false;
-    size_t start = static_cast<size_t>(used) + 1;
-    if (size < start + static_cast<size_t>(w) * h * 3)
-        return false;
-    out.Create(w, h);
-    for (int i = 0; i < w * h; ++i) {
-        const uint8_t* p = data + start + 3 * i;
-        out.SetPixel(i % w, i / w, Argb(0xFF, p[0], p[1], p[2]));
-    }
-    return true;
-}
-
 TEST(PictureEx, OtherPicturesAreDrawnOnceAtTheirNaturalSize) {
     Fixture f;
-    std::string ppm = "P6 4 3 255\n";
-    for (int i = 0; i < 12; ++i)
-        ppm += i < 4 ? std::string("\xFF\x00\x00", 3) : std::string("\x00\x00\xFF", 3);
-    const auto* data = reinterpret_cast<const uint8_t*>(ppm.data());
-
-    // Without a loader for it the picture cannot be shown.
-    CPictureEx::SetStillDecoder(nullptr);
-    EXPECT_FALSE(f.control.LoadMemory(data, ppm.size()));
-    EXPECT_EQ(f.control.Start(), 0);
-
-    CPictureEx::SetStillDecoder(&DecodePpm);
-    ASSERT_TRUE(f.control.LoadMemory(data, ppm.size()));
-    EXPECT_FALSE(f.control.IsGif());
-    EXPECT_EQ(f.control.GetCanvasWidth(), 4);
-    EXPECT_EQ(f.control.GetCanvasHeight(), 3);
-    EXPECT_EQ(GetClientRect(f.control.Id()), Rect::FromXYWH(0, 0, 4, 3));
-    EXPECT_EQ(f.control.Start(), 1);
-    EXPECT_EQ(f.Pixel(3, 0), Opaque(kRed));
-    EXPECT_EQ(f.Pixel(0, 2), Opaque(kBlue));
-    // "GI" alone is no GIF: it goes to the picture loader, which refuses it.
+    // A 4x3 picture, red on top and blue below, as PNG and as BMP files hold it.
+    Surface picture(4, 3);
+    picture.Fill(Opaque(kBlue));
+    for (int x = 0; x < 4; ++x)
+        picture.SetPixel(x, 0, Opaque(kRed));
+    for (ImageFormat format : {ImageFormat::Png, ImageFormat::Bmp}) {
+        std::vector<uint8_t> file;
+        ASSERT_TRUE(EncodeImage(picture, format, 100, file));
+        ASSERT_TRUE(f.control.LoadMemory(file.data(), file.size()));
+        EXPECT_FALSE(f.control.IsGif());
+        EXPECT_EQ(f.control.GetCanvasWidth(), 4);
+        EXPECT_EQ(f.control.GetCanvasHeight(), 3);
+        EXPECT_EQ(GetClientRect(f.control.Id()), Rect::FromXYWH(0, 0, 4, 3));
+        EXPECT_EQ(f.control.Start(), 1);
+        EXPECT_FALSE(f.control.IsPlaying());
+        EXPECT_EQ(f.Pixel(3, 0), Opaque(kRed));
+        EXPECT_EQ(f.Pixel(0, 2), Opaque(kBlue));
+    }
+    // "GI" alone is no GIF, and no other picture either.
     const uint8_t gi[2] = {'G', 'I'};
     EXPECT_FALSE(f.control.LoadMemory(gi, 2));
     EXPECT_FALSE(f.control.IsLoaded());
-    CPictureEx::SetStillDecoder(nullptr);
+    EXPECT_EQ(f.control.Start(), 0);
 }
 
 TEST(PictureEx, EveryTruncationLoadsTheFramesBeforeTheCutOrFails) {
