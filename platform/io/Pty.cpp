@@ -1,5 +1,7 @@
 #include "platform/io/Pty.h"
 
+#include "platform/sys/Clock.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -66,6 +68,22 @@ long PseudoTerminal::Read(void* buf, size_t size, int timeoutMs) {
     if (n < 0)
         return errno == EAGAIN ? 0 : -1;
     return static_cast<long>(n);
+}
+
+long PseudoTerminal::ReadExactly(void* buf, size_t size, int timeoutMs) {
+    auto* p = static_cast<uint8_t*>(buf);
+    size_t got = 0;
+    const uint64_t start = SystemClock().TickMs();
+    while (got < size) {
+        int64_t left = timeoutMs - static_cast<int64_t>(SystemClock().TickMs() - start);
+        if (left <= 0)
+            break;
+        long n = Read(p + got, size - got, static_cast<int>(left));
+        if (n < 0)
+            return got ? static_cast<long>(got) : -1;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<long>(got);
 }
 
 bool PseudoTerminal::Write(const void* buf, size_t size) {

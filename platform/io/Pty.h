@@ -29,6 +29,9 @@ public:
     // Master side. Read waits up to timeoutMs (-1: for ever) for the first byte and returns
     // what is there: 0 on time-out, -1 when closed.
     long Read(void* buf, size_t size, int timeoutMs);
+    // Gathers exactly `size` bytes, which may arrive in pieces, unless timeoutMs passes first;
+    // returns how many came (-1 when closed before any).
+    long ReadExactly(void* buf, size_t size, int timeoutMs);
     bool Write(const void* buf, size_t size);
 
 private:

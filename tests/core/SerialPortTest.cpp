@@ -67,7 +67,7 @@ TEST_F(CSerialPortOverPty, ByteIoCountsAndReadsOnlyWhatCame) {
     EXPECT_TRUE(m_port.WriteByte(0x00));
     EXPECT_EQ(m_port.BytesWritten(), 2u);
     uint8_t got[2];
-    ASSERT_EQ(m_pty.Read(got, 2, 1000), 2);
+    ASSERT_EQ(m_pty.ReadExactly(got, 2, 1000), 2);
     EXPECT_EQ(got[0], 0xA5);
     EXPECT_EQ(got[1], 0x00);
 
@@ -81,7 +81,7 @@ TEST_F(CSerialPortOverPty, ByteIoCountsAndReadsOnlyWhatCame) {
 TEST_F(CSerialPortOverPty, BlockWriteAndReadForTheTextModule) {
     EXPECT_EQ(m_port.Write("j4\r\n", 4), 4);
     char out[8] = {};
-    ASSERT_EQ(m_pty.Read(out, sizeof out, 1000), 4);
+    ASSERT_EQ(m_pty.ReadExactly(out, 4, 1000), 4);
     EXPECT_STREQ(out, "j4\r\n");
     ASSERT_TRUE(m_pty.Write("S013\r\nJ\r\n", 9));
     char in[1024] = {};

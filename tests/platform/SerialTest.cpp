@@ -72,7 +72,7 @@ TEST_F(SerialOverPty, OpensThroughThePortMapAndMovesBytesBothWays) {
     ASSERT_TRUE(port.Configure(57600));
     EXPECT_EQ(port.Write("\xA5\x0D\x0A\x00", 4), 4);
     uint8_t got[4] = {};
-    EXPECT_EQ(m_pty.Read(got, sizeof got, 1000), 4);
+    EXPECT_EQ(m_pty.ReadExactly(got, sizeof got, 1000), 4);
     EXPECT_EQ(std::memcmp(got, "\xA5\x0D\x0A\x00", 4), 0) << "raw: no CR/LF translation";
 
     ASSERT_TRUE(m_pty.Write("\x5A\x13\x11\x0D", 4));
