@@ -1,12 +1,16 @@
 #include "library/multimedia/KvPlayer.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <string>
 
 #include "library/KvLog.h"
 #include "library/LibFactory.h"
+#include "platform/io/Binary.h"
+#include "platform/io/File.h"
 #include "platform/io/Path.h"
+#include "platform/media/LanguageNames.h"
 #include "platform/media/MediaConfig.h"
 #include "platform/text/Text.h"
 
@@ -23,6 +27,21 @@ constexpr int64_t kSkipUnits = 50000000;
 // Event codes as the log has always shown them.
 constexpr unsigned kEventComplete = 0x01;
 constexpr unsigned kEventErrorAbort = 0x03;
+constexpr unsigned kEventDvdDomainChange = 0x101;
+constexpr unsigned kEventDvdTitleChange = 0x102;
+constexpr unsigned kEventDvdChapterStart = 0x103;
+constexpr unsigned kEventDvdError = 0x10C;
+constexpr unsigned kEventDvdRateChange = 0x110;
+constexpr unsigned kEventDvdPlaybackStopped = 0x112;
+constexpr unsigned kEventDvdDiscEjected = 0x118;
+
+constexpr char kBookmarkMagic[4] = {'K', 'v', 'B', 'm'};
+constexpr uint16_t kBookmarkVersion = 1;
+
+// The movie page reads these messages in a box; here they go to the library log.
+void ShowMessage(const char* text, const char* caption) {
+    KvWriteLog("%s: %s", caption, text);
+}
 
 void FormatHms(char16_t (&out)[13], int64_t units) {
     if (units < 0)
@@ -87,6 +106,8 @@ RZRESULT CKvPlayer::Release() {
 RZRESULT CKvPlayer::Init(uint32_t /*reserved*/, uintptr_t owner) {
     m_hOwner = owner;
     m_pVideoWindow->SetOwner(owner);
+    if (!m_pLanguageTable)
+        m_pLanguageTable.reset(new (std::nothrow) CKvLanguageTable());
     // The engine starts here rather than on the first tap; a failure shows at the open.
     std::string error;
     if (!plat::MediaPipeline::StartEngine(&error))
@@ -122,6 +143,19 @@ RZRESULT CKvPlayer::GetVideoSize(uint32_t* width, uint32_t* height) {
         *width = m_uVideoWidth;
     if (height)
         *height = m_uVideoHeight;
+    if (IsDVD()) {
+        // The size of the picture being decoded, which menus and titles may change.
+        if (!m_pGraph || !m_pGraph->HasVideo()) {
+            m_bHasVideo = 0;
+            return RZ_FAIL;
+        }
+        m_uVideoWidth = static_cast<uint32_t>(m_pGraph->VideoWidth());
+        m_uVideoHeight = static_cast<uint32_t>(m_pGraph->VideoHeight());
+        if (width)
+            *width = m_uVideoWidth;
+        if (height)
+            *height = m_uVideoHeight;
+    }
     return RZ_OK;
 }
 
@@ -130,7 +164,7 @@ RZRESULT CKvPlayer::GetVideoSize(uint32_t* width, uint32_t* height) {
 RZRESULT CKvPlayer::OpenDisc(uint8_t mediaType) {
     switch (mediaType) {
         case MEDIA_DVD:
-            return RZ_FAIL;  // no DVD engine yet
+            return OpenDVD();
         case MEDIA_VCD:
         case MEDIA_CD:
             return RZ_OK;
@@ -175,6 +209,8 @@ RZRESULT CKvPlayer::Close() {
     // sleeps are needed first.
     m_pGraph.reset();
     m_pVideoWindow->SetVisible(false);
+    m_bDVDReady = false;
+    m_dvdDisc = plat::DvdDisc();
     m_byDVDStatus = STATUS_DVD_IDLE;
     m_bHasVideo = 0;
     m_byStatus = STATUS_NONE;
@@ -303,7 +339,20 @@ RZRESULT CKvPlayer::Play() {
         return RZ_FAIL;
     if (IsCD())
         return PlayCD();
+    if (IsDVD()) {
+        if (!EnsureDVDOpen()) {
+            // An unreadable or encrypted disc: a clear failure the page also sees as an error.
+            DVDFailed();
+            return RZ_FAIL;
+        }
+        if (m_dRate != 1.0)
+            m_pGraph->SetRate(1.0);
+    }
     if (!m_pGraph || !m_pGraph->Play()) {
+        if (IsDVD()) {
+            DVDFailed();
+            return RZ_FAIL;
+        }
         Close();
         return RZ_FAIL;
     }
@@ -318,6 +367,9 @@ RZRESULT CKvPlayer::Pause() {
         if (m_byStatus == STATUS_PLAYING && m_pGraph)
             m_pGraph->Pause();
     } else {
+        // A prepared DVD is opened here, so that a bookmark can be loaded while it waits.
+        if (IsDVD() && m_bDVDReady)
+            EnsureDVDOpen();
         if (!m_pGraph)
             return RZ_FAIL;
         m_pGraph->Pause();
@@ -329,6 +381,11 @@ RZRESULT CKvPlayer::Pause() {
 RZRESULT CKvPlayer::Forward() {
     if (m_byStatus != STATUS_PLAYING || IsCD() || !m_pGraph)
         return RZ_FAIL;
+    if (IsDVD()) {
+        // Waits until the navigator is there.
+        m_pGraph->SendDvdCommand(plat::DvdCommand::NextChapter);
+        return RZ_OK;
+    }
     int64_t current = 0;
     if (!m_pGraph->Position(&current))
         return RZ_FAIL;
@@ -343,6 +400,10 @@ RZRESULT CKvPlayer::Forward() {
 RZRESULT CKvPlayer::Backward() {
     if (m_byStatus != STATUS_PLAYING || IsCD() || !m_pGraph)
         return RZ_FAIL;
+    if (IsDVD()) {
+        m_pGraph->SendDvdCommand(plat::DvdCommand::PreviousChapter);
+        return RZ_OK;
+    }
     int64_t current = 0;
     if (!m_pGraph->Position(&current))
         return RZ_FAIL;
@@ -359,6 +420,12 @@ RZRESULT CKvPlayer::Stop() {
     // A closed player has nothing to stop.
     if (m_byStatus == STATUS_NONE || !m_pGraph)
         return RZ_OK;
+    if (IsDVD()) {
+        // The next Play starts the disc from its beginning.
+        m_pGraph->Rewind();
+        m_byStatus = STATUS_STOPPED;
+        return RZ_OK;
+    }
     m_pGraph->Pause();
     m_pGraph->Seek(0);
     m_byStatus = STATUS_STOPPED;
@@ -367,8 +434,11 @@ RZRESULT CKvPlayer::Stop() {
 
 RZRESULT CKvPlayer::SetRate(double rate) {
     m_dRate = rate;
-    if (m_pGraph && !IsCD())
+    if (m_pGraph && !IsCD()) {
         m_pGraph->SetRate(rate);
+        if (IsDVD())
+            m_bRateChanged = true;
+    }
     return RZ_OK;
 }
 
@@ -398,6 +468,21 @@ RZRESULT CKvPlayer::GetTime(KvPlayerTime* t) {
     if (IsCD())
         return GetCDTime(t);
     ClearTexts(t);
+    if (IsDVD()) {
+        int title = 0;
+        int64_t ns = 0;
+        if (!DVDPlace(&title, nullptr, &ns))
+            return RZ_FAIL;
+        const plat::DvdTitle* info = m_dvdDisc.Title(title);
+        int64_t total = 0;
+        if (info)
+            total = info->duration;
+        else if (!m_pGraph->Duration(&total))
+            return RZ_FAIL;
+        FormatHms(t->szCurrent, ns / kNsPerUnit);
+        FormatHms(t->szTotal, total / kNsPerUnit);
+        return RZ_OK;
+    }
     if (!m_pGraph)
         return RZ_OK;
     int64_t ns = 0;
@@ -435,6 +520,10 @@ RZRESULT CKvPlayer::GetMediaType() {
 RZRESULT CKvPlayer::HandleEvent() {
     if (!m_pGraph)
         return m_byStatus;
+    if (IsDVD()) {
+        HandleDVDEvents();
+        return m_byStatus;
+    }
     // Takes what is pending and returns: the page calls this from its tick, which must not
     // stall.
     plat::MediaEvent event;
@@ -473,51 +562,443 @@ RZRESULT CKvPlayer::GetGraph(void** out) {
 
 // --- DVD ----------------------------------------------------------------------------------
 
-RZRESULT CKvPlayer::DvdMouse(uint32_t, int32_t, int32_t) {
-    return RZ_FAIL;
+RZRESULT CKvPlayer::OpenDVD() {
+    if (m_byStatus != STATUS_NONE)
+        Close();
+    m_pGraph.reset();
+    m_dvdDisc = plat::DvdDisc();
+    m_byMediaType = MEDIA_DVD;
+    m_bHasVideo = 1;
+    m_byStatus = STATUS_NONE;
+    // The navigator is ready even with an empty drive: the movie page names a folder next
+    // (SetDVDDirectory), and the disc is opened when something needs it.
+    m_strDVDSource = plat::OpticalDevice();
+    m_bDVDReady = true;
+    m_eLastDomain = DVD_DOMAIN_Stop;
+    m_iLastTitle = 0;
+    m_iLastChapter = 0;
+    m_byAC3Channels = 0;
+    if (m_dvdDisc.Open(m_strDVDSource)) {
+        const plat::DvdTitle* first = m_dvdDisc.Title(1);
+        if (first && !first->audio.empty() && first->audio[0].format == 0)
+            m_byAC3Channels = static_cast<uint8_t>(first->audio[0].channels);
+    }
+    m_byStatus = STATUS_STOPPED;
+    return RZ_OK;
 }
+
+bool CKvPlayer::EnsureDVDOpen() {
+    if (m_pGraph)
+        return true;
+    if (!m_bDVDReady)
+        return false;
+    std::string error;
+    if (!m_dvdDisc.IsOpen()) {
+        if (!m_dvdDisc.Open(m_strDVDSource, &error)) {
+            KvWriteLog("DVD: %s", error.c_str());
+            return false;
+        }
+        const plat::DvdTitle* first = m_dvdDisc.Title(1);
+        if (first && !first->audio.empty() && first->audio[0].format == 0)
+            m_byAC3Channels = static_cast<uint8_t>(first->audio[0].channels);
+    }
+    auto graph = std::make_unique<plat::MediaPipeline>();
+    if (!graph->OpenDvd(m_strDVDSource, m_pVideoWindow, &error)) {
+        KvWriteLog("DVD: %s", error.c_str());
+        return false;
+    }
+    m_pGraph = std::move(graph);
+    if (m_pGraph->HasVideo()) {
+        m_uVideoWidth = static_cast<uint32_t>(m_pGraph->VideoWidth());
+        m_uVideoHeight = static_cast<uint32_t>(m_pGraph->VideoHeight());
+    }
+    return true;
+}
+
+void CKvPlayer::DVDFailed() {
+    KvWriteLog("EC_DVD_ERROR | EC_DVD_DISC_EJECTED | EC_DVD_WARNING | EC_DVD_PLAYBACK_STOPPED");
+    Close();
+    m_byStatus = STATUS_ERROR;
+}
+
+bool CKvPlayer::DVDPlace(int* title, int* chapter, int64_t* position) {
+    if (!m_pGraph)
+        return false;
+    int shown = 0;
+    if (m_pGraph->DvdOnScreen(&shown) != plat::DvdScreen::Title || shown < 1)
+        return false;
+    // Times and chapters of the picture on screen: the navigator itself reads ahead.
+    int64_t ns = 0;
+    if (!m_pGraph->Position(&ns))
+        ns = 0;
+    if (title)
+        *title = shown;
+    if (chapter) {
+        const int at = m_dvdDisc.ChapterAt(shown, ns);
+        *chapter = at > 0 ? at : 1;
+    }
+    if (position)
+        *position = ns;
+    return true;
+}
+
+KvDvdDomain CKvPlayer::DVDDomain() {
+    if (!m_pGraph || m_byStatus == STATUS_STOPPED || m_pGraph->ReachedEnd())
+        return DVD_DOMAIN_Stop;
+    switch (m_pGraph->DvdOnScreen()) {
+        case plat::DvdScreen::Title:
+            return DVD_DOMAIN_Title;
+        case plat::DvdScreen::Menu: {
+            // The title menu belongs to the video manager, every other menu to a title set.
+            const int menu = m_pGraph->DvdMenuId();
+            if (menu == 2)
+                return DVD_DOMAIN_VideoManagerMenu;
+            if (menu == 0 && m_eLastDomain == DVD_DOMAIN_VideoManagerMenu)
+                return DVD_DOMAIN_VideoManagerMenu;
+            return DVD_DOMAIN_VideoTitleSetMenu;
+        }
+        case plat::DvdScreen::Nothing:
+            break;
+    }
+    return DVD_DOMAIN_FirstPlay;
+}
+
+bool CKvPlayer::HandleDVDEvents() {
+    // A disc taken out, or a folder that went away.
+    if (!plat::DvdPresent(m_strDVDSource)) {
+        KvWriteLog("evCode = 0x%x", kEventDvdDiscEjected);
+        DVDFailed();
+        return false;
+    }
+    plat::MediaEvent event;
+    while (m_pGraph && m_pGraph->NextEvent(&event)) {
+        if (event.kind == plat::MediaEventKind::Error) {
+            KvWriteLog("evCode = 0x%x", kEventDvdError);
+            KvWriteLog("%s", event.text.c_str());
+            DVDFailed();
+            return false;
+        }
+        if (event.kind == plat::MediaEventKind::EndOfStream) {
+            KvWriteLog("evCode = 0x%x", kEventDvdDomainChange);
+            KvWriteLog("DVD_DOMAIN_Stop");
+            KvWriteLog("evCode = 0x%x", kEventDvdPlaybackStopped);
+            DVDFailed();
+            return false;
+        }
+    }
+    if (m_bRateChanged) {
+        m_bRateChanged = false;
+        KvWriteLog("evCode = 0x%x", kEventDvdRateChange);
+        KvWriteLog("EC_DVD_PLAYBACK_RATE_CHANGE");
+    }
+    const KvDvdDomain domain = DVDDomain();
+    if (domain != m_eLastDomain) {
+        m_eLastDomain = domain;
+        KvWriteLog("evCode = 0x%x", kEventDvdDomainChange);
+        switch (domain) {
+            case DVD_DOMAIN_FirstPlay:
+                KvWriteLog("DVD_DOMAIN_FirstPlay");
+                break;
+            case DVD_DOMAIN_VideoManagerMenu:
+            case DVD_DOMAIN_VideoTitleSetMenu:
+                m_byDVDStatus = STATUS_DVD_MENU;
+                KvWriteLog("m_byDVDStatus = STATUS_DVD_MENU | DVD_DOMAIN_VideoTitleSetMenu");
+                break;
+            case DVD_DOMAIN_Title:
+                m_byDVDStatus = STATUS_PLAYING;
+                m_bMenuToggle = 0;
+                KvWriteLog("DVD_DOMAIN_Title");
+                break;
+            case DVD_DOMAIN_Stop:
+                KvWriteLog("DVD_DOMAIN_Stop");
+                break;
+        }
+    }
+    int title = 0;
+    int chapter = 0;
+    if (DVDPlace(&title, &chapter, nullptr)) {
+        if (title != m_iLastTitle) {
+            m_iLastTitle = title;
+            m_iLastChapter = 0;
+            KvWriteLog("evCode = 0x%x", kEventDvdTitleChange);
+            KvWriteLog("EC_DVD_TITLE_CHANGE");
+        }
+        if (chapter != m_iLastChapter) {
+            m_iLastChapter = chapter;
+            KvWriteLog("evCode = 0x%x", kEventDvdChapterStart);
+            KvWriteLog("EC_DVD_CHAPTER_START");
+        }
+    }
+    return true;
+}
+
+RZRESULT CKvPlayer::DvdMouse(uint32_t message, int32_t x, int32_t y) {
+    if (m_byDVDStatus != STATUS_DVD_MENU || !m_pGraph)
+        return RZ_FAIL;
+    if (message != KV_MOUSE_MOVE && message != KV_LBUTTON_UP)
+        return RZ_OK;
+    // The page gives owner-window points; the menu's buttons are placed on the picture.
+    const plat::VideoView view = m_pVideoWindow->View();
+    const int width = m_pGraph->VideoWidth();
+    const int height = m_pGraph->VideoHeight();
+    int px = x;
+    int py = y;
+    if (!view.rect.IsEmpty() && width > 0 && height > 0) {
+        if (!view.rect.Contains(plat::Point{x, y}))
+            return message == KV_LBUTTON_UP ? RZ_FAIL : RZ_OK;
+        px = static_cast<int>(int64_t(x - view.rect.left) * width / view.rect.Width());
+        py = static_cast<int>(int64_t(y - view.rect.top) * height / view.rect.Height());
+    }
+    if (message == KV_MOUSE_MOVE) {
+        m_pGraph->DvdPointerMove(px, py);
+        return RZ_OK;
+    }
+    return m_pGraph->DvdPointerClick(px, py) ? RZ_OK : RZ_FAIL;
+}
+
+RZRESULT CKvPlayer::DVDMenu(bool title) {
+    if (!m_pGraph)
+        return RZ_FAIL;
+    if (!m_bMenuToggle) {
+        if (!m_pGraph->SendDvdCommand(title ? plat::DvdCommand::TitleMenu
+                                            : plat::DvdCommand::RootMenu))
+            return RZ_FAIL;
+        m_byStatus = STATUS_PLAYING;
+        m_bMenuToggle = 1;
+    } else {
+        m_pGraph->SendDvdCommand(plat::DvdCommand::Resume);
+        m_byStatus = STATUS_PLAYING;
+        m_bMenuToggle = 0;
+    }
+    return RZ_OK;
+}
+
 RZRESULT CKvPlayer::ShowTitleMenu() {
-    return RZ_FAIL;
+    if (m_byStatus == STATUS_STOPPED || m_byStatus == STATUS_PAUSED || !m_bDVDReady)
+        return RZ_FAIL;
+    return DVDMenu(true);
 }
+
 RZRESULT CKvPlayer::ShowRootMenu() {
-    return RZ_FAIL;
+    if (m_byStatus != STATUS_PLAYING || !m_bDVDReady)
+        return RZ_FAIL;
+    return DVDMenu(false);
 }
-RZRESULT CKvPlayer::GetDvdText(uint32_t, uint32_t*) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::GetDvdText(uint32_t /*reserved*/, uint32_t* languages) {
+    if (!IsDVD() || !m_bDVDReady)
+        return RZ_FAIL;
+    if (!m_dvdDisc.IsOpen() && !m_dvdDisc.Open(m_strDVDSource)) {
+        ShowMessage("GetDVDTextNumberOfLanguages() fail", "Error");
+        return RZ_OK;
+    }
+    const int count = m_dvdDisc.TextLanguages();
+    if (count == 0) {
+        ShowMessage("There is no text on this disc", "No Text Present");
+        return RZ_OK;
+    }
+    if (languages)
+        *languages = static_cast<uint32_t>(count);
+    // The strings themselves cannot be read through the disc library.
+    ShowMessage("There was an error getting the number of Strings", "Error!");
+    return RZ_OK;
 }
-RZRESULT CKvPlayer::GetSubpictureStreams(char16_t (*)[KV_STREAM_NAME_CHARS], uint32_t*, uint32_t*,
-                                         int*) {
-    return RZ_FAIL;
+
+void CKvPlayer::NameLanguage(const std::string& code, char16_t* out, int outChars) {
+    if (const char* name = plat::EnglishLanguageName(code)) {
+        plat::StrCopy(out, static_cast<size_t>(outChars), plat::Utf8ToUtf16(name));
+        return;
+    }
+    if (!m_pLanguageTable)
+        m_pLanguageTable.reset(new (std::nothrow) CKvLanguageTable());
+    if (m_pLanguageTable)
+        m_pLanguageTable->GetName(code.c_str(), out, outChars);
+    else
+        plat::StrCopy(out, static_cast<size_t>(outChars), u"Unknown");
 }
-RZRESULT CKvPlayer::GetAudioStreams(char16_t (*)[KV_STREAM_NAME_CHARS], uint32_t*, uint32_t*) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
+                               uint32_t* current, int* disabled) {
+    if (!IsDVD() || !m_bDVDReady)
+        return RZ_FAIL;
+    KvWriteLog(audio ? "\nGet DVD audio stream .............................."
+                     : "\nGet DVD SP stream ..................................");
+    if (!m_pGraph) {
+        ShowMessage("Not ready to find language information", "Warning");
+        return RZ_FAIL;
+    }
+    const plat::DvdStreams streams =
+        audio ? m_pGraph->DvdAudioStreams() : m_pGraph->DvdSubpictureStreams();
+    std::vector<std::u16string> rows;
+    for (const std::string& code : streams.languages) {
+        char16_t name[KV_STREAM_NAME_CHARS];
+        NameLanguage(code, name, KV_STREAM_NAME_CHARS);
+        rows.emplace_back(name);
+    }
+    const uint32_t filled = FillStreamNames(rows, names);
+    if (count)
+        *count = filled;
+    if (current)
+        *current = streams.current < 0 ? 0 : static_cast<uint32_t>(streams.current);
+    if (disabled)
+        *disabled = streams.hidden ? 1 : 0;
+    return RZ_OK;
 }
-RZRESULT CKvPlayer::SetSubpicture(int, uint32_t) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::GetSubpictureStreams(char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
+                                         uint32_t* current, int* disabled) {
+    return GetStreams(false, names, count, current, disabled);
 }
-RZRESULT CKvPlayer::SelectAudio(uint32_t) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::GetAudioStreams(char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
+                                    uint32_t* current) {
+    return GetStreams(true, names, count, current, nullptr);
 }
-RZRESULT CKvPlayer::SaveBookmark(const char16_t*) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::SetSubpicture(int on, uint32_t stream) {
+    if (!m_bDVDReady || !m_pGraph)
+        return RZ_FAIL;
+    if (on) {
+        m_pGraph->SelectDvdSubpicture(static_cast<int>(stream), true);
+    } else {
+        const int current = m_pGraph->DvdSubpictureStreams().current;
+        m_pGraph->SelectDvdSubpicture(current < 0 ? 0 : current, false);
+    }
+    return RZ_OK;
 }
-RZRESULT CKvPlayer::LoadBookmark(const char16_t*) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::SelectAudio(uint32_t stream) {
+    if (!m_bDVDReady || !m_pGraph)
+        return RZ_FAIL;
+    m_pGraph->SelectDvdAudio(static_cast<int>(stream));
+    return RZ_OK;
 }
-RZRESULT CKvPlayer::SetDVDDirectory(const char16_t*) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::SaveBookmark(const char16_t* path) {
+    if (!path || !*path)
+        return RZ_OK;
+    if (!m_bDVDReady)
+        return RZ_FAIL;
+    int title = 0;
+    int chapter = 0;
+    int64_t ns = 0;
+    // Outside a title there is no place to come back to.
+    if (!DVDPlace(&title, &chapter, &ns))
+        return RZ_OK;
+    plat::BinWriter w;
+    w.Bytes(kBookmarkMagic, sizeof kBookmarkMagic);
+    w.U16(kBookmarkVersion);
+    w.U16(static_cast<uint16_t>(title));
+    w.U16(static_cast<uint16_t>(chapter));
+    w.U16(0);
+    w.I64(ns / kNsPerUnit);
+    // Saved every few seconds while playing: a power cut leaves the old bookmark or the new.
+    return plat::WriteFileAtomic(plat::NativePath(path), w.Data()) ? RZ_OK : RZ_FAIL;
 }
+
+RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
+    if (!path || !*path)
+        return RZ_OK;
+    if (!m_bDVDReady)
+        return RZ_FAIL;
+    std::vector<uint8_t> data;
+    if (!plat::ReadWholeFile(plat::NativePath(path), data, 4096) || data.size() != kBookmarkSize)
+        return RZ_FAIL;
+    plat::BinReader r(data);
+    char magic[sizeof kBookmarkMagic];
+    r.Bytes(magic, sizeof magic);
+    const uint16_t version = r.U16();
+    const int title = r.U16();
+    const int chapter = r.U16();
+    r.U16();
+    const int64_t units = r.I64();
+    if (!r.Ok() || std::memcmp(magic, kBookmarkMagic, sizeof magic) != 0 ||
+        version != kBookmarkVersion || title < 1 || chapter < 1 || units < 0)
+        return RZ_FAIL;
+    if (!EnsureDVDOpen())
+        return RZ_FAIL;
+    // A bookmark of another disc.
+    if (m_dvdDisc.IsOpen() && !m_dvdDisc.Title(title))
+        return RZ_FAIL;
+    // The navigator jumps only while it runs: a stopped disc is started, paused.
+    if (m_byStatus != STATUS_PLAYING && m_byStatus != STATUS_PAUSED)
+        m_pGraph->Pause();
+    if (!m_pGraph->SeekDvdTitle(title))
+        return RZ_FAIL;
+    // The time first; discs without a time map still get the chapter.
+    if (units > 0 && m_pGraph->Seek(units * kNsPerUnit))
+        return RZ_OK;
+    if (chapter > 1 && !m_pGraph->SeekDvdChapter(chapter))
+        return RZ_FAIL;
+    return RZ_OK;
+}
+
+RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {
+    if (!m_bDVDReady)
+        return RZ_FAIL;
+    m_byMediaType = MEDIA_DVD;
+    if (path && *path) {
+        m_pGraph.reset();
+        m_dvdDisc = plat::DvdDisc();
+        m_strDVDSource = plat::DvdSourcePath(plat::NativePath(path));
+        m_eLastDomain = DVD_DOMAIN_Stop;
+        m_iLastTitle = 0;
+        m_iLastChapter = 0;
+        // Opened now so that a bookmark can be loaded before Play; a folder that cannot be
+        // read makes Play fail.
+        EnsureDVDOpen();
+        if (m_byStatus == STATUS_NONE)
+            m_byStatus = STATUS_STOPPED;
+    }
+    return RZ_OK;
+}
+
 RZRESULT CKvPlayer::GetAudioChannels() {
     return m_byAC3Channels;
 }
-RZRESULT CKvPlayer::GetCurrentUOPs(uint32_t*) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::GetCurrentUOPs(uint32_t* out) {
+    if (!m_bDVDReady || !out)
+        return RZ_FAIL;
+    uint32_t mask = 0;
+    switch (DVDDomain()) {
+        case DVD_DOMAIN_Title: {
+            int title = 0;
+            DVDPlace(&title, nullptr, nullptr);
+            if (const plat::DvdTitle* info = m_dvdDisc.Title(title))
+                mask = info->prohibited;
+            break;
+        }
+        case DVD_DOMAIN_VideoManagerMenu:
+            mask = m_dvdDisc.MenuProhibited(0, 2);
+            break;
+        case DVD_DOMAIN_VideoTitleSetMenu: {
+            const plat::DvdTitle* last = m_dvdDisc.Title(m_iLastTitle > 0 ? m_iLastTitle : 1);
+            const int menu = m_pGraph ? m_pGraph->DvdMenuId() : 0;
+            mask = m_dvdDisc.MenuProhibited(last ? last->titleSet : 1, menu > 0 ? menu : 3);
+            break;
+        }
+        default:
+            break;
+    }
+    // As the disc has it: a set bit means the disc forbids that operation now.
+    *out = mask;
+    return RZ_OK;
 }
-RZRESULT CKvPlayer::GetCurrentDomain(KvDvdDomain*) {
-    return RZ_FAIL;
+
+RZRESULT CKvPlayer::GetCurrentDomain(KvDvdDomain* out) {
+    if (!m_bDVDReady || !out)
+        return RZ_FAIL;
+    *out = DVDDomain();
+    return RZ_OK;
 }
+
 RZRESULT CKvPlayer::ActivateButton() {
-    return RZ_FAIL;
+    if (!m_bDVDReady)
+        return RZ_FAIL;
+    if (m_pGraph)
+        m_pGraph->SendDvdCommand(plat::DvdCommand::Activate);
+    return RZ_OK;
 }
 
 }  // namespace KvMultimedia

@@ -9,7 +9,9 @@
 
 #include "library/KvObject.h"
 #include "library/include/IKvPlayer.h"
+#include "library/multimedia/KvLanguageTable.h"
 #include "platform/media/AudioCd.h"
+#include "platform/media/DvdDisc.h"
 #include "platform/media/MediaPipeline.h"
 #include "platform/media/VideoSurface.h"
 
@@ -82,12 +84,31 @@ public:
     // The picture the window layer draws for this player.
     std::shared_ptr<plat::VideoSurface> VideoWindow() const { return m_pVideoWindow; }
 
+    // The DVD bookmark file: our own, since the navigator cannot save its state. Little-endian:
+    // "KvBm", version 1 (16 bits), title, chapter (16 bits each, from 1), 16 bits reserved,
+    // position in the title (64 bits, 100-nanosecond units).
+    static constexpr size_t kBookmarkSize = 20;
+
 private:
     bool IsCD() const { return m_byMediaType == MEDIA_CD; }
     bool IsDVD() const { return m_byMediaType == MEDIA_DVD; }
     RZRESULT PlayCD();
     RZRESULT GetCDTime(KvPlayerTime* time);
     bool OpenCDPipeline();
+    RZRESULT OpenDVD();
+    // Opens the disc or folder behind a prepared DVD when something needs it.
+    bool EnsureDVDOpen();
+    // The domain on screen, as GetCurrentDomain gives it.
+    KvDvdDomain DVDDomain();
+    // The title and chapter on screen (0 when none) and the position in the title (ns).
+    bool DVDPlace(int* title, int* chapter, int64_t* position);
+    // Operations of HandleEvent on a DVD; false when it closed the player.
+    bool HandleDVDEvents();
+    void DVDFailed();
+    RZRESULT DVDMenu(bool title);
+    RZRESULT GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
+                        uint32_t* current, int* disabled);
+    void NameLanguage(const std::string& code, char16_t* out, int outChars);
 
     // The open engine (the graph); null while nothing is open.
     std::unique_ptr<plat::MediaPipeline> m_pGraph;
@@ -108,6 +129,18 @@ private:
     uint8_t m_byMediaType = MEDIA_NONE;
     uint8_t m_byDVDStatus = STATUS_DVD_IDLE;
     uint8_t m_byAC3Channels = 0;
+
+    std::unique_ptr<CKvLanguageTable> m_pLanguageTable;
+    // DVD control and information: there from OpenDisc(MEDIA_DVD) until Close. The disc itself
+    // (m_pGraph and m_dvdDisc) is opened when something needs it.
+    bool m_bDVDReady = false;
+    std::string m_strDVDSource;
+    plat::DvdDisc m_dvdDisc;
+    // What HandleEvent reported last, to tell the navigator's changes.
+    KvDvdDomain m_eLastDomain = DVD_DOMAIN_Stop;
+    int m_iLastTitle = 0;
+    int m_iLastChapter = 0;
+    bool m_bRateChanged = false;
 };
 
 }  // namespace KvMultimedia

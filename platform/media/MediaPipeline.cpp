@@ -2,13 +2,14 @@
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
+#include <gst/video/navigation.h>
 #include <gst/video/video.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <deque>
 #include <mutex>
 
 #include "platform/media/GstSupport.h"
@@ -50,6 +51,23 @@ struct MediaPipeline::Impl {
     std::mutex errorMutex;
     std::string lastError;
 
+    // DVD: what the sinks show and what the navigator announces, kept by the engine's threads.
+    bool dvd = false;
+    std::string dvdDevice;
+    GstElement* videoSink = nullptr;  // owned by the pipeline
+    GstPad* navigatorPad = nullptr;   // the navigator's output, a reference
+    std::atomic<bool> overButton{false};
+    mutable std::mutex dvdMutex;
+    DvdScreen screen = DvdScreen::Nothing;
+    int screenTitle = 0;
+    DvdStreams audio;
+    DvdStreams subpictures;
+    std::vector<int> subpicturePhysical;
+    GstEvent* pendingSubpicture = nullptr;
+    // The user's sub-picture choice, kept against the navigator's own at every cell.
+    int chosenSubpicture = -1;
+    bool chosenShow = false;
+
     ~Impl() { Close(); }
 
     void Close() {
@@ -67,6 +85,26 @@ struct MediaPipeline::Impl {
         if (video)
             video->ClearFrame();
         video.reset();
+        if (navigatorPad)
+            gst_object_unref(navigatorPad);
+        navigatorPad = nullptr;
+        videoSink = nullptr;
+        dvd = false;
+        dvdDevice.clear();
+        overButton = false;
+        {
+            std::lock_guard<std::mutex> lock(dvdMutex);
+            screen = DvdScreen::Nothing;
+            screenTitle = 0;
+            audio = DvdStreams();
+            subpictures = DvdStreams();
+            subpicturePhysical.clear();
+            chosenSubpicture = -1;
+            chosenShow = false;
+            if (pendingSubpicture)
+                gst_event_unref(pendingSubpicture);
+            pendingSubpicture = nullptr;
+        }
         volume = nullptr;
         hasVideo = false;
         videoWidth = videoHeight = 0;
@@ -107,8 +145,21 @@ struct MediaPipeline::Impl {
             case GST_MESSAGE_EOS:
                 self->eos = true;
                 return GST_BUS_PASS;
-            case GST_MESSAGE_WARNING:
+            case GST_MESSAGE_TAG:
+                // The sink takes a tag when it shows the picture that follows it: this is how
+                // the shown place of a DVD is known, while the navigator reads ahead.
+                if (self->dvd && GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(self->videoSink))
+                    self->NoteDvdTags(message);
+                return GST_BUS_DROP;
             case GST_MESSAGE_ELEMENT:
+                if (gst_navigation_message_get_type(message) ==
+                    GST_NAVIGATION_MESSAGE_MOUSE_OVER) {
+                    gboolean active = FALSE;
+                    if (gst_navigation_message_parse_mouse_over(message, &active))
+                        self->overButton = active != FALSE;
+                }
+                return GST_BUS_DROP;
+            case GST_MESSAGE_WARNING:
             case GST_MESSAGE_LATENCY:
             case GST_MESSAGE_CLOCK_LOST:
                 return GST_BUS_PASS;
@@ -158,6 +209,182 @@ struct MediaPipeline::Impl {
         // Every sample is pulled at once: appsink holds back its end of stream until it is.
         StoreSample(static_cast<Impl*>(data), gst_app_sink_pull_sample(sink));
         return GST_FLOW_OK;
+    }
+
+    void NoteDvdTags(GstMessage* message) {
+        GstTagList* tags = nullptr;
+        gst_message_parse_tag(message, &tags);
+        gchar* title = nullptr;
+        if (tags && gst_tag_list_get_string(tags, GST_TAG_TITLE, &title) && title) {
+            // The navigator names what it plays "DVD Menu" or "Title 1, Chapter 2[, ...]".
+            int number = 0;
+            std::lock_guard<std::mutex> lock(dvdMutex);
+            if (std::strncmp(title, "DVD Menu", 8) == 0) {
+                screen = DvdScreen::Menu;
+                screenTitle = 0;
+            } else if (std::sscanf(title, "Title %d", &number) == 1 && number > 0) {
+                screen = DvdScreen::Title;
+                screenTitle = number;
+            }
+        }
+        g_free(title);
+        if (tags)
+            gst_tag_list_unref(tags);
+    }
+
+    // The navigator announces its streams to the demultiplexer inside the DVD bin; listening
+    // on its output is the only way to learn them.
+    static GstPadProbeReturn OnNavigatorEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CUSTOM_DOWNSTREAM)
+            return GST_PAD_PROBE_OK;
+        const GstStructure* s = gst_event_get_structure(event);
+        if (!s || !gst_structure_has_name(s, "application/x-gst-dvd"))
+            return GST_PAD_PROBE_OK;
+        const gchar* what = gst_structure_get_string(s, "event");
+        if (!what)
+            return GST_PAD_PROBE_OK;
+        std::lock_guard<std::mutex> lock(self->dvdMutex);
+        if (std::strcmp(what, "dvd-lang-codes") == 0) {
+            DvdStreams audio;
+            DvdStreams subpictures;
+            std::vector<int> physical;
+            char field[40];
+            for (int i = 0; i < 8; ++i) {
+                std::snprintf(field, sizeof field, "audio-%d-stream", i);
+                if (!gst_structure_has_field(s, field))
+                    continue;
+                audio.languages.resize(static_cast<size_t>(i) + 1);
+                std::snprintf(field, sizeof field, "audio-%d-language", i);
+                const gchar* lang = gst_structure_get_string(s, field);
+                audio.languages[static_cast<size_t>(i)] = lang ? lang : "";
+            }
+            for (int i = 0; i < 32; ++i) {
+                std::snprintf(field, sizeof field, "subpicture-%d-stream", i);
+                int stream = 0;
+                if (!gst_structure_get_int(s, field, &stream))
+                    continue;
+                subpictures.languages.resize(static_cast<size_t>(i) + 1);
+                physical.resize(static_cast<size_t>(i) + 1, i);
+                physical[static_cast<size_t>(i)] = stream;
+                std::snprintf(field, sizeof field, "subpicture-%d-language", i);
+                const gchar* lang = gst_structure_get_string(s, field);
+                // Menus without sub-picture streams still announce one, "MENU".
+                subpictures.languages[static_cast<size_t>(i)] =
+                    lang && std::strcmp(lang, "MENU") != 0 ? lang : "";
+            }
+            audio.current = self->audio.current;
+            subpictures.current = self->subpictures.current;
+            subpictures.hidden = self->subpictures.hidden;
+            self->audio = audio;
+            self->subpictures = subpictures;
+            self->subpicturePhysical = physical;
+        } else if (std::strcmp(what, "dvd-set-audio-track") == 0) {
+            int logical = -1;
+            if (gst_structure_get_int(s, "logical-id", &logical))
+                self->audio.current = logical;
+        } else if (std::strcmp(what, "dvd-set-subpicture-track") == 0) {
+            const int chosen = self->chosenSubpicture;
+            if (chosen >= 0 && static_cast<size_t>(chosen) < self->subpicturePhysical.size()) {
+                event = gst_event_make_writable(event);
+                GstStructure* w = gst_event_writable_structure(event);
+                gst_structure_set(w, "logical-id", G_TYPE_INT, chosen, "physical-id", G_TYPE_INT,
+                                  self->subpicturePhysical[static_cast<size_t>(chosen)],
+                                  "forced-only", G_TYPE_BOOLEAN, self->chosenShow ? FALSE : TRUE,
+                                  nullptr);
+                GST_PAD_PROBE_INFO_DATA(info) = event;
+                s = w;
+            }
+            int logical = -1;
+            gboolean forcedOnly = FALSE;
+            gst_structure_get_boolean(s, "forced-only", &forcedOnly);
+            if (gst_structure_get_int(s, "logical-id", &logical)) {
+                // The display-off flag may ride on the stream number.
+                if (logical & 0x80)
+                    forcedOnly = TRUE;
+                self->subpictures.current = logical & 0x1F;
+            }
+            self->subpictures.hidden = forcedOnly != FALSE;
+        }
+        return GST_PAD_PROBE_OK;
+    }
+
+    // A sub-picture choice goes out with the navigator's data, from its own thread.
+    static GstPadProbeReturn OnNavigatorData(GstPad* pad, GstPadProbeInfo*, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        GstEvent* pending = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(self->dvdMutex);
+            pending = self->pendingSubpicture;
+            self->pendingSubpicture = nullptr;
+        }
+        if (pending)
+            gst_pad_push_event(pad, pending);
+        return GST_PAD_PROBE_OK;
+    }
+
+    static void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        GstElementFactory* factory = gst_element_get_factory(element);
+        const bool navigator =
+            (factory && std::strcmp(GST_OBJECT_NAME(factory), "rsndvdsrc") == 0) ||
+            std::strcmp(G_OBJECT_TYPE_NAME(element), "resinDvdSrc") == 0;
+        if (!navigator)
+            return;
+        std::lock_guard<std::mutex> lock(self->dvdMutex);
+        if (self->navigatorPad)
+            return;
+        GstPad* pad = gst_element_get_static_pad(element, "src");
+        if (!pad)
+            return;
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Impl::OnNavigatorEvent, self,
+                          nullptr);
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &Impl::OnNavigatorData, self, nullptr);
+        self->navigatorPad = pad;
+    }
+
+    static void OnSourceSetup(GstElement*, GstElement* source, gpointer data) {
+        auto* self = static_cast<Impl*>(data);
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), "device"))
+            g_object_set(source, "device", self->dvdDevice.c_str(), nullptr);
+    }
+
+    // A menu's buttons work once its navigation data is shown, a moment after its picture.
+    bool HasButtons() {
+        if (!videoSink)
+            return false;
+        GstQuery* query = gst_navigation_query_new_commands();
+        bool found = false;
+        if (gst_element_query(videoSink, query)) {
+            guint count = 0;
+            gst_navigation_query_parse_commands_length(query, &count);
+            for (guint i = 0; i < count && !found; ++i) {
+                GstNavigationCommand command = GST_NAVIGATION_COMMAND_INVALID;
+                if (gst_navigation_query_parse_commands_nth(query, i, &command))
+                    found = command == GST_NAVIGATION_COMMAND_ACTIVATE;
+            }
+        }
+        gst_query_unref(query);
+        return found;
+    }
+
+    void WaitForButtons() {
+        constexpr int kButtonWaitMs = 500;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kButtonWaitMs);
+        while (!HasButtons() && std::chrono::steady_clock::now() < deadline)
+            g_usleep(10000);
+    }
+
+    bool SendToVideoSink(GstEvent* event) {
+        if (!pipeline || !videoSink) {
+            gst_event_unref(event);
+            return false;
+        }
+        // Sent to the video sink only: sent to the whole pipeline it would reach the
+        // navigator once through every sink.
+        return gst_element_send_event(videoSink, event) != FALSE;
     }
 
     GstElement* MakeAudioSink(std::string* error) {
@@ -283,18 +510,37 @@ bool MediaPipeline::OpenFile(const std::string& path, std::shared_ptr<VideoSurfa
         error->clear();
     if (!EnsureGstreamer(error))
         return false;
-    Impl& d = *m_impl;
     gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
     if (!uri) {
         if (error)
             *error = "not a file name: " + path;
         return false;
     }
+    const bool ok = OpenPlaybin(uri, std::move(video), error);
+    g_free(uri);
+    return ok;
+}
+
+bool MediaPipeline::OpenDvd(const std::string& device, std::shared_ptr<VideoSurface> video,
+                            std::string* error) {
+    Close();
+    if (error)
+        error->clear();
+    if (!EnsureGstreamer(error))
+        return false;
+    m_impl->dvd = true;
+    m_impl->dvdDevice = device;
+    return OpenPlaybin("dvd://", std::move(video), error);
+}
+
+bool MediaPipeline::OpenPlaybin(const char* uri, std::shared_ptr<VideoSurface> video,
+                                std::string* error) {
+    Impl& d = *m_impl;
     d.pipeline = gst_element_factory_make("playbin", nullptr);
     if (!d.pipeline) {
-        g_free(uri);
         if (error)
             *error = "the playbin element is missing";
+        Close();
         return false;
     }
     gst_object_ref_sink(d.pipeline);
@@ -306,15 +552,19 @@ bool MediaPipeline::OpenFile(const std::string& path, std::shared_ptr<VideoSurfa
             gst_object_unref(gst_object_ref_sink(audioSink));
         if (videoSink)
             gst_object_unref(gst_object_ref_sink(videoSink));
-        g_free(uri);
         if (error && error->empty())
             *error = "the appsink element is missing";
         Close();
         return false;
     }
+    d.videoSink = videoSink;
+    if (d.dvd) {
+        g_signal_connect(d.pipeline, "source-setup", G_CALLBACK(&Impl::OnSourceSetup), &d);
+        g_signal_connect(d.pipeline, "deep-element-added", G_CALLBACK(&Impl::OnElementAdded), &d);
+    }
     // Both sinks always set: a default video sink needs a display and fails without one.
-    g_object_set(d.pipeline, "uri", uri, "audio-sink", audioSink, "video-sink", videoSink, nullptr);
-    g_free(uri);
+    g_object_set(d.pipeline, "uri", uri, "audio-sink", audioSink, "video-sink", videoSink,
+                 nullptr);
     d.volume = d.pipeline;
     d.WatchBus();
     if (!d.Preroll(error)) {
@@ -374,6 +624,10 @@ void MediaPipeline::Close() {
 
 bool MediaPipeline::IsOpen() const {
     return m_impl->pipeline != nullptr;
+}
+
+bool MediaPipeline::IsDvd() const {
+    return m_impl->dvd && m_impl->pipeline;
 }
 
 bool MediaPipeline::Play() {
@@ -540,6 +794,168 @@ bool MediaPipeline::NextEvent(MediaEvent* event) {
         }
     }
     return false;
+}
+
+bool MediaPipeline::Rewind() {
+    Impl& d = *m_impl;
+    if (!d.pipeline)
+        return false;
+    // Ready drops the navigator's state; starting again runs the disc from its beginning.
+    if (gst_element_set_state(d.pipeline, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
+        return false;
+    gst_element_get_state(d.pipeline, nullptr, nullptr, kSettleTimeoutMs * GST_MSECOND);
+    d.eos = false;
+    std::lock_guard<std::mutex> lock(d.dvdMutex);
+    d.screen = DvdScreen::Nothing;
+    d.screenTitle = 0;
+    return true;
+}
+
+bool MediaPipeline::SendDvdCommand(DvdCommand command) {
+    Impl& d = *m_impl;
+    if (!d.dvd || !d.pipeline)
+        return false;
+    GstEvent* event = nullptr;
+    switch (command) {
+        case DvdCommand::TitleMenu:
+            event = gst_navigation_event_new_command(GST_NAVIGATION_COMMAND_DVD_TITLE_MENU);
+            break;
+        case DvdCommand::RootMenu:
+            event = gst_navigation_event_new_command(GST_NAVIGATION_COMMAND_DVD_ROOT_MENU);
+            break;
+        case DvdCommand::Resume:
+            // The navigator's "menu" command leaves a menu for the place the title was left.
+            event = gst_navigation_event_new_command(GST_NAVIGATION_COMMAND_DVD_MENU);
+            break;
+        case DvdCommand::Activate:
+            d.WaitForButtons();
+            event = gst_navigation_event_new_command(GST_NAVIGATION_COMMAND_ACTIVATE);
+            break;
+        case DvdCommand::NextChapter:
+            // Relative moves: the chapter the navigator would report is ahead of the picture.
+            event = gst_navigation_event_new_key_press("period", GST_NAVIGATION_MODIFIER_NONE);
+            break;
+        case DvdCommand::PreviousChapter:
+            event = gst_navigation_event_new_key_press("comma", GST_NAVIGATION_MODIFIER_NONE);
+            break;
+    }
+    const int before = d.errors.load();
+    if (!d.SendToVideoSink(event))
+        return false;
+    return d.Settle(before, kSettleTimeoutMs, false);
+}
+
+bool MediaPipeline::DvdPointerMove(int x, int y) {
+    Impl& d = *m_impl;
+    if (!d.dvd || !d.pipeline)
+        return false;
+    d.SendToVideoSink(gst_navigation_event_new_mouse_move(x, y, GST_NAVIGATION_MODIFIER_NONE));
+    // The navigator says at once whether the pointer entered or left a button.
+    return d.overButton.load();
+}
+
+bool MediaPipeline::DvdPointerClick(int x, int y) {
+    Impl& d = *m_impl;
+    if (!d.dvd || !d.pipeline)
+        return false;
+    d.WaitForButtons();
+    if (!DvdPointerMove(x, y))
+        return false;
+    const int before = d.errors.load();
+    if (!d.SendToVideoSink(gst_navigation_event_new_mouse_button_release(
+            1, x, y, GST_NAVIGATION_MODIFIER_NONE)))
+        return false;
+    d.Settle(before, kSettleTimeoutMs, false);
+    return true;
+}
+
+bool MediaPipeline::SelectDvdAudio(int stream) {
+    Impl& d = *m_impl;
+    if (!d.dvd || !d.pipeline || stream < 0 || stream > 7)
+        return false;
+    // The navigator takes the keys 1 to 8 for the audio streams.
+    const char key[2] = {static_cast<char>('1' + stream), 0};
+    return d.SendToVideoSink(gst_navigation_event_new_key_press(key, GST_NAVIGATION_MODIFIER_NONE));
+}
+
+bool MediaPipeline::SelectDvdSubpicture(int stream, bool show) {
+    Impl& d = *m_impl;
+    if (!d.dvd || !d.pipeline || stream < 0 || stream > 31)
+        return false;
+    std::lock_guard<std::mutex> lock(d.dvdMutex);
+    const size_t index = static_cast<size_t>(stream);
+    const int physical = index < d.subpicturePhysical.size() ? d.subpicturePhysical[index] : stream;
+    // The navigator offers no command for this; its own announcement to the demultiplexer is
+    // repeated with the chosen stream, and "forced only" hides the ordinary sub-pictures.
+    GstStructure* s = gst_structure_new(
+        "application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-set-subpicture-track",
+        "logical-id", G_TYPE_INT, stream, "physical-id", G_TYPE_INT, physical, "forced-only",
+        G_TYPE_BOOLEAN, show ? FALSE : TRUE, nullptr);
+    if (d.pendingSubpicture)
+        gst_event_unref(d.pendingSubpicture);
+    d.pendingSubpicture = gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, s);
+    d.chosenSubpicture = stream;
+    d.chosenShow = show;
+    return true;
+}
+
+bool MediaPipeline::SeekDvdTitle(int title) {
+    Impl& d = *m_impl;
+    const GstFormat format = gst_format_get_by_nick("title");
+    if (!d.dvd || !d.pipeline || format == GST_FORMAT_UNDEFINED || title < 1)
+        return false;
+    const int before = d.errors.load();
+    d.eos = false;
+    if (!gst_element_seek(d.pipeline, 1.0, format, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET, title,
+                          GST_SEEK_TYPE_NONE, -1))
+        return false;
+    return d.Settle(before, kSettleTimeoutMs, false);
+}
+
+bool MediaPipeline::SeekDvdChapter(int chapter) {
+    Impl& d = *m_impl;
+    const GstFormat format = gst_format_get_by_nick("chapter");
+    if (!d.dvd || !d.pipeline || format == GST_FORMAT_UNDEFINED || chapter < 1)
+        return false;
+    const int before = d.errors.load();
+    d.eos = false;
+    if (!gst_element_seek(d.pipeline, 1.0, format, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET, chapter,
+                          GST_SEEK_TYPE_NONE, -1))
+        return false;
+    return d.Settle(before, kSettleTimeoutMs, false);
+}
+
+DvdScreen MediaPipeline::DvdOnScreen(int* title) const {
+    std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+    if (title)
+        *title = m_impl->screenTitle;
+    return m_impl->screen;
+}
+
+int MediaPipeline::DvdMenuId() const {
+    const GstFormat format = gst_format_get_by_nick("chapter");
+    gint64 title = -1;
+    gint64 part = 0;
+    const GstFormat titleFormat = gst_format_get_by_nick("title");
+    if (!m_impl->dvd || !m_impl->pipeline || format == GST_FORMAT_UNDEFINED ||
+        titleFormat == GST_FORMAT_UNDEFINED)
+        return 0;
+    // In a menu the navigator reports title 0 and the menu's id as its chapter.
+    if (!gst_element_query_position(m_impl->pipeline, titleFormat, &title) || title != 0)
+        return 0;
+    if (!gst_element_query_position(m_impl->pipeline, format, &part))
+        return 0;
+    return static_cast<int>(part);
+}
+
+DvdStreams MediaPipeline::DvdAudioStreams() const {
+    std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+    return m_impl->audio;
+}
+
+DvdStreams MediaPipeline::DvdSubpictureStreams() const {
+    std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+    return m_impl->subpictures;
 }
 
 uint64_t MediaPipeline::AudioBuffers() const {

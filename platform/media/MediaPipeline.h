@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/media/VideoSurface.h"
 
@@ -21,6 +22,30 @@ enum class MediaEventKind {
 struct MediaEvent {
     MediaEventKind kind = MediaEventKind::Warning;
     std::string text;
+};
+
+// DVD navigation commands.
+enum class DvdCommand {
+    TitleMenu,
+    RootMenu,
+    Resume,  // back from a menu to where the title was left
+    Activate,
+    NextChapter,
+    PreviousChapter,
+};
+
+// What a DVD shows at the moment (the navigator itself reads about two seconds ahead).
+enum class DvdScreen {
+    Nothing,  // not started
+    Menu,
+    Title,
+};
+
+// Streams of the part of a DVD being read, by logical number.
+struct DvdStreams {
+    std::vector<std::string> languages;  // two-letter codes; "" when the disc gives none
+    int current = -1;
+    bool hidden = false;  // sub-pictures: only the forced ones are shown
 };
 
 class MediaPipeline {
@@ -41,8 +66,13 @@ public:
     // Opens the audio tracks of a CD (device node or BIN/CUE image) as one stream whose time 0
     // is the start of the first audio track, paused there.
     bool OpenAudioCd(const std::string& device, std::string* error = nullptr);
+    // A DVD in a drive or a folder holding VIDEO_TS, through its navigator. It starts at the
+    // disc's menu (or its first title) and stops there, prerolled.
+    bool OpenDvd(const std::string& device, std::shared_ptr<VideoSurface> video,
+                 std::string* error = nullptr);
     void Close();
     bool IsOpen() const;
+    bool IsDvd() const;
 
     // False when the engine refuses or reports an error while changing state.
     bool Play();
@@ -64,6 +94,27 @@ public:
     int VideoWidth() const;
     int VideoHeight() const;
 
+    // DVD: back to the very start of the disc; the next Play starts it afresh.
+    bool Rewind();
+    // DVD navigation. Commands that jump return once the new place is ready to play.
+    bool SendDvdCommand(DvdCommand command);
+    // Moves the pointer to (x, y) of the picture; true when that is over a menu button.
+    bool DvdPointerMove(int x, int y);
+    // Presses the menu button at (x, y) of the picture; false when there is none.
+    bool DvdPointerClick(int x, int y);
+    bool SelectDvdAudio(int stream);
+    bool SelectDvdSubpicture(int stream, bool show);
+    bool SeekDvdTitle(int title);
+    // A chapter of the title being played, from 1.
+    bool SeekDvdChapter(int chapter);
+    // What is on screen and, for a title, which one (from 1).
+    DvdScreen DvdOnScreen(int* title = nullptr) const;
+    // The menu the navigator is in: 2 title menu, 3 root, 4 sub-picture, 5 audio, 6 angle,
+    // 7 chapter; 0 when unknown or not in a menu.
+    int DvdMenuId() const;
+    DvdStreams DvdAudioStreams() const;
+    DvdStreams DvdSubpictureStreams() const;
+
     // The end of the media was reached since the last open, seek or play from a stop.
     bool ReachedEnd() const;
     // The engine reported an error since the open.
@@ -77,6 +128,8 @@ public:
     int64_t FirstAudioBufferTime() const;
 
 private:
+    bool OpenPlaybin(const char* uri, std::shared_ptr<VideoSurface> video, std::string* error);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -26,8 +26,8 @@ namespace {
 std::mutex g_mutex;
 std::map<std::string, std::string> g_made;
 
-std::string Script() {
-    return std::string(VELKORA_TEST_MEDIA_DIR) + "/make-media.sh";
+std::string Script(const char* name = "make-media.sh") {
+    return std::string(VELKORA_TEST_MEDIA_DIR) + "/" + name;
 }
 
 // Makes a kind once; later calls get the same file.
@@ -68,6 +68,20 @@ std::string VideoMp4() {
 std::string CdImage() {
     const std::string base = Make("cd", "disc");
     return base.empty() ? base : base + ".cue";
+}
+
+std::string Dvd() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_made.find("dvd");
+    if (it != g_made.end())
+        return it->second;
+    const std::string path = Dir() + "/dvd";
+    if (!RunTool({"bash", Script("make-dvd.sh"), path})) {
+        ADD_FAILURE() << "cannot make the test DVD";
+        return "";
+    }
+    g_made["dvd"] = path;
+    return path;
 }
 
 std::string LongWav() {

@@ -19,6 +19,10 @@ std::string VideoMp4();  // 2 s of 320x240 SMPTE colour bars at 25 frames/s with
 std::string LongWav();
 // An audio CD image, returned as the .cue path: tracks of 2 s, 3 s and 1 s.
 std::string CdImage();
+// A DVD-Video folder (holding VIDEO_TS) as tests/media/make-dvd.sh describes it: title and
+// root menus with two buttons, one title of 4 s with two chapters, two audio streams and a
+// sub-picture stream.
+std::string Dvd();
 
 // Runs a program (searched in PATH) with its output discarded; false when it cannot start,
 // fails or runs longer than timeoutMs (it is killed then).

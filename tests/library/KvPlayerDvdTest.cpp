@@ -1,0 +1,449 @@
+// The DVD operations of the player on the disc tests/media/make-dvd.sh authors: menus with two
+// buttons, one title of 4 s with chapters at 0 s and 1.8 s, audio "en" and "sv", sub-picture
+// "de" (a white box, hidden unless switched on).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "library/include/Vantrel.h"
+#include "library/multimedia/KvLanguageTable.h"
+#include "library/multimedia/KvPlayer.h"
+#include "platform/io/Binary.h"
+#include "platform/io/File.h"
+#include "platform/media/MediaConfig.h"
+#include "platform/text/Text.h"
+#include "tests/media/TestMedia.h"
+#include "tests/support/TestSupport.h"
+
+using KvMultimedia::CKvPlayer;
+using KvMultimedia::IKvPlayer;
+using KvMultimedia::KvDvdDomain;
+using KvMultimedia::KvPlayerTime;
+
+namespace {
+
+constexpr uint32_t kMove = KvMultimedia::KV_MOUSE_MOVE;
+constexpr uint32_t kUp = KvMultimedia::KV_LBUTTON_UP;
+
+std::string Utf8(const char16_t* s) {
+    return plat::Utf16ToUtf8(s);
+}
+
+struct Bookmark {
+    int title = 0;
+    int chapter = 0;
+    int64_t position = 0;  // 100 ns
+};
+
+bool ReadBookmark(const std::string& path, Bookmark* out) {
+    std::vector<uint8_t> data;
+    if (!plat::ReadWholeFile(path, data) || data.size() != CKvPlayer::kBookmarkSize)
+        return false;
+    plat::BinReader r(data);
+    char magic[4];
+    r.Bytes(magic, 4);
+    if (std::string(magic, 4) != "KvBm" || r.U16() != 1)
+        return false;
+    out->title = r.U16();
+    out->chapter = r.U16();
+    r.U16();
+    out->position = r.I64();
+    return r.Ok();
+}
+
+// A copy of the test disc that a test may change.
+std::string CopyDisc(const testsupport::TempDir& dir, const std::string& name) {
+    const std::string to = dir.File(name);
+    std::filesystem::copy(testmedia::Dvd(), to, std::filesystem::copy_options::recursive);
+    return to;
+}
+
+class KvPlayerDvdTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat::SetAudioOutput("fakesink sync=true");
+        // An empty drive: the movie page names the folder.
+        plat::SetOpticalDevice(m_dir.File("no-drive"));
+        m_root = CreateIVantrel();
+        ASSERT_NE(m_root, nullptr);
+        ASSERT_EQ(m_root->CreatePlayer(&m_player), RZ_OK);
+        ASSERT_EQ(m_player->Init(0, 0xD7D), RZ_OK);
+    }
+    void TearDown() override {
+        if (m_player) {
+            EXPECT_EQ(m_player->Release(), 0);
+        }
+        if (m_root)
+            m_root->Release();
+        plat::SetOpticalDevice("");
+    }
+
+    // Opens a folder the way the movie page does: the disc first, then VIDEO_TS.IFO's path.
+    void OpenFolder(const std::string& folder) {
+        ASSERT_EQ(m_player->OpenDisc(IKvPlayer::MEDIA_DVD), RZ_OK);
+        const std::u16string ifo = plat::Utf8ToUtf16(folder + "/VIDEO_TS/VIDEO_TS.IFO");
+        ASSERT_EQ(m_player->SetDVDDirectory(ifo.c_str()), RZ_OK);
+        EXPECT_EQ(m_player->GetMediaType(), IKvPlayer::MEDIA_DVD);
+    }
+
+    KvDvdDomain Domain() {
+        KvDvdDomain domain = KvMultimedia::DVD_DOMAIN_FirstPlay;
+        EXPECT_EQ(m_player->GetCurrentDomain(&domain), RZ_OK);
+        return domain;
+    }
+
+    // Runs the page's tick until the condition holds or the time is up.
+    bool Tick(const std::function<bool()>& condition, int timeoutMs = 8000) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            m_player->HandleEvent();
+            if (condition())
+                return true;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    // Plays the disc until its title menu is up.
+    void PlayToMenu(const std::string& folder) {
+        OpenFolder(folder);
+        ASSERT_EQ(m_player->Play(), RZ_OK);
+        ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+    }
+
+    bool InTitle() { return Domain() == KvMultimedia::DVD_DOMAIN_Title; }
+
+    // Where the title stands, read through a bookmark as the movie page keeps it.
+    Bookmark Place() {
+        const std::string path = m_dir.File("place.bmk");
+        plat::RemoveFile(path);
+        Bookmark b;
+        EXPECT_EQ(m_player->SaveBookmark(plat::Utf8ToUtf16(path).c_str()), RZ_OK);
+        EXPECT_TRUE(ReadBookmark(path, &b));
+        return b;
+    }
+
+    testsupport::TempDir m_dir;
+    IVantrel* m_root = nullptr;
+    IKvPlayer* m_player = nullptr;
+};
+
+}  // namespace
+
+TEST_F(KvPlayerDvdTest, WithoutADvdTheOperationsFail) {
+    char16_t names[64][128];
+    uint32_t count = 0, current = 0, mask = 0;
+    int disabled = 0;
+    KvDvdDomain domain;
+    EXPECT_EQ(m_player->DvdMouse(kUp, 10, 10), RZ_FAIL);
+    EXPECT_EQ(m_player->ShowTitleMenu(), RZ_FAIL);
+    EXPECT_EQ(m_player->ShowRootMenu(), RZ_FAIL);
+    EXPECT_EQ(m_player->GetDvdText(0, &count), RZ_FAIL);
+    EXPECT_EQ(m_player->GetSubpictureStreams(names, &count, &current, &disabled), RZ_FAIL);
+    EXPECT_EQ(m_player->GetAudioStreams(names, &count, &current), RZ_FAIL);
+    EXPECT_EQ(m_player->SetSubpicture(1, 0), RZ_FAIL);
+    EXPECT_EQ(m_player->SelectAudio(0), RZ_FAIL);
+    EXPECT_EQ(m_player->SetDVDDirectory(u"/somewhere"), RZ_FAIL);
+    EXPECT_EQ(m_player->GetCurrentUOPs(&mask), RZ_FAIL);
+    EXPECT_EQ(m_player->GetCurrentDomain(&domain), RZ_FAIL);
+    EXPECT_EQ(m_player->ActivateButton(), RZ_FAIL);
+    EXPECT_EQ(m_player->SaveBookmark(m_dir.File16("b.bmk").c_str()), RZ_FAIL);
+    EXPECT_EQ(m_player->LoadBookmark(m_dir.File16("b.bmk").c_str()), RZ_FAIL);
+    // An empty path is no request at all.
+    EXPECT_EQ(m_player->SaveBookmark(u""), RZ_OK);
+    EXPECT_EQ(m_player->LoadBookmark(u""), RZ_OK);
+    EXPECT_EQ(m_player->SaveBookmark(nullptr), RZ_OK);
+    EXPECT_FALSE(testsupport::Exists(m_dir.File("b.bmk")));
+    EXPECT_EQ(m_player->GetAudioChannels(), 0);
+
+    // Files leave the AC-3 count at 0.
+    ASSERT_EQ(m_player->OpenFile(plat::Utf8ToUtf16(testmedia::Wav()).c_str(),
+                                 IKvPlayer::MEDIA_FILE),
+              RZ_OK);
+    EXPECT_EQ(m_player->GetAudioChannels(), 0);
+    EXPECT_EQ(m_player->GetCurrentDomain(&domain), RZ_FAIL);
+}
+
+TEST_F(KvPlayerDvdTest, EmptyDriveIsPreparedAndPlayFailsCleanly) {
+    ASSERT_EQ(m_player->OpenDisc(IKvPlayer::MEDIA_DVD), RZ_OK);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_STOPPED);
+    EXPECT_EQ(m_player->GetMediaType(), IKvPlayer::MEDIA_DVD);
+    EXPECT_EQ(Domain(), KvMultimedia::DVD_DOMAIN_Stop);
+    EXPECT_EQ(m_player->GetAudioChannels(), 0);
+    uint32_t mask = 0xFFFFFFFF;
+    EXPECT_EQ(m_player->GetCurrentUOPs(&mask), RZ_OK);
+    EXPECT_EQ(mask, 0u);
+
+    EXPECT_EQ(m_player->Play(), RZ_FAIL);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_ERROR);
+
+    // A folder that is no DVD: named without complaint, refused at Play.
+    const std::string junk = m_dir.File("junk");
+    ASSERT_TRUE(plat::MakeDirectory(junk));
+    ASSERT_TRUE(plat::MakeDirectory(junk + "/VIDEO_TS"));
+    testsupport::WriteText(junk + "/VIDEO_TS/VIDEO_TS.IFO", std::string(4096, 'x'));
+    OpenFolder(junk);
+    EXPECT_EQ(m_player->Play(), RZ_FAIL);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_ERROR);
+}
+
+TEST_F(KvPlayerDvdTest, MenuButtonsByPointAndByNumber) {
+    PlayToMenu(testmedia::Dvd());
+    EXPECT_EQ(m_player->GetAudioChannels(), 2);  // stereo AC-3
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(m_player->GetVideoSize(&w, &h), RZ_OK);
+    EXPECT_EQ(w, 352u);
+    EXPECT_EQ(h, 288u);
+    KvPlayerTime t{};
+    EXPECT_EQ(m_player->GetTime(&t), RZ_FAIL);  // a menu has no title time
+    EXPECT_EQ(Utf8(t.szTotal), "00:00:00");
+
+    // The picture fills the owner's area at twice its size: points are scaled back.
+    ASSERT_EQ(m_player->SetVideoPos(100, 50, 704, 576), RZ_OK);
+    EXPECT_EQ(m_player->DvdMouse(kMove, 100 + 2 * 300, 50 + 2 * 20), RZ_OK);
+    EXPECT_EQ(m_player->DvdMouse(kUp, 100 + 2 * 300, 50 + 2 * 20), RZ_FAIL);  // no button
+    EXPECT_EQ(m_player->DvdMouse(kUp, 20, 20), RZ_FAIL);                       // off the picture
+    EXPECT_EQ(m_player->DvdMouse(0x201, 100 + 2 * 120, 50 + 2 * 210), RZ_OK);  // ignored
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    // Button 2 jumps to chapter 2.
+    ASSERT_EQ(m_player->DvdMouse(kUp, 100 + 2 * 120, 50 + 2 * 210), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    Bookmark b = Place();
+    EXPECT_EQ(b.title, 1);
+    EXPECT_EQ(b.chapter, 2);
+    // While the title plays the pointer is not the menu's.
+    EXPECT_EQ(m_player->DvdMouse(kUp, 100 + 2 * 120, 50 + 2 * 210), RZ_FAIL);
+
+    // Back to the title menu, where button 1 is selected: activating it starts the title.
+    ASSERT_EQ(m_player->ShowTitleMenu(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    b = Place();
+    EXPECT_EQ(b.title, 1);
+    EXPECT_EQ(b.chapter, 1);
+    ASSERT_EQ(m_player->GetTime(&t), RZ_OK);
+    EXPECT_EQ(Utf8(t.szTotal), "00:00:04");
+    EXPECT_EQ(t.byTrack, 0);
+    EXPECT_TRUE(Utf8(t.szCurrent) == "00:00:00" || Utf8(t.szCurrent) == "00:00:01")
+        << Utf8(t.szCurrent);
+}
+
+TEST_F(KvPlayerDvdTest, MenusToggleAndChaptersMove) {
+    PlayToMenu(testmedia::Dvd());
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    EXPECT_EQ(Place().chapter, 1);
+
+    ASSERT_EQ(m_player->Forward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 2; }));
+    ASSERT_EQ(m_player->Backward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 1; }));
+
+    // The title menu once shows it, twice goes back to the title.
+    ASSERT_EQ(m_player->ShowTitleMenu(), RZ_OK);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+    ASSERT_EQ(m_player->ShowTitleMenu(), RZ_OK);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+
+    // The root menu is the title set's.
+    ASSERT_EQ(m_player->ShowRootMenu(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoTitleSetMenu; }));
+    ASSERT_EQ(m_player->Pause(), RZ_OK);
+    EXPECT_EQ(m_player->ShowRootMenu(), RZ_FAIL);
+    EXPECT_EQ(m_player->ShowTitleMenu(), RZ_FAIL);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    ASSERT_EQ(m_player->DvdMouse(kUp, 100, 90), RZ_OK);  // button 1
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+
+    // Stop goes back to the very start; Play runs the disc again from its menu.
+    ASSERT_EQ(m_player->Stop(), RZ_OK);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_STOPPED);
+    EXPECT_EQ(Domain(), KvMultimedia::DVD_DOMAIN_Stop);
+    EXPECT_EQ(m_player->Forward(), RZ_FAIL);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+}
+
+TEST_F(KvPlayerDvdTest, StreamsAreListedByNameAndChosen) {
+    PlayToMenu(testmedia::Dvd());
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 0, current = 9;
+    int disabled = 0;
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && count == 2;
+    }));
+    EXPECT_EQ(Utf8(names[0]), "English");
+    EXPECT_EQ(Utf8(names[1]), "Swedish");
+    EXPECT_EQ(current, 0u);
+    ASSERT_EQ(m_player->GetSubpictureStreams(names, &count, &current, &disabled), RZ_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(Utf8(names[0]), "German");
+    EXPECT_EQ(current, 0u);
+    EXPECT_EQ(disabled, 1);
+
+    ASSERT_EQ(m_player->SelectAudio(1), RZ_OK);
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && current == 1;
+    }));
+
+    // The sub-picture box shows once switched on, and goes again once switched off.
+    auto video = static_cast<CKvPlayer*>(m_player)->VideoWindow();
+    auto white = [](uint32_t p) {
+        return ((p >> 16) & 0xFF) > 0xE0 && ((p >> 8) & 0xFF) > 0xE0 && (p & 0xFF) > 0xE0;
+    };
+    auto boxShown = [&] {
+        // The box covers a green bar; below it the picture is dark.
+        plat::Surface frame;
+        return video->CopyFrame(frame) && white(frame.PixelAt(176, 144)) &&
+               !white(frame.PixelAt(176, 200));
+    };
+    EXPECT_FALSE(boxShown());
+    ASSERT_EQ(m_player->SetSubpicture(1, 0), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return boxShown(); }));
+    ASSERT_EQ(m_player->GetSubpictureStreams(names, &count, &current, &disabled), RZ_OK);
+    EXPECT_EQ(disabled, 0);
+    ASSERT_EQ(m_player->SetSubpicture(0, 0), RZ_OK);
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetSubpictureStreams(names, &count, &current, &disabled) == RZ_OK &&
+               disabled == 1;
+    }));
+}
+
+TEST_F(KvPlayerDvdTest, BookmarkResumesTheSameTitleAndChapter) {
+    const std::string path = m_dir.File("disc_1.bmk");
+    const std::u16string path16 = plat::Utf8ToUtf16(path);
+    PlayToMenu(testmedia::Dvd());
+    // Nothing to keep while a menu is up.
+    EXPECT_EQ(m_player->SaveBookmark(path16.c_str()), RZ_OK);
+    EXPECT_FALSE(testsupport::Exists(path));
+
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().position > 22000000; }));
+    ASSERT_EQ(m_player->SaveBookmark(path16.c_str()), RZ_OK);
+    Bookmark saved;
+    ASSERT_TRUE(ReadBookmark(path, &saved));
+    EXPECT_EQ(saved.title, 1);
+    EXPECT_EQ(saved.chapter, 2);
+    // Saved again over it: replaced whole, nothing else left in the folder.
+    ASSERT_EQ(m_player->SaveBookmark(path16.c_str()), RZ_OK);
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path()))
+        files += entry.path().filename() == "disc_1.bmk" ? 0 : 1;
+    EXPECT_EQ(files, 1u);  // the place.bmk of Place()
+    ASSERT_TRUE(ReadBookmark(path, &saved));
+    ASSERT_EQ(m_player->Close(), RZ_OK);
+
+    // The movie page's resume: open, pause, load, play.
+    OpenFolder(testmedia::Dvd());
+    ASSERT_EQ(m_player->Pause(), RZ_OK);
+    ASSERT_EQ(m_player->LoadBookmark(path16.c_str()), RZ_OK);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    const Bookmark resumed = Place();
+    EXPECT_EQ(resumed.title, 1);
+    EXPECT_EQ(resumed.chapter, 2);
+    EXPECT_GE(resumed.position, saved.position - 10000000);  // within a second
+
+    // Anything but a bookmark of ours is refused and leaves the disc where it is.
+    testsupport::WriteText(m_dir.File("other.bmk"), "not a bookmark at all");
+    EXPECT_EQ(m_player->LoadBookmark(m_dir.File16("other.bmk").c_str()), RZ_FAIL);
+    EXPECT_EQ(m_player->LoadBookmark(m_dir.File16("missing.bmk").c_str()), RZ_FAIL);
+    std::vector<uint8_t> cut = testsupport::ReadBytes(path);
+    cut.pop_back();
+    testsupport::WriteBytes(m_dir.File("cut.bmk"), cut);
+    EXPECT_EQ(m_player->LoadBookmark(m_dir.File16("cut.bmk").c_str()), RZ_FAIL);
+    EXPECT_TRUE(InTitle());
+}
+
+TEST_F(KvPlayerDvdTest, DiscRemovedWhilePlayingGivesTheErrorStatus) {
+    const std::string disc = CopyDisc(m_dir, "disc");
+    PlayToMenu(disc);
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    std::filesystem::rename(disc, m_dir.File("elsewhere"));
+    ASSERT_TRUE(Tick([&] { return m_player->GetStatus() == IKvPlayer::STATUS_ERROR; }));
+    EXPECT_EQ(m_player->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->Play(), RZ_FAIL);
+}
+
+TEST_F(KvPlayerDvdTest, ForbiddenOperationsAreThoseTheDiscSets) {
+    // The title's program chain forbids the title menu (bit 10) and audio changes (bit 20).
+    const std::string disc = CopyDisc(m_dir, "disc");
+    const std::string ifo = disc + "/VIDEO_TS/VTS_01_0.IFO";
+    std::vector<uint8_t> data = testsupport::ReadBytes(ifo);
+    ASSERT_GT(data.size(), 0x100u);
+    auto be32 = [&](size_t at) {
+        return uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 |
+               uint32_t(data[at + 2]) << 8 | data[at + 3];
+    };
+    const size_t pgcit = size_t(be32(0xCC)) * 2048;  // title program chains, by sector
+    ASSERT_LT(pgcit + 16, data.size());
+    const size_t pgc = pgcit + be32(pgcit + 8 + 4);  // the first chain
+    ASSERT_LT(pgc + 12, data.size());
+    const uint32_t forbidden = (1u << 10) | (1u << 20);
+    data[pgc + 8] = uint8_t(forbidden >> 24);
+    data[pgc + 9] = uint8_t(forbidden >> 16);
+    data[pgc + 10] = uint8_t(forbidden >> 8);
+    data[pgc + 11] = uint8_t(forbidden);
+    testsupport::WriteBytes(ifo, data);
+
+    PlayToMenu(disc);
+    uint32_t mask = 0xFFFFFFFF;
+    ASSERT_EQ(m_player->GetCurrentUOPs(&mask), RZ_OK);
+    EXPECT_EQ(mask, 0u);
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    ASSERT_EQ(m_player->GetCurrentUOPs(&mask), RZ_OK);
+    EXPECT_EQ(mask, forbidden);
+    EXPECT_TRUE(mask & KvMultimedia::UOP_FLAG_ShowMenu_Title);
+    EXPECT_TRUE(mask & KvMultimedia::UOP_FLAG_Select_Audio_Stream);
+    EXPECT_FALSE(mask & KvMultimedia::UOP_FLAG_PlayNext_Chapter);
+    uint32_t languages = 77;
+    EXPECT_EQ(m_player->GetDvdText(0, &languages), RZ_OK);
+    EXPECT_EQ(languages, 77u);  // the disc has no text
+}
+
+TEST(KvLanguageTable, NamesByLocaleAndCodeAndFillsAtMostTheTable) {
+    KvMultimedia::CKvLanguageTable table;
+    char16_t name[16];
+    EXPECT_TRUE(table.GetName(1053u, name, 16));
+    EXPECT_EQ(Utf8(name), "Swedish");
+    EXPECT_TRUE(table.GetName(2052u, name, 16));
+    EXPECT_EQ(Utf8(name), "Chinese");
+    EXPECT_FALSE(table.GetName(1049u, name, 16));
+    EXPECT_EQ(Utf8(name), "Unknown");
+    EXPECT_TRUE(table.GetName("pt", name, 16));
+    EXPECT_EQ(Utf8(name), "Portuguese");
+    EXPECT_FALSE(table.GetName("qq", name, 16));
+    EXPECT_EQ(Utf8(name), "Unknown");
+    char16_t tiny[4];
+    EXPECT_TRUE(table.GetName(1036u, tiny, 4));
+    EXPECT_EQ(Utf8(tiny), "Fre");
+
+    // More streams than rows: the count says how many rows hold names.
+    std::vector<std::u16string> many(70, u"English");
+    many[63] = u"Last";
+    static char16_t rows[KvMultimedia::KV_MAX_STREAMS + 1][KvMultimedia::KV_STREAM_NAME_CHARS];
+    rows[64][0] = u'#';
+    EXPECT_EQ(KvMultimedia::FillStreamNames(many, rows), 64u);
+    EXPECT_EQ(Utf8(rows[63]), "Last");
+    EXPECT_EQ(rows[64][0], u'#');
+    EXPECT_EQ(KvMultimedia::FillStreamNames({std::u16string(300, u'x')}, rows), 1u);
+    EXPECT_EQ(plat::StrLen(rows[0]), 127u);
+}

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Authors the small DVD-Video the player tests play: make-dvd.sh OUTPUT_FOLDER
+# leaves OUTPUT_FOLDER/VIDEO_TS. PAL 352x288, AC-3 audio (the DVD navigator stalls on MPEG
+# audio), in a few seconds:
+#   - video manager title menu and title-set root menu: blue, two buttons
+#       button 1 (40,60)-(200,120)  -> title 1
+#       button 2 (40,180)-(200,240) -> title 1, chapter 2
+#   - title 1: 4 s of colour bars, chapters at 0 s and about 1.8 s, audio streams "en"
+#     (440 Hz) and "sv" (880 Hz), one sub-picture stream "de" (a white box at (100,100)-(252,188)
+#     through the whole title, not shown unless switched on); back to the title menu at its end.
+set -euo pipefail
+out=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+launch() { gst-launch-1.0 -q "$@" >/dev/null; }
+size="width=352,height=288"
+video="video/x-raw,format=I420,$size,framerate=25/1"
+encode="mpeg2enc format=8 aspect=2 b-per-refframe=0 motion-search-radius=0 reduction-4x4=4 \
+reduction-2x2=4 disable-encode-retries=true"
+ac3() { # frames frequency
+    echo "audiotestsrc num-buffers=$1 samplesperbuffer=1920 freq=$2 volume=0.3 \
+        ! audio/x-raw,rate=48000,channels=2 ! avenc_ac3 bitrate=64000"
+}
+
+# Transparent pictures with opaque boxes: PNG(name, colour, box...) where a box is x,y,w,h.
+png() {
+    local name=$1 colour=$2
+    shift 2
+    local pipeline="compositor name=c background=transparent"
+    local sources="" i=0
+    for box in "$@"; do
+        IFS=, read -r x y w h <<<"$box"
+        pipeline+=" sink_$i::xpos=$x sink_$i::ypos=$y"
+        sources+=" videotestsrc num-buffers=1 pattern=solid-color foreground-color=$colour \
+            ! video/x-raw,format=RGBA,width=$w,height=$h ! c.sink_$i"
+        i=$((i + 1))
+    done
+    # shellcheck disable=SC2086
+    launch $pipeline ! video/x-raw,format=RGBA,$size ! pngenc snapshot=true \
+        ! filesink location="$name" $sources
+}
+
+# Menu: one second of blue with the two buttons as sub-picture highlights.
+# shellcheck disable=SC2046
+launch videotestsrc num-buffers=25 pattern=blue ! $video ! $encode \
+    ! mplex name=mux format=dvd-nav ! filesink location=menu.mpg $(ac3 25 440) ! mux.
+png highlight.png 0xffffff00 40,60,160,60 40,180,160,60
+png select.png 0xffff0000 40,60,160,60 40,180,160,60
+cat >menu.xml <<'XML'
+<subpictures><stream>
+  <spu force="yes" start="00:00:00.00" highlight="highlight.png" select="select.png">
+    <button name="b1" x0="40" y0="60" x1="200" y1="120" down="b2"/>
+    <button name="b2" x0="40" y0="180" x1="200" y1="240" up="b1"/>
+  </spu>
+</stream></subpictures>
+XML
+spumux -m dvd menu.xml <menu.mpg >menu-spu.mpg 2>/dev/null
+
+# Title: four seconds of bars with two audio streams and a sub-picture.
+# shellcheck disable=SC2046
+launch videotestsrc num-buffers=100 pattern=smpte ! $video ! $encode \
+    ! mplex name=mux format=dvd-nav ! filesink location=title.mpg \
+    $(ac3 100 440) ! mux. $(ac3 100 880) ! mux.
+png box.png 0xffffffff 100,100,152,88
+# Shown again every 0.4 s, so that a stream switched on mid-title appears at once.
+{
+    echo "<subpictures><stream>"
+    for i in 0 1 2 3 4 5 6 7 8 9; do
+        printf '  <spu start="00:00:0%d.%02d" end="00:00:0%d.%02d" image="box.png"/>\n' \
+            $((i * 40 / 100)) $((i * 40 % 100)) $(((i + 1) * 40 / 100)) $(((i + 1) * 40 % 100))
+    done
+    echo "</stream></subpictures>"
+} >title.xml
+spumux -m dvd title.xml <title.mpg >title-spu.mpg 2>/dev/null
+
+cat >dvd.xml <<XML
+<dvdauthor dest="$work/disc" jumppad="yes">
+  <vmgm>
+    <menus>
+      <video format="pal" aspect="4:3" resolution="352x288"/>
+      <pgc entry="title">
+        <vob file="menu-spu.mpg" pause="inf"/>
+        <button name="b1">jump title 1;</button>
+        <button name="b2">jump title 1 chapter 2;</button>
+      </pgc>
+    </menus>
+  </vmgm>
+  <titleset>
+    <menus>
+      <video format="pal" aspect="4:3" resolution="352x288"/>
+      <pgc entry="root">
+        <vob file="menu-spu.mpg" pause="inf"/>
+        <button name="b1">jump title 1;</button>
+        <button name="b2">jump title 1 chapter 2;</button>
+      </pgc>
+    </menus>
+    <titles>
+      <video format="pal" aspect="4:3" resolution="352x288"/>
+      <audio format="ac3" lang="en"/>
+      <audio format="ac3" lang="sv"/>
+      <subpicture lang="de"/>
+      <pgc>
+        <vob file="title-spu.mpg" chapters="0,0:02"/>
+        <post>call vmgm menu 1;</post>
+      </pgc>
+    </titles>
+  </titleset>
+</dvdauthor>
+XML
+dvdauthor -x dvd.xml >/dev/null 2>&1
+mkdir -p "$out"
+rm -rf "$out/VIDEO_TS"
+mv disc/VIDEO_TS "$out/VIDEO_TS"
