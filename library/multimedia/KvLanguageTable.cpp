@@ -7,8 +7,8 @@
 namespace KvMultimedia {
 
 const CKvLanguageTable::Row CKvLanguageTable::s_rows[10] = {
-    {1031, "de", u"German"},  {1033, "en", u"English"},  {1034, "es", u"Spanish"},
-    {1036, "fr", u"French"},  {1041, "ja", u"Japanese"}, {1042, "ko", u"Korean"},
+    {1031, "de", u"German"},  {1033, "en", u"English"},    {1034, "es", u"Spanish"},
+    {1036, "fr", u"French"},  {1041, "ja", u"Japanese"},   {1042, "ko", u"Korean"},
     {1043, "nl", u"Dutch"},   {2070, "pt", u"Portuguese"}, {1053, "sv", u"Swedish"},
     {2052, "zh", u"Chinese"},
 };

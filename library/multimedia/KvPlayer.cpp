@@ -574,6 +574,8 @@ RZRESULT CKvPlayer::OpenDVD() {
     // (SetDVDDirectory), and the disc is opened when something needs it.
     m_strDVDSource = plat::OpticalDevice();
     m_bDVDReady = true;
+    m_pVideoWindow->SetVisible(false);
+    m_pVideoWindow->SetRect(plat::Rect{});
     m_eLastDomain = DVD_DOMAIN_Stop;
     m_iLastTitle = 0;
     m_iLastChapter = 0;
@@ -608,7 +610,8 @@ bool CKvPlayer::EnsureDVDOpen() {
         return false;
     }
     m_pGraph = std::move(graph);
-    if (m_pGraph->HasVideo()) {
+    m_bHasVideo = m_pGraph->HasVideo();
+    if (m_bHasVideo) {
         m_uVideoWidth = static_cast<uint32_t>(m_pGraph->VideoWidth());
         m_uVideoHeight = static_cast<uint32_t>(m_pGraph->VideoHeight());
     }

@@ -152,8 +152,7 @@ struct MediaPipeline::Impl {
                     self->NoteDvdTags(message);
                 return GST_BUS_DROP;
             case GST_MESSAGE_ELEMENT:
-                if (gst_navigation_message_get_type(message) ==
-                    GST_NAVIGATION_MESSAGE_MOUSE_OVER) {
+                if (gst_navigation_message_get_type(message) == GST_NAVIGATION_MESSAGE_MOUSE_OVER) {
                     gboolean active = FALSE;
                     if (gst_navigation_message_parse_mouse_over(message, &active))
                         self->overButton = active != FALSE;
@@ -563,8 +562,7 @@ bool MediaPipeline::OpenPlaybin(const char* uri, std::shared_ptr<VideoSurface> v
         g_signal_connect(d.pipeline, "deep-element-added", G_CALLBACK(&Impl::OnElementAdded), &d);
     }
     // Both sinks always set: a default video sink needs a display and fails without one.
-    g_object_set(d.pipeline, "uri", uri, "audio-sink", audioSink, "video-sink", videoSink,
-                 nullptr);
+    g_object_set(d.pipeline, "uri", uri, "audio-sink", audioSink, "video-sink", videoSink, nullptr);
     d.volume = d.pipeline;
     d.WatchBus();
     if (!d.Preroll(error)) {
@@ -862,8 +860,8 @@ bool MediaPipeline::DvdPointerClick(int x, int y) {
     if (!DvdPointerMove(x, y))
         return false;
     const int before = d.errors.load();
-    if (!d.SendToVideoSink(gst_navigation_event_new_mouse_button_release(
-            1, x, y, GST_NAVIGATION_MODIFIER_NONE)))
+    if (!d.SendToVideoSink(
+            gst_navigation_event_new_mouse_button_release(1, x, y, GST_NAVIGATION_MODIFIER_NONE)))
         return false;
     d.Settle(before, kSettleTimeoutMs, false);
     return true;
@@ -887,10 +885,10 @@ bool MediaPipeline::SelectDvdSubpicture(int stream, bool show) {
     const int physical = index < d.subpicturePhysical.size() ? d.subpicturePhysical[index] : stream;
     // The navigator offers no command for this; its own announcement to the demultiplexer is
     // repeated with the chosen stream, and "forced only" hides the ordinary sub-pictures.
-    GstStructure* s = gst_structure_new(
-        "application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-set-subpicture-track",
-        "logical-id", G_TYPE_INT, stream, "physical-id", G_TYPE_INT, physical, "forced-only",
-        G_TYPE_BOOLEAN, show ? FALSE : TRUE, nullptr);
+    GstStructure* s = gst_structure_new("application/x-gst-dvd", "event", G_TYPE_STRING,
+                                        "dvd-set-subpicture-track", "logical-id", G_TYPE_INT,
+                                        stream, "physical-id", G_TYPE_INT, physical, "forced-only",
+                                        G_TYPE_BOOLEAN, show ? FALSE : TRUE, nullptr);
     if (d.pendingSubpicture)
         gst_event_unref(d.pendingSubpicture);
     d.pendingSubpicture = gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, s);

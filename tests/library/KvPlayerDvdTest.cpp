@@ -164,9 +164,9 @@ TEST_F(KvPlayerDvdTest, WithoutADvdTheOperationsFail) {
     EXPECT_EQ(m_player->GetAudioChannels(), 0);
 
     // Files leave the AC-3 count at 0.
-    ASSERT_EQ(m_player->OpenFile(plat::Utf8ToUtf16(testmedia::Wav()).c_str(),
-                                 IKvPlayer::MEDIA_FILE),
-              RZ_OK);
+    ASSERT_EQ(
+        m_player->OpenFile(plat::Utf8ToUtf16(testmedia::Wav()).c_str(), IKvPlayer::MEDIA_FILE),
+        RZ_OK);
     EXPECT_EQ(m_player->GetAudioChannels(), 0);
     EXPECT_EQ(m_player->GetCurrentDomain(&domain), RZ_FAIL);
 }
@@ -210,10 +210,28 @@ TEST_F(KvPlayerDvdTest, MenuButtonsByPointAndByNumber) {
     // The picture fills the owner's area at twice its size: points are scaled back.
     ASSERT_EQ(m_player->SetVideoPos(100, 50, 704, 576), RZ_OK);
     EXPECT_EQ(m_player->DvdMouse(kMove, 100 + 2 * 300, 50 + 2 * 20), RZ_OK);
-    EXPECT_EQ(m_player->DvdMouse(kUp, 100 + 2 * 300, 50 + 2 * 20), RZ_FAIL);  // no button
+    EXPECT_EQ(m_player->DvdMouse(kUp, 100 + 2 * 300, 50 + 2 * 20), RZ_FAIL);   // no button
     EXPECT_EQ(m_player->DvdMouse(kUp, 20, 20), RZ_FAIL);                       // off the picture
     EXPECT_EQ(m_player->DvdMouse(0x201, 100 + 2 * 120, 50 + 2 * 210), RZ_OK);  // ignored
     EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // Moving over a button highlights it (yellow on the blue menu).
+    auto video = static_cast<CKvPlayer*>(m_player)->VideoWindow();
+    auto yellow = [&](int x, int y) {
+        plat::Surface frame;
+        if (!video->CopyFrame(frame))
+            return false;
+        const uint32_t p = frame.PixelAt(x, y);
+        return ((p >> 16) & 0xFF) > 0xC0 && ((p >> 8) & 0xFF) > 0xC0 && (p & 0xFF) < 0x40;
+    };
+    ASSERT_TRUE(Tick([&] {
+        m_player->DvdMouse(kMove, 100 + 2 * 100, 50 + 2 * 210);
+        return yellow(120, 210) && !yellow(120, 90);
+    }));
+    ASSERT_TRUE(Tick([&] {
+        m_player->DvdMouse(kMove, 100 + 2 * 100, 50 + 2 * 90);
+        return yellow(120, 90) && !yellow(120, 210);
+    }));
     // Button 2 jumps to chapter 2.
     ASSERT_EQ(m_player->DvdMouse(kUp, 100 + 2 * 120, 50 + 2 * 210), RZ_OK);
     ASSERT_TRUE(Tick([&] { return InTitle(); }));
@@ -239,6 +257,9 @@ TEST_F(KvPlayerDvdTest, MenuButtonsByPointAndByNumber) {
 }
 
 TEST_F(KvPlayerDvdTest, MenusToggleAndChaptersMove) {
+    // The library log, switched on in the test's own folder.
+    testsupport::ScopedCwd cwd(m_dir.Path());
+    testsupport::WriteText(m_dir.File("zz-Vantrel.txt"), "");
     PlayToMenu(testmedia::Dvd());
     ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
     ASSERT_TRUE(Tick([&] { return InTitle(); }));
@@ -266,6 +287,10 @@ TEST_F(KvPlayerDvdTest, MenusToggleAndChaptersMove) {
     ASSERT_EQ(m_player->Play(), RZ_OK);
     ASSERT_EQ(m_player->DvdMouse(kUp, 100, 90), RZ_OK);  // button 1
     ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    // Faster, then back to normal with Play.
+    ASSERT_EQ(m_player->SetRate(2.0), RZ_OK);
+    EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_PLAYING);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
 
     // Stop goes back to the very start; Play runs the disc again from its menu.
     ASSERT_EQ(m_player->Stop(), RZ_OK);
@@ -274,6 +299,14 @@ TEST_F(KvPlayerDvdTest, MenusToggleAndChaptersMove) {
     EXPECT_EQ(m_player->Forward(), RZ_FAIL);
     ASSERT_EQ(m_player->Play(), RZ_OK);
     ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+
+    // The navigator's changes were raised as events on the way.
+    const std::string log = testsupport::ReadText(m_dir.File("zz-Vantrel.log"));
+    for (const char* line :
+         {"evCode = 0x101", "m_byDVDStatus = STATUS_DVD_MENU | DVD_DOMAIN_VideoTitleSetMenu",
+          "DVD_DOMAIN_Title", "evCode = 0x102", "EC_DVD_TITLE_CHANGE", "evCode = 0x103",
+          "EC_DVD_CHAPTER_START", "EC_DVD_PLAYBACK_RATE_CHANGE"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
 TEST_F(KvPlayerDvdTest, StreamsAreListedByNameAndChosen) {
@@ -284,9 +317,8 @@ TEST_F(KvPlayerDvdTest, StreamsAreListedByNameAndChosen) {
     char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
     uint32_t count = 0, current = 9;
     int disabled = 0;
-    ASSERT_TRUE(Tick([&] {
-        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && count == 2;
-    }));
+    ASSERT_TRUE(Tick(
+        [&] { return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && count == 2; }));
     EXPECT_EQ(Utf8(names[0]), "English");
     EXPECT_EQ(Utf8(names[1]), "Swedish");
     EXPECT_EQ(current, 0u);
@@ -371,6 +403,8 @@ TEST_F(KvPlayerDvdTest, BookmarkResumesTheSameTitleAndChapter) {
 }
 
 TEST_F(KvPlayerDvdTest, DiscRemovedWhilePlayingGivesTheErrorStatus) {
+    testsupport::ScopedCwd cwd(m_dir.Path());
+    testsupport::WriteText(m_dir.File("zz-Vantrel.txt"), "");
     const std::string disc = CopyDisc(m_dir, "disc");
     PlayToMenu(disc);
     ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
@@ -380,6 +414,11 @@ TEST_F(KvPlayerDvdTest, DiscRemovedWhilePlayingGivesTheErrorStatus) {
     EXPECT_EQ(m_player->GetMediaType(), IKvPlayer::MEDIA_NONE);
     EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_ERROR);
     EXPECT_EQ(m_player->Play(), RZ_FAIL);
+    const std::string log = testsupport::ReadText(m_dir.File("zz-Vantrel.log"));
+    EXPECT_NE(log.find("evCode = 0x118"), std::string::npos);
+    EXPECT_NE(log.find("EC_DVD_ERROR | EC_DVD_DISC_EJECTED | EC_DVD_WARNING | "
+                       "EC_DVD_PLAYBACK_STOPPED"),
+              std::string::npos);
 }
 
 TEST_F(KvPlayerDvdTest, ForbiddenOperationsAreThoseTheDiscSets) {

@@ -1,76 +1,95 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-#include <thread>
+#include <filesystem>
 
 #include "platform/media/DvdDisc.h"
-#include "platform/media/MediaConfig.h"
-#include "platform/media/MediaPipeline.h"
+#include "platform/media/LanguageNames.h"
 #include "tests/media/TestMedia.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 8000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+constexpr int64_t kSecond = 1000000000;
 }
-}  // namespace
 
-TEST(Dvd, Explore) {
-    plat::SetAudioOutput("fakesink sync=true");
-    const std::string disc = testmedia::Dvd();
-    auto video = plat::VideoSurface::Create(1);
-    plat::MediaPipeline p;
+TEST(DvdDisc, ReadsTitlesChaptersStreamsAndMenusOfTheTestDisc) {
+    plat::DvdDisc disc;
     std::string error;
-    ASSERT_TRUE(p.OpenDvd(disc, video, &error)) << error;
-    printf("video %dx%d\n", p.VideoWidth(), p.VideoHeight());
-    ASSERT_TRUE(p.Play());
-    int title = -1;
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Menu; }));
-    printf("menu id %d\n", p.DvdMenuId());
-    ASSERT_TRUE(WaitFor([&] { return p.DvdPointerMove(100, 90); }));
-    EXPECT_FALSE(p.DvdPointerMove(300, 20));
-    EXPECT_TRUE(p.DvdPointerClick(100, 210));
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Title; }));
-    int64_t pos = 0;
-    p.Position(&pos);
-    printf("title %d pos %.2f\n", title, pos / 1e9);
-    auto a = p.DvdAudioStreams();
-    printf("audio %zu current %d:", a.languages.size(), a.current);
-    for (auto& l : a.languages) printf(" %s", l.c_str());
-    auto sp = p.DvdSubpictureStreams();
-    printf("\nsp %zu current %d hidden %d:", sp.languages.size(), sp.current, sp.hidden);
-    for (auto& l : sp.languages) printf(" %s", l.c_str());
-    printf("\n");
-    EXPECT_TRUE(p.SendDvdCommand(plat::DvdCommand::TitleMenu));
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Menu; }));
-    EXPECT_TRUE(p.SendDvdCommand(plat::DvdCommand::Activate));
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Title; }));
-    EXPECT_TRUE(p.SelectDvdSubpicture(0, true));
-    for (int i = 0; i < 20; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        plat::Surface f; video->CopyFrame(f); p.Position(&pos);
-        auto sp2 = p.DvdSubpictureStreams();
-        printf("%.2f box %08x below %08x sp cur %d hidden %d\n", pos/1e9, f.PixelAt(176, 144), f.PixelAt(176, 200), sp2.current, sp2.hidden);
-    }
-    EXPECT_TRUE(p.SendDvdCommand(plat::DvdCommand::TitleMenu));
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Menu; }));
-    printf("menu id %d\n", p.DvdMenuId());
-    EXPECT_TRUE(p.SendDvdCommand(plat::DvdCommand::Resume));
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Title; }));
-    EXPECT_TRUE(p.SendDvdCommand(plat::DvdCommand::RootMenu));
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Menu; }));
-    printf("menu id %d\n", p.DvdMenuId());
-    EXPECT_TRUE(p.SendDvdCommand(plat::DvdCommand::Activate));
-    ASSERT_TRUE(WaitFor([&] { return p.DvdOnScreen(&title) == plat::DvdScreen::Title; }));
-    p.Position(&pos);
-    printf("title %d pos %.2f\n", title, pos / 1e9);
-    plat::DvdDisc d;
-    ASSERT_TRUE(d.Open(disc, &error)) << error;
-    printf("titles %d chapters %zu dur %.2f\n", d.TitleCount(), d.Title(1)->chapterStarts.size(), d.Title(1)->duration / 1e9);
+    ASSERT_TRUE(disc.Open(testmedia::Dvd(), &error)) << error;
+    ASSERT_EQ(disc.TitleCount(), 1);
+    const plat::DvdTitle* title = disc.Title(1);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(disc.Title(0), nullptr);
+    EXPECT_EQ(disc.Title(2), nullptr);
+    EXPECT_EQ(title->titleSet, 1);
+    EXPECT_NEAR(title->duration, 4 * kSecond, kSecond / 20);
+    ASSERT_EQ(title->chapterStarts.size(), 2u);
+    EXPECT_EQ(title->chapterStarts[0], 0);
+    EXPECT_NEAR(title->chapterStarts[1], 18 * kSecond / 10, kSecond / 10);
+    EXPECT_EQ(disc.ChapterAt(1, 0), 1);
+    EXPECT_EQ(disc.ChapterAt(1, 17 * kSecond / 10), 1);
+    EXPECT_EQ(disc.ChapterAt(1, 2 * kSecond), 2);
+    EXPECT_EQ(disc.ChapterAt(1, 60 * kSecond), 2);
+    EXPECT_EQ(disc.ChapterAt(2, 0), 0);
+
+    ASSERT_EQ(title->audio.size(), 2u);
+    EXPECT_EQ(title->audio[0].language, "en");
+    EXPECT_EQ(title->audio[1].language, "sv");
+    EXPECT_EQ(title->audio[0].format, 0);  // AC-3
+    EXPECT_EQ(title->audio[0].channels, 2);
+    ASSERT_EQ(title->subpictures.size(), 1u);
+    EXPECT_EQ(title->subpictures[0], "de");
+    EXPECT_EQ(title->prohibited, 0u);
+    EXPECT_EQ(disc.MenuProhibited(0, 2), 0u);
+    EXPECT_EQ(disc.TextLanguages(), 0);
+
+    // The same disc named by its VIDEO_TS folder or its VIDEO_TS.IFO.
+    plat::DvdDisc again;
+    ASSERT_TRUE(again.Open(testmedia::Dvd() + "/VIDEO_TS/VIDEO_TS.IFO"));
+    EXPECT_EQ(again.TitleCount(), 1);
+}
+
+TEST(DvdDisc, NothingReadableIsRefused) {
+    testsupport::TempDir dir;
+    plat::DvdDisc disc;
+    std::string error;
+    EXPECT_FALSE(disc.Open(dir.File("missing"), &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(disc.IsOpen());
+    ASSERT_TRUE(std::filesystem::create_directories(dir.File("junk/VIDEO_TS")));
+    testsupport::WriteText(dir.File("junk/VIDEO_TS/VIDEO_TS.IFO"), std::string(5000, 'j'));
+    EXPECT_FALSE(disc.Open(dir.File("junk"), &error));
+    EXPECT_EQ(disc.TitleCount(), 0);
+    testsupport::WriteText(dir.File("image.iso"), std::string(100, 'i'));
+    EXPECT_FALSE(disc.Open(dir.File("image.iso"), &error));
+}
+
+TEST(DvdDisc, SourcePathsAndPresence) {
+    EXPECT_EQ(plat::DvdSourcePath("/media/disc/VIDEO_TS/VIDEO_TS.IFO"), "/media/disc");
+    EXPECT_EQ(plat::DvdSourcePath("/media/disc/video_ts/video_ts.ifo"), "/media/disc");
+    EXPECT_EQ(plat::DvdSourcePath("/media/disc/VIDEO_TS/"), "/media/disc");
+    EXPECT_EQ(plat::DvdSourcePath("D:\\Films\\VIDEO_TS\\VIDEO_TS.IFO"), "D:/Films");
+    EXPECT_EQ(plat::DvdSourcePath("/dev/sr0"), "/dev/sr0");
+    EXPECT_EQ(plat::DvdSourcePath("VIDEO_TS"), ".");
+
+    testsupport::TempDir dir;
+    EXPECT_FALSE(plat::DvdPresent(dir.File("disc")));
+    ASSERT_TRUE(std::filesystem::create_directories(dir.File("disc/video_ts")));
+    EXPECT_FALSE(plat::DvdPresent(dir.File("disc")));  // a folder without the disc's files
+    testsupport::WriteText(dir.File("disc/video_ts/video_ts.ifo"), "x");
+    EXPECT_TRUE(plat::DvdPresent(dir.File("disc")));  // names matched as a disc writes them
+    std::filesystem::rename(dir.File("disc"), dir.File("gone"));
+    EXPECT_FALSE(plat::DvdPresent(dir.File("disc")));
+    testsupport::WriteText(dir.File("image.iso"), "x");
+    EXPECT_TRUE(plat::DvdPresent(dir.File("image.iso")));
+}
+
+TEST(LanguageNames, TwoLetterCodesInEnglish) {
+    EXPECT_STREQ(plat::EnglishLanguageName("sv"), "Swedish");
+    EXPECT_STREQ(plat::EnglishLanguageName("EN"), "English");
+    EXPECT_STREQ(plat::EnglishLanguageName("aa"), "Afar");
+    EXPECT_STREQ(plat::EnglishLanguageName("zu"), "Zulu");
+    EXPECT_STREQ(plat::EnglishLanguageName("it"), "Italian");
+    EXPECT_EQ(plat::EnglishLanguageName("qq"), nullptr);
+    EXPECT_EQ(plat::EnglishLanguageName("eng"), nullptr);
+    EXPECT_EQ(plat::EnglishLanguageName(""), nullptr);
 }
