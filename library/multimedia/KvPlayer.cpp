@@ -145,7 +145,7 @@ RZRESULT CKvPlayer::GetVideoSize(uint32_t* width, uint32_t* height) {
         *height = m_uVideoHeight;
     if (IsDVD()) {
         // The size of the picture being decoded, which menus and titles may change.
-        if (!m_pGraph || !m_pGraph->HasVideo()) {
+        if (!m_pGraph || !m_pGraph->UpdateVideoSize()) {
             m_bHasVideo = 0;
             return RZ_FAIL;
         }
@@ -347,6 +347,7 @@ RZRESULT CKvPlayer::Play() {
         }
         if (m_dRate != 1.0)
             m_pGraph->SetRate(1.0);
+        m_bHasVideo = 1;
     }
     if (!m_pGraph || !m_pGraph->Play()) {
         if (IsDVD()) {
@@ -580,13 +581,17 @@ RZRESULT CKvPlayer::OpenDVD() {
     m_iLastTitle = 0;
     m_iLastChapter = 0;
     m_byAC3Channels = 0;
-    if (m_dvdDisc.Open(m_strDVDSource)) {
-        const plat::DvdTitle* first = m_dvdDisc.Title(1);
-        if (first && !first->audio.empty() && first->audio[0].format == 0)
-            m_byAC3Channels = static_cast<uint8_t>(first->audio[0].channels);
-    }
+    if (m_dvdDisc.Open(m_strDVDSource))
+        FindAC3Channels();
     m_byStatus = STATUS_STOPPED;
     return RZ_OK;
+}
+
+void CKvPlayer::FindAC3Channels() {
+    // The channels of the AC-3 sound the disc starts with: its first title's first stream.
+    const plat::DvdTitle* first = m_dvdDisc.Title(1);
+    if (first && !first->audio.empty() && first->audio[0].format == 0)
+        m_byAC3Channels = static_cast<uint8_t>(first->audio[0].channels);
 }
 
 bool CKvPlayer::EnsureDVDOpen() {
@@ -600,9 +605,7 @@ bool CKvPlayer::EnsureDVDOpen() {
             KvWriteLog("DVD: %s", error.c_str());
             return false;
         }
-        const plat::DvdTitle* first = m_dvdDisc.Title(1);
-        if (first && !first->audio.empty() && first->audio[0].format == 0)
-            m_byAC3Channels = static_cast<uint8_t>(first->audio[0].channels);
+        FindAC3Channels();
     }
     auto graph = std::make_unique<plat::MediaPipeline>();
     if (!graph->OpenDvd(m_strDVDSource, m_pVideoWindow, &error)) {

@@ -98,6 +98,7 @@ private:
     RZRESULT OpenDVD();
     // Opens the disc or folder behind a prepared DVD when something needs it.
     bool EnsureDVDOpen();
+    void FindAC3Channels();
     // The domain on screen, as GetCurrentDomain gives it.
     KvDvdDomain DVDDomain();
     // The title and chapter on screen (0 when none) and the position in the title (ns).

@@ -716,6 +716,14 @@ bool MediaPipeline::IsSeekable() const {
     return seekable;
 }
 
+bool MediaPipeline::UpdateVideoSize() {
+    Impl& d = *m_impl;
+    if (!d.pipeline || !d.videoSink)
+        return false;
+    d.ReadVideoSize(d.videoSink);
+    return d.hasVideo;
+}
+
 bool MediaPipeline::HasVideo() const {
     return m_impl->hasVideo;
 }

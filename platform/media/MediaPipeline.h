@@ -93,6 +93,9 @@ public:
     bool HasVideo() const;
     int VideoWidth() const;
     int VideoHeight() const;
+    // Reads the size of the picture being decoded now (a DVD's menus and titles may differ);
+    // false when there is none.
+    bool UpdateVideoSize();
 
     // DVD: back to the very start of the disc; the next Play starts it afresh.
     bool Rewind();
