@@ -25,9 +25,9 @@ mp4)
 cd)
     # Raw CD audio, 16-bit little-endian stereo at 44.1 kHz: one tone per track.
     rm -f "$out.bin"
-    for spec in 20:440 30:660 10:880; do
-        buffers=${spec%%:*}
-        freq=${spec##*:}
+    for track in 20:440 30:660 10:880; do
+        buffers=${track%%:*}
+        freq=${track##*:}
         launch audiotestsrc num-buffers="$buffers" samplesperbuffer=4410 freq="$freq" volume=0.3 \
             ! audio/x-raw,format=S16LE,rate=44100,channels=2 ! filesink location="$out.part"
         cat "$out.part" >>"$out.bin"
