@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -30,6 +31,18 @@ std::string Script(const char* name = "make-media.sh") {
     return std::string(VELKORA_TEST_MEDIA_DIR) + "/" + name;
 }
 
+// Runs a media script, once more if the tools stumble (what went wrong is shown either way).
+bool RunScript(const std::vector<std::string>& argv, const std::string& log, std::string* why) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (RunTool(argv, 60000, log))
+            return true;
+        *why += testsupport::ReadText(log);
+        std::fprintf(stderr, "media script failed (attempt %d):\n%s\n", attempt + 1,
+                     testsupport::ReadText(log).c_str());
+    }
+    return false;
+}
+
 // Makes a kind once; later calls get the same file.
 std::string Make(const std::string& kind, const std::string& name) {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -37,8 +50,9 @@ std::string Make(const std::string& kind, const std::string& name) {
     if (it != g_made.end())
         return it->second;
     const std::string path = Dir() + "/" + name;
-    if (!RunTool({"bash", Script(), kind, path})) {
-        ADD_FAILURE() << "cannot make the " << kind << " test media";
+    std::string why;
+    if (!RunScript({"bash", Script(), kind, path}, path + ".log", &why)) {
+        ADD_FAILURE() << "cannot make the " << kind << " test media:\n" << why;
         return "";
     }
     g_made[kind] = path;
@@ -76,8 +90,9 @@ std::string Dvd() {
     if (it != g_made.end())
         return it->second;
     const std::string path = Dir() + "/dvd";
-    if (!RunTool({"bash", Script("make-dvd.sh"), path})) {
-        ADD_FAILURE() << "cannot make the test DVD";
+    std::string why;
+    if (!RunScript({"bash", Script("make-dvd.sh"), path}, Dir() + "/dvd.log", &why)) {
+        ADD_FAILURE() << "cannot make the test DVD:\n" << why;
         return "";
     }
     g_made["dvd"] = path;
@@ -117,7 +132,7 @@ std::string LongWav() {
     return path;
 }
 
-bool RunTool(const std::vector<std::string>& argv, int timeoutMs) {
+bool RunTool(const std::vector<std::string>& argv, int timeoutMs, const std::string& log) {
     if (argv.empty())
         return false;
     std::vector<char*> args;
@@ -126,8 +141,9 @@ bool RunTool(const std::vector<std::string>& argv, int timeoutMs) {
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const char* out = log.empty() ? "/dev/null" : log.c_str();
+    posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -24,9 +24,10 @@ std::string CdImage();
 // sub-picture stream.
 std::string Dvd();
 
-// Runs a program (searched in PATH) with its output discarded; false when it cannot start,
-// fails or runs longer than timeoutMs (it is killed then).
-bool RunTool(const std::vector<std::string>& argv, int timeoutMs = 60000);
+// Runs a program (searched in PATH); false when it cannot start, fails or runs longer than
+// timeoutMs (it is killed then). Its output is discarded, or with `log` kept in that file.
+bool RunTool(const std::vector<std::string>& argv, int timeoutMs = 60000,
+             const std::string& log = "");
 
 // Copies the first `bytes` bytes of a file.
 bool CopyHead(const std::string& from, const std::string& to, size_t bytes);

@@ -9,6 +9,7 @@
 #     (440 Hz) and "sv" (880 Hz), one sub-picture stream "de" (a white box at (100,100)-(252,188)
 #     through the whole title, not shown unless switched on); back to the title menu at its end.
 set -euo pipefail
+set -x  # the trace is kept beside the media and shown when a step fails
 out=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
