@@ -13,6 +13,7 @@
 #include "platform/media/LanguageNames.h"
 #include "platform/media/MediaConfig.h"
 #include "platform/text/Text.h"
+#include "platform/ui/Ui.h"
 
 namespace KvMultimedia {
 
@@ -38,9 +39,11 @@ constexpr unsigned kEventDvdDiscEjected = 0x118;
 constexpr char kBookmarkMagic[4] = {'K', 'v', 'B', 'm'};
 constexpr uint16_t kBookmarkVersion = 1;
 
-// The movie page reads these messages in a box; here they go to the library log.
+// A box without an owner, as the diagnostics have always shown; the log keeps a copy.
 void ShowMessage(const char* text, const char* caption) {
     KvWriteLog("%s: %s", caption, text);
+    plat::ui::MessageBox(plat::ui::kNoWindow, plat::Utf8ToUtf16(text), plat::Utf8ToUtf16(caption),
+                         plat::ui::kMbOk);
 }
 
 void FormatHms(char16_t (&out)[13], int64_t units) {

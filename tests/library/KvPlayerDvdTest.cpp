@@ -17,6 +17,7 @@
 #include "platform/io/File.h"
 #include "platform/media/MediaConfig.h"
 #include "platform/text/Text.h"
+#include "platform/ui/Ui.h"
 #include "tests/media/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -180,6 +181,17 @@ TEST_F(KvPlayerDvdTest, EmptyDriveIsPreparedAndPlayFailsCleanly) {
     uint32_t mask = 0xFFFFFFFF;
     EXPECT_EQ(m_player->GetCurrentUOPs(&mask), RZ_OK);
     EXPECT_EQ(mask, 0u);
+
+    // Nothing to list yet: the page gets its warning box and keeps its lists.
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS];
+    uint32_t count = 7, current = 7;
+    plat::ui::TakeMessageBoxes();
+    EXPECT_EQ(m_player->GetAudioStreams(names, &count, &current), RZ_FAIL);
+    EXPECT_EQ(count, 7u);
+    const auto boxes = plat::ui::TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Not ready to find language information");
+    EXPECT_EQ(boxes[0].caption, u"Warning");
 
     EXPECT_EQ(m_player->Play(), RZ_FAIL);
     EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_ERROR);
@@ -454,8 +466,13 @@ TEST_F(KvPlayerDvdTest, ForbiddenOperationsAreThoseTheDiscSets) {
     EXPECT_TRUE(mask & KvMultimedia::UOP_FLAG_Select_Audio_Stream);
     EXPECT_FALSE(mask & KvMultimedia::UOP_FLAG_PlayNext_Chapter);
     uint32_t languages = 77;
+    plat::ui::TakeMessageBoxes();
     EXPECT_EQ(m_player->GetDvdText(0, &languages), RZ_OK);
-    EXPECT_EQ(languages, 77u);  // the disc has no text
+    EXPECT_EQ(languages, 77u);  // the disc has no text, and says so in a box
+    const auto boxes = plat::ui::TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"There is no text on this disc");
+    EXPECT_EQ(boxes[0].caption, u"No Text Present");
 }
 
 TEST(KvLanguageTable, NamesByLocaleAndCodeAndFillsAtMostTheTable) {
