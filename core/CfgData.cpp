@@ -114,6 +114,10 @@ void ReadCell(plat::BinReader& r, HOMEPAGE_CELL& c) {
         c.byApp = CELL_EMPTY;
 }
 
+// GFXSEAM: until the widget interfaces land.
+void TextSetup(IKvText*, int, int, int, int) {}
+void ButtonSetup(IKvButton*, IKvImage*, bool) {}
+
 }  // namespace
 
 // ---- Stored forms ------------------------------------------------------------------------------
@@ -343,8 +347,7 @@ void CCfgData::LoadAppEntries() {
             e.pImage[s] = CreateImage(image.c_str());
             IKvText* text = nullptr;
             if (m_pRoot->CreateText(&text) == RZ_OK && text) {
-                text->SetAlign(KvUserInterface::KVTEXT_ALIGN_CENTER);
-                text->SetRect(f[6], f[7], f[8], f[9]);
+                TextSetup(text, f[6], f[7], f[8], f[9]);
                 e.pText[s] = text;
             }
         }
@@ -406,12 +409,9 @@ bool CCfgData::MakeCellButton(int seat, HOMEPAGE_CELL& cell) {
     IKvButton* button = nullptr;
     if (!m_pRoot || m_pRoot->CreateButton(&button) != RZ_OK || !button)
         return false;
-    button->SetImage(m_AppEntry[cell.byApp].pImage[seat]);
     // The rear seat never opens the settings from its homepage.
-    if (cell.byEnabled && !(seat == 1 && cell.byApp == CFG_APP_SETTINGS))
-        button->SetNormal();
-    else
-        button->Disable();
+    ButtonSetup(button, m_AppEntry[cell.byApp].pImage[seat],
+                cell.byEnabled && !(seat == 1 && cell.byApp == CFG_APP_SETTINGS));
     cell.pButton = button;
     return true;
 }

@@ -11,14 +11,15 @@
 
 #include "core/CfgData.h"
 #include "core/HWAudio.h"
+#include "core/KernelUi.h"
 #include "core/LogWriter.h"
 #include "core/ProcessUtil.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
+#include "platform/sys/Process.h"
 #include "platform/text/Text.h"
-#include "platform/ui/Ui.h"
 
 namespace {
 
@@ -40,17 +41,17 @@ int KernelVolume() {
 }
 
 int Box(const char16_t* text, const char16_t* caption, uint32_t flags) {
-    return plat::ui::MessageBox(plat::ui::kNoWindow, text, caption, flags);
+    return KernelMessageBox(text, caption, flags);
 }
 
 // The kernel's own failures.
 void ErrorBox(const char16_t* text) {
-    Box(text, u"Error", plat::ui::kMbIconError);
+    Box(text, u"Error", KERNEL_MB_ICONERROR);
 }
 
 // Boxes captioned with the program's name, as the framework's own boxes are.
 void AppBox(const std::u16string& text) {
-    Box(text.c_str(), u"Velkora", plat::ui::kMbIconWarning);
+    Box(text.c_str(), u"Velkora", KERNEL_MB_ICONWARNING);
 }
 
 }  // namespace
@@ -131,6 +132,8 @@ bool CKernel::Create() {
     }
     plat::StrCopy(m_szBaseDir, base);
     SetBaseDir(cwd);
+    // Companion programs are ended only when this unit started them.
+    plat::SetProcessOwnerTag(cwd);
     m_Registry.Open(plat::JoinPath(cwd, KERNEL_STATUS_FILE));
 
     if (!m_hVantrel.Load(VANTREL_MODULE_NAME)) {
@@ -214,7 +217,7 @@ bool CKernel::Initial() {
 
     // 8. The unit has no mouse: no cursor unless asked for.
     if (!FileExists(MARKER_SHOW) && m_Settings.iShowCursor == 0)
-        plat::ui::ShowCursor(false);
+        KernelShowCursor(false);
 
     // 9. The PC's own sound starts on its wave output.
     m_bSettingsFromIni = false;
@@ -226,7 +229,7 @@ bool CKernel::Initial() {
 
 bool CKernel::IdentifyModel() {
     if (!m_PowerModule.Handshake()) {
-        Box(u"No device found!, please try again! ", u"Error", plat::ui::kMbOk);
+        Box(u"No device found!, please try again! ", u"Error", KERNEL_MB_OK);
         m_PowerModule.Close();
         return false;
     }
