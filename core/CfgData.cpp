@@ -76,8 +76,9 @@ FileRead ReadBlockFile(const std::u16string& path, size_t size, std::vector<uint
     std::string native = plat::NativePath(path);
     if (!plat::PathExists(native))
         return FILE_MISSING;
+    // Something that is not a plain file (a folder, a pipe) is left alone.
     if (!plat::IsRegularFile(native))
-        return FILE_BAD_SIZE;
+        return FILE_UNREADABLE;
     if (!plat::ReadWholeFile(native, out, kMaxDataFile)) {
         // Too big is a bad file; anything else a read failure.
         plat::File f;
