@@ -322,9 +322,11 @@ void CKernel::StartPolling() {
     if (m_PollingThread.joinable())
         return;
     m_bStopPolling = false;
+    m_bPollingDone = false;
     try {
         m_PollingThread = std::thread([this] { PollingProcess(); });
     } catch (const std::system_error&) {
+        m_bPollingDone = true;
         ErrorBox(u"CKernel Fail 8 - Create PollingProcess fail");
     }
 }
@@ -335,8 +337,19 @@ void CKernel::StopPolling() {
         m_bStopPolling = true;
     }
     m_pollCv.notify_all();
-    if (m_PollingThread.joinable() && m_PollingThread.get_id() != std::this_thread::get_id())
-        m_PollingThread.join();
+    if (!m_PollingThread.joinable() || m_PollingThread.get_id() == std::this_thread::get_id())
+        return;
+    // A key function may be waiting on a send to this thread: answer it while the thread ends.
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_pollMutex);
+            if (m_pollCv.wait_for(lock, std::chrono::milliseconds(5),
+                                  [this] { return m_bPollingDone.load(); }))
+                break;
+        }
+        KernelPumpMessages();
+    }
+    m_PollingThread.join();
 }
 
 bool CKernel::PollWait(uint32_t ms) {
@@ -372,6 +385,11 @@ void CKernel::PollingProcess() {
     WriteLog(
         "=====> No Polling <======\n\nWINAPI PollingProcess() "
         "done\n=====================================================================\n");
+    {
+        std::lock_guard<std::mutex> lock(m_pollMutex);
+        m_bPollingDone = true;
+    }
+    m_pollCv.notify_all();
 }
 
 void CKernel::OnPeriodic() {

@@ -160,6 +160,7 @@ private:
     plat::Module m_hVantrel;
     plat::KeyValueStore m_Registry;
     std::thread m_PollingThread;
+    std::atomic<bool> m_bPollingDone{true};
     std::mutex m_pollMutex;
     std::condition_variable m_pollCv;
 };

@@ -20,6 +20,8 @@ int KernelMessageBox(const char16_t* text, const char16_t* caption, uint32_t) {
 
 void KernelShowCursor(bool) {}
 
+void KernelPumpMessages() {}
+
 std::vector<std::pair<std::u16string, std::u16string>> KernelTakeMessageBoxes() {
     std::lock_guard<std::mutex> lock(g_mutex);
     return std::move(g_boxes);

@@ -12,6 +12,8 @@ enum : uint32_t {
 // Shows a modal box with no owner window; returns the button chosen.
 int KernelMessageBox(const char16_t* text, const char16_t* caption, uint32_t flags);
 void KernelShowCursor(bool show);
+// Answers what waits for the calling user-interface thread (sends from other threads).
+void KernelPumpMessages();
 
 #include <string>
 #include <utility>

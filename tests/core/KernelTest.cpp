@@ -186,6 +186,7 @@ TEST_F(KernelTest, StartsInOrderWithThePowerModuleAndTheBoard) {
     EXPECT_TRUE(std::filesystem::is_directory("PLAYLIST"));
 
     // On the wire: handshake, model query and its end, version query and its end.
+    m_module->WaitForReceived(5, 2000);
     EXPECT_EQ(m_module->Received(),
               (std::vector<uint8_t>{0xA5, PM_QUERY_MODEL, 0xA5, PM_QUERY_VERSION, 0xA5}));
     EXPECT_EQ(k->m_iMode, MODEL_TRX4100C);
@@ -265,6 +266,7 @@ TEST_F(KernelTest, NoAnswerToTheHandshakeEndsStartUp) {
     EXPECT_EQ(boxes[0].caption, u"Error");
     EXPECT_EQ(boxes[0].text, u"No device found!, please try again! ");
     EXPECT_FALSE(k->m_PowerModule.IsOpen());
+    m_module->WaitForReceived(2, 2000);
     EXPECT_EQ(m_module->Received(), (std::vector<uint8_t>{0xA5, 0xA5})) << "one retry";
     EXPECT_TRUE(m_sim.Log().empty()) << "the board is not opened";
 }
