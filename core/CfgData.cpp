@@ -115,10 +115,6 @@ void ReadCell(plat::BinReader& r, HOMEPAGE_CELL& c) {
         c.byApp = CELL_EMPTY;
 }
 
-// GFXSEAM: until the widget interfaces land.
-void TextSetup(IKvText*, int, int, int, int) {}
-void ButtonSetup(IKvButton*, IKvImage*, bool) {}
-
 }  // namespace
 
 // ---- Stored forms ------------------------------------------------------------------------------
@@ -348,7 +344,8 @@ void CCfgData::LoadAppEntries() {
             e.pImage[s] = CreateImage(image.c_str());
             IKvText* text = nullptr;
             if (m_pRoot->CreateText(&text) == RZ_OK && text) {
-                TextSetup(text, f[6], f[7], f[8], f[9]);
+                text->SetAlign(KvUserInterface::KVTEXT_ALIGN_CENTER);
+                text->SetRect(f[6], f[7], f[8], f[9]);
                 e.pText[s] = text;
             }
         }
@@ -410,9 +407,12 @@ bool CCfgData::MakeCellButton(int seat, HOMEPAGE_CELL& cell) {
     IKvButton* button = nullptr;
     if (!m_pRoot || m_pRoot->CreateButton(&button) != RZ_OK || !button)
         return false;
+    button->SetImage(m_AppEntry[cell.byApp].pImage[seat]);
     // The rear seat never opens the settings from its homepage.
-    ButtonSetup(button, m_AppEntry[cell.byApp].pImage[seat],
-                cell.byEnabled && !(seat == 1 && cell.byApp == CFG_APP_SETTINGS));
+    if (cell.byEnabled && !(seat == 1 && cell.byApp == CFG_APP_SETTINGS))
+        button->SetNormal();
+    else
+        button->Disable();
     cell.pButton = button;
     return true;
 }
