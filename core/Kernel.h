@@ -50,7 +50,7 @@ struct KEY_FUNCTION_HOOKS {
     void (*pfnHandle)(CKernel* kernel, uint8_t group, uint8_t code) = nullptr;
 };
 
-class CKernel : public CKernelData, public CKernelDrives, private IDriveHost {
+class CKernel final : public CKernelData, public CKernelDrives, private IDriveHost {
 public:
     // Creates the kernel on first call. Null only when it cannot be made.
     static CKernel* GetInstance();
