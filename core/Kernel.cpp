@@ -11,7 +11,6 @@
 
 #include "core/CfgData.h"
 #include "core/HWAudio.h"
-#include "core/KernelUi.h"
 #include "core/LogWriter.h"
 #include "core/ProcessUtil.h"
 #include "library/include/Vantrel.h"
@@ -20,6 +19,7 @@
 #include "platform/sys/Clock.h"
 #include "platform/sys/Process.h"
 #include "platform/text/Text.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 
@@ -41,17 +41,17 @@ int KernelVolume() {
 }
 
 int Box(const char16_t* text, const char16_t* caption, uint32_t flags) {
-    return KernelMessageBox(text, caption, flags);
+    return plat::ui::MessageBox(plat::ui::kNoWindow, text, caption, flags);
 }
 
 // The kernel's own failures.
 void ErrorBox(const char16_t* text) {
-    Box(text, u"Error", KERNEL_MB_ICONERROR);
+    Box(text, u"Error", plat::ui::kMbIconError);
 }
 
 // Boxes captioned with the program's name, as the framework's own boxes are.
 void AppBox(const std::u16string& text) {
-    Box(text.c_str(), u"Velkora", KERNEL_MB_ICONWARNING);
+    Box(text.c_str(), u"Velkora", plat::ui::kMbIconWarning);
 }
 
 }  // namespace
@@ -217,7 +217,7 @@ bool CKernel::Initial() {
 
     // 8. The unit has no mouse: no cursor unless asked for.
     if (!FileExists(MARKER_SHOW) && m_Settings.iShowCursor == 0)
-        KernelShowCursor(false);
+        plat::ui::ShowCursor(false);
 
     // 9. The PC's own sound starts on its wave output.
     m_bSettingsFromIni = false;
@@ -229,7 +229,7 @@ bool CKernel::Initial() {
 
 bool CKernel::IdentifyModel() {
     if (!m_PowerModule.Handshake()) {
-        Box(u"No device found!, please try again! ", u"Error", KERNEL_MB_OK);
+        Box(u"No device found!, please try again! ", u"Error", plat::ui::kMbOk);
         m_PowerModule.Close();
         return false;
     }
@@ -347,7 +347,8 @@ void CKernel::StopPolling() {
                                   [this] { return m_bPollingDone.load(); }))
                 break;
         }
-        KernelPumpMessages();
+        if (plat::ui::IsInitialised())
+            plat::ui::PumpUntilIdle();
     }
     m_PollingThread.join();
 }

@@ -3,9 +3,9 @@
 // state; volume and source are saved with the settings.
 #include "core/HWAudio.h"
 #include "core/Kernel.h"
-#include "core/KernelUi.h"
 #include "core/LogWriter.h"
 #include "platform/sys/Clock.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 
@@ -184,8 +184,8 @@ bool CKernel::AdjChannelFreq(uint8_t type, uint8_t* frequency, uint8_t* channel)
             m_Board.RadioStepDown(1, &c, &f);
             break;
         default:
-            KernelMessageBox(u"CKernel::AdjChannelFreq() error typ !!!", u"Velkora",
-                             KERNEL_MB_ICONWARNING);
+            plat::ui::MessageBox(plat::ui::kNoWindow, u"CKernel::AdjChannelFreq() error typ !!!",
+                                 u"Velkora", plat::ui::kMbIconWarning);
             return false;
     }
     bool valid = ValidChannel(c);

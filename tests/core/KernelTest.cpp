@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "core/CfgData.h"
-#include "core/KernelUi.h"
 #include "core/LogWriter.h"
 #include "devices/BoardSimControl.h"
 #include "devices/PowerModuleEmulator.h"
@@ -21,6 +20,7 @@
 #include "platform/io/PortMap.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
+#include "platform/ui/Ui.h"
 #include "tests/support/TestSupport.h"
 
 using Lines = std::vector<std::string>;
@@ -43,8 +43,8 @@ struct Box {
 
 std::vector<Box> TakeBoxes() {
     std::vector<Box> out;
-    for (auto& [caption, text] : KernelTakeMessageBoxes())
-        out.push_back({caption, text});
+    for (auto& box : plat::ui::TakeMessageBoxes())
+        out.push_back({box.caption, box.text});
     return out;
 }
 
@@ -117,14 +117,20 @@ protected:
 
         ASSERT_TRUE(m_sim.Load()) << "the simulator module is built beside the tests";
         ASSERT_TRUE(m_sim.Command("reset"));
-        KernelTakeMessageBoxes();
+        // The kernel runs inside the user interface, headless here.
+        plat::ui::Options options;
+        options.backend = plat::ui::Backend::Headless;
+        ASSERT_TRUE(plat::ui::Init(options));
+        plat::ui::TakeMessageBoxes();
         g_setupCalls = 0;
         g_keysHandled = 0;
         CKernel::SetKeyFunctionHooks(KEY_FUNCTION_HOOKS{&CountSetup, &RecordKey});
     }
 
     void TearDown() override {
+        plat::ui::BeginShutdown();
         DestroyKernel();
+        plat::ui::Terminate();
         CKernel::SetKeyFunctionHooks(KEY_FUNCTION_HOOKS{});
         m_module.reset();
         plat::SetClock(nullptr);
@@ -632,4 +638,100 @@ TEST_F(KernelTest, ABaseFolderTooLongForItsPathsEndsCreation) {
         EXPECT_EQ(boxes[0].text.compare(0, 12, u"CKernel Fail"), 0);
         DestroyKernel();
     }
+}
+
+namespace {
+
+constexpr uint32_t kWmKeyCommand = plat::ui::kWmUser + 0x73;
+
+// The main dialog as far as the key functions see it: a window that takes key commands.
+class MainDialog final : public plat::ui::Window {
+public:
+    ~MainDialog() override { Destroy(); }
+    std::atomic<int> m_handled{0};
+    std::atomic<intptr_t> m_command{0};
+
+protected:
+    intptr_t OnMessage(uint32_t msg, uintptr_t, intptr_t lParam) override {
+        if (msg == kWmKeyCommand) {
+            m_command = lParam;
+            ++m_handled;
+        }
+        return 0;
+    }
+};
+
+plat::ui::WindowId g_mainWnd = plat::ui::kNoWindow;
+std::atomic<bool> g_sending{false};
+std::atomic<int> g_sendsDone{0};
+std::atomic<bool> g_sendOk{false};
+
+// A key function as the hardware keys send them: a blocking send to the main dialog.
+void SendKeyCommand(CKernel*, uint8_t group, uint8_t code) {
+    g_sending = true;
+    g_sendOk = plat::ui::SendMessage(g_mainWnd, kWmKeyCommand, 0, (group << 8) | code);
+    ++g_sendsDone;
+}
+
+class KernelUiTest : public KernelTest {
+protected:
+    void SetUp() override {
+        KernelTest::SetUp();
+        g_sending = false;
+        g_sendsDone = 0;
+        g_sendOk = false;
+        WriteText(MARKER_NO_POWER_MODULE, "");
+        ASSERT_TRUE(m_dlg.Create(plat::ui::CreateParams{}));
+        g_mainWnd = m_dlg.Id();
+        CKernel::SetKeyFunctionHooks(KEY_FUNCTION_HOOKS{nullptr, &SendKeyCommand});
+        ASSERT_TRUE(m_sim.Command("key 0x20 0x10"));
+    }
+
+    MainDialog m_dlg;
+};
+
+}  // namespace
+
+TEST_F(KernelUiTest, AKeySentFromThePollingThreadIsAnsweredByTheUserInterface) {
+    CKernel* k = Start();
+    k->StartPolling();
+    ASSERT_TRUE(WaitFor([&] {
+        plat::ui::PumpUntilIdle();
+        return g_sendsDone.load() == 1;
+    }));
+    EXPECT_TRUE(g_sendOk.load());
+    EXPECT_EQ(m_dlg.m_handled.load(), 1);
+    EXPECT_EQ(m_dlg.m_command.load(), 0x2010);
+}
+
+TEST_F(KernelUiTest, OnceTheUserInterfaceHasStoppedASendFailsAtOnceAndShutdownNeverHangs) {
+    CKernel* k = Start();
+    k->StartPolling();
+    // The user-interface thread is busy elsewhere: the send waits.
+    ASSERT_TRUE(WaitFor([&] { return g_sending.load(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(g_sendsDone.load(), 0);
+
+    // The main loop ends.
+    auto before = Clock::now();
+    plat::ui::BeginShutdown();
+    ASSERT_TRUE(WaitFor([&] { return g_sendsDone.load() == 1; }, 1000));
+    EXPECT_FALSE(g_sendOk.load());
+    EXPECT_EQ(m_dlg.m_handled.load(), 0);
+    DestroyKernel();
+    EXPECT_LT(Clock::now() - before, std::chrono::seconds(1));
+    EXPECT_EQ(IndexOf(m_sim.Log(), "audio 36 Shutdown()"), m_sim.Log().size() - 2);
+}
+
+TEST_F(KernelUiTest, ASendThatArrivesWhileShutdownWaitsIsAnswered) {
+    CKernel* k = Start();
+    k->StartPolling();
+    ASSERT_TRUE(WaitFor([&] { return g_sending.load(); }));
+    // Destroyed on the user-interface thread while the polling thread waits for it.
+    auto before = Clock::now();
+    DestroyKernel();
+    EXPECT_LT(Clock::now() - before, std::chrono::seconds(1));
+    EXPECT_EQ(g_sendsDone.load(), 1);
+    EXPECT_TRUE(g_sendOk.load());
+    EXPECT_EQ(m_dlg.m_handled.load(), 1);
 }
