@@ -416,3 +416,29 @@ TEST_F(CfgDataTest, FindingAnApplicationOnTheFrontHomepage) {
     EXPECT_EQ(cfg.AppCellLock(2), 1);
     EXPECT_EQ(cfg.AppCellLock(7), CELL_LOCK_NONE);
 }
+
+TEST_F(CfgDataTest, AStoredLayoutThatCannotBeReadIsNeverOverwritten) {
+    {
+        CCfgData& cfg = LoadBoth();
+        cfg.m_Layout.cell[0][0][1].byEnabled = 0;  // unlike the skin's defaults
+        ASSERT_TRUE(cfg.SaveHomepage());
+    }
+    std::vector<uint8_t> stored = ReadBytes(HomepageDb());
+    ASSERT_EQ(stored.size(), static_cast<size_t>(HOMEPAGE_LAYOUT_SIZE));
+    ASSERT_EQ(::chmod(HomepageDb().c_str(), 0), 0);
+    const std::string dir = m_dir.Path();
+    int rc = testsupport::RunWithPermissionsEnforced(
+        [&] {
+            CCfgData cfg(m_root, plat::Utf8ToUtf16(dir));
+            cfg.Load();
+            // The skin's defaults serve this run; the stored layout stays for the next.
+            return cfg.LoadHomepage() && cfg.LoadLayout(0) && cfg.LoadLayout(1) &&
+                   cfg.m_Layout.cell[0][0][0].byApp == 1;
+        },
+        HomepageDb());
+    ASSERT_EQ(::chmod(HomepageDb().c_str(), 0644), 0);
+    if (rc == 2)
+        GTEST_SKIP() << "permissions cannot be enforced here";
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadBytes(HomepageDb()), stored);
+}
