@@ -1,0 +1,72 @@
+// Status values that outside programs read (what the registry holds on other systems): a small
+// text file of keys, each holding named 32-bit numbers and texts. Every change replaces the
+// whole file atomically, and a write that changes nothing does not touch the disk.
+//
+// File form (UTF-8, one value per line):
+//   [SOFTWARE\Orvanel]
+//   Status = dword:00030101
+//   TimeCurrent = sz:"00:01:02"
+// In a text, \\ \" \n \r \t and \xHH stand for themselves; other control characters are
+// written as \xHH.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+class KeyValueStore {
+public:
+    struct Value {
+        bool isText = false;
+        uint32_t number = 0;
+        std::u16string text;
+        bool operator==(const Value& o) const {
+            return isText == o.isText && number == o.number && text == o.text;
+        }
+    };
+
+    KeyValueStore() = default;
+    explicit KeyValueStore(std::string path) : m_path(std::move(path)) {}
+    KeyValueStore(const KeyValueStore&) = delete;
+    KeyValueStore& operator=(const KeyValueStore&) = delete;
+
+    // Chooses the file and reads what it holds. A missing file is an empty store; lines that
+    // cannot be understood are dropped, the rest kept. False only when the file exists and
+    // cannot be read (the store then starts empty and is written on the next change).
+    bool Open(const std::string& path);
+    const std::string& Path() const { return m_path; }
+
+    // Key names are matched without regard to ASCII case, as are value names. False when the
+    // file could not be written (the value is kept in memory and written with the next change).
+    bool SetDword(const std::string& key, const std::string& name, uint32_t value);
+    bool SetString(const std::string& key, const std::string& name, const std::u16string& text);
+    bool Remove(const std::string& key, const std::string& name);
+
+    bool GetDword(const std::string& key, const std::string& name, uint32_t* out) const;
+    bool GetString(const std::string& key, const std::string& name, std::u16string* out) const;
+
+    // The text form of the values, as written to the file.
+    std::string Serialize() const;
+    // Replaces the values with those of `text`; returns the number of lines dropped.
+    int Parse(const std::string& text);
+
+private:
+    struct NoCase {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    using Values = std::map<std::string, Value, NoCase>;
+
+    bool Set(const std::string& key, const std::string& name, const Value& value);
+    bool WriteLocked();
+
+    mutable std::mutex m_mutex;
+    std::string m_path;
+    std::map<std::string, Values, NoCase> m_keys;
+    bool m_bDirty = false;  // in memory differs from what is on disk
+};
+
+}  // namespace plat
