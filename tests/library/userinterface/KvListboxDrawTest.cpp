@@ -1,5 +1,4 @@
 // The list box's items, skin and drawing, checked on the pixels it draws.
-#include <climits>
 
 #include "tests/library/userinterface/ListboxFixture.h"
 
@@ -357,18 +356,6 @@ TEST_F(ListboxDraw, AFullListRefusesTheItemAndKeepsTheView) {
     EXPECT_EQ(Top(), 8182);
     EXPECT_EQ(End(), 8192);
     EXPECT_EQ(Payload(8191), 8191);
-}
-
-TEST_F(ListboxDraw, ItemRectangleIsTheRowOnTheCurrentPage) {
-    ASSERT_EQ(Load(), RZ_OK);
-    AddTexts(30);
-    View(10, 20);
-    Rect r;
-    ASSERT_EQ(m_list->GetItemRect(12, &r), RZ_OK);
-    EXPECT_EQ(r, (Rect{100, 160, 500, 190}));
-    ASSERT_EQ(m_list->GetItemRect(8, &r), RZ_OK);  // above the page
-    EXPECT_EQ(r, (Rect{100, 40, 500, 70}));
-    ASSERT_EQ(m_list->GetItemRect(INT_MAX, &r), RZ_OK);  // silly, but defined
 }
 
 TEST_F(ListboxDraw, MissingRowHeightMeansNoRows) {
