@@ -40,8 +40,8 @@ struct GridLayout {
     int shift[4];  // added to a row's y while the list is shifted
     int intoViewStep;
     int intoViewPage;
-    // The strip layouts scroll a whole page at a time: a step of their 3 x 3 neighbour's
-    // 4 x 4 page would show more items than they have cells and never reach the last ones.
+    // Buttons and thumb. The strip layouts move a page of their own cells at a time, so a
+    // press never shows more items than there are cells and the last ones come into view.
     int scrollStep;
     int scrollPage;
 
