@@ -451,6 +451,14 @@ TEST_F(ListboxDraw, GridPicturesShrinkToFitTheirBoxAndCentre) {
     Paint();
     EXPECT_EQ(InkBox(m_target, kBack, Rect{270, 80, 432, 219}), (Rect{275, 130, 428, 206}));
     EXPECT_EQ(InkBox(m_target, kBack, Rect{270, 219, 432, 360}), (Rect{322, 282, 382, 322}));
+
+    // A sliver shrinks to nothing: its cell stays empty, nothing is drawn at full size.
+    m_list->SetShifted(0);
+    const std::u16string sliver = Picture("sliver.png", 2000, 1, red);
+    EXPECT_EQ(m_list->SetItem(0, nullptr, "", 0, sliver.c_str()), RZ_OK);
+    Paint();
+    EXPECT_EQ(CountInk(m_target, Rect{0, 0, 432, 190}, kBack), 0);
+    EXPECT_EQ(CountPixels(m_target, m_target.Bounds(), red), 153 * 76);  // item 2 only
 }
 
 TEST_F(ListboxDraw, StripGridShowsTheSecondFrameWithItsCaptionAtTheBottom) {
