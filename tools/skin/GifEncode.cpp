@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <unordered_map>
 
 namespace skin {
@@ -73,6 +72,82 @@ void Put16(std::vector<uint8_t>& out, int v) {
     out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
 }
 
+std::vector<uint32_t> ExactPalette(const std::vector<std::pair<uint32_t, size_t>>& colours) {
+    std::vector<uint32_t> palette;
+    for (const auto& c : colours)
+        palette.push_back(c.first);
+    return palette;
+}
+
+int ChannelOf(uint32_t c, int channel) {
+    return static_cast<int>((c >> (16 - 8 * channel)) & 0xFF);
+}
+
+// Too many colours: boxes of the colour space are split at their weighted median along
+// their widest side until there are enough, and each box gives its weighted mean.
+std::vector<uint32_t> MedianCut(std::vector<std::pair<uint32_t, size_t>> colours, size_t count) {
+    struct Box {
+        size_t begin, end;
+    };
+    auto widest = [&](const Box& b, int* channel) {
+        int best = -1;
+        for (int ch = 0; ch < 3; ++ch) {
+            int lo = 255, hi = 0;
+            for (size_t i = b.begin; i < b.end; ++i) {
+                lo = std::min(lo, ChannelOf(colours[i].first, ch));
+                hi = std::max(hi, ChannelOf(colours[i].first, ch));
+            }
+            if (hi - lo > best)
+                best = hi - lo, *channel = ch;
+        }
+        return best;
+    };
+    std::vector<Box> boxes = {{0, colours.size()}};
+    while (boxes.size() < count) {
+        size_t pick = boxes.size();
+        int pickRange = 0, pickChannel = 0;
+        for (size_t b = 0; b < boxes.size(); ++b) {
+            int channel = 0;
+            int range = boxes[b].end - boxes[b].begin > 1 ? widest(boxes[b], &channel) : 0;
+            if (range > pickRange)
+                pick = b, pickRange = range, pickChannel = channel;
+        }
+        if (pick == boxes.size())
+            break;
+        Box box = boxes[pick];
+        std::sort(colours.begin() + box.begin, colours.begin() + box.end,
+                  [&](const auto& a, const auto& b) {
+                      return ChannelOf(a.first, pickChannel) < ChannelOf(b.first, pickChannel);
+                  });
+        size_t total = 0, half = 0;
+        for (size_t i = box.begin; i < box.end; ++i)
+            total += colours[i].second;
+        size_t split = box.begin + 1;
+        for (size_t i = box.begin; i + 1 < box.end; ++i) {
+            half += colours[i].second;
+            split = i + 1;
+            if (half * 2 >= total)
+                break;
+        }
+        boxes[pick] = {box.begin, split};
+        boxes.push_back({split, box.end});
+    }
+    std::vector<uint32_t> palette;
+    for (const Box& b : boxes) {
+        double sum[3] = {0, 0, 0}, weight = 0;
+        for (size_t i = b.begin; i < b.end; ++i) {
+            for (int ch = 0; ch < 3; ++ch)
+                sum[ch] += ChannelOf(colours[i].first, ch) * double(colours[i].second);
+            weight += double(colours[i].second);
+        }
+        uint32_t c = 0;
+        for (int ch = 0; ch < 3; ++ch)
+            c |= static_cast<uint32_t>(sum[ch] / weight + 0.5) << (16 - 8 * ch);
+        palette.push_back(c);
+    }
+    return palette;
+}
+
 // LZW as GIF has it: 8-bit symbols, codes from 9 to 12 bits, a clear code when the table is
 // full.
 void Compress(const std::vector<uint8_t>& pixels, BitWriter& bits) {
@@ -123,7 +198,7 @@ bool EncodeGif(const std::vector<plat::Surface>& frames, int delayCs, std::vecto
         if (f.Width() != w || f.Height() != h)
             return false;
 
-    // Palette: every colour when they fit, else the most used ones.
+    // Palette: every colour when they fit, else the median cut of them.
     std::unordered_map<uint32_t, size_t> counts;
     bool anyTransparent = false;
     for (const auto& f : frames)
@@ -135,24 +210,18 @@ bool EncodeGif(const std::vector<plat::Surface>& frames, int delayCs, std::vecto
                 ++counts[c];
         }
     const size_t room = anyTransparent ? 255 : 256;
-    std::vector<std::pair<size_t, uint32_t>> byUse;
-    for (const auto& [colour, n] : counts)
-        byUse.push_back({n, colour});
-    std::sort(byUse.begin(), byUse.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
-    if (byUse.size() > room)
-        byUse.resize(room);
-    std::vector<uint32_t> palette;
-    for (const auto& entry : byUse)
-        palette.push_back(entry.second);
+    std::vector<std::pair<uint32_t, size_t>> colours(counts.begin(), counts.end());
+    std::sort(colours.begin(), colours.end());
+    std::vector<uint32_t> palette =
+        colours.size() <= room ? ExactPalette(colours) : MedianCut(colours, room);
+    const size_t used = palette.size();
     const int transparentIndex = anyTransparent ? static_cast<int>(palette.size()) : -1;
     if (anyTransparent)
         palette.push_back(0);
     while (palette.size() < 256)
         palette.push_back(0);
 
-    std::map<uint32_t, uint8_t> lookup;
+    std::unordered_map<uint32_t, uint8_t> lookup;
     auto indexOf = [&](uint32_t colour) -> uint8_t {
         if (colour == kTransparent)
             return static_cast<uint8_t>(transparentIndex);
@@ -161,7 +230,7 @@ bool EncodeGif(const std::vector<plat::Surface>& frames, int delayCs, std::vecto
             return it->second;
         size_t best = 0;
         int bestD = INT32_MAX;
-        for (size_t i = 0; i < byUse.size(); ++i) {
+        for (size_t i = 0; i < used; ++i) {
             int d = Distance(colour, palette[i]);
             if (d < bestD)
                 bestD = d, best = i;
