@@ -16,7 +16,17 @@ IMPlayerDlg::~IMPlayerDlg() {
     }
 }
 
-void IMPlayerDlg::OnMouseMove(int, int) {}
+void IMPlayerDlg::OnMouseMove(int x, int y) {
+    if (m_bPenDown != 1)
+        return;
+    for (auto* listbox : m_pListbox) {
+        if (listbox && listbox->IsVisible()) {
+            uint8_t action = 0;
+            listbox->OnMouseMove(x, y, &action);
+        }
+    }
+    InvalidateOwner();
+}
 
 void IMPlayerDlg::StepVolume(int step, KvUserInterface::IKvButton* muteButton,
                              CVelkoraAppDlg* page) {

@@ -357,3 +357,51 @@ TEST_F(PageTest, LoadSkinFailsWithoutTheFrameAndCanBeRepeated) {
     EXPECT_TRUE(front.SetSkin(0, m_main.Id(), APPTYPE_MUSIC));
     EXPECT_FALSE(rear.SetSkin(1, m_main.Id(), APPTYPE_MUSIC));
 }
+
+TEST_F(PageTest, WhileThePenIsDownMovesDragTheListBoxesThatAreShown) {
+    const std::vector<uint32_t> frames = {0xFF000096, 0xFF0000A0, 0xFF0000AA, 0xFF0000B4};
+    WriteSkinImage("Page/up.png", StripImage(40, 30, frames));
+    WriteSkinImage("Page/down.png", StripImage(40, 30, frames));
+    WriteSkinImage("Page/thumb.png", StripImage(36, 480, frames));
+    WriteUtf16("Skin/Test/Page/Page.ini",
+               "[List]\r\nPosition = 300, 100, 400, 300\r\nScroll Bar = 720, 100, 48, 300\r\n"
+               "Scroll Up Pos = 724, 60, 40, 30\r\nScroll Up Img = up.png\r\n"
+               "Scroll Down Pos = 724, 410, 40, 30\r\nScroll Down Img = down.png\r\n"
+               "Scroll Mid Pos = 726, 100, 36, 30\r\nScroll Mid Img = thumb.png\r\n"
+               "Row Height = 30\r\nFont = 12, 255, 255, 255\r\nItem String Pos = 10, 0\r\n"
+               "[End]\r\n",
+               true);
+    auto page = MakePage(0);
+    plat::Surface s(800, 480);
+    auto canvas = plat::MakeCanvas(s);
+    for (auto*& list : page->m_pListbox) {
+        ASSERT_EQ(m_kernel->m_pRoot->CreateListbox(&list), RZ_OK);
+        ASSERT_EQ(list->LoadLayout(u"Skin\\Test\\Page\\Page.ini", u"List", u"Skin\\Test\\Page"),
+                  RZ_OK);
+        for (int i = 0; i < 100; ++i)
+            list->AddItem(plat::FormatStr(u"Item %d", i).c_str(), nullptr, 0, nullptr);
+        list->Draw(canvas.get());
+        // The pen comes down on each list's scroll thumb, at the top of its bar.
+        uint8_t action = 0;
+        list->OnLButtonDown(740, 110, &action);
+        EXPECT_EQ(action, 2);
+    }
+    page->m_pListbox[1]->Show(0);
+    auto top = [&](int i) {
+        int t = -1;
+        page->m_pListbox[i]->GetTopIndex(&t);
+        return t;
+    };
+    SeatRepaints();
+
+    // Moves that come while the page has not seen the pen go down are not passed on.
+    page->OnMouseMove(740, 300);
+    EXPECT_EQ(top(0), 0);
+    EXPECT_EQ(SeatRepaints(), 0);
+
+    page->m_bPenDown = 1;
+    page->OnMouseMove(740, 300);
+    EXPECT_GT(top(0), 0) << "the shown list follows the pen";
+    EXPECT_EQ(top(1), 0) << "the hidden one does not";
+    EXPECT_EQ(SeatRepaints(), 1);
+}
