@@ -188,6 +188,20 @@ TEST_F(InfoDialogTest, AButtonWhoseImageIsMissingIsStillTapped) {
     EXPECT_EQ(result, INFODLG_RESULT_BUTTON3);
 }
 
+TEST_F(InfoDialogTest, ATextThatFillsItsWholeFieldEndsThere) {
+    // No terminator: the message is the field, not the button path stored after it.
+    INFODLG_RECORD record = Record(INFODLG_BUTTON4 | INFODLG_SHOW_TEXT);
+    for (char16_t& c : record.szText)
+        c = u'w';
+    ProbedInfoDialog dialog(0, plat::ui::kNoWindow);
+    dialog.SetInfo(&record);
+    int result = Run(dialog, [&](plat::ui::WindowId w) {
+        EXPECT_EQ(dialog.GetMessageText(), std::u16string(INFODLG_PATH_CHARS, u'w'));
+        Tap(w, 320, 320);
+    });
+    EXPECT_EQ(result, INFODLG_RESULT_BUTTON4);
+}
+
 TEST_F(InfoDialogTest, TimeOutClosesWithTwoAfterItsTimeAndLogsIt) {
     // Without the text flag the message area counts the time since opening.
     INFODLG_RECORD record = Record(INFODLG_BUTTON4);
