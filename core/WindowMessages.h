@@ -1,5 +1,6 @@
 // Messages to the main dialog. Senders use a blocking send; the handlers answer 0 unless their
-// description says otherwise.
+// description says otherwise. The Skype connector's messages (WM_USER+110 to +113 and +500)
+// are in core/SkypeClient.h.
 #pragma once
 
 #include <cstdint>
@@ -19,16 +20,10 @@ enum : uint32_t {
     WM_VOLUME_CHANGED = plat::ui::kWmUser + 107,
     WM_RELOAD_HOMEPAGE = plat::ui::kWmUser + 108,
     WM_APPLY_LOCKS = plat::ui::kWmUser + 109,
-    WM_SKYPE_RINGING = plat::ui::kWmUser + 110,
-    WM_SKYPE_PENDING = plat::ui::kWmUser + 111,
-    WM_SKYPE_CALL_FAILED = plat::ui::kWmUser + 112,
-    WM_SKYPE_CALL_FINISHED = plat::ui::kWmUser + 113,
     // wParam 0 show, 1 hide.
     WM_SHOW_REAR_BACKDROP = plat::ui::kWmUser + 114,
     // lParam the key command.
     WM_KEY_COMMAND = plat::ui::kWmUser + 115,
-    // wParam the user names, lParam the first index.
-    WM_SKYPE_USERS = plat::ui::kWmUser + 500,
 };
 
 // The volume notification's wParam.
