@@ -676,10 +676,11 @@ void CSeatCtrlDlg::SelectMixerSource(int source, bool keep12) {
 }
 
 void CSeatCtrlDlg::SwitchApp() {
-    if (m_iPending == -1)
+    const int pending = m_iPending.load();
+    if (pending == -1)
         return;
-    const int app = m_iPending & 0xFFFF;
-    const int param = (m_iPending >> 16) & 0xFFFF;
+    const int app = pending & 0xFFFF;
+    const int param = (pending >> 16) & 0xFFFF;
     // Only the table's types are carried out; anything else would index past it.
     if (app >= APPTYPE_COUNT) {
         WriteLog("CSeatCtrlDlg::SwitchApp(%d): no application type %d, request dropped", m_bySeat,
@@ -689,7 +690,7 @@ void CSeatCtrlDlg::SwitchApp() {
     }
     CKernel* k = Kernel();
 
-    // 1. Stereo or 5.1.
+    // Stereo or 5.1.
     CVelkoraAppDlg* audioSet = m_Pages[APPTYPE_AUDIO_SET];
     CVelkoraAppDlg* phone = m_Pages[APPTYPE_PHONE];
     if (param == 2 && app == APPTYPE_AUDIO_SET) {
@@ -703,7 +704,7 @@ void CSeatCtrlDlg::SwitchApp() {
         audioSet->SetAudioMode(0);
     }
 
-    // 2. The page.
+    // The page.
     if (CVelkoraAppDlg* target = m_Pages[app]) {
         for (CVelkoraAppDlg* page : m_Pages) {
             if (page)
@@ -712,7 +713,7 @@ void CSeatCtrlDlg::SwitchApp() {
         target->Show(true, static_cast<uint8_t>(param));
     }
 
-    // 3. What the front seat resumes at the next start.
+    // What the front seat resumes at the next start.
     m_iCurrentApp = app;
     if (m_bySeat == 0 && k) {
         switch (app) {
@@ -732,11 +733,10 @@ void CSeatCtrlDlg::SwitchApp() {
         k->SaveSettings();
     }
 
-    // 4.
     if (app == APPTYPE_WINDOWS)
         ShowExpanded(false);
 
-    // 5. The board's sources.
+    // The board's sources.
     switch (app) {
         case 1:
         case 2:
@@ -768,7 +768,7 @@ void CSeatCtrlDlg::SwitchApp() {
             break;
     }
 
-    // 6. The sound card's source: the first rule that applies.
+    // The sound card's source: the first rule that applies.
     if (app >= 1 && app <= 4) {
     } else if (app == APPTYPE_TV) {
         SelectMixerSource(0, false);
@@ -784,7 +784,7 @@ void CSeatCtrlDlg::SwitchApp() {
         SelectMixerSource(0, false);
     }
 
-    // 7. What the type does besides its page.
+    // What the type does besides its page.
     m_iPending = -1;
     switch (app) {
         case APPTYPE_AUX:
@@ -836,7 +836,6 @@ void CSeatCtrlDlg::SwitchApp() {
             break;
     }
 
-    // 8.
     if (m_iOtherApp == APPTYPE_PHONE && app == APPTYPE_MOVIE)
         SelectMixerSource(9, false);
     plat::ui::InvalidateRect(Id());

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -134,7 +135,8 @@ public:
     uint8_t m_bLaunched = 0;
     int m_iOtherApp = APPTYPE_NONE;
     int m_iCurrentApp = APPTYPE_HOMEPAGE;
-    int m_iPending = -1;  // (param << 16) | APPTYPE
+    // (param << 16) | APPTYPE; the restore thread stores requests here too.
+    std::atomic<int> m_iPending{-1};
     plat::ui::WindowId m_hMainWnd = plat::ui::kNoWindow;
     uint8_t m_bCollapsed = 0;
     uint8_t m_bySeat = 255;

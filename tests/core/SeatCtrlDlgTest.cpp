@@ -786,7 +786,9 @@ TEST_F(SeatTest, TheAuxInputStopsTheMediaAndTakesTheBoardsSource) {
 
 TEST_F(SeatTest, StatusValuesAreWrittenOnceASecond) {
     CSeatCtrlDlg* front = FrontWithPages();
+    TestPage* phone = Page(front, APPTYPE_PHONE, 0xFF404040, false, "phone");
     CSeatCtrlDlg* rear = Seat(1);
+    TestPage* rearPhone = Page(rear, APPTYPE_PHONE, 0xFF404040, false, "rearPhone");
     k->SetRegistryDword("Status", 77);
     m_clock.Advance(1000);
     front->OnTick();
@@ -802,6 +804,12 @@ TEST_F(SeatTest, StatusValuesAreWrittenOnceASecond) {
     // The rear seat's own mark.
     rear->OnTick();
     EXPECT_EQ(StatusValue(), 0x01000001u);
+
+    // Every tick reaches the visible page, the hidden media pages, and the front's phone.
+    EXPECT_EQ(m_home->ticks, 3);
+    EXPECT_EQ(m_music->ticks, 3);
+    EXPECT_EQ(phone->ticks, 3);
+    EXPECT_EQ(rearPhone->ticks, 0);
 
     // While music plays the seat's word is written, marked as playing.
     front->m_dwMonitorStatus = 0x30200;
