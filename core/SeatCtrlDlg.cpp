@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <mutex>
 #include <vector>
 
@@ -43,36 +44,15 @@ const int kPlacementTries = 60;
 
 // Application types that have a page of their own.
 bool HasPageType(int app) {
-    switch (app) {
-        case 0:
-        case 1:
-        case 2:
-        case 3:
-        case 4:
-        case 7:
-        case 8:
-        case 10:
-        case 11:
-        case 13:
-        case 15:
-        case 20:
-        case 21:
-        case 22:
-        case 23:
-        case 25:
-        case 26:
-        case 28:
-        case 29:
-        case 30:
-        case 31:
-        case 32:
-        case 33:
-        case 34:
-        case 35:
-            return true;
-        default:
-            return false;
-    }
+    static const bool kHasPage[APPTYPE_COUNT] = {
+        1, 1, 1, 1, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1, 0, 1, 0, 0,  // 0..17
+        0, 0, 1, 1, 1, 1, 0, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1,  // 18..35
+    };
+    return app >= 0 && app < APPTYPE_COUNT && kHasPage[app];
+}
+
+bool OneOf(int value, std::initializer_list<int> set) {
+    return std::find(set.begin(), set.end(), value) != set.end();
 }
 
 template <typename T>
@@ -458,20 +438,11 @@ void CSeatCtrlDlg::OnPenUp(plat::Point pt) {
     }
     if (k && k->m_iInputSource == 2) {
         CVelkoraAppDlg* home = m_Pages[APPTYPE_HOMEPAGE];
-        bool mediaPressed = false;
-        if (home && home->IsVisible()) {
-            switch (home->m_byPressed) {
-                case 1:
-                case 2:
-                case 4:
-                case 7:
-                case 11:
-                    mediaPressed = true;
-                    break;
-                default:
-                    break;
-            }
-        }
+        // A homepage tap that opens a page with its own picture leaves the video input.
+        const bool mediaPressed =
+            home && home->IsVisible() &&
+            OneOf(home->m_byPressed,
+                  {APPTYPE_MUSIC, APPTYPE_MOVIE, APPTYPE_RADIO, APPTYPE_PHONE, APPTYPE_AUX2});
         if (mediaPressed || m_bySeat == 0)
             k->InputSource(0);
     }
@@ -716,60 +687,31 @@ void CSeatCtrlDlg::SwitchApp() {
     // What the front seat resumes at the next start.
     m_iCurrentApp = app;
     if (m_bySeat == 0 && k) {
-        switch (app) {
-            case 7:
-            case 9:
-            case 10:
-            case 11:
-            case 14:
-            case 20:
-            case 30:
-                k->m_Settings.iCurrentApp = 0;
-                break;
-            default:
-                k->m_Settings.iCurrentApp = app;
-                break;
-        }
+        // Pages that only make sense while asked for start the next run on the homepage.
+        const bool transient =
+            OneOf(app, {APPTYPE_PHONE, APPTYPE_WINDOWS, APPTYPE_AUX, APPTYPE_AUX2,
+                        APPTYPE_BACKLIGHT, APPTYPE_AUDIO_SET, APPTYPE_KB});
+        k->m_Settings.iCurrentApp = transient ? APPTYPE_HOMEPAGE : app;
         k->SaveSettings();
     }
 
     if (app == APPTYPE_WINDOWS)
         ShowExpanded(false);
 
-    // The board's sources.
-    switch (app) {
-        case 1:
-        case 2:
-        case 5:
-        case 6:
-        case 7:
-        case 13:
-        case 15:
-            plat::RemoveFile(MARKER_RADIO_MODE);
-            if (k)
-                k->ToMode(0);
-            break;
-        default:
-            break;
+    // The board's sources: the PC's sound and picture for the media and the programs.
+    if (OneOf(app, {APPTYPE_MUSIC, APPTYPE_MOVIE, APPTYPE_NAVIGATION, APPTYPE_TV, APPTYPE_PHONE,
+                    APPTYPE_INTERNET_SERVICE, APPTYPE_APP_1})) {
+        plat::RemoveFile(MARKER_RADIO_MODE);
+        if (k)
+            k->ToMode(0);
     }
-    switch (app) {
-        case 1:
-        case 2:
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 13:
-        case 15:
-            if (k)
-                k->InputSource(0);
-            break;
-        default:
-            break;
-    }
+    if (k && OneOf(app, {APPTYPE_MUSIC, APPTYPE_MOVIE, APPTYPE_RADIO, APPTYPE_NAVIGATION,
+                         APPTYPE_TV, APPTYPE_PHONE, APPTYPE_INTERNET_SERVICE, APPTYPE_APP_1}))
+        k->InputSource(0);
 
     // The sound card's source: the first rule that applies.
-    if (app >= 1 && app <= 4) {
+    if (app >= APPTYPE_MUSIC && app <= APPTYPE_RADIO) {
+        // The media pages and the radio choose their own.
     } else if (app == APPTYPE_TV) {
         SelectMixerSource(0, false);
     } else if (app == APPTYPE_PHONE || m_iOtherApp == APPTYPE_PHONE) {
