@@ -128,8 +128,8 @@ CSeatCtrlDlg::~CSeatCtrlDlg() {
     ReleaseObject(m_pBarText);
 }
 
-void CSeatCtrlDlg::SetHooks(const SEAT_HOOKS& hooks) {
-    g_hooks = hooks;
+SEAT_HOOKS& CSeatCtrlDlg::Hooks() {
+    return g_hooks;
 }
 
 bool CSeatCtrlDlg::Create() {

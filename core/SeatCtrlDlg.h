@@ -58,7 +58,8 @@ enum : uint32_t {
 class CSeatCtrlDlg;
 
 // What a seat needs from particular pages and windows beyond the page operations; each is
-// installed by the code that builds that page or window. A missing one is skipped.
+// installed (CSeatCtrlDlg::Hooks()) by the code that builds that page or window, before the
+// seats are made. A missing one is skipped.
 struct SEAT_HOOKS {
     // The rear seat's extended keyboard button; null means it could not be made.
     std::unique_ptr<plat::ui::Window> (*pfnCreateExtendedKB)() = nullptr;
@@ -77,7 +78,9 @@ public:
     CSeatCtrlDlg();
     ~CSeatCtrlDlg() override;
 
-    static void SetHooks(const SEAT_HOOKS& hooks);
+    // The process's hooks: each area sets its own member, e.g.
+    // CSeatCtrlDlg::Hooks().pfnKeep51 = &PhoneKeeps51;
+    static SEAT_HOOKS& Hooks();
 
     // The window: borderless, top-most, hidden until shown (the main dialog places it).
     bool Create();

@@ -84,7 +84,7 @@ protected:
         for (auto& seat : m_seats)
             seat.reset();
         m_pages.clear();
-        CSeatCtrlDlg::SetHooks(SEAT_HOOKS{});
+        CSeatCtrlDlg::Hooks() = SEAT_HOOKS{};
         CHWAudioHolder::DestroyInstance();
         m_main.Destroy();
         SeatEnvTest::TearDown();
@@ -265,7 +265,20 @@ TEST_F(SeatTest, ASwitchHappensOnTheNextPaintAfterTheOldPageWasDrawnOnceMore) {
     EXPECT_EQ(front->m_iCurrentApp, APPTYPE_AUDIO_SET);
     ASSERT_TRUE(ReadSettingsBlock(testsupport::ReadBytes(SYS_SETTINGS_DB), saved));
     EXPECT_EQ(saved.iCurrentApp, 0) << "the sound page is not resumed at start";
+
+    // The phone page kept 5.1 on: every switch keeps it.
+    TestPage* phone = Page(front, APPTYPE_PHONE, 0xFF404040, false, "phone");
+    CSeatCtrlDlg::Hooks().pfnKeep51 = [](CVelkoraAppDlg* page) { return page != nullptr; };
+    m_log.clear();
+    m_sim.ClearLog();
+    front->m_iPending = APPTYPE_HOMEPAGE;
+    plat::ui::InvalidateRect(front->Id());
+    Pump();
+    EXPECT_FALSE(Contains(m_log, "sound.SetAudioMode(0)"));
+    EXPECT_TRUE(Contains(BoardCalls(), "audio 31 SetSurround(1) = 0"));
+    EXPECT_EQ(k->m_Settings.i51Priority, 1);
     (void)sound;
+    (void)phone;
 }
 
 TEST_F(SeatTest, ARequestAboveTheLastTypeIsRefusedAndLogged) {
@@ -396,9 +409,9 @@ TEST_F(SeatTest, TheBrowserGetsTheShortcutsAddressAsOneArgumentWithoutAShell) {
     CSeatCtrlDlg* front = FrontWithPages();
     TestPage* internet = Page(front, APPTYPE_INTERNET_SERVICE, 0xFF404040, false, "internet");
     static const char16_t* s_address = u"http://example.org/a b?x=1;touch pwned&y=`id`";
-    SEAT_HOOKS hooks;
-    hooks.pfnBrowserAddress = [](CVelkoraAppDlg*) { return std::u16string(s_address); };
-    CSeatCtrlDlg::SetHooks(hooks);
+    CSeatCtrlDlg::Hooks().pfnBrowserAddress = [](CVelkoraAppDlg*) {
+        return std::u16string(s_address);
+    };
     // The browser the seat starts, found in the base folder: it writes what it was given.
     testsupport::WriteText("x-www-browser", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"" +
                                                 m_dir.File("browser.txt") + "\"\n");
@@ -608,13 +621,11 @@ TEST_F(SeatTest, ADiscToPlayUnfoldsTheSeat) {
 }
 
 TEST_F(SeatTest, TheRearSeatsKeyboardStaysHiddenWhileTvOrNavigationHasTheScreen) {
-    SEAT_HOOKS hooks;
-    hooks.pfnCreateExtendedKB = []() -> std::unique_ptr<plat::ui::Window> {
+    CSeatCtrlDlg::Hooks().pfnCreateExtendedKB = []() -> std::unique_ptr<plat::ui::Window> {
         auto kb = std::make_unique<TestMain>();
         kb->Open();
         return kb;
     };
-    CSeatCtrlDlg::SetHooks(hooks);
     CSeatCtrlDlg* rear = Seat(1);
     ASSERT_NE(rear->ExtendedKB(), nullptr);
     const plat::ui::WindowId kb = rear->ExtendedKB()->Id();
@@ -639,9 +650,9 @@ TEST_F(SeatTest, TheRearSeatsKeyboardStaysHiddenWhileTvOrNavigationHasTheScreen)
 
 TEST_F(SeatTest, WithoutItsKeyboardTheRearSeatEndsTheProgram) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    SEAT_HOOKS hooks;
-    hooks.pfnCreateExtendedKB = []() -> std::unique_ptr<plat::ui::Window> { return nullptr; };
-    CSeatCtrlDlg::SetHooks(hooks);
+    CSeatCtrlDlg::Hooks().pfnCreateExtendedKB = []() -> std::unique_ptr<plat::ui::Window> {
+        return nullptr;
+    };
     EXPECT_EXIT(
         {
             CSeatCtrlDlg rear;
@@ -867,11 +878,9 @@ TEST_F(SeatTest, MonitorWordsAndActionsGoToTheStatusValues) {
 TEST_F(SeatTest, TheLockTakesTheFrontSeatOffALockedMovieAndBackWhenLifted) {
     CSeatCtrlDlg* front = FrontWithPages();
     TestPage* movie = Page(front, APPTYPE_MOVIE, 0xFF004040, false, "movie");
-    SEAT_HOOKS hooks;
     static int s_refits = 0, s_cleared = 0;
-    hooks.pfnRefitMovieVideo = [](CVelkoraAppDlg*) { ++s_refits; };
-    hooks.pfnClearHomeSelection = [](CVelkoraAppDlg*) { ++s_cleared; };
-    CSeatCtrlDlg::SetHooks(hooks);
+    CSeatCtrlDlg::Hooks().pfnRefitMovieVideo = [](CVelkoraAppDlg*) { ++s_refits; };
+    CSeatCtrlDlg::Hooks().pfnClearHomeSelection = [](CVelkoraAppDlg*) { ++s_cleared; };
     HOMEPAGE_LAYOUT& layout = pCfgData->m_Layout;
     layout.byPages = 1;
     layout.byItems = 8;
