@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <spawn.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -7,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -18,6 +16,7 @@
 #include "core/ProcessUtil.h"
 #include "platform/text/Text.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/XServer.h"
 
 using testsupport::TempDir;
 
@@ -196,70 +195,10 @@ TEST_F(Programs, ProgramsThatEndAreNotLeftBehind) {
     EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(pid)));
 }
 
-namespace {
-
-// A private X server on a free display, for as long as the test runs.
-class XServer {
-public:
-    XServer() {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(fds[0]);
-            ::dup2(fds[1], 9);
-            // -noreset: the server must not restart each time its last client leaves.
-            ::execlp("Xvfb", "Xvfb", "-displayfd", "9", "-screen", "0", "1600x800x24", "-nolisten",
-                     "tcp", "-noreset", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c;
-        while (::poll(&p, 1, 15000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(fds[0]);
-        if (!number.empty())
-            m_display = ":" + number;
-    }
-    ~XServer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
-
-// The geometry the X server reports for a window, as "x,y WxH".
-std::string Geometry(plat::ExternalWindow w) {
-    std::string cmd = "xwininfo -id " + std::to_string(w);
-    FILE* f = ::popen(cmd.c_str(), "r");
-    if (!f)
-        return std::string();
-    int x = -1, y = -1, width = -1, height = -1;
-    char line[256];
-    while (std::fgets(line, sizeof line, f)) {
-        std::sscanf(line, " Absolute upper-left X: %d", &x);
-        std::sscanf(line, " Absolute upper-left Y: %d", &y);
-        std::sscanf(line, " Width: %d", &width);
-        std::sscanf(line, " Height: %d", &height);
-    }
-    ::pclose(f);
-    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) + "x" +
-           std::to_string(height);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST_F(Programs, WindowsAreFoundByProcessAndPlaced) {
-    XServer server;
+    testsupport::XServer server;
     if (server.Display().empty())
         GTEST_SKIP() << "no Xvfb";
     ::setenv("DISPLAY", server.Display().c_str(), 1);
@@ -285,8 +224,8 @@ TEST_F(Programs, WindowsAreFoundByProcessAndPlaced) {
 
     // The rear seat's screen.
     ASSERT_TRUE(plat::MoveExternalWindow(window, 800, 0, 800, 600));
-    EXPECT_TRUE(WaitFor([&] { return Geometry(window) == "800,0 800x600"; }, 5000))
-        << Geometry(window);
+    EXPECT_TRUE(WaitFor([&] { return server.WindowGeometry(window) == "800,0 800x600"; }, 5000))
+        << server.WindowGeometry(window);
 
     ASSERT_TRUE(KillProcessByName(u"xmessage"));
     // A window that has gone is harmless.

@@ -1,7 +1,6 @@
 #include "core/SeatCtrlDlg.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -23,6 +22,7 @@
 #include "platform/sys/ExternalWindows.h"
 #include "tests/core/SeatTestEnv.h"
 #include "tests/core/SeatTestPages.h"
+#include "tests/support/XServer.h"
 
 extern char** environ;
 
@@ -1001,63 +1001,6 @@ TEST_F(SeatTest, TheDefaultSkinsButtonAndBar) {
 
 namespace {
 
-// A private X server on a free display, for as long as the test runs.
-class XServer {
-public:
-    XServer() {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(fds[0]);
-            ::dup2(fds[1], 9);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", "9", "-screen", "0", "1600x800x24", "-nolisten",
-                     "tcp", "-noreset", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c;
-        while (::poll(&p, 1, 15000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(fds[0]);
-        if (!number.empty())
-            m_display = ":" + number;
-    }
-    ~XServer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
-
-// "x,y WxH" of a window, as the X server has it.
-std::string Geometry(plat::ExternalWindow w) {
-    std::string cmd = "xwininfo -id " + std::to_string(w) + " 2>/dev/null";
-    FILE* f = ::popen(cmd.c_str(), "r");
-    if (!f)
-        return std::string();
-    int x = -1, y = -1, width = -1, height = -1;
-    char line[256];
-    while (std::fgets(line, sizeof line, f)) {
-        std::sscanf(line, " Absolute upper-left X: %d", &x);
-        std::sscanf(line, " Absolute upper-left Y: %d", &y);
-        std::sscanf(line, " Width: %d", &width);
-        std::sscanf(line, " Height: %d", &height);
-    }
-    ::pclose(f);
-    return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) + "x" +
-           std::to_string(height);
-}
-
 plat::ExternalWindow WindowOf(plat::ProcessId pid) {
     for (const plat::ExternalWindowInfo& w : plat::ListExternalWindows())
         if (w.pid == pid && w.visible)
@@ -1089,7 +1032,7 @@ pid_t StartForeign(const std::string& path, std::vector<std::string> args) {
 }  // namespace
 
 TEST_F(SeatTest, OnlyTheProgramThisSystemStartedIsPlacedAndEnded) {
-    XServer server;
+    testsupport::XServer server;
     if (server.Display().empty())
         GTEST_SKIP() << "no Xvfb";
     ::setenv("DISPLAY", server.Display().c_str(), 1);
@@ -1123,11 +1066,12 @@ TEST_F(SeatTest, OnlyTheProgramThisSystemStartedIsPlacedAndEnded) {
             for (const plat::ExternalWindowInfo& w : plat::ListExternalWindows())
                 if (w.window != foreignWindow && w.visible && w.pid != foreign && w.pid > 0)
                     ours = w.window;
-            return ours && Geometry(ours) == "0,0 800x480";
+            return ours && server.WindowGeometry(ours) == "0,0 800x480";
         },
         15000))
-        << Geometry(ours);
-    EXPECT_EQ(Geometry(foreignWindow), "10,10 100x100") << "the user's program stays where it is";
+        << server.WindowGeometry(ours);
+    EXPECT_EQ(server.WindowGeometry(foreignWindow), "10,10 100x100")
+        << "the user's program stays where it is";
 
     // Back to full screen from the bar: the TV program ends, the user's stays.
     Tap({210, 10});
@@ -1135,9 +1079,9 @@ TEST_F(SeatTest, OnlyTheProgramThisSystemStartedIsPlacedAndEnded) {
     ASSERT_EQ(front->m_iBarState, 1);
     Tap({100, 60});
     EXPECT_EQ(front->m_bCollapsed, 0);
-    EXPECT_TRUE(WaitFor([&] { return Geometry(ours) != "0,0 800x480"; }));
+    EXPECT_TRUE(WaitFor([&] { return server.WindowGeometry(ours) != "0,0 800x480"; }));
     EXPECT_TRUE(plat::ProcessRunning(foreign));
-    EXPECT_EQ(Geometry(foreignWindow), "10,10 100x100");
+    EXPECT_EQ(server.WindowGeometry(foreignWindow), "10,10 100x100");
 
     ::kill(foreign, SIGKILL);
     ::waitpid(foreign, nullptr, 0);

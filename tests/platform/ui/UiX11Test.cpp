@@ -1,16 +1,10 @@
 // The SDL backend on a real X server (Xvfb started by the test): one native window per
 // top-level window, placed at its desktop co-ordinates, kept in our stacking order.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 
 #include "tests/platform/ui/UiTestSupport.h"
-
-extern char** environ;
+#include "tests/support/XServer.h"
 
 using namespace uitest;
 
@@ -21,43 +15,8 @@ constexpr uint32_t kBlue = Argb(0xFF, 0, 0, 0xFF);
 constexpr uint32_t kWhite = Argb(0xFF, 0xFF, 0xFF, 0xFF);
 constexpr uint32_t kBlack = Argb(0xFF, 0, 0, 0);
 
-// An X server of our own for the length of the test; it picks a free display number.
-class XServer {
-public:
-    XServer() {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
-                              "1600x600x24", "-nolisten",  "tcp",      nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        if (posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        char buf[16] = {};
-        if (m_pid > 0 && ::read(fds[0], buf, sizeof(buf) - 1) > 0)
-            m_display = ":" + std::to_string(std::atoi(buf));
-        ::close(fds[0]);
-    }
-    ~XServer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
-
 TEST(UiX11, NativeWindowsFollowPlaceSizeVisibilityAndOrder) {
-    XServer x;
+    testsupport::XServer x("1600x600x24");
     if (x.Display().empty())
         GTEST_SKIP() << "Xvfb is not installed (scripts/setup installs it)";
     ::setenv("DISPLAY", x.Display().c_str(), 1);
