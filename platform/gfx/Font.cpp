@@ -255,25 +255,3 @@ void TextLayout::DeviceSize(double* width, double* height, double* originX, doub
 }  // namespace gfxdetail
 
 }  // namespace plat
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VELKORA_GFX_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELKORA_GFX_ASAN 1
-#endif
-#endif
-
-#if defined(VELKORA_GFX_ASAN)
-// fontconfig stores its patterns' pointers as offsets, so the leak checker cannot see that
-// pango's font caches still hold them and reports them at exit. Every program that draws text
-// links this file, and this full list replaces the weak one of the media code, so it carries
-// that one's entry (GLib's dropped quark tables) as well.
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n"
-           "leak:^g_malloc$\n";
-}
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_options() {
-    return "print_suppressions=0";
-}
-#endif

@@ -33,11 +33,3 @@ bool EnsureGstreamer(std::string* error) {
 }
 
 }  // namespace plat
-
-// GLib drops its old quark table on purpose each time it grows (for lock-free lookups), and
-// GStreamer makes it grow during start-up, so LeakSanitizer would report that block at every
-// exit. Its stack ends in g_malloc (GLib has no frame pointers to unwind further), so that is
-// what is matched; weak, so that a fuller list elsewhere in a program wins.
-extern "C" __attribute__((weak, visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:^g_malloc$\n";
-}
