@@ -62,9 +62,12 @@ struct MediaPipeline::Impl {
     int screenTitle = 0;
     DvdStreams audio;
     DvdStreams subpictures;
+    std::vector<int> audioPhysical;
     std::vector<int> subpicturePhysical;
     GstEvent* pendingSubpicture = nullptr;
-    // The user's sub-picture choice, kept against the navigator's own at every cell.
+    // The user's choices, kept against the navigator's own: it announces its own again at
+    // every cell.
+    int chosenAudio = -1;
     int chosenSubpicture = -1;
     bool chosenShow = false;
 
@@ -98,7 +101,9 @@ struct MediaPipeline::Impl {
             screenTitle = 0;
             audio = DvdStreams();
             subpictures = DvdStreams();
+            audioPhysical.clear();
             subpicturePhysical.clear();
+            chosenAudio = -1;
             chosenSubpicture = -1;
             chosenShow = false;
             if (pendingSubpicture)
@@ -248,13 +253,17 @@ struct MediaPipeline::Impl {
         if (std::strcmp(what, "dvd-lang-codes") == 0) {
             DvdStreams audio;
             DvdStreams subpictures;
+            std::vector<int> audioPhysical;
             std::vector<int> physical;
             char field[40];
             for (int i = 0; i < 8; ++i) {
                 std::snprintf(field, sizeof field, "audio-%d-stream", i);
-                if (!gst_structure_has_field(s, field))
+                int stream = 0;
+                if (!gst_structure_get_int(s, field, &stream))
                     continue;
                 audio.languages.resize(static_cast<size_t>(i) + 1);
+                audioPhysical.resize(static_cast<size_t>(i) + 1, i);
+                audioPhysical[static_cast<size_t>(i)] = stream;
                 std::snprintf(field, sizeof field, "audio-%d-language", i);
                 const gchar* lang = gst_structure_get_string(s, field);
                 audio.languages[static_cast<size_t>(i)] = lang ? lang : "";
@@ -278,8 +287,18 @@ struct MediaPipeline::Impl {
             subpictures.hidden = self->subpictures.hidden;
             self->audio = audio;
             self->subpictures = subpictures;
+            self->audioPhysical = audioPhysical;
             self->subpicturePhysical = physical;
         } else if (std::strcmp(what, "dvd-set-audio-track") == 0) {
+            const int chosen = self->chosenAudio;
+            if (chosen >= 0 && static_cast<size_t>(chosen) < self->audioPhysical.size()) {
+                event = gst_event_make_writable(event);
+                GstStructure* w = gst_event_writable_structure(event);
+                gst_structure_set(w, "logical-id", G_TYPE_INT, chosen, "physical-id", G_TYPE_INT,
+                                  self->audioPhysical[static_cast<size_t>(chosen)], nullptr);
+                GST_PAD_PROBE_INFO_DATA(info) = event;
+                s = w;
+            }
             int logical = -1;
             if (gst_structure_get_int(s, "logical-id", &logical))
                 self->audio.current = logical;
@@ -879,6 +898,10 @@ bool MediaPipeline::SelectDvdAudio(int stream) {
     Impl& d = *m_impl;
     if (!d.dvd || !d.pipeline || stream < 0 || stream > 7)
         return false;
+    {
+        std::lock_guard<std::mutex> lock(d.dvdMutex);
+        d.chosenAudio = stream;
+    }
     // The navigator takes the keys 1 to 8 for the audio streams.
     const char key[2] = {static_cast<char>('1' + stream), 0};
     return d.SendToVideoSink(gst_navigation_event_new_key_press(key, GST_NAVIGATION_MODIFIER_NONE));

@@ -368,6 +368,29 @@ TEST_F(KvPlayerDvdTest, StreamsAreListedByNameAndChosen) {
     }));
 }
 
+// The navigator announces its own audio stream again at every cell; the chosen one stays.
+TEST_F(KvPlayerDvdTest, ChosenAudioHoldsIntoTheNextChapter) {
+    PlayToMenu(testmedia::Dvd());
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 0, current = 9;
+    ASSERT_TRUE(Tick([&] {
+        return InTitle() && m_player->GetAudioStreams(names, &count, &current) == RZ_OK &&
+               count == 2;
+    }));
+    ASSERT_EQ(m_player->SelectAudio(1), RZ_OK);
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && current == 1;
+    }));
+    // Well into the second chapter, which starts a cell of its own at 1.8 s.
+    ASSERT_TRUE(Tick([&] {
+        const Bookmark place = Place();
+        return place.chapter == 2 && place.position > 25000000;
+    }));
+    ASSERT_EQ(m_player->GetAudioStreams(names, &count, &current), RZ_OK);
+    EXPECT_EQ(current, 1u);
+}
+
 TEST_F(KvPlayerDvdTest, BookmarkResumesTheSameTitleAndChapter) {
     const std::string path = m_dir.File("disc_1.bmk");
     const std::u16string path16 = plat::Utf8ToUtf16(path);
