@@ -125,6 +125,24 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, size_t ma
     return true;
 }
 
+bool ReadFileToEnd(const std::string& path, std::string& out, size_t maxBytes) {
+    out.clear();
+    File f;
+    if (!f.Open(path, O_RDONLY))
+        return false;
+    char buf[4096];
+    for (;;) {
+        long n = f.Read(buf, sizeof buf);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        out.append(buf, static_cast<size_t>(n));
+        if (out.size() > maxBytes)
+            return false;
+    }
+}
+
 bool AtomicFile::Begin(const std::string& path) {
     Abort();
     m_path = path;

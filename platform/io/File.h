@@ -44,6 +44,10 @@ private:
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
                    size_t maxBytes = 256u << 20);
 
+// Reads a file until its end, for the files of /proc and /sys, which report a size of 0; fails
+// for files above maxBytes.
+bool ReadFileToEnd(const std::string& path, std::string& out, size_t maxBytes = 1u << 20);
+
 // Writes a file so that a power cut leaves either the old or the new contents: a temporary
 // file in the same folder, fsync, rename over, fsync the folder. Any failure leaves the old
 // file as it was and removes the temporary file.

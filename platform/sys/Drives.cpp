@@ -31,28 +31,9 @@ namespace {
 
 constexpr char16_t kFirstStorageLetter = u'E';
 
-// Small text files of /proc and /sys report a size of 0, so they are read to the end.
-bool ReadSmallFile(const std::string& path, std::string& out, size_t maxBytes = 1u << 20) {
-    out.clear();
-    File f;
-    if (!f.Open(path, O_RDONLY))
-        return false;
-    char buf[4096];
-    for (;;) {
-        long n = f.Read(buf, sizeof buf);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<size_t>(n));
-        if (out.size() > maxBytes)
-            return false;
-    }
-}
-
 std::string ReadTrimmed(const std::string& path) {
     std::string s;
-    if (!ReadSmallFile(path, s, 4096))
+    if (!ReadFileToEnd(path, s, 4096))
         return "";
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\r'))
         s.pop_back();
@@ -180,7 +161,7 @@ LinuxDriveProbe::~LinuxDriveProbe() {
 }
 
 bool LinuxDriveProbe::ReadMountTable(std::string& text) {
-    return ReadSmallFile(m_paths.mountTable, text, 16u << 20);
+    return ReadFileToEnd(m_paths.mountTable, text, 16u << 20);
 }
 
 BlockKind LinuxDriveProbe::Classify(unsigned major, unsigned minor) {

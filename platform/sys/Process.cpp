@@ -36,25 +36,6 @@ std::string g_ownerTag;
 bool g_ownerTagSet = false;
 std::vector<ProcessId> g_children;  // started here and not reaped yet
 
-// /proc files report a size of 0: read until the end instead.
-bool ReadProcFile(const std::string& path, std::string& out, size_t maxBytes = 1u << 20) {
-    out.clear();
-    File f;
-    if (!f.Open(path, O_RDONLY))
-        return false;
-    char buf[4096];
-    for (;;) {
-        long n = f.Read(buf, sizeof buf);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<size_t>(n));
-        if (out.size() > maxBytes)
-            return false;
-    }
-}
-
 std::string ProcPath(ProcessId pid, const char* leaf) {
     return "/proc/" + std::to_string(pid) + "/" + leaf;
 }
@@ -162,7 +143,7 @@ std::vector<std::string> ProcessModules(ProcessId pid) {
         return modules;
     modules.push_back(exe);
     std::string maps;
-    if (!ReadProcFile(ProcPath(pid, "maps"), maps, 64u << 20))
+    if (!ReadFileToEnd(ProcPath(pid, "maps"), maps, 64u << 20))
         return modules;
     size_t pos = 0;
     while (pos < maps.size()) {
@@ -188,7 +169,7 @@ bool ProcessRunning(ProcessId pid) {
     if (pid <= 0)
         return false;
     std::string stat;
-    if (!ReadProcFile(ProcPath(pid, "stat"), stat))
+    if (!ReadFileToEnd(ProcPath(pid, "stat"), stat))
         return false;
     // "pid (comm) S ...": the name may hold anything, so look after its last ')'.
     size_t close = stat.rfind(')');
@@ -297,7 +278,7 @@ bool ProcessHandle::StartedByUs() const {
             return true;
     }
     std::string env;
-    if (!ReadProcFile(ProcPath(m_pid, "environ"), env, 4u << 20))
+    if (!ReadFileToEnd(ProcPath(m_pid, "environ"), env, 4u << 20))
         return false;
     const std::string wanted = kOwnerVar + ProcessOwnerTag();
     size_t pos = 0;

@@ -130,6 +130,22 @@ TEST(ReadWholeFile, RefusesPipesAndFoldersWithoutBlocking) {
     EXPECT_EQ(std::string(out.begin(), out.end()), "abc");
 }
 
+TEST(ReadFileToEnd, ReadsKernelFilesThatReportNoSizeAndRefusesLargeOnes) {
+    std::string status;
+    ASSERT_TRUE(ReadFileToEnd("/proc/self/status", status));
+    EXPECT_EQ(status.compare(0, 5, "Name:"), 0);
+    EXPECT_NE(status.find("\nPid:"), std::string::npos);
+
+    TempDir dir;
+    WriteText(dir.File("f"), std::string(5000, 'x'));
+    std::string text = "old";
+    ASSERT_TRUE(ReadFileToEnd(dir.File("f"), text, 5000));
+    EXPECT_EQ(text.size(), 5000u);
+    EXPECT_FALSE(ReadFileToEnd(dir.File("f"), text, 4999));
+    EXPECT_FALSE(ReadFileToEnd(dir.File("missing"), text));
+    EXPECT_TRUE(text.empty());
+}
+
 TEST(FileObject, ReadsWritesAndSeeks) {
     TempDir dir;
     File f;
