@@ -14,9 +14,13 @@ constexpr const char* kLogFile = "zz-Vantrel.log";
 constexpr const char* kMemLogSwitch = "zz-Vantrel.mem.txt";
 constexpr const char* kMemLogFile = "zz-Vantrel.mem.log";
 
-void AppendLine(const char* file, const std::string& line) {
+// Formats one message and appends it to the log as a line after `stamp`.
+void WriteLine(const char* logFile, const char* stamp, const char* format, va_list args) {
+    char message[1024];
+    std::vsnprintf(message, sizeof message, format, args);
+    const std::string line = std::string(stamp) + message + "\n";
     // One append per line, so lines of different threads interleave only whole.
-    FILE* f = std::fopen(file, "a");
+    FILE* f = std::fopen(logFile, "a");
     if (!f)
         return;
     std::fwrite(line.data(), 1, line.size(), f);
@@ -33,11 +37,6 @@ bool KvFileExists(const char* name) {
 void KvWriteLog(const char* format, ...) {
     if (!KvFileExists(kLogSwitch))
         return;
-    char message[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
-    va_end(args);
     // Stamped in the maker's time zone (UTC+8); only the hour is moved, the date stays UTC.
     plat::SystemTime t = plat::GetClock().Utc();
     int hour = t.hour + 8;
@@ -46,18 +45,19 @@ void KvWriteLog(const char* format, ...) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "[%02d.%02d %02d:%02d:%02d]: ", t.month, t.day, hour,
                   t.minute, t.second);
-    AppendLine(kLogFile, std::string(stamp) + message + "\n");
+    va_list args;
+    va_start(args, format);
+    WriteLine(kLogFile, stamp, format, args);
+    va_end(args);
 }
 
 void KvWriteMemLog(const char* format, ...) {
     if (!KvFileExists(kMemLogSwitch))
         return;
-    char message[1024];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
+    WriteLine(kMemLogFile, "", format, args);
     va_end(args);
-    AppendLine(kMemLogFile, std::string(message) + "\n");
 }
 
 void KvDeleteLogs() {
