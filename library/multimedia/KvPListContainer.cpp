@@ -121,6 +121,14 @@ void ParseUnits(const char16_t* text, size_t count, CKvPlaylist& playlist) {
     }
 }
 
+// Hands out one field of an entry: null and RZ_FAIL when there is no entry.
+template <typename E, typename T>
+RZRESULT HandOut(const E* entry, T E::*field, T* out) {
+    if (out)
+        *out = entry ? entry->*field : nullptr;
+    return entry ? RZ_OK : RZ_FAIL;
+}
+
 }  // namespace
 
 void KvParsePlaylist(const uint8_t* bytes, size_t size, CKvPlaylist& playlist) {
@@ -262,40 +270,18 @@ RZRESULT CKvPListContainer::GetCount(int* out) {
 
 RZRESULT CKvPListContainer::FindPlaylist(const char16_t* name, IKvPlaylist** out, int* index,
                                          uint8_t partial) {
-    if (index)
-        *index = -1;
-    if (out)
-        *out = nullptr;
-    int found = Find(name, partial != 0);
-    if (found < 0)
-        return RZ_FAIL;
+    const int found = Find(name, partial != 0);
     if (index)
         *index = found;
-    if (out)
-        *out = EntryAt(found)->pPlaylist;
-    return RZ_OK;
+    return HandOut(found < 0 ? nullptr : EntryAt(found), &Entry::pPlaylist, out);
 }
 
 RZRESULT CKvPListContainer::GetPlaylistAt(IKvPlaylist** out, int index) {
-    if (out)
-        *out = nullptr;
-    Entry* e = EntryAt(index);
-    if (!e)
-        return RZ_FAIL;
-    if (out)
-        *out = e->pPlaylist;
-    return RZ_OK;
+    return HandOut(EntryAt(index), &Entry::pPlaylist, out);
 }
 
 RZRESULT CKvPListContainer::GetNameAt(char16_t** out, int index) {
-    if (out)
-        *out = nullptr;
-    Entry* e = EntryAt(index);
-    if (!e)
-        return RZ_FAIL;
-    if (out)
-        *out = e->pName;
-    return RZ_OK;
+    return HandOut(EntryAt(index), &Entry::pName, out);
 }
 
 RZRESULT CKvPListContainer::GetCurrentName(char16_t** out) {
