@@ -53,6 +53,26 @@ int Remaining(uint64_t deadline) {
     return now >= deadline ? 0 : static_cast<int>(deadline - now);
 }
 
+// Waits until `events` are possible on fd (1), the time ran out (0) or the device is gone (-1,
+// and hungUp set).
+int WaitReady(int fd, short events, int timeoutMs, bool& hungUp) {
+    if (fd < 0)
+        return -1;
+    struct pollfd p = {fd, events, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, timeoutMs);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0)
+        return -1;
+    if (r == 0)
+        return 0;
+    if (p.revents & events)
+        return 1;
+    hungUp = true;
+    return -1;
+}
+
 }  // namespace
 
 bool SerialPort::Open(const std::string& name) {
@@ -124,39 +144,11 @@ bool SerialPort::Configure(uint32_t baud) {
 }
 
 int SerialPort::WaitReadable(int timeoutMs) {
-    if (m_fd < 0)
-        return -1;
-    struct pollfd p = {m_fd, POLLIN, 0};
-    int r;
-    do {
-        r = ::poll(&p, 1, timeoutMs);
-    } while (r < 0 && errno == EINTR);
-    if (r < 0)
-        return -1;
-    if (r == 0)
-        return 0;
-    if (p.revents & POLLIN)
-        return 1;
-    m_hungUp = true;
-    return -1;
+    return WaitReady(m_fd, POLLIN, timeoutMs, m_hungUp);
 }
 
 int SerialPort::WaitWritable(int timeoutMs) {
-    if (m_fd < 0)
-        return -1;
-    struct pollfd p = {m_fd, POLLOUT, 0};
-    int r;
-    do {
-        r = ::poll(&p, 1, timeoutMs);
-    } while (r < 0 && errno == EINTR);
-    if (r < 0)
-        return -1;
-    if (r == 0)
-        return 0;
-    if (p.revents & POLLOUT)
-        return 1;
-    m_hungUp = true;
-    return -1;
+    return WaitReady(m_fd, POLLOUT, timeoutMs, m_hungUp);
 }
 
 long SerialPort::Read(void* buf, size_t size) {
