@@ -236,6 +236,69 @@ struct MediaPipeline::Impl {
             gst_tag_list_unref(tags);
     }
 
+    // One kind of stream ("audio", "subpicture") of the navigator's announcement: each
+    // stream's language and the physical stream the demultiplexer knows it by.
+    static void ReadAnnouncedStreams(const GstStructure* s, const char* kind, int most,
+                                     std::vector<std::string>& languages,
+                                     std::vector<int>& physical) {
+        languages.clear();
+        physical.clear();
+        char field[40];
+        for (int i = 0; i < most; ++i) {
+            std::snprintf(field, sizeof field, "%s-%d-stream", kind, i);
+            int stream = 0;
+            if (!gst_structure_get_int(s, field, &stream))
+                continue;
+            const size_t index = static_cast<size_t>(i);
+            languages.resize(index + 1);
+            while (physical.size() < index)
+                physical.push_back(static_cast<int>(physical.size()));
+            physical.push_back(stream);
+            std::snprintf(field, sizeof field, "%s-%d-language", kind, i);
+            const gchar* lang = gst_structure_get_string(s, field);
+            // Menus without sub-picture streams still announce one, "MENU".
+            languages[index] = lang && std::strcmp(lang, "MENU") != 0 ? lang : "";
+        }
+    }
+
+    // Puts the user's choice in place of the navigator's in the stream event passing by;
+    // returns the event's new structure.
+    static const GstStructure* RewriteTrackChoice(GstPadProbeInfo* info, int logical, int physical,
+                                                  const gboolean* forcedOnly) {
+        GstEvent* event = gst_event_make_writable(GST_PAD_PROBE_INFO_EVENT(info));
+        GstStructure* w = gst_event_writable_structure(event);
+        gst_structure_set(w, "logical-id", G_TYPE_INT, logical, "physical-id", G_TYPE_INT, physical,
+                          nullptr);
+        if (forcedOnly)
+            gst_structure_set(w, "forced-only", G_TYPE_BOOLEAN, *forcedOnly, nullptr);
+        GST_PAD_PROBE_INFO_DATA(info) = event;
+        return w;
+    }
+
+    // Starts or pauses. A slow output may take its time to start; only an error makes this fail.
+    bool ChangeState(GstState state) {
+        if (!pipeline)
+            return false;
+        const int before = errors.load();
+        if (gst_element_set_state(pipeline, state) == GST_STATE_CHANGE_FAILURE)
+            return false;
+        return Settle(before, kSettleTimeoutMs, false);
+    }
+
+    // Jumps to a title or chapter (`unit` is the navigator's format, numbers from 1) and waits
+    // until the jump has settled.
+    bool SeekDvdUnit(const char* unit, int number) {
+        const GstFormat format = gst_format_get_by_nick(unit);
+        if (!dvd || !pipeline || format == GST_FORMAT_UNDEFINED || number < 1)
+            return false;
+        const int before = errors.load();
+        eos = false;
+        if (!gst_element_seek(pipeline, 1.0, format, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET, number,
+                              GST_SEEK_TYPE_NONE, -1))
+            return false;
+        return Settle(before, kSettleTimeoutMs, false);
+    }
+
     // The navigator announces its streams to the demultiplexer inside the DVD bin; listening
     // on its output is the only way to learn them.
     static GstPadProbeReturn OnNavigatorEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -253,66 +316,29 @@ struct MediaPipeline::Impl {
         if (std::strcmp(what, "dvd-lang-codes") == 0) {
             DvdStreams audio;
             DvdStreams subpictures;
-            std::vector<int> audioPhysical;
-            std::vector<int> physical;
-            char field[40];
-            for (int i = 0; i < 8; ++i) {
-                std::snprintf(field, sizeof field, "audio-%d-stream", i);
-                int stream = 0;
-                if (!gst_structure_get_int(s, field, &stream))
-                    continue;
-                audio.languages.resize(static_cast<size_t>(i) + 1);
-                audioPhysical.resize(static_cast<size_t>(i) + 1, i);
-                audioPhysical[static_cast<size_t>(i)] = stream;
-                std::snprintf(field, sizeof field, "audio-%d-language", i);
-                const gchar* lang = gst_structure_get_string(s, field);
-                audio.languages[static_cast<size_t>(i)] = lang ? lang : "";
-            }
-            for (int i = 0; i < 32; ++i) {
-                std::snprintf(field, sizeof field, "subpicture-%d-stream", i);
-                int stream = 0;
-                if (!gst_structure_get_int(s, field, &stream))
-                    continue;
-                subpictures.languages.resize(static_cast<size_t>(i) + 1);
-                physical.resize(static_cast<size_t>(i) + 1, i);
-                physical[static_cast<size_t>(i)] = stream;
-                std::snprintf(field, sizeof field, "subpicture-%d-language", i);
-                const gchar* lang = gst_structure_get_string(s, field);
-                // Menus without sub-picture streams still announce one, "MENU".
-                subpictures.languages[static_cast<size_t>(i)] =
-                    lang && std::strcmp(lang, "MENU") != 0 ? lang : "";
-            }
+            ReadAnnouncedStreams(s, "audio", 8, audio.languages, self->audioPhysical);
+            ReadAnnouncedStreams(s, "subpicture", 32, subpictures.languages,
+                                 self->subpicturePhysical);
             audio.current = self->audio.current;
             subpictures.current = self->subpictures.current;
             subpictures.hidden = self->subpictures.hidden;
             self->audio = audio;
             self->subpictures = subpictures;
-            self->audioPhysical = audioPhysical;
-            self->subpicturePhysical = physical;
         } else if (std::strcmp(what, "dvd-set-audio-track") == 0) {
             const int chosen = self->chosenAudio;
-            if (chosen >= 0 && static_cast<size_t>(chosen) < self->audioPhysical.size()) {
-                event = gst_event_make_writable(event);
-                GstStructure* w = gst_event_writable_structure(event);
-                gst_structure_set(w, "logical-id", G_TYPE_INT, chosen, "physical-id", G_TYPE_INT,
-                                  self->audioPhysical[static_cast<size_t>(chosen)], nullptr);
-                GST_PAD_PROBE_INFO_DATA(info) = event;
-                s = w;
-            }
+            if (chosen >= 0 && static_cast<size_t>(chosen) < self->audioPhysical.size())
+                s = RewriteTrackChoice(info, chosen,
+                                       self->audioPhysical[static_cast<size_t>(chosen)], nullptr);
             int logical = -1;
             if (gst_structure_get_int(s, "logical-id", &logical))
                 self->audio.current = logical;
         } else if (std::strcmp(what, "dvd-set-subpicture-track") == 0) {
             const int chosen = self->chosenSubpicture;
             if (chosen >= 0 && static_cast<size_t>(chosen) < self->subpicturePhysical.size()) {
-                event = gst_event_make_writable(event);
-                GstStructure* w = gst_event_writable_structure(event);
-                gst_structure_set(w, "logical-id", G_TYPE_INT, chosen, "physical-id", G_TYPE_INT,
-                                  self->subpicturePhysical[static_cast<size_t>(chosen)],
-                                  "forced-only", G_TYPE_BOOLEAN, self->chosenShow ? FALSE : TRUE,
-                                  nullptr);
-                GST_PAD_PROBE_INFO_DATA(info) = event;
-                s = w;
+                const gboolean forcedOnly = self->chosenShow ? FALSE : TRUE;
+                s = RewriteTrackChoice(info, chosen,
+                                       self->subpicturePhysical[static_cast<size_t>(chosen)],
+                                       &forcedOnly);
             }
             int logical = -1;
             gboolean forcedOnly = FALSE;
@@ -648,24 +674,11 @@ bool MediaPipeline::IsDvd() const {
 }
 
 bool MediaPipeline::Play() {
-    Impl& d = *m_impl;
-    if (!d.pipeline)
-        return false;
-    const int before = d.errors.load();
-    if (gst_element_set_state(d.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        return false;
-    // A slow output may take its time to start; only an error makes this fail.
-    return d.Settle(before, kSettleTimeoutMs, false);
+    return m_impl->ChangeState(GST_STATE_PLAYING);
 }
 
 bool MediaPipeline::Pause() {
-    Impl& d = *m_impl;
-    if (!d.pipeline)
-        return false;
-    const int before = d.errors.load();
-    if (gst_element_set_state(d.pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-        return false;
-    return d.Settle(before, kSettleTimeoutMs, false);
+    return m_impl->ChangeState(GST_STATE_PAUSED);
 }
 
 bool MediaPipeline::Seek(int64_t ns) {
@@ -929,29 +942,11 @@ bool MediaPipeline::SelectDvdSubpicture(int stream, bool show) {
 }
 
 bool MediaPipeline::SeekDvdTitle(int title) {
-    Impl& d = *m_impl;
-    const GstFormat format = gst_format_get_by_nick("title");
-    if (!d.dvd || !d.pipeline || format == GST_FORMAT_UNDEFINED || title < 1)
-        return false;
-    const int before = d.errors.load();
-    d.eos = false;
-    if (!gst_element_seek(d.pipeline, 1.0, format, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET, title,
-                          GST_SEEK_TYPE_NONE, -1))
-        return false;
-    return d.Settle(before, kSettleTimeoutMs, false);
+    return m_impl->SeekDvdUnit("title", title);
 }
 
 bool MediaPipeline::SeekDvdChapter(int chapter) {
-    Impl& d = *m_impl;
-    const GstFormat format = gst_format_get_by_nick("chapter");
-    if (!d.dvd || !d.pipeline || format == GST_FORMAT_UNDEFINED || chapter < 1)
-        return false;
-    const int before = d.errors.load();
-    d.eos = false;
-    if (!gst_element_seek(d.pipeline, 1.0, format, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET, chapter,
-                          GST_SEEK_TYPE_NONE, -1))
-        return false;
-    return d.Settle(before, kSettleTimeoutMs, false);
+    return m_impl->SeekDvdUnit("chapter", chapter);
 }
 
 DvdScreen MediaPipeline::DvdOnScreen(int* title) const {
