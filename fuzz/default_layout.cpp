@@ -13,14 +13,12 @@
 #include "core/CfgData.h"
 #include "library/CVantrel.h"
 #include "platform/io/File.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/text/Text.h"
 
-namespace {
+using fuzz::Check;
 
-void Check(bool ok) {
-    if (!ok)
-        std::abort();
-}
+namespace {
 
 // One folder for the whole run (base folder, skin "F"), removed at exit.
 struct Folder {

@@ -2,25 +2,18 @@
 // an application of the table or none, the counts stay inside the grid, and the block is
 // written back in the same form with its pointers as zeros.
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <vector>
 
 #include "core/CfgData.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/text/Text.h"
 
-namespace {
-void Check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-}  // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto layout = std::make_unique<HOMEPAGE_LAYOUT>();
-    bool read = ReadHomepageLayout(data, size, *layout);
-    Check(read == (size == HOMEPAGE_LAYOUT_SIZE));
-    if (!read)
+    if (!fuzz::CheckStoredBlock(data, size, HOMEPAGE_LAYOUT_SIZE, *layout, ReadHomepageLayout,
+                                WriteHomepageLayout))
         return 0;
     Check(layout->byItems <= HOMEPAGE_ITEMS);
     Check(layout->byPages <= HOMEPAGE_PAGES);
@@ -33,10 +26,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Check(cell.byApp < CFG_APP_COUNT || cell.byApp == CELL_EMPTY);
                 Check(cell.pButton == nullptr);
             }
-    std::vector<uint8_t> bytes = WriteHomepageLayout(*layout);
-    Check(bytes.size() == HOMEPAGE_LAYOUT_SIZE);
-    auto back = std::make_unique<HOMEPAGE_LAYOUT>();
-    Check(ReadHomepageLayout(bytes.data(), bytes.size(), *back));
-    Check(WriteHomepageLayout(*back) == bytes);
     return 0;
 }

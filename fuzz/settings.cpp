@@ -7,14 +7,12 @@
 #include "core/AppPaths.h"
 #include "core/SysSettings.h"
 #include "core/Utf16File.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/text/Text.h"
 
-namespace {
+using fuzz::Check;
 
-void Check(bool ok) {
-    if (!ok)
-        __builtin_trap();
-}
+namespace {
 
 void CheckSane(const SYS_SETTINGS& s) {
     Check(s.iAudioLevel >= 0 && s.iAudioLevel <= SYS_VOLUME_MAX);
