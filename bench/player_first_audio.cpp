@@ -38,6 +38,23 @@ double MsBetween(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
+// Opens and plays the file, and waits until the output has taken audio: `first` is when the
+// first buffer reached it, `played` when the second had (the output is rendering).
+bool PlayToFirstAudio(KvMultimedia::IKvPlayer* player, const std::u16string& path,
+                      Clock::time_point& first, Clock::time_point& played) {
+    if (player->OpenFile(path.c_str(), KvMultimedia::IKvPlayer::MEDIA_FILE) != RZ_OK ||
+        player->Play() != RZ_OK)
+        return false;
+    void* graph = nullptr;
+    player->GetGraph(&graph);
+    auto* pipeline = static_cast<plat::MediaPipeline*>(graph);
+    while (pipeline->AudioBuffers() < 2)
+        std::this_thread::yield();
+    played = Clock::now();
+    first = Clock::time_point{std::chrono::nanoseconds(pipeline->FirstAudioBufferTime())};
+    return true;
+}
+
 void BM_PlayerOpenPlayToFirstAudio(benchmark::State& state) {
     plat::SetAudioOutput("fakesink sync=true");
     const std::u16string path = plat::Utf8ToUtf16(testmedia::Mp3());
@@ -52,18 +69,11 @@ void BM_PlayerOpenPlayToFirstAudio(benchmark::State& state) {
     double render = 0;
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        if (player->OpenFile(path.c_str(), KvMultimedia::IKvPlayer::MEDIA_FILE) != RZ_OK ||
-            player->Play() != RZ_OK) {
+        Clock::time_point first, played;
+        if (!PlayToFirstAudio(player, path, first, played)) {
             state.SkipWithError("cannot play the file");
             break;
         }
-        void* graph = nullptr;
-        player->GetGraph(&graph);
-        auto* pipeline = static_cast<plat::MediaPipeline*>(graph);
-        while (pipeline->AudioBuffers() < 2)
-            std::this_thread::yield();
-        const Clock::time_point played = Clock::now();
-        const Clock::time_point first{std::chrono::nanoseconds(pipeline->FirstAudioBufferTime())};
         arrive += MsBetween(start, first);
         render += MsBetween(start, played);
         state.SetIterationTime(std::chrono::duration<double>(played - start).count());
@@ -203,16 +213,9 @@ int ColdOnce(const Clock::time_point processStart) {
         return 1;
     player->Init(0, 0);
     const Clock::time_point start = Clock::now();
-    if (player->OpenFile(path.c_str(), KvMultimedia::IKvPlayer::MEDIA_FILE) != RZ_OK ||
-        player->Play() != RZ_OK)
+    Clock::time_point first, played;
+    if (!PlayToFirstAudio(player, path, first, played))
         return 1;
-    void* graph = nullptr;
-    player->GetGraph(&graph);
-    auto* pipeline = static_cast<plat::MediaPipeline*>(graph);
-    while (pipeline->AudioBuffers() < 2)
-        std::this_thread::yield();
-    const Clock::time_point played = Clock::now();
-    const Clock::time_point first{std::chrono::nanoseconds(pipeline->FirstAudioBufferTime())};
     std::printf("%f %f %f\n", MsBetween(processStart, start), MsBetween(start, first),
                 MsBetween(start, played));
     std::fflush(stdout);

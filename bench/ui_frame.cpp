@@ -14,40 +14,38 @@ protected:
     void OnPaint(plat::Surface& s, const plat::Rect&) override { s.Fill(0xFF202020u); }
 };
 
+// The headless windowing layer with both seats' windows open, for as long as the object lives.
+struct BothSeats {
+    BothSeats() {
+        plat::ui::Options o;
+        o.backend = plat::ui::Backend::Headless;
+        plat::ui::Init(o);
+        plat::ui::CreateParams p;
+        p.visible = true;
+        p.rect = plat::Rect::FromXYWH(0, 0, 800, 480);
+        front.Create(p);
+        p.rect = plat::Rect::FromXYWH(800, 0, 800, 600);
+        rear.Create(p);
+    }
+    ~BothSeats() { plat::ui::Terminate(); }
+    Seat front, rear;
+};
+
 // Both seats invalidated whole and painted once: the paint pass and the copy that makes each
 // picture readable by the screens.
 void BM_RepaintBothSeats(benchmark::State& state) {
-    plat::ui::Options o;
-    o.backend = plat::ui::Backend::Headless;
-    plat::ui::Init(o);
-    Seat front, rear;
-    plat::ui::CreateParams p;
-    p.visible = true;
-    p.rect = plat::Rect::FromXYWH(0, 0, 800, 480);
-    front.Create(p);
-    p.rect = plat::Rect::FromXYWH(800, 0, 800, 600);
-    rear.Create(p);
+    BothSeats seats;
     for (auto _ : state) {
-        plat::ui::InvalidateRect(front.Id());
-        plat::ui::InvalidateRect(rear.Id());
+        plat::ui::InvalidateRect(seats.front.Id());
+        plat::ui::InvalidateRect(seats.rear.Id());
         plat::ui::PumpUntilIdle();
     }
-    plat::ui::Terminate();
 }
 BENCHMARK(BM_RepaintBothSeats)->Unit(benchmark::kMicrosecond);
 
 // Composing both screens from the window pictures, as the per-screen SDL mode does per frame.
 void BM_ComposeBothScreens(benchmark::State& state) {
-    plat::ui::Options o;
-    o.backend = plat::ui::Backend::Headless;
-    plat::ui::Init(o);
-    Seat front, rear;
-    plat::ui::CreateParams p;
-    p.visible = true;
-    p.rect = plat::Rect::FromXYWH(0, 0, 800, 480);
-    front.Create(p);
-    p.rect = plat::Rect::FromXYWH(800, 0, 800, 600);
-    rear.Create(p);
+    BothSeats seats;
     plat::ui::PumpUntilIdle();
     plat::Surface s0, s1;
     for (auto _ : state) {
@@ -55,7 +53,6 @@ void BM_ComposeBothScreens(benchmark::State& state) {
         plat::ui::CaptureScreen(1, s1);
         benchmark::DoNotOptimize(s1.Pixels());
     }
-    plat::ui::Terminate();
 }
 BENCHMARK(BM_ComposeBothScreens)->Unit(benchmark::kMicrosecond);
 
