@@ -143,10 +143,11 @@ bool ReadFileToEnd(const std::string& path, std::string& out, size_t maxBytes) {
     }
 }
 
-bool AtomicFile::Begin(const std::string& path) {
+bool AtomicFile::Begin(const std::string& path, Durability durability) {
     Abort();
     m_path = path;
     m_failed = false;
+    m_durability = durability;
     std::string dir = DirName(path);
     std::string tmpl = JoinPath(dir.empty() ? "." : dir, "." + BaseName(path) + ".XXXXXX");
     std::vector<char> name(tmpl.begin(), tmpl.end());
@@ -180,7 +181,8 @@ bool AtomicFile::Commit() {
         Abort();
         return false;
     }
-    if (!m_file.Sync()) {
+    const bool sync = m_durability == Durability::PowerSafe;
+    if (sync && !m_file.Sync()) {
         Abort();
         return false;
     }
@@ -190,6 +192,8 @@ bool AtomicFile::Commit() {
         return false;
     }
     m_temp.clear();
+    if (!sync)
+        return true;
     std::string dir = DirName(m_path);
     File d;
     if (d.Open(dir.empty() ? "." : dir, O_RDONLY | O_DIRECTORY))
@@ -218,9 +222,10 @@ bool IsAtomicTempName(std::string_view name) {
     return true;
 }
 
-bool WriteFileAtomic(const std::string& path, const void* data, size_t size) {
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size,
+                     Durability durability) {
     AtomicFile f;
-    return f.Begin(path) && f.Write(data, size) && f.Commit();
+    return f.Begin(path, durability) && f.Write(data, size) && f.Commit();
 }
 
 bool PathExists(const std::string& path) {

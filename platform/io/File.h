@@ -48,8 +48,17 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
 // for files above maxBytes.
 bool ReadFileToEnd(const std::string& path, std::string& out, size_t maxBytes = 1u << 20);
 
-// Writes a file so that a power cut leaves either the old or the new contents: a temporary
-// file in the same folder, fsync, rename over, fsync the folder. Any failure leaves the old
+// What replacing a file promises.
+// PowerSafe: a power cut leaves either the old or the new contents (the file and its folder are
+// synced, which costs a write to the storage every time).
+// ReadersOnly: other programs see either the old or the new contents whole, never a mix, but
+// nothing is forced to the storage; the system writes back in its own time, so values that
+// change every second cost the flash little. After a power cut the file may hold an earlier
+// state, or nothing usable. For values that need not outlast a power cut.
+enum class Durability { PowerSafe, ReadersOnly };
+
+// Replaces a file whole: a temporary file in the same folder, renamed over the old one (with
+// PowerSafe: fsync before the rename, fsync of the folder after it). Any failure leaves the old
 // file as it was and removes the temporary file.
 class AtomicFile {
 public:
@@ -58,7 +67,7 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    bool Begin(const std::string& path);
+    bool Begin(const std::string& path, Durability durability = Durability::PowerSafe);
     // Failures are remembered: Commit then fails.
     bool Write(const void* data, size_t size);
     bool Commit();
@@ -69,15 +78,18 @@ private:
     std::string m_temp;
     File m_file;
     bool m_failed = false;
+    Durability m_durability = Durability::PowerSafe;
 };
 
 // Whether a file name (without folder) is that of an AtomicFile's temporary file: a power cut
 // during a write leaves one behind, and readers of a folder must not take it for data.
 bool IsAtomicTempName(std::string_view name);
 
-bool WriteFileAtomic(const std::string& path, const void* data, size_t size);
-inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data) {
-    return WriteFileAtomic(path, data.data(), data.size());
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size,
+                     Durability durability = Durability::PowerSafe);
+inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& data,
+                            Durability durability = Durability::PowerSafe) {
+    return WriteFileAtomic(path, data.data(), data.size(), durability);
 }
 
 bool PathExists(const std::string& path);

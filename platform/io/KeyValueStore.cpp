@@ -264,7 +264,7 @@ bool KeyValueStore::WriteLocked() {
     if (m_path.empty())
         return false;
     std::string text = Serialize();
-    if (!WriteFileAtomic(m_path, text.data(), text.size()))
+    if (!WriteFileAtomic(m_path, text.data(), text.size(), Durability::ReadersOnly))
         return false;
     m_bDirty = false;
     return true;

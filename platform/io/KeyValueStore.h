@@ -1,6 +1,10 @@
 // Status values that outside programs read (what the registry holds on other systems): a small
 // text file of keys, each holding named 32-bit numbers and texts. Every change replaces the
-// whole file atomically, and a write that changes nothing does not touch the disk.
+// whole file, so that a reader sees the old or the new file and never a part of one; a write
+// that changes nothing does not touch the disk. Both seats change their status every second,
+// and the values need not outlast a power cut, so the file is not synced to the storage: the
+// system writes it back in its own time instead of twice a second (a file that a power cut
+// left unreadable reads as empty and is replaced by the next change).
 //
 // File form (UTF-8, one value per line):
 //   [SOFTWARE\Orvanel]

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/support/TestSupport.h"
 
@@ -174,4 +178,73 @@ TEST(KeyValueStore, RemovingAValueRewritesTheFileWithoutIt) {
     ASSERT_TRUE(reader.Open(path));
     EXPECT_FALSE(reader.GetDword(kKey, "ActionF", nullptr));
     EXPECT_TRUE(reader.GetDword(kKey, "Status", nullptr));
+}
+
+// Both seats change "Status" every second, each to its own value, while an outside program reads
+// the file: it must only ever find a whole file, and the file must end as the store does.
+TEST(KeyValueStore, ReadersNeverSeeAPartOfTheFileWhileTheSeatsWrite) {
+    TempDir dir;
+    const std::string path = dir.File("Registry.ini");
+    KeyValueStore store;
+    ASSERT_TRUE(store.Open(path));
+    // A long text, so that a file caught half written could not pass for a whole one.
+    const std::u16string param(20000, u'p');
+    ASSERT_TRUE(store.SetString(kKey, "ParamF", param));
+    ASSERT_TRUE(store.SetDword(kKey, "Status", 0));
+
+    constexpr int kChanges = 300;
+    std::atomic<int> seatsDone{0};
+    auto seat = [&](uint32_t base) {
+        for (int i = 0; i < kChanges; ++i)
+            store.SetDword(kKey, "Status", base + static_cast<uint32_t>(i % 2));
+        ++seatsDone;
+    };
+    std::thread front(seat, 0x30101u);
+    std::thread rear(seat, 0x01030101u);
+
+    int reads = 0;
+    std::string bad;
+    // Reads until both seats are done, and once more after.
+    for (bool last = false; !last; ++reads) {
+        last = seatsDone.load() == 2;
+        KeyValueStore reader;
+        uint32_t status = 0;
+        std::u16string text;
+        const std::string now = ReadText(path);
+        if (reader.Parse(now) != 0 || !reader.GetDword(kKey, "Status", &status) ||
+            !reader.GetString(kKey, "ParamF", &text) || text != param) {
+            bad = now.substr(0, 200);
+            break;
+        }
+    }
+    front.join();
+    rear.join();
+    EXPECT_EQ(bad, "") << "after " << reads << " reads";
+    EXPECT_GT(reads, 1);
+    EXPECT_EQ(ReadText(path), store.Serialize());
+}
+
+TEST(KeyValueStore, ABurstOfChangesEndsWithTheLastValueOnDisk) {
+    TempDir dir;
+    const std::string path = dir.File("Registry.ini");
+    KeyValueStore store;
+    ASSERT_TRUE(store.Open(path));
+    for (uint32_t i = 1; i <= 500; ++i) {
+        ASSERT_TRUE(store.SetDword(kKey, "Status", i));
+        ASSERT_TRUE(
+            store.SetString(kKey, "TimeCurrent", u"00:00:" + std::u16string(1, u'0' + i % 10)));
+    }
+    KeyValueStore reader;
+    ASSERT_TRUE(reader.Open(path));
+    uint32_t v = 0;
+    std::u16string time;
+    EXPECT_TRUE(reader.GetDword(kKey, "Status", &v));
+    EXPECT_EQ(v, 500u);
+    EXPECT_TRUE(reader.GetString(kKey, "TimeCurrent", &time));
+    EXPECT_EQ(time, u"00:00:0");
+    // No temporary file is left beside it.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Registry.ini"});
 }
