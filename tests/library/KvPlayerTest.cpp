@@ -25,19 +25,11 @@ using KvMultimedia::CKvPlayer;
 using KvMultimedia::IKvPlayer;
 using KvMultimedia::KvPlayerTime;
 
+using testsupport::WaitFor;
+
 namespace {
 
 constexpr int64_t kUnitsPerSecond = 10000000;
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 6000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 std::string Utf8(const char16_t* s) {
     return plat::Utf16ToUtf8(s);

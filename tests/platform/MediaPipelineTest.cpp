@@ -13,20 +13,11 @@
 #include "tests/media/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
+using testsupport::WaitFor;
+
 namespace {
 
 constexpr int64_t kSecond = 1000000000;
-
-// Polls a condition until it holds or the time is up.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 struct Rgb {
     int r, g, b;

@@ -45,6 +45,10 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);
 
+// Polls a condition that another thread or process brings about, until it holds (true) or
+// `timeoutMs` have passed (false): a generous limit fails the test instead of hanging it.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+
 // Runs `check` in a child process that cannot bypass file permissions (a root test run
 // otherwise writes into read-only folders). `probe` is a file or folder that should be
 // unwritable. Returns the child's exit code: 0 passed, 1 failed, 2 the permissions could

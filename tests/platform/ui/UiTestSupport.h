@@ -10,6 +10,7 @@
 
 #include "platform/sys/Clock.h"
 #include "platform/ui/Ui.h"
+#include "tests/support/TestSupport.h"
 
 namespace uitest {
 
@@ -85,16 +86,9 @@ public:
     bool ok;
 };
 
-// Waits for a condition another thread makes true; fails the test after a generous limit
-// rather than hanging it.
+// The user-interface tests' name for testsupport::WaitFor.
 inline bool WaitUntil(const std::function<bool()>& done, int limitMs = 10000) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return testsupport::WaitFor(done, limitMs);
 }
 
 }  // namespace uitest
