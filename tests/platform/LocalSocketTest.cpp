@@ -33,6 +33,22 @@ std::string ReceiveExactly(LocalSocket& s, size_t size, int timeoutMs = 5000) {
     return out;
 }
 
+// A listener with one client connected to it and accepted.
+class LocalSocketPair : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(listener.Listen(dir.File("s.sock")));
+        ASSERT_TRUE(client.Connect(dir.File("s.sock"), 1000));
+        server = listener.Accept(5000);
+        ASSERT_TRUE(server.IsOpen());
+    }
+
+    TempDir dir;
+    LocalListener listener;
+    LocalSocket client;
+    LocalSocket server;
+};
+
 }  // namespace
 
 TEST(LocalSocket, BytesTravelBothWays) {
@@ -74,15 +90,7 @@ TEST(LocalSocket, ConnectFailsWhereNobodyListens) {
     EXPECT_EQ(s.WaitReadable(0), WaitResult::Error);
 }
 
-TEST(LocalSocket, OtherEndGoneEndsReadsAndFailsSendsWithoutASignal) {
-    TempDir dir;
-    LocalListener listener;
-    ASSERT_TRUE(listener.Listen(dir.File("s.sock")));
-    LocalSocket client;
-    ASSERT_TRUE(client.Connect(dir.File("s.sock"), 1000));
-    LocalSocket server = listener.Accept(5000);
-    ASSERT_TRUE(server.IsOpen());
-
+TEST_F(LocalSocketPair, OtherEndGoneEndsReadsAndFailsSendsWithoutASignal) {
     ASSERT_TRUE(server.SendAll("last\n", 5, 1000));
     server.Close();
     // What was sent before the end is still read, then the end shows.
@@ -94,14 +102,7 @@ TEST(LocalSocket, OtherEndGoneEndsReadsAndFailsSendsWithoutASignal) {
     EXPECT_FALSE(client.SendAll("x", 1, 100));
 }
 
-TEST(LocalSocket, ShutdownEndsAWaitOnAnotherThread) {
-    TempDir dir;
-    LocalListener listener;
-    ASSERT_TRUE(listener.Listen(dir.File("s.sock")));
-    LocalSocket client;
-    ASSERT_TRUE(client.Connect(dir.File("s.sock"), 1000));
-    LocalSocket server = listener.Accept(5000);
-
+TEST_F(LocalSocketPair, ShutdownEndsAWaitOnAnotherThread) {
     WaitResult seen = WaitResult::Error;
     long received = 0;
     std::thread reader([&] {
@@ -119,12 +120,7 @@ TEST(LocalSocket, ShutdownEndsAWaitOnAnotherThread) {
     EXPECT_EQ(server.Receive(buf, sizeof buf), -1);
 }
 
-TEST(LocalSocket, WakerEndsWaitsUntilCleared) {
-    TempDir dir;
-    LocalListener listener;
-    ASSERT_TRUE(listener.Listen(dir.File("s.sock")));
-    LocalSocket client;
-    ASSERT_TRUE(client.Connect(dir.File("s.sock"), 1000));
+TEST_F(LocalSocketPair, WakerEndsWaitsUntilCleared) {
     Waker waker;
     ASSERT_TRUE(waker.IsValid());
     EXPECT_EQ(waker.Wait(0), WaitResult::TimedOut);
