@@ -122,7 +122,8 @@ void SetRestoreHooks(const RESTORE_HOOKS& hooks) {
 
 CMainCtrlDlg::CMainCtrlDlg() {
     SetDefaultLockTable(m_LockTable);
-    m_Skype.m_pfnLog = WriteLog;
+    m_Skype.emplace();
+    m_Skype->m_pfnLog = WriteLog;
 }
 
 CMainCtrlDlg::~CMainCtrlDlg() {
@@ -148,6 +149,7 @@ int CMainCtrlDlg::Create() {
 }
 
 int CMainCtrlDlg::Fail(const char16_t* text) {
+    WriteLog("%s", plat::Utf16ToUtf8(text).c_str());
     plat::ui::MessageBox(Id(), text, u"ERROR", plat::ui::kMbIconError);
     // Start-up cannot go on: the run ends with a failure status, and nothing is saved.
     return EXIT_FAILURE;
@@ -182,7 +184,7 @@ int CMainCtrlDlg::OnCreate() {
     if (!k->Initial())
         return Fail(u"Initial Velkora Kernel Object Error. (#2-1)");
 
-    if (m_Skype.Discover(Id()))
+    if (m_Skype->Discover(Id()))
         plat::ui::SetTimer(Id(), SKYPE_TIMER_ID, SKYPE_TIMER_MS);
 
     m_pFrontDlg.reset(new (std::nothrow) CSeatCtrlDlg());
@@ -370,7 +372,8 @@ void CMainCtrlDlg::UpdateLockInfo(char16_t letter) {
     CKernel* k = CKernel::Instance();
     if (!k)
         return;
-    std::u16string source = plat::Format(u"%c:\\%hs", letter, LOCK_INFO_FILE);
+    // "<letter>:\\LockInfo.db"
+    std::u16string source = std::u16string(1, letter) + u":\\" + plat::Utf8ToUtf16(LOCK_INFO_FILE);
     // A stick without a good table changes nothing; ours is replaced only by a good one.
     if (!ReplaceLockInfo(plat::NativePath(source), k->DataPath(LOCK_INFO_FILE), m_LockTable))
         return;
@@ -391,7 +394,8 @@ void CMainCtrlDlg::OnTimer(uint32_t timerId) {
             g_pMainDlg->OnMainTick();
         return;
     }
-    m_Skype.OnTimer(timerId);
+    if (m_Skype)
+        m_Skype->OnTimer(timerId);
 }
 
 void CMainCtrlDlg::OnMainTick() {
@@ -432,7 +436,7 @@ void CMainCtrlDlg::OnMainTick() {
         }
     }
 
-    if (m_Skype.m_bPending == 1 && !g_bSkypeNoticeShown) {
+    if (m_Skype && m_Skype->m_bPending == 1 && !g_bSkypeNoticeShown) {
         g_bSkypeNoticeShown = true;
         plat::ui::MessageBox(m_pFrontDlg->Id(), k->m_Language[MSG_MSG_SKYPE_PENDING], u"Warnng",
                              plat::ui::kMbIconWarning);
@@ -488,7 +492,7 @@ void CMainCtrlDlg::OnResume() {
 // ---- Messages -------------------------------------------------------------------------------
 
 intptr_t CMainCtrlDlg::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-    if (m_Skype.OnMessage(msg, wParam, lParam))
+    if (m_Skype && m_Skype->OnMessage(msg, wParam, lParam))
         return 1;
     switch (msg) {
         case WM_SWITCH_APP:
@@ -738,6 +742,8 @@ void CMainCtrlDlg::StopWorkers() {
         m_RestoreThread.join();
     if (CKernel* k = CKernel::Instance())
         k->StopPolling();
+    // The connector's own thread goes with it.
+    m_Skype.reset();
 }
 
 void CMainCtrlDlg::SaveOnCancel() {

@@ -13,11 +13,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
 #include "core/AppType.h"
+// The messages first: the key functions name two of them too.
+#include "core/WindowMessages.h"
 #include "core/KeyFunctions.h"
 #include "core/LockTable.h"
 #include "core/SkypeClient.h"
@@ -99,7 +102,8 @@ public:
     CSeatCtrlDlg* Seat(int seat) const;
     CVelkoraAppDlg* Page(int seat, int appType) const;
     CSeatBkgDlg* Backdrop() const { return m_pBkgDlg.get(); }
-    CSkypeClient& Skype() { return m_Skype; }
+    // The connector; it lives until the workers are stopped at the end.
+    CSkypeClient& Skype() { return *m_Skype; }
 
     // Fields of the dialog.
     LOCK_TABLE m_LockTable;
@@ -146,7 +150,7 @@ private:
     std::unique_ptr<CSeatCtrlDlg> m_pRearDlg;
     std::unique_ptr<CSeatBkgDlg> m_pBkgDlg;
     std::unique_ptr<CVelkoraAppDlg> m_pPages[2][APPTYPE_COUNT];
-    CSkypeClient m_Skype;
+    std::optional<CSkypeClient> m_Skype;
 
     MainEnd m_end = MainEnd::None;
     bool m_bCreated = false;

@@ -65,30 +65,40 @@ HeadUnit::HeadUnit(HeadUnitOptions options) : m_options(std::move(options)) {
     plat::ui::TakeMessageBoxes();
 }
 
-void HeadUnit::PrepareBaseFolder() {
+void MakeBaseFolder(const std::string& dir) {
     const std::string run = RunFolder();
     // The skin and the language files are only read: the build's own serve.
     for (const char* folder : {"Skin", "Language"}) {
         std::error_code ec;
-        fs::create_directory_symlink(fs::absolute(run + "/" + folder), m_base.File(folder), ec);
+        fs::create_directory_symlink(fs::absolute(run + "/" + folder), dir + "/" + folder, ec);
         EXPECT_FALSE(ec) << folder << ": " << ec.message();
     }
     for (const char* file : {SYS_SETTINGS_INI, "DefaultCfg.ini"}) {
         std::error_code ec;
-        fs::copy_file(run + "/" + file, m_base.File(file), ec);
+        fs::copy_file(run + "/" + file, dir + "/" + file, ec);
         EXPECT_FALSE(ec) << file << ": " << ec.message();
     }
-    // The program's log, for the tests to read.
-    testsupport::WriteText(m_base.File(MARKER_LOG), "");
-    // The session folder of the single-copy rule.
-    std::string session = m_base.File("session");
-    ::mkdir(session.c_str(), 0700);
-    SetEnv("XDG_RUNTIME_DIR", session);
-    // No test touches the machine's sound card, or a messaging program.
-    testsupport::WriteText(m_base.File("empty.conf"), "");
-    SetEnv("ALSA_CONFIG_PATH", m_base.File("empty.conf"));
+    testsupport::WriteText(dir + "/" + MARKER_LOG, "");
+    testsupport::WriteText(dir + "/empty.conf", "");
+    ::mkdir((dir + "/session").c_str(), 0700);
+}
+
+std::vector<std::string> BaseFolderEnvironment(const std::string& dir) {
+    return {
+        "XDG_RUNTIME_DIR=" + dir + "/session",
+        // No sound card of the machine, no messaging program.
+        "ALSA_CONFIG_PATH=" + dir + "/empty.conf",
+        "VELKORA_SKYPE_SOCKET=" + dir + "/no-skype.sock",
+    };
+}
+
+void HeadUnit::PrepareBaseFolder() {
+    MakeBaseFolder(m_base.Path());
+    for (const std::string& var : BaseFolderEnvironment(m_base.Path())) {
+        size_t eq = var.find('=');
+        SetEnv(var.substr(0, eq).c_str(), var.substr(eq + 1));
+    }
     ::unsetenv("PULSE_SERVER");
-    SetEnv("VELKORA_SKYPE_SOCKET", m_base.File("no-skype.sock"));
     if (m_options.boardModule)
         ::unsetenv(KERNEL_BOARD_MODULE_ENV);
     else
@@ -96,14 +106,17 @@ void HeadUnit::PrepareBaseFolder() {
 
     EXPECT_TRUE(m_board.Load()) << "the board simulator lies beside the tests";
     m_board.Command("reset");
-    if (!m_options.boardScript.empty())
+    if (!m_options.boardScript.empty()) {
         EXPECT_EQ(m_board.Script(m_options.boardScript), 0) << m_options.boardScript;
+    }
 
     if (m_options.model.empty()) {
         testsupport::WriteText(m_base.File(MARKER_NO_POWER_MODULE), "");
     } else {
         emu::PowerModuleSettings pm;
         pm.model = m_options.model;
+        if (m_options.powerModule)
+            m_options.powerModule(pm);
         m_power = std::make_unique<emu::PowerModuleEmulator>(pm);
         EXPECT_TRUE(m_power->Start());
         EXPECT_TRUE(plat::SetPortMapEntry(m_base.File(plat::kPortMapFile), "com2",

@@ -35,9 +35,19 @@ std::string RunFolder();
 // Where the built programs lie.
 std::string BinFolder();
 
+// A base folder for the program in `dir`: the run folder's skin and language files (linked),
+// its settings defaults (copied), the log switched on, and a session folder of its own
+// ("session", for the single-copy rule).
+void MakeBaseFolder(const std::string& dir);
+// What the program needs in its environment to run in such a folder without touching the
+// machine's sound card, messaging program or other sessions: NAME=value strings.
+std::vector<std::string> BaseFolderEnvironment(const std::string& dir);
+
 struct HeadUnitOptions {
     // What the power module answers as its model; empty: no power module ("edevp.txt").
     std::string model = "TRX4100P";
+    // Further settings of the power-module emulator (silence, garbage...).
+    std::function<void(emu::PowerModuleSettings&)> powerModule;
     // False: no board module can be loaded.
     bool boardModule = true;
     // Simulator commands (devices/BoardSim.h) before start.
