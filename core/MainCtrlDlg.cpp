@@ -8,6 +8,7 @@
 #include "core/HWAudio.h"
 #include "core/HomepageDlg.h"
 #include "core/Kernel.h"
+#include "core/KeyFunctions.h"
 #include "core/LogWriter.h"
 #include "core/ProcessUtil.h"
 #include "core/RZSplash.h"
@@ -204,7 +205,7 @@ int CMainCtrlDlg::OnCreate() {
     if (!m_pBkgDlg)
         return Fail(u"Create Velkora Error.");
     m_pBkgDlg->Create();
-    SetKeySeatHost(this);
+    SetKeySeats(m_pFrontDlg.get(), m_pRearDlg.get());
 
     k->SetVolume(k->m_Settings.iAudioLevel);
     SetDefaultLocks();
@@ -607,10 +608,16 @@ void CMainCtrlDlg::OnMediaMessage(uint32_t msg, uintptr_t wParam) {
             seat->MonitorStopMovie();
             break;
         case WM_PAUSE_MEDIA:
+            // The status word toggles between playing and paused: only a side that played
+            // is told, so that a stopped one does not read as playing.
             for (int t : {APPTYPE_MUSIC, APPTYPE_MOVIE}) {
-                if (CVelkoraAppDlg* page = seat->Page(t))
-                    page->PauseIfPlaying(true);
-                seat->MonitorPause();
+                CVelkoraAppDlg* page = seat->Page(t);
+                if (!page)
+                    continue;
+                bool played = page->GetPlayState() == PLAYSTATE_PLAYING;
+                page->PauseIfPlaying(true);
+                if (played)
+                    seat->MonitorPause();
             }
             if (radio)
                 radio->StopAll();
@@ -655,36 +662,6 @@ void CMainCtrlDlg::BringToFront() {
         if (seat)
             plat::ui::BringWindowToTop(seat->Id());
     }
-}
-
-// ---- The key functions' view of the seats ----------------------------------------------------
-
-plat::ui::WindowId CMainCtrlDlg::SeatWindow(int seat) {
-    CSeatCtrlDlg* s = Seat(seat);
-    return s ? s->Id() : plat::ui::kNoWindow;
-}
-
-void CMainCtrlDlg::ExpandFrontSeat() {
-    if (m_pFrontDlg)
-        m_pFrontDlg->ShowExpanded(true);
-}
-
-int CMainCtrlDlg::FrontCurrentApp() {
-    return m_pFrontDlg ? m_pFrontDlg->m_iCurrentApp : APPTYPE_HOMEPAGE;
-}
-
-bool CMainCtrlDlg::FrontClockShown(int* showParam) {
-    CVelkoraAppDlg* clock = Page(0, APPTYPE_DATETIME);
-    if (!clock || !clock->IsVisible())
-        return false;
-    if (showParam)
-        *showParam = clock->m_byShowParam;
-    return true;
-}
-
-void CMainCtrlDlg::ClearFrontCollapsed() {
-    if (m_pFrontDlg)
-        m_pFrontDlg->m_bCollapsed = 0;
 }
 
 // ---- The end --------------------------------------------------------------------------------
@@ -811,7 +788,7 @@ void CMainCtrlDlg::Shutdown() {
 
 void CMainCtrlDlg::DestroyAll() {
     if (m_bKeysInstalled) {
-        SetKeySeatHost(nullptr);
+        SetKeySeats(nullptr, nullptr);
         RemoveKeyFunctions();
         m_bKeysInstalled = false;
     }

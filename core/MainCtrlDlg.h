@@ -19,9 +19,6 @@
 #include <thread>
 
 #include "core/AppType.h"
-// The messages first: the key functions name two of them too.
-#include "core/WindowMessages.h"
-#include "core/KeyFunctions.h"
 #include "core/LockTable.h"
 #include "core/SkypeClient.h"
 #include "platform/ui/Ui.h"
@@ -57,7 +54,7 @@ enum class MainEnd {
     EndSession,  // the session ends (log-off, shut down, a termination signal)
 };
 
-class CMainCtrlDlg : public plat::ui::Window, private IKeySeatHost {
+class CMainCtrlDlg : public plat::ui::Window {
 public:
     CMainCtrlDlg();
     // Destroys the seats, the backdrop, the pages, the volume overlay, the mixer holder, the
@@ -117,13 +114,6 @@ protected:
     void OnClose() override;
 
 private:
-    // IKeySeatHost
-    plat::ui::WindowId SeatWindow(int seat) override;
-    void ExpandFrontSeat() override;
-    int FrontCurrentApp() override;
-    bool FrontClockShown(int* showParam) override;
-    void ClearFrontCollapsed() override;
-
     int OnCreate();
     int Fail(const char16_t* text);
     bool CreateFrontSet();

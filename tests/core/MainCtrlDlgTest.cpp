@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/AppFactory.h"
 #include "core/CfgData.h"
 #include "core/HomepageDlg.h"
+#include "core/KeyFunctions.h"
 #include "core/Kernel.h"
 #include "core/KernelData.h"
 #include "core/LockTable.h"
@@ -22,6 +24,7 @@
 #include "core/SeatBkgDlg.h"
 #include "core/SeatCtrlDlg.h"
 #include "core/SysSettings.h"
+#include "core/WindowMessages.h"
 #include "platform/io/File.h"
 #include "platform/io/KeyValueStore.h"
 #include "platform/sys/Suspend.h"
@@ -29,6 +32,7 @@
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
 #include "tests/harness/TestPages.h"
+#include "tests/core/SkypePeer.h"
 
 using harness::CTestPage;
 using harness::HeadUnit;
@@ -526,4 +530,49 @@ TEST(HeadUnit, TheRearBackdropFollowsTheRearSeat) {
     plat::Surface rear;
     ASSERT_TRUE(plat::ui::GetWindowPicture(backdrop, rear));
     EXPECT_TRUE(harness::Filled(rear, plat::Rect::FromXYWH(0, 0, 800, 600), 0xFF000000));
+}
+
+TEST(HeadUnit, ACallFromTheMessagingProgramBringsBothSeatsForward) {
+    TestPageKinds kinds{APPKIND_MUSIC};
+    HeadUnit unit;
+    skypetest::ScriptedPeer peer(unit.File("skype.sock"));
+    ASSERT_TRUE(unit.Start());
+    ASSERT_TRUE(peer.Accept());
+    EXPECT_EQ(peer.ReadLine(), std::optional<std::string>("DISCOVER"));
+    unit.TakeBoxes();
+
+    // Waiting for the user's consent: the notice comes once, however long it waits.
+    ASSERT_TRUE(peer.SendLine("ATTACH 1"));
+    std::vector<plat::ui::MessageBoxRecord> boxes;
+    ASSERT_TRUE(unit.WaitFor([&] {
+        for (auto& b : unit.TakeBoxes())
+            boxes.push_back(b);
+        return !boxes.empty();
+    }));
+    unit.Advance(1000);
+    for (auto& b : unit.TakeBoxes())
+        boxes.push_back(b);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, u"Warnng");
+    EXPECT_EQ(boxes[0].text, std::u16string(unit.Kernel()->m_Language[MSG_MSG_SKYPE_PENDING]));
+    EXPECT_NE(At(unit.Log(), "Skype Pending *******************************"), std::string::npos);
+
+    ASSERT_TRUE(peer.SendLine("ATTACH 0"));
+    ASSERT_EQ(peer.ReadLine(), std::optional<std::string>("COMMAND PROTOCOL 99999"));
+
+    // Music plays on the front; both seats are folded away for outside programs.
+    Launch(unit, 0, "APPTYPE_MUSIC");
+    CTestPage* music = PageOf(unit, 0, APPTYPE_MUSIC);
+    music->m_sPlayState = PLAYSTATE_PLAYING;
+    unit.Seat(0)->ShowExpanded(false);
+    unit.Seat(1)->ShowExpanded(false);
+    unit.Advance(100);
+    ASSERT_EQ(unit.Seat(0)->m_bExpanded, 0);
+
+    ASSERT_TRUE(peer.SendLine("REPLY CALL 17 STATUS RINGING"));
+    ASSERT_TRUE(unit.WaitFor([&] { return unit.Seat(0)->m_bExpanded && unit.Seat(1)->m_bExpanded; }));
+    EXPECT_NE(At(unit.Log(), "Someone is calling"), std::string::npos);
+    EXPECT_EQ(music->m_sPlayState, PLAYSTATE_PAUSED);
+    EXPECT_EQ(plat::ui::GetWindowRect(unit.Seat(0)->Id()), plat::Rect::FromXYWH(0, 0, 800, 480));
+    EXPECT_EQ(plat::ui::GetWindowRect(unit.Seat(1)->Id()), plat::Rect::FromXYWH(800, 0, 800, 600));
 }

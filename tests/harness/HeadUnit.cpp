@@ -88,7 +88,7 @@ std::vector<std::string> BaseFolderEnvironment(const std::string& dir) {
         "XDG_RUNTIME_DIR=" + dir + "/session",
         // No sound card of the machine, no messaging program.
         "ALSA_CONFIG_PATH=" + dir + "/empty.conf",
-        "VELKORA_SKYPE_SOCKET=" + dir + "/no-skype.sock",
+        "VELKORA_SKYPE_SOCKET=" + dir + "/skype.sock",
     };
 }
 
