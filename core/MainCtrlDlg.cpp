@@ -66,15 +66,14 @@ const PAGE_STEP kFrontPages[] = {
 const int kFrontRegistration[] = {0,  1,  2,  3,  20, 4,  13, 21, 35, 8, 34,
                                   26, 29, 28, 31, 7,  10, 11, 30, 32, 33};
 // The front pages' skins, in order, after registration.
-const int kFrontSkinOrder[] = {1,  2,  3,  20, 4,  13, 21, 8,  34,
-                               35, 28, 29, 31, 7,  10, 11, 32, 30};
+const int kFrontSkinOrder[] = {1, 2, 3, 20, 4, 13, 21, 8, 34, 35, 28, 29, 31, 7, 10, 11, 32, 30};
 // The rear set is made and skinned page by page, in this order.
 const int kRearOrder[] = {0, 1, 2, 3, 20, 4, 13, 21, 35, 8, 34, 28, 29, 31, 7, 10, 11, 30, 32};
 // Destruction order of each set.
-const int kFrontDestroyOrder[] = {0,  8,  34, 26, 1,  2,  3, 20, 4,  13, 21,
-                                  35, 28, 29, 31, 7,  10, 11, 32, 33, 30};
-const int kRearDestroyOrder[] = {0,  8,  34, 26, 1,  2,  3,  20, 4, 13,
-                                 21, 35, 28, 29, 31, 7,  10, 11, 30, 32};
+const int kFrontDestroyOrder[] = {0,  8,  34, 26, 1, 2,  3,  20, 4,  13, 21,
+                                  35, 28, 29, 31, 7, 10, 11, 32, 33, 30};
+const int kRearDestroyOrder[] = {0,  8,  34, 26, 1,  2, 3,  20, 4,  13,
+                                 21, 35, 28, 29, 31, 7, 10, 11, 30, 32};
 
 // The parameter a page is first shown with: the pages opened on another's behalf start with
 // their own type.

@@ -56,8 +56,6 @@ HeadUnit::HeadUnit(HeadUnitOptions options) : m_options(std::move(options)) {
     PrepareBaseFolder();
     plat::SetClock(&m_clock);
     ResetLogForTesting();
-    plat::CatchEndSignals();
-    plat::TakeEndRequest();
     plat::ui::Options ui;
     ui.backend = plat::ui::Backend::Headless;
     m_uiStarted = plat::ui::Init(ui);
@@ -119,8 +117,8 @@ void HeadUnit::PrepareBaseFolder() {
             m_options.powerModule(pm);
         m_power = std::make_unique<emu::PowerModuleEmulator>(pm);
         EXPECT_TRUE(m_power->Start());
-        EXPECT_TRUE(plat::SetPortMapEntry(m_base.File(plat::kPortMapFile), "com2",
-                                          m_power->DevicePath()));
+        EXPECT_TRUE(
+            plat::SetPortMapEntry(m_base.File(plat::kPortMapFile), "com2", m_power->DevicePath()));
     }
 
     if (m_options.settings) {
@@ -288,6 +286,9 @@ void HeadUnit::Close() {
 void HeadUnit::EndSession() {
     if (!Running())
         return;
+    // Caught only from here on: a test run stopped from outside must still end.
+    plat::CatchEndSignals();
+    plat::TakeEndRequest();
     ::raise(SIGTERM);
     WaitFor([&] { return Main()->Ended() != MainEnd::None; });
     Finish();
@@ -297,9 +298,17 @@ void HeadUnit::Finish() {
     if (m_finished)
         return;
     m_finished = true;
+    if (Main())
+        m_ended = Main()->Ended();
     for (auto& box : plat::ui::TakeMessageBoxes())
         m_boxes.push_back(std::move(box));
     m_app.Finish();
+}
+
+MainEnd HeadUnit::HowEnded() const {
+    if (m_finished)
+        return m_ended;
+    return Main() ? Main()->Ended() : MainEnd::None;
 }
 
 std::string HeadUnit::Log() const {

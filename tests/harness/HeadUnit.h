@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/MainCtrlDlg.h"
 #include "core/SysSettings.h"
 #include "core/VelkoraApp.h"
 #include "devices/BoardSimControl.h"
@@ -103,6 +104,8 @@ public:
     // The end of the run as the user closing it, or as the session ending (SIGTERM).
     void Close();
     void EndSession();
+    // How the run ended (also once the main dialog is gone).
+    MainEnd HowEnded() const;
 
     emu::BoardSimControl& Board() { return m_board; }
     emu::PowerModuleEmulator* PowerModule() { return m_power.get(); }
@@ -131,6 +134,7 @@ private:
     int m_startStatus = -1;
     bool m_uiStarted = false;
     bool m_finished = false;
+    MainEnd m_ended = MainEnd::None;
     std::string m_oldRuntimeDir;
 };
 

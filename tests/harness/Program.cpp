@@ -44,7 +44,8 @@ bool Program::Start(const std::string& path, const std::vector<std::string>& arg
         std::string var = *e;
         bool replaced = false;
         for (const std::string& add : env)
-            replaced = replaced || var.compare(0, add.find('=') + 1, add, 0, add.find('=') + 1) == 0;
+            replaced =
+                replaced || var.compare(0, add.find('=') + 1, add, 0, add.find('=') + 1) == 0;
         if (!replaced)
             envStrings.push_back(var);
     }

@@ -79,8 +79,7 @@ bool Near(uint32_t a, uint32_t b) {
         return ::testing::AssertionFailure() << appKey << " is not on page 1";
     char item[16];
     std::snprintf(item, sizeof item, "Item%02d", std::atoi(place[1].c_str()));
-    std::vector<std::string> rect =
-        Fields(layout[seat == 0 ? "Item Position" : "Rear Item"][item]);
+    std::vector<std::string> rect = Fields(layout[seat == 0 ? "Item Position" : "Rear Item"][item]);
     if (rect.size() < 4)
         return ::testing::AssertionFailure() << "no " << item << " for seat " << seat;
     int x0 = std::atoi(rect[0].c_str()), y0 = std::atoi(rect[1].c_str());
@@ -119,13 +118,12 @@ plat::Point HomepageIconCentre(int seat, const std::string& appKey, int* page) {
         *page = std::atoi(place[0].c_str());
     char item[16];
     std::snprintf(item, sizeof item, "Item%02d", std::atoi(place[1].c_str()));
-    std::vector<std::string> rect =
-        Fields(layout[seat == 0 ? "Item Position" : "Rear Item"][item]);
+    std::vector<std::string> rect = Fields(layout[seat == 0 ? "Item Position" : "Rear Item"][item]);
     if (rect.size() < 4)
         return plat::Point{-1, -1};
-    return plat::Point{(seat == 0 ? 0 : 800) + std::atoi(rect[0].c_str()) +
-                           std::atoi(rect[2].c_str()) / 2,
-                       std::atoi(rect[1].c_str()) + std::atoi(rect[3].c_str()) / 2};
+    return plat::Point{
+        (seat == 0 ? 0 : 800) + std::atoi(rect[0].c_str()) + std::atoi(rect[2].c_str()) / 2,
+        std::atoi(rect[1].c_str()) + std::atoi(rect[3].c_str()) / 2};
 }
 
 ::testing::AssertionResult ShowsHomepage(const plat::Surface& screen, int seat) {

@@ -17,8 +17,8 @@ std::unique_ptr<CVelkoraAppDlg> MakeTestPage() {
 
 PFN_CREATE_APPLICATION MakerOf(int kind) {
     static const PFN_CREATE_APPLICATION makers[APPKIND_COUNT] = {
-        &MakeTestPage<0>, &MakeTestPage<1>, &MakeTestPage<2>,  &MakeTestPage<3>, &MakeTestPage<4>,
-        &MakeTestPage<5>, &MakeTestPage<6>, &MakeTestPage<7>,  &MakeTestPage<8>, &MakeTestPage<9>,
+        &MakeTestPage<0>,  &MakeTestPage<1>,  &MakeTestPage<2>,  &MakeTestPage<3>, &MakeTestPage<4>,
+        &MakeTestPage<5>,  &MakeTestPage<6>,  &MakeTestPage<7>,  &MakeTestPage<8>, &MakeTestPage<9>,
         &MakeTestPage<10>, &MakeTestPage<11>, &MakeTestPage<12>,
     };
     return kind >= 0 && kind < APPKIND_COUNT ? makers[kind] : nullptr;
