@@ -426,6 +426,11 @@ void CMainCtrlDlg::OnMainTick() {
         plat::ui::ShowWindow(m_pFrontDlg->Id(), true);
     }
     m_pRearDlg->OnTick();
+    if (first) {
+        // Both seats show their first picture now rather than after this tick.
+        plat::ui::UpdateWindow(m_pFrontDlg->Id());
+        plat::ui::UpdateWindow(m_pRearDlg->Id());
+    }
 
     int32_t now = static_cast<int32_t>(plat::GetTickCount());
     if (now - lastMixerRefresh > MIXER_REFRESH_MS) {
@@ -442,8 +447,7 @@ void CMainCtrlDlg::OnMainTick() {
                              plat::ui::kMbIconWarning);
     }
 
-    // Both seats have been painted since the first tick showed the front one.
-    if (!first && !m_bStarted) {
+    if (first && !m_bStarted) {
         m_bStarted = true;
         if (m_onStarted)
             m_onStarted();

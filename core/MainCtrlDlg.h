@@ -76,8 +76,8 @@ public:
 
     // The 30 ms tick.
     void OnMainTick();
-    // A test or the program's screenshot mode runs this once, on the tick after the front
-    // seat was shown and both seats have been painted.
+    // A test or the program's screenshot mode runs this once, at the end of the first tick,
+    // when the front seat has been shown and both seats have been painted.
     void SetStartedCallback(std::function<void()> callback) { m_onStarted = std::move(callback); }
     bool IsStarted() const { return m_bStarted; }
 
