@@ -1,10 +1,10 @@
-// The program's entry point. For now it loads the library the way the kernel will and
-// reports its version.
+// The program's entry point: the head unit, or its version.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "core/VelkoraApp.h"
 #include "library/include/Vantrel.h"
 #include "platform/sys/Module.h"
 #include "platform/text/Text.h"
@@ -37,13 +37,31 @@ int PrintVersion() {
     return rc;
 }
 
+void Usage(FILE* to) {
+    std::fprintf(to,
+                 "usage: velkora [--screenshots FOLDER]\n"
+                 "       velkora --version\n"
+                 "Runs the head unit in the working folder. With --screenshots it writes\n"
+                 "FOLDER/front.png and FOLDER/rear.png once both screens are up, and ends.\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    VELKORA_RUN_OPTIONS options;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0)
             return PrintVersion();
+        if (std::strcmp(argv[i], "--screenshots") == 0 && i + 1 < argc) {
+            options.screenshotDir = argv[++i];
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            Usage(stdout);
+            return 0;
+        } else {
+            Usage(stderr);
+            return 2;
+        }
     }
-    std::fprintf(stderr, "usage: velkora --version\n");
-    return 2;
+    CVelkoraApp app;
+    return app.InitInstance(options);
 }

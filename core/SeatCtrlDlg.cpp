@@ -163,11 +163,11 @@ bool CSeatCtrlDlg::Initial(uint8_t seat, plat::ui::WindowId mainWnd) {
         if (!m_pExtendedKB) {
             plat::ui::MessageBox(plat::ui::kNoWindow, u"Create Extended screen keyboard Error.",
                                  u"ERROR", plat::ui::kMbIconError);
-            // The program ends here, in the middle of its start: nothing is saved, and the
-            // process-wide objects are not torn down (the kernel's would log into a log that
-            // is already gone).
+            // The program ends here, in the middle of its start, with a failure status: nothing
+            // is saved, and the process-wide objects are not torn down (the kernel's would log
+            // into a log that is already gone).
             std::fflush(nullptr);
-            std::_Exit(0);
+            std::_Exit(EXIT_FAILURE);
         }
     }
     return true;

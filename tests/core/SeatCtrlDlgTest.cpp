@@ -660,7 +660,7 @@ TEST_F(SeatTest, WithoutItsKeyboardTheRearSeatEndsTheProgram) {
             rear.Initial(1, m_main.Id());
             std::_Exit(3);
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(1), "");
 }
 
 // ---- Backlight, calls, seat actions --------------------------------------------------------
