@@ -20,7 +20,9 @@ namespace {
 
 std::atomic<bool (*)()> g_logFlagSource{nullptr};
 std::mutex g_nameMutex;
-std::string g_logName;  // made from the date of the first line of the run
+// Made from the date of the first line of the run. A plain array, so it outlives every
+// static object that may still log while the process exits.
+char g_logName[32];
 
 bool LoggingOn() {
     if (FileExists(MARKER_LOG))
@@ -58,8 +60,8 @@ int WriteLog(const char* format, ...) {
     std::string name;
     {
         std::lock_guard<std::mutex> lock(g_nameMutex);
-        if (g_logName.empty())
-            g_logName = plat::FormatNarrow("zz-log-%02d%02d.log", t.month, t.day);
+        if (!g_logName[0])
+            std::snprintf(g_logName, sizeof g_logName, "zz-log-%02d%02d.log", t.month, t.day);
         name = g_logName;
     }
     char message[1024];
@@ -121,5 +123,5 @@ void CleanupLogs() {
 
 void ResetLogForTesting() {
     std::lock_guard<std::mutex> lock(g_nameMutex);
-    g_logName.clear();
+    g_logName[0] = 0;
 }

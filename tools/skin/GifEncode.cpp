@@ -239,9 +239,8 @@ bool EncodeGif(const std::vector<plat::Surface>& frames, int delayCs, std::vecto
         return static_cast<uint8_t>(best);
     };
 
-    out.clear();
-    const char* magic = "GIF89a";
-    out.insert(out.end(), magic, magic + 6);
+    static const uint8_t kMagic[6] = {'G', 'I', 'F', '8', '9', 'a'};
+    out.assign(kMagic, kMagic + 6);
     Put16(out, w);
     Put16(out, h);
     out.push_back(0xF7);  // global table of 256, 8 bits per primary

@@ -402,7 +402,7 @@ bool Script::Run(const SourceLine& line, Frame& frame, int depth, std::string* e
         const std::string& word = words[k];
         if (word.size() > 2 && (word[0] == 'v' || word[0] == 'h') && word[1] == ':') {
             size_t mid = word.find(':', 2);
-            uint32_t a, b;
+            uint32_t a = 0, b = 0;
             if (mid == std::string::npos || !colour(word.substr(2, mid - 2), a) ||
                 !colour(word.substr(mid + 1), b))
                 return Fail(error, line, "gradients are v:C1:C2 or h:C1:C2");
@@ -411,7 +411,7 @@ bool Script::Run(const SourceLine& line, Frame& frame, int depth, std::string* e
             out = Paint::Linear(a, b, from, to);
             return true;
         }
-        uint32_t c;
+        uint32_t c = 0;
         if (!colour(word, c))
             return false;
         out = Paint::Colour(c);
