@@ -4,8 +4,10 @@
 #include <string>
 
 #include "core/CfgData.h"
+#include "core/ExtendedKB.h"
 #include "core/Kernel.h"
 #include "core/LogWriter.h"
+#include "core/SeatCtrlDlg.h"
 #include "core/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
@@ -85,6 +87,13 @@ const KB_KEY_DEF g_KbKeys[KB_KEY_COUNT] = {
 };
 
 namespace {
+
+// The rear seat makes its extended keyboard button through its hook, which the keyboard sets
+// as the program starts, before any seat is made.
+[[maybe_unused]] const bool g_bExtendedKBHook = [] {
+    CSeatCtrlDlg::Hooks().pfnCreateExtendedKB = &CExtendedKB::Make;
+    return true;
+}();
 
 bool IsLatchingKey(int key) {
     return key == KB_KEY_CAPS || key == KB_KEY_LEFT_SHIFT || key == KB_KEY_RIGHT_SHIFT ||
