@@ -86,6 +86,8 @@ public:
     void SetupKeyFn();
     void HandleKey(uint8_t group, uint8_t code);
     static void SetKeyFunctionHooks(const KEY_FUNCTION_HOOKS& hooks);
+    // A key's application switch on the front seat (core/KeyFunctions.cpp); true.
+    bool _SwitchApp(int app);
 
     // Board command frames to the power module; gated off, so it returns true at once.
     bool CommandSeq(uint8_t d0, uint8_t d1, uint8_t d2);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tools/skin/HomepageIcons.h"
+
 namespace skin {
 
 namespace {
@@ -141,7 +143,7 @@ bool DrawIcon(plat::Surface& target, const plat::Rect& clip, const std::string& 
     } else if (name == "right") {
         fill(Triangle(x, y, s, {0.28, 0.15}, {0.75, 0.5}, {0.28, 0.85}));
     } else {
-        return false;
+        return DrawHomepageIcon(target, clip, name, x, y, s, paint);
     }
     return true;
 }

@@ -2,7 +2,7 @@
 //
 // plus minus speaker mute check cross info phone hangup play pause stop next prev up down
 // left right, and spinner: a ring of dots whose bright dot moves one place per frame (for
-// animations of N frames).
+// animations of N frames). The homepage's application glyphs are in HomepageIcons.h.
 #pragma once
 
 #include <string>
