@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "core/KBDlg.h"
+
 namespace {
 
 std::mutex g_factoryMutex;
@@ -15,7 +17,9 @@ bool ValidKind(int kind) {
 
 // Every page kind built so far. Each page adds its line here when it is built, e.g.
 //   RegisterApplicationDlg(APPKIND_MUSIC, &NewApplicationDlg<CMPDefaultDlg>);
-void RegisterBuiltApplications() {}
+void RegisterBuiltApplications() {
+    RegisterApplicationDlg(APPKIND_KB, &NewApplicationDlg<CKBDlg>);
+}
 
 void EnsureBuiltRegistered() {
     std::call_once(g_builtOnce, [] {

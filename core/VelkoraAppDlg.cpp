@@ -70,9 +70,14 @@ void CVelkoraAppDlg::SetSeatWindowResolver(PFN_SEAT_WINDOW resolver) {
 }
 
 void CVelkoraAppDlg::InvalidateOwner() {
+    plat::ui::WindowId seat = OwnerWindow();
+    if (seat != plat::ui::kNoWindow)
+        plat::ui::InvalidateRect(seat);
+}
+
+plat::ui::WindowId CVelkoraAppDlg::OwnerWindow() const {
     PFN_SEAT_WINDOW resolve = g_pfnSeatWindow.load();
-    if (m_pOwner && resolve)
-        plat::ui::InvalidateRect(resolve(m_pOwner));
+    return m_pOwner && resolve ? resolve(m_pOwner) : plat::ui::kNoWindow;
 }
 
 std::u16string CVelkoraAppDlg::SkinPath(const char16_t* relative) const {

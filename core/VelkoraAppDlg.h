@@ -72,6 +72,8 @@ public:
     void RenderVolume(plat::Canvas* hdc, KvUserInterface::IKvButton* muteButton);
     // Repaints the seat that draws this page (the whole seat, no erase).
     void InvalidateOwner();
+    // The window of the seat that draws this page (kNoWindow before SetOwner).
+    plat::ui::WindowId OwnerWindow() const;
 
     static void SetSeatWindowResolver(PFN_SEAT_WINDOW resolver);
 

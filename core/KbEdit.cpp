@@ -1,0 +1,255 @@
+#include "core/KbEdit.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "core/KbInput.h"
+#include "platform/gfx/Canvas.h"
+
+namespace {
+
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// The place one character before or after `at`, stepping over surrogate pairs whole.
+size_t StepBack(const std::u16string& s, size_t at) {
+    if (at == 0)
+        return 0;
+    --at;
+    if (at > 0 && IsLowSurrogate(s[at]) && IsHighSurrogate(s[at - 1]))
+        --at;
+    return at;
+}
+
+size_t StepForward(const std::u16string& s, size_t at) {
+    if (at >= s.size())
+        return s.size();
+    ++at;
+    if (at < s.size() && IsLowSurrogate(s[at]) && IsHighSurrogate(s[at - 1]))
+        ++at;
+    return at;
+}
+
+// `n` units of `s`, one less when that would cut a surrogate pair.
+size_t WholeCharacters(std::u16string_view s, size_t n) {
+    n = std::min(n, s.size());
+    if (n > 0 && n < s.size() && IsHighSurrogate(s[n - 1]) && IsLowSurrogate(s[n]))
+        --n;
+    return n;
+}
+
+}  // namespace
+
+CKbEdit::~CKbEdit() {
+    Destroy();
+}
+
+bool CKbEdit::CreateEdit(plat::ui::WindowId parent, const plat::Rect& rect, int controlId) {
+    m_iControlId = controlId;
+    plat::ui::CreateParams params;
+    params.rect = rect;
+    params.parent = parent;
+    params.visible = false;
+    return Create(params);
+}
+
+std::u16string& CKbEdit::Clipboard() {
+    static std::u16string clipboard;
+    return clipboard;
+}
+
+void CKbEdit::SetFont(const plat::Font& font) {
+    m_Font = font;
+    Changed();
+}
+
+void CKbEdit::SetLimitText(int chars) {
+    m_iLimit = chars > 0 ? chars : KBEDIT_DEFAULT_LIMIT;
+}
+
+void CKbEdit::SetText(std::u16string_view text) {
+    m_text.assign(text);
+    m_uAnchor = m_uCaret = 0;
+    m_iScroll = 0;
+    Changed();
+}
+
+std::u16string CKbEdit::GetText(size_t maxChars) const {
+    return m_text.substr(0, WholeCharacters(m_text, maxChars));
+}
+
+void CKbEdit::SetSel(int start, int end) {
+    const size_t len = m_text.size();
+    if (start < 0) {
+        m_uAnchor = m_uCaret;
+    } else {
+        m_uAnchor = std::min(static_cast<size_t>(start), len);
+        m_uCaret = end < 0 ? len : std::min(static_cast<size_t>(end), len);
+    }
+    Changed();
+}
+
+void CKbEdit::GetSel(int* start, int* end) const {
+    if (start)
+        *start = static_cast<int>(std::min(m_uAnchor, m_uCaret));
+    if (end)
+        *end = static_cast<int>(std::max(m_uAnchor, m_uCaret));
+}
+
+int CKbEdit::TextWidth(size_t chars) const {
+    if (chars == 0)
+        return 0;
+    return plat::MeasureText(m_Font, std::u16string_view(m_text).substr(0, chars),
+                             plat::kTextSingleLine)
+        .x;
+}
+
+void CKbEdit::ScrollCaret() {
+    const int visible = std::max(1, plat::ui::GetClientRect(Id()).Width() - 2 * kMargin);
+    const int caretX = TextWidth(m_uCaret);
+    const int total = TextWidth(m_text.size());
+    // Jump by a quarter of the box, so that the text does not move on every character.
+    if (caretX - m_iScroll > visible)
+        m_iScroll = caretX - visible + visible / 4;
+    else if (caretX < m_iScroll)
+        m_iScroll = caretX - visible / 4;
+    // Never more scrolled than the text needs.
+    m_iScroll = std::min(m_iScroll, std::max(0, total - visible + 2));
+    m_iScroll = std::max(m_iScroll, 0);
+    plat::ui::InvalidateRect(Id());
+}
+
+void CKbEdit::Changed() {
+    plat::ui::InvalidateRect(Id());
+}
+
+bool CKbEdit::ReplaceSelection(std::u16string_view text, bool fit) {
+    const size_t from = std::min(m_uAnchor, m_uCaret);
+    const size_t to = std::max(m_uAnchor, m_uCaret);
+    const size_t kept = m_text.size() - (to - from);
+    const size_t room = kept >= static_cast<size_t>(m_iLimit) ? 0 : m_iLimit - kept;
+    if (text.size() > room) {
+        if (!fit)
+            return false;
+        text = text.substr(0, WholeCharacters(text, room));
+    }
+    m_text.replace(from, to - from, text);
+    m_uAnchor = m_uCaret = from + text.size();
+    ScrollCaret();
+    return true;
+}
+
+void CKbEdit::MoveCaret(int direction, bool extend) {
+    if (!extend && m_uAnchor != m_uCaret) {
+        // A selection collapses to its end on that side.
+        m_uCaret = direction < 0 ? std::min(m_uAnchor, m_uCaret) : std::max(m_uAnchor, m_uCaret);
+    } else {
+        m_uCaret = direction < 0 ? StepBack(m_text, m_uCaret) : StepForward(m_text, m_uCaret);
+    }
+    if (!extend)
+        m_uAnchor = m_uCaret;
+    ScrollCaret();
+}
+
+void CKbEdit::Backspace() {
+    if (m_uAnchor == m_uCaret) {
+        if (m_uCaret == 0)
+            return;
+        m_uAnchor = StepBack(m_text, m_uCaret);
+    }
+    ReplaceSelection(std::u16string_view(), false);
+}
+
+void CKbEdit::OnKeyDown(uint8_t vk, intptr_t lParam) {
+    const KbKeyMessage key = KbKeyMessage::Unpack(lParam);
+    if (key.alt)
+        return;
+    switch (vk) {
+        case VK_LEFT:
+        case VK_UP:  // a single line: up and down move as left and right
+            MoveCaret(-1, key.shift);
+            return;
+        case VK_RIGHT:
+        case VK_DOWN:
+            MoveCaret(+1, key.shift);
+            return;
+        default:
+            break;
+    }
+    const std::u16string text = KbKeyText(vk, key);
+    if (text.empty())
+        return;
+    switch (text[0]) {
+        case u'\b':
+            Backspace();
+            return;
+        case 0x01:  // Ctrl+A
+            m_uAnchor = 0;
+            m_uCaret = m_text.size();
+            ScrollCaret();
+            return;
+        case 0x03:  // Ctrl+C
+        case 0x18:  // Ctrl+X
+            if (m_uAnchor != m_uCaret) {
+                const size_t from = std::min(m_uAnchor, m_uCaret);
+                Clipboard() = m_text.substr(from, std::max(m_uAnchor, m_uCaret) - from);
+                if (text[0] == 0x18)
+                    ReplaceSelection(std::u16string_view(), false);
+            }
+            return;
+        case 0x16:  // Ctrl+V
+            ReplaceSelection(Clipboard(), true);
+            return;
+        default:
+            break;
+    }
+    // Enter, Tab, Escape and the other control characters have no place in a single line.
+    for (char16_t c : text) {
+        if (c < 0x20 || c == 0x7F)
+            return;
+    }
+    ReplaceSelection(text, false);
+}
+
+intptr_t CKbEdit::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+    if (msg == WM_KEYDOWN)
+        OnKeyDown(static_cast<uint8_t>(wParam), lParam);
+    return 0;
+}
+
+void CKbEdit::OnPaint(plat::Surface& surface, const plat::Rect&) {
+    std::unique_ptr<plat::Canvas> canvas = plat::MakeCanvas(surface);
+    if (!canvas)
+        return;
+    const plat::Rect box{0, 0, surface.Width(), surface.Height()};
+    canvas->FillRect(box, kBackground);
+    canvas->SetClip(plat::Rect{kMargin, 0, box.right - kMargin, box.bottom});
+    canvas->SetFont(m_Font);
+    const int x0 = kMargin - m_iScroll;
+    const int width = TextWidth(m_text.size());
+    const plat::Rect line{x0, 0, x0 + width + 4, box.bottom};
+    const uint32_t format = plat::kTextLeft | plat::kTextVCenter | plat::kTextSingleLine;
+    canvas->SetTextColor(kInk);
+    canvas->DrawText(m_text, line, format);
+    if (m_uAnchor != m_uCaret) {
+        const int a = x0 + TextWidth(std::min(m_uAnchor, m_uCaret));
+        const int b = x0 + TextWidth(std::max(m_uAnchor, m_uCaret));
+        const plat::Rect sel{std::max(a, kMargin), 0, std::min(b, box.right - kMargin), box.bottom};
+        if (sel.right > sel.left) {
+            canvas->FillRect(sel, kSelection);
+            canvas->SetClip(sel);
+            canvas->DrawText(m_text, line, format);
+            canvas->SetClip(plat::Rect{kMargin, 0, box.right - kMargin, box.bottom});
+        }
+    }
+    const int lineHeight = m_Font.IsValid() ? m_Font.Height() : box.Height() - 10;
+    const int top = (box.bottom - lineHeight) / 2;
+    const int caretX = x0 + TextWidth(m_uCaret);
+    canvas->FillRect(plat::Rect{caretX, top, caretX + 2, top + lineHeight}, kCaret);
+    canvas->ResetClip();
+}
