@@ -1,11 +1,17 @@
 #include "library/utility/IniReader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "platform/io/File.h"
+#include "platform/gfx/ImageFile.h"
+#include "platform/io/FileCache.h"
 #include "platform/io/Path.h"
 #include "platform/text/Text.h"
 
@@ -21,14 +27,14 @@ bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t';
 }
 
-// Collects the kept rows of the section whose header is found in `text` (modified in place).
-bool CollectRows(std::u16string& text, std::u16string_view header,
+// Collects the kept rows of the section whose header is found in `text`.
+bool CollectRows(std::u16string_view text, std::u16string_view header,
                  std::vector<std::u16string_view>& rows) {
     size_t found = text.find(header);
-    if (found == std::u16string::npos)
+    if (found == std::u16string_view::npos)
         return false;
     size_t cur = text.find(u']', found);
-    if (cur == std::u16string::npos)
+    if (cur == std::u16string_view::npos)
         return false;
     const size_t len = text.size();
     size_t lineStart = cur;
@@ -38,11 +44,10 @@ bool CollectRows(std::u16string& text, std::u16string_view header,
             ++cur;
             continue;
         }
-        text[cur] = 0;
         size_t s = lineStart;
         while (s < cur && IsBlank(text[s]))
             ++s;
-        std::u16string_view line(text.data() + s, cur - s);
+        std::u16string_view line = text.substr(s, cur - s);
         if (!line.empty() && line[0] != u';') {
             if (line.find(u'[') != std::u16string_view::npos)
                 break;
@@ -55,14 +60,16 @@ bool CollectRows(std::u16string& text, std::u16string_view header,
     return true;
 }
 
-RZRESULT LookUp(std::u16string& text, const char16_t* section, const char16_t* key, char16_t* out,
-                int outChars) {
+std::u16string Header(const char16_t* section) {
     std::u16string header = u"[";
     header += section;
     header += u"]";
-    std::vector<std::u16string_view> rows;
-    if (!CollectRows(text, header, rows))
-        return RZ_FAIL;
+    return header;
+}
+
+// The value of `key` among a section's rows.
+RZRESULT FindInRows(const std::vector<std::u16string_view>& rows, const char16_t* key,
+                    char16_t* out, int outChars) {
     if (!key)
         return RZ_FAIL;
     const std::u16string_view wanted(key);
@@ -108,26 +115,102 @@ bool FindField(std::u16string_view line, int index, std::u16string_view& field) 
     }
 }
 
-}  // namespace
+// A skin file's decoded text, and the rows of the sections looked up in it so far: the pages
+// ask for one key at a time, many keys of one section.
+class IniText {
+public:
+    explicit IniText(std::u16string text) : m_text(std::move(text)) {}
+    IniText(const IniText&) = delete;
+    IniText& operator=(const IniText&) = delete;
 
-RZRESULT IniGetStringFromText(const char16_t* text, const char16_t* section, const char16_t* key,
-                              char16_t* out, int outChars) {
-    if (!text || !section || !out || outChars <= 0)
-        return RZ_FAIL;
-    out[0] = 0;
-    std::u16string copy(text);
-    return LookUp(copy, section, key, out, outChars);
+    // What the cache counts for it: the text and at most as much again for the rows kept.
+    size_t Bytes() const { return 2 * m_text.size() * sizeof(char16_t) + sizeof(*this); }
+
+    // The rows of the section under `header`; null when the header is not in the text.
+    std::shared_ptr<const std::vector<std::u16string_view>> Rows(
+        const std::u16string& header) const {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            auto it = m_sections.find(header);
+            if (it != m_sections.end())
+                return it->second;
+        }
+        auto rows = std::make_shared<std::vector<std::u16string_view>>();
+        std::shared_ptr<const std::vector<std::u16string_view>> found;
+        if (CollectRows(m_text, header, *rows))
+            found = std::move(rows);
+        const size_t cost = header.size() * sizeof(char16_t) +
+                            (found ? found->size() * sizeof(std::u16string_view) : 0) + 64;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_keptBytes + cost <= m_text.size() * sizeof(char16_t) &&
+            m_sections.emplace(header, found).second)
+            m_keptBytes += cost;
+        return found;
+    }
+
+private:
+    const std::u16string m_text;
+    mutable std::mutex m_mutex;
+    mutable std::unordered_map<std::u16string,
+                               std::shared_ptr<const std::vector<std::u16string_view>>>
+        m_sections;
+    mutable size_t m_keptBytes = 0;
+};
+
+bool IsNameChar(char16_t c) {
+    return c > u' ' && c != u'=' && c != u',' && c != u';' && c != u'"' && c != u'[' && c != u']';
 }
 
-RZRESULT IniGetString(const char16_t* file, const char16_t* section, const char16_t* key,
-                      char16_t* out, int outChars) {
-    if (!file || !section || !out || outChars <= 0)
-        return RZ_FAIL;
-    out[0] = 0;
+// A skin file names the pictures beside it that its page loads next, one key at a time:
+// decoding them starts at once on other cores. Plain file names only, at most 64 of them.
+void PrefetchNamedImages(const std::string& path, std::u16string_view text) {
+    static const char16_t* const kTypes[] = {u".png", u".bmp", u".jpg", u".jpeg", u".gif"};
+    const std::string dir = plat::DirName(path);
+    std::vector<std::string> files;
+    size_t pos = 0;
+    while (files.size() < 64 && (pos = text.find(u'.', pos)) != std::u16string_view::npos) {
+        const size_t dot = pos;
+        size_t end = dot + 1;
+        while (end < text.size() && IsNameChar(text[end]))
+            ++end;
+        size_t begin = dot;
+        while (begin > 0 && IsNameChar(text[begin - 1]))
+            --begin;
+        pos = end;
+        const std::u16string_view ext = text.substr(dot, end - dot);
+        bool picture = false;
+        for (const char16_t* type : kTypes)
+            picture = picture || plat::StrCmpNoCase(ext, type) == 0;
+        const std::u16string_view name = text.substr(begin, end - begin);
+        if (!picture || begin == dot || name.find(u'/') != name.npos ||
+            name.find(u'\\') != name.npos)
+            continue;
+        std::string file = plat::JoinPath(dir, plat::Utf16ToUtf8(name));
+        if (std::find(files.begin(), files.end(), file) == files.end())
+            files.push_back(std::move(file));
+    }
+    if (!files.empty())
+        plat::PrefetchImageFiles(files);
+}
+
+plat::FileCache<IniText>& FileTexts() {
+    static plat::FileCache<IniText> cache(kDefaultIniCacheBytes);
+    return cache;
+}
+
+// The decoded text of a skin file; one file is read again only once it has changed.
+std::shared_ptr<const IniText> FileText(const std::string& path) {
+    plat::FileCache<IniText>& cache = FileTexts();
+    plat::FileStamp stamp;
+    if (plat::StampFile(path, stamp)) {
+        if (std::shared_ptr<const IniText> known = cache.Find(stamp))
+            return known;
+    }
     // Reading needs no write access.
     std::vector<uint8_t> bytes;
-    if (!plat::ReadWholeFile(plat::NativePath(file), bytes))
-        return RZ_FAIL;
+    bool stable = false;
+    if (!plat::ReadWholeFileStamped(path, bytes, stamp, stable))
+        return nullptr;
     std::u16string text(bytes.size() / 2, u'\0');
     for (size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -135,7 +218,38 @@ RZRESULT IniGetString(const char16_t* file, const char16_t* section, const char1
     size_t nul = text.find(u'\0');
     if (nul != std::u16string::npos)
         text.resize(nul);
-    return LookUp(text, section, key, out, outChars);
+    PrefetchNamedImages(path, text);
+    auto file = std::make_shared<const IniText>(std::move(text));
+    if (stable)
+        cache.Insert(stamp, file, file->Bytes());
+    return file;
+}
+
+}  // namespace
+
+RZRESULT IniGetStringFromText(const char16_t* text, const char16_t* section, const char16_t* key,
+                              char16_t* out, int outChars) {
+    if (!text || !section || !out || outChars <= 0)
+        return RZ_FAIL;
+    out[0] = 0;
+    std::vector<std::u16string_view> rows;
+    if (!CollectRows(text, Header(section), rows))
+        return RZ_FAIL;
+    return FindInRows(rows, key, out, outChars);
+}
+
+RZRESULT IniGetString(const char16_t* file, const char16_t* section, const char16_t* key,
+                      char16_t* out, int outChars) {
+    if (!file || !section || !out || outChars <= 0)
+        return RZ_FAIL;
+    out[0] = 0;
+    std::shared_ptr<const IniText> text = FileText(plat::NativePath(file));
+    if (!text)
+        return RZ_FAIL;
+    std::shared_ptr<const std::vector<std::u16string_view>> rows = text->Rows(Header(section));
+    if (!rows)
+        return RZ_FAIL;
+    return FindInRows(*rows, key, out, outChars);
 }
 
 RZRESULT IniGetFieldInt(const char16_t* line, int index, int* out) {
@@ -165,6 +279,18 @@ RZRESULT IniGetFieldString(const char16_t* line, int index, char16_t* out, int o
         return RZ_FAIL;
     plat::StrCopy(out, static_cast<size_t>(outChars), field);
     return RZ_OK;
+}
+
+plat::FileCacheStats IniCacheStats() {
+    return FileTexts().Stats();
+}
+
+void SetIniCacheLimit(size_t bytes) {
+    FileTexts().SetLimit(bytes);
+}
+
+void ClearIniCache() {
+    FileTexts().Clear();
 }
 
 }  // namespace KvUtility

@@ -4,6 +4,7 @@
 #include <pango/pangocairo.h>
 
 #include <cmath>
+#include <optional>
 
 #include "platform/gfx/PangoText.h"
 
@@ -67,7 +68,6 @@ class CairoCanvas final : public Canvas {
 public:
     explicit CairoCanvas(Surface& target)
         : m_target(target), m_image(target), m_cr(cairo_create(m_image.Get())) {
-        m_font = Font::Default();
         m_clip = target.Bounds();
     }
     ~CairoCanvas() override {
@@ -105,21 +105,25 @@ public:
 
     void DrawImage(const Surface& image, const Rect& src, const Rect& dst, Blend blend) override;
 
-    void SetFont(const Font& font) override { m_font = font.IsValid() ? font : Font::Default(); }
-    Font GetFont() const override { return m_font; }
+    void SetFont(const Font& font) override { m_font = font; }
+    Font GetFont() const override { return CurrentFont(); }
     void SetTextColor(uint32_t argb) override { m_textColor = argb; }
     uint32_t GetTextColor() const override { return m_textColor; }
 
     void DrawText(std::u16string_view text, const Rect& rect, uint32_t format) override;
 
 private:
+    // The default font and the text layout are looked up only once text is drawn: a canvas
+    // that only shows pictures (the splash) never waits for the font setup.
+    const Font& CurrentFont() const { return m_font.IsValid() ? m_font : Font::Default(); }
+
     Surface& m_target;
     CairoImage m_image;
     cairo_t* m_cr;
     Rect m_clip;
     Font m_font;
     uint32_t m_textColor = Argb(0xFF, 0, 0, 0);
-    gfxdetail::TextLayout m_text;
+    std::optional<gfxdetail::TextLayout> m_text;
 };
 
 void CairoCanvas::DrawImage(const Surface& image, const Rect& src, const Rect& dst, Blend blend) {
@@ -165,10 +169,15 @@ void CairoCanvas::DrawImage(const Surface& image, const Rect& src, const Rect& d
 
 void CairoCanvas::DrawText(std::u16string_view text, const Rect& rect, uint32_t format) {
     const Rect visible = rect.Intersect(m_clip);
-    if (visible.IsEmpty() || !m_text.IsValid() || !m_text.Prepare(m_font, text, format))
+    if (visible.IsEmpty())
+        return;
+    if (!m_text)
+        m_text.emplace();
+    const Font& font = CurrentFont();
+    if (!m_text->IsValid() || !m_text->Prepare(font, text, format))
         return;
     double w = 0, h = 0, ox = 0, oy = 0;
-    m_text.DeviceSize(&w, &h, &ox, &oy);
+    m_text->DeviceSize(&w, &h, &ox, &oy);
     double x = rect.left;
     if (format & kTextCenter)
         x = rect.left + (Width64(rect) - w) / 2;
@@ -193,8 +202,8 @@ void CairoCanvas::DrawText(std::u16string_view text, const Rect& rect, uint32_t 
     cairo_clip(m_cr);
     SetSourceArgb(m_cr, m_textColor);
     cairo_translate(m_cr, x, y);
-    cairo_scale(m_cr, m_font.XScale(), 1.0);
-    pango_cairo_show_layout(m_cr, m_text.Layout());
+    cairo_scale(m_cr, font.XScale(), 1.0);
+    pango_cairo_show_layout(m_cr, m_text->Layout());
     cairo_surface_flush(m_image.Get());
 }
 

@@ -3,8 +3,14 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -198,11 +204,169 @@ bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
     return ok;
 }
 
+namespace {
+
+// The decoded pictures of the process, and the workers that decode files asked for ahead.
+// Each file is decoded by one thread at a time: another that wants it waits for that result
+// instead of decoding it too.
+class ImageStore {
+public:
+    ImageStore() = default;
+    ImageStore(const ImageStore&) = delete;
+    ImageStore& operator=(const ImageStore&) = delete;
+    ~ImageStore() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+            m_queue.clear();
+        }
+        m_wake.notify_all();
+        for (std::thread& t : m_workers)
+            t.join();
+    }
+
+    FileCache<Surface>& Cache() { return m_cache; }
+
+    bool Load(const std::string& path, Surface& out) {
+        FileStamp stamp;
+        if (StampFile(path, stamp)) {
+            std::shared_ptr<const Surface> known = m_cache.Find(stamp);
+            if (!known && WaitWhileDecoding(stamp))
+                known = m_cache.Find(stamp);
+            if (known) {
+                out = *known;
+                return true;
+            }
+        }
+        std::shared_ptr<const Surface> decoded = Decode(path);
+        if (!decoded)
+            return false;
+        out = *decoded;
+        return true;
+    }
+
+    void Prefetch(const std::vector<std::string>& paths) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stopping)
+                return;
+            for (const std::string& path : paths) {
+                if (m_queue.size() >= kMaxQueued)
+                    break;
+                m_queue.push_back(path);
+            }
+            const size_t want = std::min(m_queue.size(), WorkerCount());
+            while (m_workers.size() < want)
+                m_workers.emplace_back([this] { Work(); });
+        }
+        m_wake.notify_all();
+    }
+
+private:
+    static constexpr size_t kMaxQueued = 256;
+
+    static size_t WorkerCount() {
+        const unsigned cores = std::thread::hardware_concurrency();
+        return cores <= 2 ? 1 : std::min<size_t>(3, cores - 1);
+    }
+
+    // True after waiting for another thread's decoding of the file.
+    bool WaitWhileDecoding(const FileStamp& stamp) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const auto key = std::make_pair(stamp.device, stamp.inode);
+        if (!m_decoding.count(key))
+            return false;
+        m_done.wait(lock, [&] { return !m_decoding.count(key); });
+        return true;
+    }
+
+    // Reads and decodes the file and keeps the result; null when it is not a picture we read.
+    std::shared_ptr<const Surface> Decode(const std::string& path) {
+        std::vector<uint8_t> bytes;
+        bool stable = false;
+        FileStamp stamp;
+        if (!ReadWholeFileStamped(path, bytes, stamp, stable))
+            return nullptr;
+        const auto key = std::make_pair(stamp.device, stamp.inode);
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_done.wait(lock, [&] { return !m_decoding.count(key); });
+            m_decoding.insert(key);
+        }
+        // Another thread may have finished this very file while we waited.
+        std::shared_ptr<const Surface> result = stable ? m_cache.Find(stamp) : nullptr;
+        if (!result) {
+            auto decoded = std::make_shared<Surface>();
+            if (LoadImageData(bytes.data(), bytes.size(), *decoded)) {
+                if (stable) {
+                    const size_t size =
+                        static_cast<size_t>(decoded->Width()) * decoded->Height() * 4;
+                    m_cache.Insert(stamp, decoded, size);
+                }
+                result = std::move(decoded);
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_decoding.erase(key);
+        }
+        m_done.notify_all();
+        return result;
+    }
+
+    void Work() {
+        for (;;) {
+            std::string path;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_wake.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+                if (m_stopping)
+                    return;
+                path = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            FileStamp stamp;
+            if (!StampFile(path, stamp) || m_cache.Contains(stamp))
+                continue;
+            Decode(path);
+        }
+    }
+
+    FileCache<Surface> m_cache{kDefaultImageCacheBytes};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<std::string> m_queue;
+    std::set<std::pair<uint64_t, uint64_t>> m_decoding;
+    std::vector<std::thread> m_workers;
+    bool m_stopping = false;
+};
+
+ImageStore& Store() {
+    static ImageStore store;
+    return store;
+}
+
+}  // namespace
+
 bool LoadImageFile(const std::string& path, Surface& out) {
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes))
-        return false;
-    return LoadImageData(bytes.data(), bytes.size(), out);
+    return Store().Load(path, out);
+}
+
+void PrefetchImageFiles(const std::vector<std::string>& paths) {
+    Store().Prefetch(paths);
+}
+
+FileCacheStats ImageCacheStats() {
+    return Store().Cache().Stats();
+}
+
+void SetImageCacheLimit(size_t bytes) {
+    Store().Cache().SetLimit(bytes);
+}
+
+void ClearImageCache() {
+    Store().Cache().Clear();
 }
 
 bool EncodeImage(const Surface& image, ImageFormat format, int jpegQuality,

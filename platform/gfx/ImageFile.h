@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gfx/Surface.h"
+#include "platform/io/FileCache.h"
 
 namespace plat {
 
@@ -20,8 +21,15 @@ constexpr int64_t kMaxImagePixels = 64ll << 20;
 // bytes whatever the file is called. The pixels are stored as they are: EXIF orientation is
 // not applied. False (and `out` untouched) for anything else, a damaged or truncated file, or
 // a picture above the limits.
+// A file loaded before and unchanged since (same file, size and times) is not decoded again:
+// its pixels are copied from the process's cache of decoded pictures.
 bool LoadImageFile(const std::string& path, Surface& out);
 bool LoadImageData(const uint8_t* data, size_t size, Surface& out);
+
+// Starts decoding these files on worker threads, so that a LoadImageFile of one of them soon
+// after finds it decoded (or waits for that decoding instead of doing it again). What cannot
+// be read or decoded is left for LoadImageFile to fail on as ever.
+void PrefetchImageFiles(const std::vector<std::string>& paths);
 
 // Encodes the picture; JPEG and BMP drop the alpha channel. `jpegQuality` 1..100.
 bool EncodeImage(const Surface& image, ImageFormat format, int jpegQuality,
@@ -29,5 +37,11 @@ bool EncodeImage(const Surface& image, ImageFormat format, int jpegQuality,
 // Encodes and replaces the file atomically; false when nothing was written.
 bool SaveImageFile(const std::string& path, const Surface& image, ImageFormat format,
                    int jpegQuality = 100);
+
+// The cache of decoded pictures: bounded by their bytes, least recently used out first.
+constexpr size_t kDefaultImageCacheBytes = 32u << 20;
+FileCacheStats ImageCacheStats();
+void SetImageCacheLimit(size_t bytes);
+void ClearImageCache();
 
 }  // namespace plat

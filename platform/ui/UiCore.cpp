@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/gfx/Font.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 #include "platform/ui/UiInternal.h"
@@ -483,6 +484,8 @@ void RouteClose(WindowId id) {
 // ---- Start and end -------------------------------------------------------------------------
 
 bool Init(const Options& options) {
+    // The first text drawn would otherwise wait for fontconfig to read its configuration.
+    PrepareFontsInBackground();
     auto q = EnsureQueue();
     State& s = S();
     bool useSdl = false;

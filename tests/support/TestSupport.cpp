@@ -71,6 +71,15 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& data) {
     WriteBytes(path, data.data(), data.size());
 }
 
+void AgeFile(const std::string& path, int seconds) {
+    struct timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+        ADD_FAILURE() << "cannot set the time of " << path;
+}
+
 void WriteText(const std::string& path, std::string_view text) {
     WriteBytes(path, text.data(), text.size());
 }

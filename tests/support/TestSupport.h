@@ -44,6 +44,9 @@ void WriteUtf16(const std::string& path, std::string_view text, bool bom = false
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);
+// Sets a file's modification time `seconds` back from now (the change time becomes now), as a
+// file written long ago would have it.
+void AgeFile(const std::string& path, int seconds = 600);
 
 // Polls a condition that another thread or process brings about, until it holds (true) or
 // `timeoutMs` have passed (false): a generous limit fails the test instead of hanging it.
