@@ -3,6 +3,7 @@
 // offscreen driver) there is one native window per screen and the layer composes the windows
 // over it.
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +15,100 @@
 #include "platform/ui/UiInternal.h"
 
 namespace plat::ui {
+
+namespace {
+
+// SDL and the sound, Wayland and DRM libraries it brings are loaded only when there is a
+// screen to show on: a headless start does not spend its first milliseconds mapping them.
+#define VELKORA_SDL_CALLS(X)     \
+    X(SDL_ConvertPixels)         \
+    X(SDL_CreateWindow)          \
+    X(SDL_DestroyWindow)         \
+    X(SDL_GetCurrentVideoDriver) \
+    X(SDL_GetError)              \
+    X(SDL_GetWindowID)           \
+    X(SDL_GetWindowSurface)      \
+    X(SDL_HideWindow)            \
+    X(SDL_InitSubSystem)         \
+    X(SDL_LockSurface)           \
+    X(SDL_PollEvent)             \
+    X(SDL_PushEvent)             \
+    X(SDL_Quit)                  \
+    X(SDL_QuitSubSystem)         \
+    X(SDL_RaiseWindow)           \
+    X(SDL_RegisterEvents)        \
+    X(SDL_SetHint)               \
+    X(SDL_SetWindowAlwaysOnTop)  \
+    X(SDL_SetWindowPosition)     \
+    X(SDL_SetWindowSize)         \
+    X(SDL_SetWindowTitle)        \
+    X(SDL_ShowCursor)            \
+    X(SDL_ShowWindow)            \
+    X(SDL_UnlockSurface)         \
+    X(SDL_UpdateWindowSurface)   \
+    X(SDL_WaitEvent)             \
+    X(SDL_WaitEventTimeout)
+
+struct SdlCalls {
+#define VELKORA_SDL_MEMBER(name) decltype(&::name) name = nullptr;
+    VELKORA_SDL_CALLS(VELKORA_SDL_MEMBER)
+#undef VELKORA_SDL_MEMBER
+};
+
+// The calls, or null when the library cannot be loaded; it stays loaded for the process.
+const SdlCalls* LoadSdl() {
+    static const SdlCalls* const calls = []() -> const SdlCalls* {
+        void* lib = ::dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!lib) {
+            std::fprintf(stderr, "SDL: %s\n", ::dlerror());
+            return nullptr;
+        }
+        static SdlCalls loaded;
+        bool ok = true;
+#define VELKORA_SDL_LOOKUP(name)                                            \
+    loaded.name = reinterpret_cast<decltype(&::name)>(::dlsym(lib, #name)); \
+    ok = ok && loaded.name;
+        VELKORA_SDL_CALLS(VELKORA_SDL_LOOKUP)
+#undef VELKORA_SDL_LOOKUP
+        if (!ok)
+            std::fprintf(stderr, "SDL: the library lacks calls this program makes\n");
+        return ok ? &loaded : nullptr;
+    }();
+    return calls;
+}
+
+const SdlCalls* g_sdl = nullptr;
+
+}  // namespace
+
+// From here on every SDL call goes through the loaded library.
+#define SDL_ConvertPixels (g_sdl->SDL_ConvertPixels)
+#define SDL_CreateWindow (g_sdl->SDL_CreateWindow)
+#define SDL_DestroyWindow (g_sdl->SDL_DestroyWindow)
+#define SDL_GetCurrentVideoDriver (g_sdl->SDL_GetCurrentVideoDriver)
+#define SDL_GetError (g_sdl->SDL_GetError)
+#define SDL_GetWindowID (g_sdl->SDL_GetWindowID)
+#define SDL_GetWindowSurface (g_sdl->SDL_GetWindowSurface)
+#define SDL_HideWindow (g_sdl->SDL_HideWindow)
+#define SDL_InitSubSystem (g_sdl->SDL_InitSubSystem)
+#define SDL_LockSurface (g_sdl->SDL_LockSurface)
+#define SDL_PollEvent (g_sdl->SDL_PollEvent)
+#define SDL_PushEvent (g_sdl->SDL_PushEvent)
+#define SDL_Quit (g_sdl->SDL_Quit)
+#define SDL_QuitSubSystem (g_sdl->SDL_QuitSubSystem)
+#define SDL_RaiseWindow (g_sdl->SDL_RaiseWindow)
+#define SDL_RegisterEvents (g_sdl->SDL_RegisterEvents)
+#define SDL_SetHint (g_sdl->SDL_SetHint)
+#define SDL_SetWindowAlwaysOnTop (g_sdl->SDL_SetWindowAlwaysOnTop)
+#define SDL_SetWindowPosition (g_sdl->SDL_SetWindowPosition)
+#define SDL_SetWindowSize (g_sdl->SDL_SetWindowSize)
+#define SDL_SetWindowTitle (g_sdl->SDL_SetWindowTitle)
+#define SDL_ShowCursor (g_sdl->SDL_ShowCursor)
+#define SDL_ShowWindow (g_sdl->SDL_ShowWindow)
+#define SDL_UnlockSurface (g_sdl->SDL_UnlockSurface)
+#define SDL_UpdateWindowSurface (g_sdl->SDL_UpdateWindowSurface)
+#define SDL_WaitEvent (g_sdl->SDL_WaitEvent)
+#define SDL_WaitEventTimeout (g_sdl->SDL_WaitEventTimeout)
 
 namespace {
 
@@ -325,6 +420,9 @@ private:
 }  // namespace
 
 std::unique_ptr<DisplayBackend> CreateSdlBackend(const std::vector<Rect>& screens) {
+    g_sdl = LoadSdl();
+    if (!g_sdl)
+        return nullptr;
     auto backend = std::make_unique<SdlBackend>(screens);
     if (!backend->Start())
         return nullptr;
