@@ -101,17 +101,26 @@ FaceMetrics LoadFaceMetrics(const std::string& family, int pangoWeight) {
 }
 
 // Fonts are made while skins load, many times over for the same face: resolve each face once.
+struct FaceCache {
+    std::mutex mutex;
+    std::map<std::pair<std::string, int>, FaceMetrics> faces;
+};
+
+FaceCache& Faces() {
+    static FaceCache cache;
+    return cache;
+}
+
 FaceMetrics FaceMetricsFor(const std::string& family, int pangoWeight) {
-    static std::mutex mutex;
-    static std::map<std::pair<std::string, int>, FaceMetrics> cache;
-    std::lock_guard<std::mutex> lock(mutex);
+    FaceCache& cache = Faces();
+    std::lock_guard<std::mutex> lock(cache.mutex);
     auto key = std::make_pair(family, pangoWeight);
-    auto it = cache.find(key);
-    if (it != cache.end())
+    auto it = cache.faces.find(key);
+    if (it != cache.faces.end())
         return it->second;
     FaceMetrics m = LoadFaceMetrics(family, pangoWeight);
     if (m.ok)
-        cache.emplace(key, m);
+        cache.faces.emplace(key, m);
     return m;
 }
 
@@ -182,6 +191,9 @@ struct FontPreparation {
 }  // namespace
 
 void PrepareFontsInBackground() {
+    // What the thread fills is made first, so that it is destroyed at exit only after the
+    // thread was joined.
+    Faces();
     static FontPreparation preparation;
     static std::once_flag once;
     std::call_once(once, [] {
