@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
-#include <thread>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -175,34 +174,6 @@ const Font& Font::Default() {
         return f;
     }();
     return font;
-}
-
-namespace {
-
-// Joined at exit, so that the process never ends under a thread inside fontconfig.
-struct FontPreparation {
-    std::thread thread;
-    ~FontPreparation() {
-        if (thread.joinable())
-            thread.join();
-    }
-};
-
-}  // namespace
-
-void PrepareFontsInBackground() {
-    // What the thread fills is made first, so that it is destroyed at exit only after the
-    // thread was joined.
-    Faces();
-    static FontPreparation preparation;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        preparation.thread = std::thread([] {
-            Font::Default();
-            Font widget;
-            Font::CreateWidgetFont(10, widget);
-        });
-    });
 }
 
 Point MeasureText(const Font& font, std::u16string_view text, uint32_t format) {

@@ -71,10 +71,6 @@ private:
     bool m_antialias = true;
 };
 
-// Sets up fontconfig and resolves the default and the widget faces on a thread of their own,
-// once per process, so that the first text drawn does not wait for it. Harmless to call again.
-void PrepareFontsInBackground();
-
 // Width and height in pixels that DrawText gives the text with these format flags (only
 // kTextSingleLine matters). An invalid font measures as the default font.
 Point MeasureText(const Font& font, std::u16string_view text, uint32_t format);

@@ -484,8 +484,6 @@ void RouteClose(WindowId id) {
 // ---- Start and end -------------------------------------------------------------------------
 
 bool Init(const Options& options) {
-    // The first text drawn would otherwise wait for fontconfig to read its configuration.
-    PrepareFontsInBackground();
     auto q = EnsureQueue();
     State& s = S();
     bool useSdl = false;
