@@ -5,7 +5,6 @@
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -121,8 +120,11 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
 }
 
 int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::string& probe) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    // Capabilities belong to a thread, so a thread of its own can give them up while the rest of
+    // the process keeps them. A forked child would inherit locks that the process's other
+    // threads (decoders, readers) held at the fork and could wait on them for ever.
+    int result = 3;
+    std::thread runner([&] {
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct data[2] = {};
         if (::syscall(SYS_capget, &header, data) == 0) {
@@ -139,13 +141,13 @@ int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::st
             ::close(fd);
             if (folder)
                 ::unlink(target.c_str());
-            ::_exit(2);
+            result = 2;
+            return;
         }
-        ::_exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 3;
+        result = check() ? 0 : 1;
+    });
+    runner.join();
+    return result;
 }
 
 }  // namespace testsupport

@@ -52,10 +52,9 @@ void AgeFile(const std::string& path, int seconds = 600);
 // `timeoutMs` have passed (false): a generous limit fails the test instead of hanging it.
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
-// Runs `check` in a child process that cannot bypass file permissions (a root test run
-// otherwise writes into read-only folders). `probe` is a file or folder that should be
-// unwritable. Returns the child's exit code: 0 passed, 1 failed, 2 the permissions could
-// not be enforced here.
+// Runs `check` on a thread that cannot bypass file permissions (a root test run otherwise
+// writes into read-only folders). `probe` is a file or folder that should be unwritable.
+// Returns 0 passed, 1 failed, 2 the permissions could not be enforced here.
 int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::string& probe);
 
 }  // namespace testsupport
