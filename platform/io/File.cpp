@@ -99,7 +99,8 @@ bool File::Sync() {
     return m_fd >= 0 && ::fsync(m_fd) == 0;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes) {
+bool ReadWholeFileWithStatus(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes,
+                             struct stat* before, struct stat* after, bool* afterOk) {
     out.clear();
     File f;
     // Non-blocking open, so a named pipe in a file's place cannot stall the reader.
@@ -122,7 +123,18 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, size_t ma
         got += static_cast<size_t>(n);
     }
     out.resize(got);
+    if (before)
+        *before = st;
+    if (after) {
+        const bool ok = ::fstat(f.Fd(), after) == 0;
+        if (afterOk)
+            *afterOk = ok;
+    }
     return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes) {
+    return ReadWholeFileWithStatus(path, out, maxBytes, nullptr, nullptr, nullptr);
 }
 
 bool ReadFileToEnd(const std::string& path, std::string& out, size_t maxBytes) {

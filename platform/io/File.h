@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
 namespace plat {
 
 class File {
@@ -43,6 +45,10 @@ private:
 // Reads a whole regular file; fails for files above maxBytes.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
                    size_t maxBytes = 256u << 20);
+// The same, also giving the file's status as it was opened and as it was once read (either may
+// be null); `afterOk` is false when the status after reading could not be taken.
+bool ReadWholeFileWithStatus(const std::string& path, std::vector<uint8_t>& out, size_t maxBytes,
+                             struct stat* before, struct stat* after, bool* afterOk);
 
 // Reads a file until its end, for the files of /proc and /sys, which report a size of 0; fails
 // for files above maxBytes.

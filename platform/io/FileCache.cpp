@@ -1,6 +1,5 @@
 #include "platform/io/FileCache.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -37,33 +36,13 @@ bool StampFile(const std::string& path, FileStamp& out) {
 
 bool ReadWholeFileStamped(const std::string& path, std::vector<uint8_t>& out, FileStamp& stamp,
                           bool& stable, size_t maxBytes) {
-    out.clear();
     stable = false;
-    File f;
-    // Non-blocking open, so a named pipe in a file's place cannot stall the reader.
-    if (!f.Open(path, O_RDONLY | O_NONBLOCK))
+    struct stat before, after;
+    bool afterOk = false;
+    if (!ReadWholeFileWithStatus(path, out, maxBytes, &before, &after, &afterOk))
         return false;
-    struct stat before;
-    if (::fstat(f.Fd(), &before) != 0 || !S_ISREG(before.st_mode))
-        return false;
-    ::fcntl(f.Fd(), F_SETFL, ::fcntl(f.Fd(), F_GETFL) & ~O_NONBLOCK);
-    if (static_cast<uint64_t>(before.st_size) > maxBytes)
-        return false;
-    out.resize(static_cast<size_t>(before.st_size));
-    size_t got = 0;
-    while (got < out.size()) {
-        long n = f.Read(out.data() + got, out.size() - got);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;  // the file shrank under us: keep what is there
-        got += static_cast<size_t>(n);
-    }
-    out.resize(got);
     stamp = FromStat(before);
-    struct stat after;
-    stable = static_cast<int64_t>(got) == stamp.size && ::fstat(f.Fd(), &after) == 0 &&
-             FromStat(after) == stamp;
+    stable = static_cast<int64_t>(out.size()) == stamp.size && afterOk && FromStat(after) == stamp;
     return true;
 }
 
