@@ -89,9 +89,7 @@ protected:
         m_cwd = std::make_unique<ScopedCwd>(m_dir.Path());
         plat::SetClock(&m_clock);
         // No test touches the machine's own sound card.
-        WriteText("empty.conf", "");
-        ::setenv("ALSA_CONFIG_PATH", m_dir.File("empty.conf").c_str(), 1);
-        ::unsetenv("PULSE_SERVER");
+        testsupport::SilenceSoundCard(m_dir.Path());
         ::unsetenv(KERNEL_BOARD_MODULE_ENV);
         WriteText(MARKER_LOG, "");
         WriteText(MARKER_NO_POWER_MODULE, "");
@@ -143,15 +141,7 @@ protected:
         testsupport::WritePng(path, image);
     }
 
-    std::string Log() const {
-        std::string all;
-        for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
-            std::string name = entry.path().filename().string();
-            if (name.compare(0, 7, "zz-log-") == 0)
-                all += ReadText(entry.path().string());
-        }
-        return all;
-    }
+    std::string Log() const { return testsupport::ReadFilesStartingWith(m_dir.Path(), "zz-log-"); }
 
     TempDir m_dir;
     std::unique_ptr<ScopedCwd> m_cwd;

@@ -182,9 +182,8 @@ protected:
     void SetUp() override {
         m_cwd = std::make_unique<ScopedCwd>(m_dir.Path());
         plat::SetClock(&m_clock);
-        WriteText("empty.conf", "");
-        ::setenv("ALSA_CONFIG_PATH", m_dir.File("empty.conf").c_str(), 1);
-        ::unsetenv("PULSE_SERVER");
+        // No test touches the machine's own sound card.
+        testsupport::SilenceSoundCard(m_dir.Path());
         ::unsetenv(KERNEL_BOARD_MODULE_ENV);
         WriteText(MARKER_LOG, "");
         WriteUtf16("DefaultCfg.ini", "[System Settings]\r\nSkin = Test\r\n", true);
@@ -268,15 +267,7 @@ protected:
         m_logMark = Log().size();
     }
 
-    std::string Log() const {
-        std::string all;
-        for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
-            std::string name = entry.path().filename().string();
-            if (name.compare(0, 7, "zz-log-") == 0)
-                all += ReadText(entry.path().string());
-        }
-        return all;
-    }
+    std::string Log() const { return testsupport::ReadFilesStartingWith(m_dir.Path(), "zz-log-"); }
 
     // Log lines since the last Settle, without their time stamps.
     Lines NewLog() {

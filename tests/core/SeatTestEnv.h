@@ -37,9 +37,7 @@ protected:
         m_cwd = std::make_unique<testsupport::ScopedCwd>(m_dir.Path());
         plat::SetClock(&m_clock);
         // No test touches the machine's own sound card.
-        testsupport::WriteText("empty.conf", "");
-        ::setenv("ALSA_CONFIG_PATH", m_dir.File("empty.conf").c_str(), 1);
-        ::unsetenv("PULSE_SERVER");
+        testsupport::SilenceSoundCard(m_dir.Path());
         ::unsetenv(KERNEL_BOARD_MODULE_ENV);
         testsupport::WriteText(MARKER_LOG, "");
         testsupport::WriteText(MARKER_NO_POWER_MODULE, "");
@@ -98,15 +96,7 @@ protected:
                                   std::filesystem::copy_options::overwrite_existing);
     }
 
-    std::string Log() const {
-        std::string all;
-        for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
-            std::string name = entry.path().filename().string();
-            if (name.compare(0, 7, "zz-log-") == 0)
-                all += testsupport::ReadText(entry.path().string());
-        }
-        return all;
-    }
+    std::string Log() const { return testsupport::ReadFilesStartingWith(m_dir.Path(), "zz-log-"); }
 
     testsupport::TempDir m_dir;
     std::unique_ptr<testsupport::ScopedCwd> m_cwd;

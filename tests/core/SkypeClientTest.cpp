@@ -591,13 +591,8 @@ TEST_F(SkypeClientTest, LogsThroughTheProgramsLogByDefault) {
     fresh.SetSocketPath(path);
     ASSERT_TRUE(fresh.Discover(owner.Id()));
     ASSERT_TRUE(fresh.OnMessage(fresh.m_uAttachMsg, 5, 2));
-    bool found = false;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-        std::string name = entry.path().filename().string();
-        if (name.rfind("zz-log-", 0) == 0)
-            found = testsupport::ReadText(entry.path().string()).find("!!! Connection refused") !=
-                    std::string::npos;
-    }
-    EXPECT_TRUE(found);
+    EXPECT_NE(
+        testsupport::ReadFilesStartingWith(dir.Path(), "zz-log-").find("!!! Connection refused"),
+        std::string::npos);
     ResetLogForTesting();
 }

@@ -38,14 +38,7 @@ protected:
         m_env.push_back("VELKORA_BOARD_LOG=" + m_dir.File("board.log"));
     }
 
-    std::string Log() const {
-        std::string all;
-        for (const auto& entry : fs::directory_iterator(m_dir.Path())) {
-            if (entry.path().filename().string().compare(0, 7, "zz-log-") == 0)
-                all += testsupport::ReadText(entry.path().string());
-        }
-        return all;
-    }
+    std::string Log() const { return testsupport::ReadFilesStartingWith(m_dir.Path(), "zz-log-"); }
 
     int SavedVolume() const {
         SYS_SETTINGS s;

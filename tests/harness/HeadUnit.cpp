@@ -312,13 +312,7 @@ MainEnd HeadUnit::HowEnded() const {
 }
 
 std::string HeadUnit::Log() const {
-    std::string all;
-    for (const auto& entry : fs::directory_iterator(m_base.Path())) {
-        std::string name = entry.path().filename().string();
-        if (name.compare(0, 7, "zz-log-") == 0)
-            all += testsupport::ReadText(entry.path().string());
-    }
-    return all;
+    return testsupport::ReadFilesStartingWith(m_base.Path(), "zz-log-");
 }
 
 std::vector<plat::ui::MessageBoxRecord> HeadUnit::TakeBoxes() {

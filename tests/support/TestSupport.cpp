@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <thread>
 
 #include "platform/text/Text.h"
@@ -117,6 +118,26 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+std::string ReadFilesStartingWith(const std::string& dir, const std::string& prefix) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0)
+            names.insert(entry.path().string());
+    }
+    std::string all;
+    for (const std::string& path : names)
+        all += ReadText(path);
+    return all;
+}
+
+void SilenceSoundCard(const std::string& dir) {
+    const std::string conf = dir + "/empty.conf";
+    WriteText(conf, "");
+    ::setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+    ::unsetenv("PULSE_SERVER");
 }
 
 int RunWithPermissionsEnforced(const std::function<bool()>& check, const std::string& probe) {

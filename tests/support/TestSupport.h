@@ -43,6 +43,12 @@ void WriteText(const std::string& path, std::string_view text);
 void WriteUtf16(const std::string& path, std::string_view text, bool bom = false);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
+// The files of `dir` whose names start with `prefix`, read one after another in name order
+// (the program's logs, "zz-log-...").
+std::string ReadFilesStartingWith(const std::string& dir, const std::string& prefix);
+// Keeps the process away from the machine's sound card: an ALSA configuration naming no
+// device, written into `dir`, and no sound server.
+void SilenceSoundCard(const std::string& dir);
 bool Exists(const std::string& path);
 // Sets a file's modification time `seconds` back from now (the change time becomes now), as a
 // file written long ago would have it.
