@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/PictureEx.h"
+#include "core/ui/PictureEx.h"
 #include "platform/ui/Ui.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // and written back in the same form.
 #include <cstdint>
 
-#include "core/CfgData.h"
+#include "core/kernel/CfgData.h"
 #include "fuzz/FuzzCheck.h"
 #include "platform/text/Text.h"
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/CfgData.h"
+#include "core/kernel/CfgData.h"
+#include "fuzz/FuzzCheck.h"
 #include "library/CVantrel.h"
 #include "platform/io/File.h"
-#include "fuzz/FuzzCheck.h"
 #include "platform/text/Text.h"
 
 using fuzz::Check;

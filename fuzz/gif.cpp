@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/GifDecoder.h"
-#include "core/PictureEx.h"
+#include "core/ui/GifDecoder.h"
+#include "core/ui/PictureEx.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     GifImage image;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/CfgData.h"
+#include "core/kernel/CfgData.h"
 #include "fuzz/FuzzCheck.h"
 #include "platform/text/Text.h"
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/KbInput.h"
-#include "core/Utf16File.h"
+#include "apps/keyboard/KbInput.h"
+#include "core/kernel/Utf16File.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KbLayoutFile file;

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Language.h"
-#include "core/Utf16File.h"
+#include "core/kernel/Language.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/text/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/LockTable.h"
+#include "core/shell/LockTable.h"
 
 namespace {
 void Check(bool ok) {

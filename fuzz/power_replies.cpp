@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "core/PowerModule.h"
+#include "core/kernel/PowerModule.h"
 #include "platform/io/Pty.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

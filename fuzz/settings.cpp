@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "core/AppPaths.h"
-#include "core/SysSettings.h"
-#include "core/Utf16File.h"
+#include "core/kernel/AppPaths.h"
+#include "core/kernel/SysSettings.h"
+#include "core/kernel/Utf16File.h"
 #include "fuzz/FuzzCheck.h"
 #include "platform/text/Text.h"
 

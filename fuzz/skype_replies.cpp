@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "core/SkypeClient.h"
-#include "core/SkypeLink.h"
+#include "core/shell/SkypeClient.h"
+#include "core/shell/SkypeLink.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Utf16File.h"
-#include "core/WordTable.h"
+#include "apps/keyboard/WordTable.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/text/Text.h"
 
 namespace {

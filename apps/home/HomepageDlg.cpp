@@ -1,13 +1,13 @@
-#include "core/HomepageDlg.h"
+#include "apps/home/HomepageDlg.h"
 
 #include <algorithm>
 
-#include "core/CfgData.h"
-#include "core/KeyFunctions.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/WindowMessages.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/KeyFunctions.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/sys/Clock.h"

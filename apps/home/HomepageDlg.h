@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "core/VelkoraAppDlg.h"
+#include "core/ui/VelkoraAppDlg.h"
 #include "platform/gfx/Surface.h"
 
 // Pressed kinds besides an icon's APPTYPE (m_byPressed).

@@ -1,14 +1,14 @@
-#include "core/KBDlg.h"
+#include "apps/keyboard/KBDlg.h"
 
 #include <cstring>
 #include <string>
 
-#include "core/CfgData.h"
-#include "core/ExtendedKB.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/WindowMessages.h"
+#include "apps/keyboard/ExtendedKB.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"

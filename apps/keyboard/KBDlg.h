@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/KbEdit.h"
-#include "core/KbInput.h"
-#include "core/MPlayerDlg.h"
-#include "core/WordTable.h"
+#include "apps/keyboard/KbEdit.h"
+#include "apps/keyboard/KbInput.h"
+#include "apps/keyboard/WordTable.h"
+#include "core/ui/MPlayerDlg.h"
 #include "platform/gfx/Font.h"
 
 // Key numbers with a role of their own.

@@ -1,9 +1,9 @@
-#include "core/KbEdit.h"
+#include "apps/keyboard/KbEdit.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "core/KbInput.h"
+#include "apps/keyboard/KbInput.h"
 #include "platform/gfx/Canvas.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "core/KbInput.h"
+#include "apps/keyboard/KbInput.h"
 
 #include <cstring>
 #include <mutex>
 
-#include "core/Kernel.h"
-#include "core/Utf16File.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/io/Path.h"
 #include "platform/text/Text.h"
 

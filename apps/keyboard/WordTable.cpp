@@ -1,10 +1,10 @@
-#include "core/WordTable.h"
+#include "apps/keyboard/WordTable.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "core/Utf16File.h"
+#include "core/kernel/Utf16File.h"
 
 int ParseWordTable(const uint8_t* data, size_t size, KB_CAPTION_TABLE& table) {
     std::memset(table, 0, sizeof table);

@@ -1,4 +1,4 @@
-#include "core/AppPaths.h"
+#include "core/kernel/AppPaths.h"
 
 #include "platform/io/Binary.h"
 

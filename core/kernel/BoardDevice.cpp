@@ -1,4 +1,4 @@
-#include "core/BoardDevice.h"
+#include "core/kernel/BoardDevice.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "core/CfgData.h"
+#include "core/kernel/CfgData.h"
 
 #include <cstring>
 #include <memory>
 
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/Binary.h"
 #include "platform/io/File.h"

@@ -1,10 +1,10 @@
-#include "core/HWAudio.h"
+#include "core/kernel/HWAudio.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
-#include "core/LogWriter.h"
+#include "core/kernel/LogWriter.h"
 #include "platform/audio/Mixer.h"
 
 namespace {

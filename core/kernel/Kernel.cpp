@@ -1,4 +1,4 @@
-#include "core/Kernel.h"
+#include "core/kernel/Kernel.h"
 
 #include <unistd.h>
 
@@ -9,10 +9,10 @@
 #include <functional>
 #include <system_error>
 
-#include "core/CfgData.h"
-#include "core/HWAudio.h"
-#include "core/LogWriter.h"
-#include "core/ProcessUtil.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/LogWriter.h"
+#include "core/kernel/ProcessUtil.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"

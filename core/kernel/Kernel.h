@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "core/BoardDevice.h"
-#include "core/KernelData.h"
-#include "core/KernelDrives.h"
-#include "core/PowerModule.h"
-#include "core/SerialPort.h"
+#include "core/kernel/BoardDevice.h"
+#include "core/kernel/KernelData.h"
+#include "core/kernel/KernelDrives.h"
+#include "core/kernel/PowerModule.h"
+#include "core/kernel/SerialPort.h"
 #include "platform/io/KeyValueStore.h"
 #include "platform/sys/Module.h"
 

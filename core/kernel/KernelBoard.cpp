@@ -1,9 +1,9 @@
 // The board wrappers: what the pages call for volume, source, tone, display and radio. Each
 // checks that the board is ready, makes its device calls and keeps the kernel's copy of the
 // state; volume and source are saved with the settings.
-#include "core/HWAudio.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Ui.h"
 

@@ -1,9 +1,9 @@
-#include "core/KernelData.h"
+#include "core/kernel/KernelData.h"
 
 #include <cstring>
 #include <vector>
 
-#include "core/Utf16File.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 

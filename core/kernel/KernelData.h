@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
-#include "core/AppPaths.h"
-#include "core/Language.h"
-#include "core/SysSettings.h"
+#include "core/kernel/AppPaths.h"
+#include "core/kernel/Language.h"
+#include "core/kernel/SysSettings.h"
 
 #define KB_TEXT_CHARS 128
 

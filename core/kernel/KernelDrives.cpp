@@ -1,8 +1,8 @@
-#include "core/KernelDrives.h"
+#include "core/kernel/KernelDrives.h"
 
 #include <cstring>
 
-#include "core/LogWriter.h"
+#include "core/kernel/LogWriter.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/Drives.h"
 #include "platform/text/Text.h"

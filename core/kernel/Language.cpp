@@ -1,9 +1,9 @@
-#include "core/Language.h"
+#include "core/kernel/Language.h"
 
 #include <cstring>
 #include <string_view>
 
-#include "core/Utf16File.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/text/Text.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/LogWriter.h"
+#include "core/kernel/LogWriter.h"
 
 #include <dirent.h>
 

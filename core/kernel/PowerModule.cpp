@@ -1,9 +1,9 @@
-#include "core/PowerModule.h"
+#include "core/kernel/PowerModule.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "core/LogWriter.h"
+#include "core/kernel/LogWriter.h"
 
 const char* const PM_MODEL_NAMES[PM_MODEL_COUNT] = {"TRX4100C", "TRX4100P", "TRX4100G", "TRX4100H"};
 

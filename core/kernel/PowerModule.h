@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/SerialPort.h"
+#include "core/kernel/SerialPort.h"
 
 constexpr uint8_t PM_HANDSHAKE = 0xA5;
 constexpr uint8_t PM_HANDSHAKE_REPLY = 0x5A;

@@ -1,4 +1,4 @@
-#include "core/ProcessUtil.h"
+#include "core/kernel/ProcessUtil.h"
 
 #include <string_view>
 

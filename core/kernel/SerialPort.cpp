@@ -1,4 +1,4 @@
-#include "core/SerialPort.h"
+#include "core/kernel/SerialPort.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "core/SysSettings.h"
+#include "core/kernel/SysSettings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "core/Utf16File.h"
+#include "core/kernel/Utf16File.h"
 
 #include <vector>
 

@@ -1,13 +1,13 @@
-#include "core/KeyFunctions.h"
+#include "core/shell/KeyFunctions.h"
 
 #include <atomic>
 
-#include "core/AppType.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/SysSettings.h"
-#include "core/VelkoraAppDlg.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/kernel/SysSettings.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/AppType.h"
+#include "core/ui/VelkoraAppDlg.h"
 #include "platform/media/MediaConfig.h"
 #include "platform/sys/OpticalDoor.h"
 

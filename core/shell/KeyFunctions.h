@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "core/WindowMessages.h"
+#include "core/ui/WindowMessages.h"
 #include "platform/ui/Ui.h"
 
 class CKernel;

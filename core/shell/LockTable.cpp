@@ -1,4 +1,4 @@
-#include "core/LockTable.h"
+#include "core/shell/LockTable.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/VelkoraApp.h"
+#include "core/shell/VelkoraApp.h"
 #include "library/include/Vantrel.h"
 #include "platform/sys/Module.h"
 #include "platform/text/Text.h"

@@ -1,23 +1,22 @@
-#include "core/MainCtrlDlg.h"
+#include "core/shell/MainCtrlDlg.h"
 
 #include <cstdlib>
 #include <new>
 
-#include "core/AppFactory.h"
-#include "core/CfgData.h"
-#include "core/HWAudio.h"
-#include "core/HomepageDlg.h"
-#include "core/Kernel.h"
-#include "core/KeyFunctions.h"
-#include "core/LogWriter.h"
-#include "core/ProcessUtil.h"
-#include "core/RZSplash.h"
-#include "core/SeatBkgDlg.h"
-#include "core/SeatConflict.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/VelkoraAppDlg.h"
-#include "core/VolumeBar.h"
-#include "core/WindowMessages.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/kernel/ProcessUtil.h"
+#include "core/shell/KeyFunctions.h"
+#include "core/shell/RZSplash.h"
+#include "core/shell/SeatBkgDlg.h"
+#include "core/shell/SeatConflict.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/shell/VolumeBar.h"
+#include "core/ui/AppFactory.h"
+#include "core/ui/VelkoraAppDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
@@ -89,16 +88,6 @@ uint8_t FirstShowParam(int appType) {
             return static_cast<uint8_t>(appType);
         default:
             return 0;
-    }
-}
-
-// The pages made by their own constructors. Each page adds its line here when it is built.
-std::unique_ptr<CVelkoraAppDlg> ConstructPage(int appType) {
-    switch (appType) {
-        case APPTYPE_HOMEPAGE:
-            return std::unique_ptr<CVelkoraAppDlg>(new (std::nothrow) CHomepageDlg());
-        default:
-            return nullptr;
     }
 }
 
@@ -240,19 +229,27 @@ int CMainCtrlDlg::OnCreate() {
 
 bool CMainCtrlDlg::MakePage(int seat, int appType) {
     std::unique_ptr<CVelkoraAppDlg>& slot = m_pPages[seat][appType];
+    int kind = APPKIND_OWN;
     for (const PAGE_STEP& step : kFrontPages) {
-        if (step.appType != appType || step.kind < 0)
-            continue;
-        if (!CreateApplicationDlg(slot, step.kind))
-            WriteLog("CreateApplications: no page of kind %d yet", step.kind);
-        return true;
+        if (step.appType == appType) {
+            kind = step.kind;
+            break;
+        }
     }
-    slot = ConstructPage(appType);
-    if (!slot && appType == APPTYPE_HOMEPAGE)
-        return false;
-    if (!slot)
-        WriteLog("CreateApplications: no page for %d yet", appType);
-    return true;
+    bool own = kind == APPKIND_OWN;
+    // A page not built into the program leaves its slot empty; one that is built but cannot be
+    // made ends the start-up.
+    if (!(own ? OwnPageDlgMaker(appType) : ApplicationDlgMaker(kind))) {
+        if (own)
+            WriteLog("CreateApplications: no page for %d yet", appType);
+        else
+            WriteLog("CreateApplications: no page of kind %d yet", kind);
+        return appType != APPTYPE_HOMEPAGE;
+    }
+    bool made = own ? CreateOwnPageDlg(slot, appType) : CreateApplicationDlg(slot, kind);
+    if (!made)
+        WriteLog("CreateApplications: the page for %d cannot be made", appType);
+    return made;
 }
 
 bool CMainCtrlDlg::SkinPage(int seat, int appType, uint8_t showParam, bool visible) {

@@ -18,9 +18,9 @@
 #include <string>
 #include <thread>
 
-#include "core/AppType.h"
-#include "core/LockTable.h"
-#include "core/SkypeClient.h"
+#include "core/shell/LockTable.h"
+#include "core/shell/SkypeClient.h"
+#include "core/ui/AppType.h"
 #include "platform/ui/Ui.h"
 
 class CVelkoraAppDlg;

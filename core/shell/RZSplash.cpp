@@ -1,8 +1,8 @@
-#include "core/RZSplash.h"
+#include "core/shell/RZSplash.h"
 
 #include <memory>
 
-#include "core/Kernel.h"
+#include "core/kernel/Kernel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/io/File.h"

@@ -1,4 +1,4 @@
-#include "core/SeatBkgDlg.h"
+#include "core/shell/SeatBkgDlg.h"
 
 #include "platform/gfx/Canvas.h"
 

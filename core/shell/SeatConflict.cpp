@@ -1,10 +1,10 @@
-#include "core/SeatConflict.h"
+#include "core/shell/SeatConflict.h"
 
-#include "core/AppType.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/VelkoraAppDlg.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/AppType.h"
+#include "core/ui/VelkoraAppDlg.h"
 #include "platform/ui/Ui.h"
 
 // clang-format off

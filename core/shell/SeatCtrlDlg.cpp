@@ -1,4 +1,4 @@
-#include "core/SeatCtrlDlg.h"
+#include "core/shell/SeatCtrlDlg.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,14 +7,14 @@
 #include <mutex>
 #include <vector>
 
-#include "core/CfgData.h"
-#include "core/HWAudio.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
-#include "core/MessageDlg.h"
-#include "core/ProcessUtil.h"
-#include "core/VelkoraAppDlg.h"
-#include "core/WindowMessages.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/kernel/ProcessUtil.h"
+#include "core/ui/MessageDlg.h"
+#include "core/ui/VelkoraAppDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/io/File.h"

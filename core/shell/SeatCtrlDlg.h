@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "core/AppType.h"
+#include "core/ui/AppType.h"
 #include "platform/gfx/Surface.h"
 #include "platform/sys/Process.h"
 #include "platform/ui/Ui.h"

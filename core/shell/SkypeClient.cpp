@@ -1,4 +1,4 @@
-#include "core/SkypeClient.h"
+#include "core/shell/SkypeClient.h"
 
 #include <algorithm>
 #include <climits>
@@ -7,7 +7,7 @@
 #include <map>
 #include <mutex>
 
-#include "core/LogWriter.h"
+#include "core/kernel/LogWriter.h"
 #include "platform/text/Text.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/SkypeLink.h"
+#include "core/shell/SkypeLink.h"
 #include "platform/ui/Ui.h"
 
 // Messages to the main dialog, sent (blocking) with lParam 0 unless said.

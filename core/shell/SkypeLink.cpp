@@ -1,4 +1,4 @@
-#include "core/SkypeLink.h"
+#include "core/shell/SkypeLink.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "core/VelkoraApp.h"
+#include "core/shell/VelkoraApp.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/LogWriter.h"
-#include "core/MainCtrlDlg.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/MainCtrlDlg.h"
 #include "platform/gfx/Surface.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"

@@ -1,9 +1,9 @@
-#include "core/VolumeBar.h"
+#include "core/shell/VolumeBar.h"
 
 #include <new>
 #include <string>
 
-#include "core/Kernel.h"
+#include "core/kernel/Kernel.h"
 #include "library/include/Vantrel.h"
 #include "platform/text/Text.h"
 

@@ -1,4 +1,4 @@
-#include "core/GifDecoder.h"
+#include "core/ui/GifDecoder.h"
 
 #include <vector>
 

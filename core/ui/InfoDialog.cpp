@@ -1,10 +1,10 @@
-#include "core/InfoDialog.h"
+#include "core/ui/InfoDialog.h"
 
 #include <cstring>
 #include <memory>
 
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/sys/Clock.h"

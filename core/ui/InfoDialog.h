@@ -11,8 +11,8 @@
 #include <mutex>
 #include <string>
 
-#include "core/ModalDialog.h"
-#include "core/PictureEx.h"
+#include "core/ui/ModalDialog.h"
+#include "core/ui/PictureEx.h"
 #include "library/include/KvTypes.h"
 
 #define INFODLG_PATH_CHARS 260

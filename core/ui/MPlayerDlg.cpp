@@ -1,8 +1,8 @@
-#include "core/MPlayerDlg.h"
+#include "core/ui/MPlayerDlg.h"
 
-#include "core/Kernel.h"
-#include "core/SysSettings.h"
-#include "core/WindowMessages.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/SysSettings.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 
 IMPlayerDlg::IMPlayerDlg() = default;

@@ -2,7 +2,7 @@
 // two list boxes that follow the pen while it is down, and the volume buttons every page has.
 #pragma once
 
-#include "core/VelkoraAppDlg.h"
+#include "core/ui/VelkoraAppDlg.h"
 
 class IMPlayerDlg : public CVelkoraAppDlg {
 public:

@@ -1,4 +1,4 @@
-#include "core/MessageDlg.h"
+#include "core/ui/MessageDlg.h"
 
 #include <memory>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/ModalDialog.h"
+#include "core/ui/ModalDialog.h"
 
 class MessageDlg : public CModalDialog {
 public:

@@ -1,4 +1,4 @@
-#include "core/ModalDialog.h"
+#include "core/ui/ModalDialog.h"
 
 #include <vector>
 

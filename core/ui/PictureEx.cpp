@@ -1,9 +1,9 @@
-#include "core/PictureEx.h"
+#include "core/ui/PictureEx.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "core/GifDecoder.h"
+#include "core/ui/GifDecoder.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"

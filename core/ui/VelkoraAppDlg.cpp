@@ -1,10 +1,10 @@
-#include "core/VelkoraAppDlg.h"
+#include "core/ui/VelkoraAppDlg.h"
 
 #include <atomic>
 #include <ctime>
 
-#include "core/CfgData.h"
-#include "core/Kernel.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/Kernel.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/AppType.h"
+#include "core/ui/AppType.h"
 #include "library/include/KvTypes.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Ui.h"

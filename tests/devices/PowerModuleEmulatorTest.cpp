@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/PowerModule.h"
+#include "core/kernel/PowerModule.h"
 #include "devices/PowerModuleEmulator.h"
 #include "platform/io/Path.h"
 #include "platform/io/PortMap.h"

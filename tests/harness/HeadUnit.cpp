@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/Kernel.h"
-#include "core/KernelData.h"
-#include "core/LogWriter.h"
-#include "core/MainCtrlDlg.h"
-#include "core/SeatCtrlDlg.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/KernelData.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/MainCtrlDlg.h"
+#include "core/shell/SeatCtrlDlg.h"
 #include "platform/io/File.h"
 #include "platform/io/PortMap.h"
 #include "platform/sys/EndSignals.h"

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/MainCtrlDlg.h"
-#include "core/SysSettings.h"
-#include "core/VelkoraApp.h"
+#include "core/kernel/SysSettings.h"
+#include "core/shell/MainCtrlDlg.h"
+#include "core/shell/VelkoraApp.h"
 #include "devices/BoardSimControl.h"
 #include "devices/PowerModuleEmulator.h"
 #include "platform/gfx/Surface.h"

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/CfgData.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
 #include "devices/BoardSimControl.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/sys/Clock.h"

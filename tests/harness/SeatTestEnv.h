@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "core/CfgData.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
-#include "core/SysSettings.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/kernel/SysSettings.h"
 #include "devices/BoardSimControl.h"
 #include "platform/gfx/Surface.h"
 #include "platform/sys/Clock.h"

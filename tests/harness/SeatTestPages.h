@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/SeatCtrlDlg.h"
-#include "core/VelkoraAppDlg.h"
-#include "core/WindowMessages.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/VelkoraAppDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
 #include "platform/ui/Ui.h"

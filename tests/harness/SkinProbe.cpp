@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "core/Utf16File.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "core/AppFactory.h"
+#include "core/ui/AppFactory.h"
 #include "platform/gfx/Canvas.h"
 
 namespace harness {
@@ -55,13 +55,16 @@ CTestPage* TestPage(CVelkoraAppDlg* page) {
 }
 
 TestPageKinds::TestPageKinds(std::initializer_list<int> kinds) : m_kinds(kinds) {
-    for (int kind : m_kinds)
+    for (int kind : m_kinds) {
+        m_replaced.push_back(ApplicationDlgMaker(kind));
         RegisterApplicationDlg(kind, MakerOf(kind));
+    }
 }
 
 TestPageKinds::~TestPageKinds() {
-    for (int kind : m_kinds)
-        RegisterApplicationDlg(kind, nullptr);
+    // The makers they stood in for come back, real pages included, for the rest of the process.
+    for (size_t i = m_kinds.size(); i-- > 0;)
+        RegisterApplicationDlg(m_kinds[i], m_replaced[i]);
 }
 
 }  // namespace harness

@@ -7,7 +7,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "core/VelkoraAppDlg.h"
+#include "core/ui/AppFactory.h"
+#include "core/ui/VelkoraAppDlg.h"
 
 namespace harness {
 
@@ -40,8 +41,8 @@ public:
 // The page of a seat as a test page; null when that page is no test page.
 CTestPage* TestPage(CVelkoraAppDlg* page);
 
-// Makes the factory build test pages for `kinds` (APPKIND_*) until the object goes: the
-// kinds whose pages are not in the tree yet.
+// Makes the factory build test pages for `kinds` (APPKIND_*) until the object goes, when the
+// makers they replaced are registered again.
 class TestPageKinds {
 public:
     explicit TestPageKinds(std::initializer_list<int> kinds);
@@ -51,6 +52,7 @@ public:
 
 private:
     std::vector<int> m_kinds;
+    std::vector<PFN_CREATE_APPLICATION> m_replaced;
 };
 
 }  // namespace harness

@@ -1,4 +1,4 @@
-#include "core/HomepageDlg.h"
+#include "apps/home/HomepageDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -6,17 +6,17 @@
 #include <string>
 #include <thread>
 
-#include "core/CfgData.h"
-#include "core/HWAudio.h"
-#include "core/KeyFunctions.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/WindowMessages.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/HWAudio.h"
+#include "core/shell/KeyFunctions.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvImage.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Module.h"
-#include "tests/core/HeadUnitFixture.h"
+#include "tests/harness/HeadUnitFixture.h"
 
 using namespace pagetest;
 using KvUserInterface::IKvButton;

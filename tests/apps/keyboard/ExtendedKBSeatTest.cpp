@@ -5,10 +5,10 @@
 
 #include <sys/stat.h>
 
-#include "core/ExtendedKB.h"
-#include "core/SeatCtrlDlg.h"
+#include "apps/keyboard/ExtendedKB.h"
+#include "core/shell/SeatCtrlDlg.h"
 #include "platform/gfx/ImageFile.h"
-#include "tests/core/SeatTestEnv.h"
+#include "tests/harness/SeatTestEnv.h"
 
 namespace {
 

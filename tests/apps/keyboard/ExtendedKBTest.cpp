@@ -1,6 +1,6 @@
 // The rear seat's extended keyboard button: its place, its picture on the rear screen, and the
 // outside keyboard program a tap starts.
-#include "core/ExtendedKB.h"
+#include "apps/keyboard/ExtendedKB.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/gfx/ImageFile.h"
 #include "platform/io/File.h"
-#include "tests/core/KeyboardFixture.h"
+#include "tests/apps/keyboard/KeyboardFixture.h"
 
 using namespace kbtest;
 

@@ -1,7 +1,7 @@
 // The keyboard page on a seat: the shipped skin, caption tables and layouts, pen taps at
 // desktop co-ordinates, the key events they make, the text that reaches the edit box, what the
 // seat shows, and the text-input block handed back.
-#include "core/KBDlg.h"
+#include "apps/keyboard/KBDlg.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "platform/io/File.h"
-#include "tests/core/KeyboardFixture.h"
+#include "tests/apps/keyboard/KeyboardFixture.h"
 
 using namespace kbtest;
 using KvUserInterface::BUTTON_HIGHLIGHTED;

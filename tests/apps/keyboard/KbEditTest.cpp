@@ -1,10 +1,10 @@
 // The keyboard's edit box: what key events do to its text, caret and selection, its limit, and
 // what it shows inside its parent.
-#include "core/KbEdit.h"
+#include "apps/keyboard/KbEdit.h"
 
 #include <gtest/gtest.h>
 
-#include "core/KbInput.h"
+#include "apps/keyboard/KbInput.h"
 #include "platform/gfx/Font.h"
 #include "platform/ui/Ui.h"
 #include "tests/support/GfxTestSupport.h"

@@ -1,13 +1,13 @@
 // Keyboard input: the layout file, what keys give with the modifiers and layouts, and key
 // events reaching a window in order with the state they were made in.
-#include "core/KbInput.h"
+#include "apps/keyboard/KbInput.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <vector>
 
-#include "core/Utf16File.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Module.h"
 #include "platform/ui/Ui.h"

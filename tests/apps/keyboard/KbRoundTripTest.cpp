@@ -6,12 +6,12 @@
 #include <cctype>
 #include <string>
 
-#include "core/AppFactory.h"
-#include "core/KBDlg.h"
-#include "core/Kernel.h"
-#include "core/KernelData.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/WindowMessages.h"
+#include "apps/keyboard/KBDlg.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/KernelData.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/AppFactory.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"

@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "core/KBDlg.h"
-#include "core/KbInput.h"
-#include "core/WindowMessages.h"
+#include "apps/keyboard/KBDlg.h"
+#include "apps/keyboard/KbInput.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Module.h"
 #include "platform/text/Text.h"
-#include "tests/core/HeadUnitFixture.h"
+#include "tests/harness/HeadUnitFixture.h"
 
 namespace kbtest {
 

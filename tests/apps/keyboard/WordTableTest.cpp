@@ -1,6 +1,6 @@
 // The keyboard's caption tables: the text form of the files (line ends, the "Do" end, blanks,
 // limits) and finding the three files in the skin's folder.
-#include "core/WordTable.h"
+#include "apps/keyboard/WordTable.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/KBDlg.h"
+#include "apps/keyboard/KBDlg.h"
 #include "platform/text/Text.h"
-#include "tests/core/KeyboardFixture.h"
+#include "tests/apps/keyboard/KeyboardFixture.h"
 
 using namespace kbtest;
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/BoardDevice.h"
+#include "core/kernel/BoardDevice.h"
 #include "devices/BoardSimControl.h"
 #include "library/include/Vantrel.h"
 

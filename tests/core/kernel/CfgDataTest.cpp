@@ -1,4 +1,4 @@
-#include "core/CfgData.h"
+#include "core/kernel/CfgData.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

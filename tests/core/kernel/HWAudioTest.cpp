@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "core/HWAudio.h"
-#include "core/LogWriter.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/LogWriter.h"
 #include "platform/audio/Mixer.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"

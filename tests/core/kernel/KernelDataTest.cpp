@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/KernelData.h"
+#include "core/kernel/KernelData.h"
 #include "platform/text/Text.h"
 #include "tests/support/TestSupport.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "core/KernelDrives.h"
-#include "core/LogWriter.h"
+#include "core/kernel/KernelDrives.h"
+#include "core/kernel/LogWriter.h"
 #include "platform/io/File.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"

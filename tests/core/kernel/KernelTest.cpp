@@ -1,4 +1,4 @@
-#include "core/Kernel.h"
+#include "core/kernel/Kernel.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/CfgData.h"
-#include "core/LogWriter.h"
+#include "core/kernel/CfgData.h"
+#include "core/kernel/LogWriter.h"
 #include "devices/BoardSimControl.h"
 #include "devices/PowerModuleEmulator.h"
 #include "platform/io/KeyValueStore.h"

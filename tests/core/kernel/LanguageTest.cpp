@@ -4,10 +4,10 @@
 #include <set>
 #include <string>
 
-#include "core/KernelData.h"
-#include "core/Language.h"
-#include "core/SysSettings.h"
-#include "core/Utf16File.h"
+#include "core/kernel/KernelData.h"
+#include "core/kernel/Language.h"
+#include "core/kernel/SysSettings.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/io/File.h"
 #include "platform/sys/Module.h"
 #include "platform/text/Text.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/LogWriter.h"
+#include "core/kernel/LogWriter.h"
 #include "platform/sys/Clock.h"
 #include "tests/support/TestSupport.h"
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/ProcessUtil.h"
+#include "core/kernel/ProcessUtil.h"
 #include "platform/text/Text.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XServer.h"

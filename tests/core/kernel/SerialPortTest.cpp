@@ -5,7 +5,7 @@
 #include <thread>
 #include <string>
 
-#include "core/SerialPort.h"
+#include "core/kernel/SerialPort.h"
 #include "platform/io/PortMap.h"
 #include "platform/io/Pty.h"
 #include "tests/support/TestSupport.h"

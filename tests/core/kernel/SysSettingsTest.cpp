@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/KernelData.h"
-#include "core/SysSettings.h"
-#include "core/Utf16File.h"
+#include "core/kernel/KernelData.h"
+#include "core/kernel/SysSettings.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/sys/Module.h"
 #include "platform/text/Text.h"
 #include "tests/support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "core/KeyFunctions.h"
+#include "core/shell/KeyFunctions.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "core/HWAudio.h"
-#include "core/Kernel.h"
-#include "core/LogWriter.h"
-#include "core/SeatCtrlDlg.h"
-#include "core/SysSettings.h"
-#include "core/VelkoraAppDlg.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/kernel/SysSettings.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/VelkoraAppDlg.h"
 #include "devices/BoardSimControl.h"
 #include "devices/PowerModuleEmulator.h"
 #include "platform/gfx/Canvas.h"

@@ -1,4 +1,4 @@
-#include "core/LockTable.h"
+#include "core/shell/LockTable.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
-#include "core/RZSplash.h"
+#include "core/shell/RZSplash.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/core/SeatTestEnv.h"
+#include "tests/harness/SeatTestEnv.h"
 
 namespace {
 

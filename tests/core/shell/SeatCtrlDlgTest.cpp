@@ -1,4 +1,4 @@
-#include "core/SeatCtrlDlg.h"
+#include "core/shell/SeatCtrlDlg.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,13 +15,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "core/HWAudio.h"
-#include "core/MessageDlg.h"
-#include "core/ProcessUtil.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/ProcessUtil.h"
+#include "core/ui/MessageDlg.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/sys/ExternalWindows.h"
-#include "tests/core/SeatTestEnv.h"
-#include "tests/core/SeatTestPages.h"
+#include "tests/harness/SeatTestEnv.h"
+#include "tests/harness/SeatTestPages.h"
 #include "tests/support/XServer.h"
 
 extern char** environ;

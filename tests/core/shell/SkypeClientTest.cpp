@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/LogWriter.h"
-#include "core/SkypeClient.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/SkypeClient.h"
 #include "platform/sys/Clock.h"
-#include "tests/core/SkypePeer.h"
+#include "tests/core/shell/SkypePeer.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TestSupport.h"
 

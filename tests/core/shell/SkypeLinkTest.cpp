@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/SkypeLink.h"
+#include "core/shell/SkypeLink.h"
 
 namespace {
 

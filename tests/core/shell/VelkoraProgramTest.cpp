@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/LogWriter.h"
-#include "core/SysSettings.h"
+#include "core/kernel/LogWriter.h"
+#include "core/kernel/SysSettings.h"
 #include "devices/PowerModuleEmulator.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/io/PortMap.h"

@@ -1,4 +1,4 @@
-#include "core/VolumeBar.h"
+#include "core/shell/VolumeBar.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "library/include/Vantrel.h"
-#include "tests/core/SeatTestEnv.h"
+#include "tests/harness/SeatTestEnv.h"
 
 namespace {
 

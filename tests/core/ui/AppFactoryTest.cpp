@@ -1,4 +1,4 @@
-#include "core/AppFactory.h"
+#include "core/ui/AppFactory.h"
 
 #include <gtest/gtest.h>
 

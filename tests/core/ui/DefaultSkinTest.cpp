@@ -5,14 +5,14 @@
 #include <filesystem>
 #include <string>
 
-#include "core/InfoDialog.h"
-#include "core/PictureEx.h"
-#include "core/Utf16File.h"
+#include "core/kernel/Utf16File.h"
+#include "core/ui/InfoDialog.h"
+#include "core/ui/PictureEx.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Module.h"
 #include "platform/text/Text.h"
-#include "tests/core/HeadUnitFixture.h"
+#include "tests/harness/HeadUnitFixture.h"
 
 using namespace pagetest;
 

@@ -3,8 +3,8 @@
 
 #include <random>
 
-#include "core/GifDecoder.h"
-#include "tests/core/GifWriter.h"
+#include "core/ui/GifDecoder.h"
+#include "tests/core/ui/GifWriter.h"
 
 using namespace giftest;
 

@@ -1,4 +1,4 @@
-#include "core/InfoDialog.h"
+#include "core/ui/InfoDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/text/Text.h"
-#include "tests/core/HeadUnitFixture.h"
+#include "tests/harness/HeadUnitFixture.h"
 
 using namespace pagetest;
 using testsupport::SolidImage;

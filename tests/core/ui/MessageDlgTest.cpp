@@ -1,4 +1,4 @@
-#include "core/MessageDlg.h"
+#include "core/ui/MessageDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "platform/ui/Ui.h"
-#include "tests/core/HeadUnitFixture.h"
+#include "tests/harness/HeadUnitFixture.h"
 #include "tests/support/GfxTestSupport.h"
 
 using namespace pagetest;

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "core/PictureEx.h"
+#include "core/ui/PictureEx.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/text/Text.h"
-#include "tests/core/GifWriter.h"
+#include "tests/core/ui/GifWriter.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,15 +1,15 @@
-#include "core/VelkoraAppDlg.h"
+#include "core/ui/VelkoraAppDlg.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "core/MPlayerDlg.h"
-#include "core/WindowMessages.h"
+#include "core/ui/MPlayerDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
-#include "tests/core/HeadUnitFixture.h"
+#include "tests/harness/HeadUnitFixture.h"
 
 using namespace pagetest;
 using testsupport::SolidImage;
