@@ -59,7 +59,7 @@ void AskForText(HeadUnit& unit, int seat, const std::u16string& title, int index
 
 void TapAt(HeadUnit& unit, int seat, const plat::Rect& r) {
     unit.Tap((r.left + r.right) / 2 + (seat ? 800 : 0), (r.top + r.bottom) / 2);
-    unit.Advance(40);
+    unit.Advance(10);
 }
 
 void TapKey(HeadUnit& unit, int seat, int key) {
