@@ -310,7 +310,6 @@ TEST(KbPhoneticMode, ATwentyCharacterNameRoundTripsThroughAPlaylistFile) {
     ASSERT_TRUE(testsupport::Exists(file));
     EXPECT_EQ(testsupport::ReadBytes(file), expected);
 
-
     // Read back by a container of its own, as the music page does when it sets up.
     KvMultimedia::IKvPListContainer* reread = nullptr;
     ASSERT_EQ(kernel->m_pRoot->CreatePListContainer(&reread), RZ_OK);
