@@ -86,6 +86,18 @@ void TypeOnScreen(HeadUnit& unit, int seat, const std::string& keys) {
         TapKey(unit, seat, KeyFor(c));
 }
 
+// Pixels of the edit box in the colour that underlines a composition.
+int UnderlinePixels(CKbEdit* edit) {
+    plat::Surface picture;
+    if (!plat::ui::GetWindowPicture(edit->Id(), picture))
+        return -1;
+    int n = 0;
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            n += picture.PixelAt(x, y) == CKbEdit::kComposition;
+    return n;
+}
+
 std::vector<std::u16string> ShownCandidates(HeadUnit& unit, int seat) {
     CKBDlg* kb = Keyboard(unit, seat);
     std::vector<std::u16string> out;
@@ -169,8 +181,11 @@ TEST_P(KbPhonetic, TapsComposeAWordThatSaveHandsBack) {
     EXPECT_NE(shown.PixelAt(cell.left + 3, cell.top + 2),
               shown.PixelAt(band.right + 2, band.top + 2));
 
+    EXPECT_GT(UnderlinePixels(edit), 40) << "the composition is underlined";
+
     ASSERT_TRUE(TapCandidate(unit, seat, u"中文"));
     EXPECT_EQ(edit->GetText(1000), u"中文");
+    EXPECT_EQ(UnderlinePixels(edit), 0);
     EXPECT_FALSE(edit->IsComposing());
     EXPECT_TRUE(kb->CandidateCells().empty());
 
