@@ -15,6 +15,11 @@ namespace {
 
 class KbPhoneticLimit : public KeyboardTest {
 protected:
+    // The input method mode the test ends in is the process's: the next test starts without.
+    void TearDown() override {
+        KeyboardTest::TearDown();
+        KbResetForTesting();
+    }
     void TypeUs(const std::string& keys) {
         for (char c : keys) {
             for (int k = 0; k < KB_KEY_COUNT; ++k) {

@@ -125,7 +125,16 @@ bool TapCandidate(HeadUnit& unit, int seat, const std::u16string& word) {
     return false;
 }
 
-class KbPhonetic : public ::testing::TestWithParam<int> {};
+// The key state and the current layout belong to the process: the input method mode a test
+// ends in must not reach the next test.
+class KbPhonetic : public ::testing::TestWithParam<int> {
+protected:
+    void TearDown() override { KbResetForTesting(); }
+};
+class KbPhoneticMode : public ::testing::Test {
+protected:
+    void TearDown() override { KbResetForTesting(); }
+};
 
 }  // namespace
 
@@ -203,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(BothSeats, KbPhonetic, ::testing::Values(0, 1),
                              return info.param == 0 ? std::string("Front") : std::string("Rear");
                          });
 
-TEST(KbPhoneticMode, TheModeKeyInAPreeditKeepsWhatWasConvertedAndSaveEndsItToo) {
+TEST_F(KbPhoneticMode, TheModeKeyInAPreeditKeepsWhatWasConvertedAndSaveEndsItToo) {
     TestPageKinds kinds{APPKIND_MUSIC};
     HeadUnit unit(TraditionalChinese());
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
@@ -250,7 +259,7 @@ TEST(KbPhoneticMode, TheModeKeyInAPreeditKeepsWhatWasConvertedAndSaveEndsItToo) 
     EXPECT_EQ(edit->GetText(1000), u"");
 }
 
-TEST(KbPhoneticMode, WithoutThePhoneticLayoutTheModeKeyLeavesTypingAsItWas) {
+TEST_F(KbPhoneticMode, WithoutThePhoneticLayoutTheModeKeyLeavesTypingAsItWas) {
     TestPageKinds kinds{APPKIND_MUSIC};
     HeadUnitOptions options = TraditionalChinese();
     options.prepare = [](const std::string& base) {
@@ -274,7 +283,7 @@ TEST(KbPhoneticMode, WithoutThePhoneticLayoutTheModeKeyLeavesTypingAsItWas) {
     EXPECT_FALSE(kb->Edit()->IsComposing());
 }
 
-TEST(KbPhoneticMode, ATwentyCharacterNameRoundTripsThroughAPlaylistFile) {
+TEST_F(KbPhoneticMode, ATwentyCharacterNameRoundTripsThroughAPlaylistFile) {
     TestPageKinds kinds{APPKIND_MUSIC};
     HeadUnit unit(TraditionalChinese());
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
