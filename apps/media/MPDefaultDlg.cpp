@@ -11,6 +11,7 @@
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
+#include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/Drives.h"
 #include "platform/text/Text.h"
@@ -511,7 +512,9 @@ bool CMPDefaultDlg::PlayPath(const std::u16string& folder, const std::u16string&
     if (!m_pPlayer || !kernel)
         return false;
     const std::u16string path = JoinWide(folder, name);
-    if (m_pPlayer->OpenFile(path.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK ||
+    // As the program's drive map sees the path now (the library's copy lags behind).
+    const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(path));
+    if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK ||
         m_pPlayer->Play() != RZ_OK) {
         WriteLog("Music: cannot play %s", plat::Utf16ToUtf8(path).c_str());
         ShowPlayButton(false);
@@ -538,9 +541,14 @@ bool CMPDefaultDlg::PlaySelected() {
         return false;
     bool ok = false;
     const int index = ListCurrent(FileList());
-    if (m_bAudioCD && IsMediaFileName(MEDIA_KIND_MUSIC, name) && name.size() > 4 &&
-        plat::StrCmpNoCase(name.substr(name.size() - 4), u".cda") == 0) {
-        const int track = index + 1;
+    int track = 0;
+    if (m_bAudioCD) {
+        // The track a row stands for is in its name, wherever the row stands.
+        for (int t = 1; t <= 99 && !track; ++t)
+            if (plat::StrCmpNoCase(name, plat::FormatStr(u"Track%02d.cda", t)) == 0)
+                track = t;
+    }
+    if (track) {
         ok = m_pPlayer->OpenCD(static_cast<uint8_t>(track)) == RZ_OK && m_pPlayer->Play() == RZ_OK;
         if (ok) {
             m_iCDTrack = track;
@@ -577,6 +585,8 @@ bool CMPDefaultDlg::PlaySelected() {
 
 void CMPDefaultDlg::RunButton(int button) {
     CKernel* kernel = CKernel::Instance();
+    if (button <= MP_BTN_VOL_DEL)
+        UpdateVolume(false);  // a held button steps from the volume now, not the last drawn
     switch (button) {
         case MP_BTN_VOL_ADD:
             StepVolume(1, Button(MP_BTN_VOL_ICON), this);

@@ -1,5 +1,6 @@
 #include "apps/media/MediaListHandlers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -60,6 +61,12 @@ bool ReadFolder(const std::string& native, uint8_t kind, FolderContents& out) {
             out.holdsMedia = true;
         }
     }
+    // In name order, as the disks the system was made for list them; the file system's own
+    // order means nothing to a user.
+    std::sort(out.folders.begin(), out.folders.end(),
+              [](const std::string& a, const std::string& b) {
+                  return plat::StrCmpNoCase(plat::Utf8ToUtf16(a), plat::Utf8ToUtf16(b)) < 0;
+              });
     return true;
 }
 
@@ -384,22 +391,32 @@ void CFileListHandler::FillFolder(std::u16string path) {
     std::u16string scanPath = path;
     if (scanPath.size() == 2 && scanPath[1] == u':')
         scanPath += u"\\";
-    dir->SetPath(scanPath.c_str());
+    // The library is handed the folder the letter stands for now: its own copy of the drive
+    // map does not follow the sticks that come and go.
+    dir->SetPath(plat::Utf8ToUtf16(plat::NativePath(scanPath)).c_str());
     dir->SetFilter(count, const_cast<const char16_t**>(extensions));
     m_pList->RemoveAll();
     if (dir->Scan() == RZ_OK) {
         int view = 0;
         m_pList->GetViewMode(&view);
+        std::vector<std::u16string> names;
         char16_t name[KvUtility::KVDIR_NAME_CHARS];
         uint16_t type = 0;
         for (RZRESULT r = dir->GetFirst(name, KvUtility::KVDIR_NAME_CHARS, &type); r == RZ_OK;
              r = dir->GetNext(name, KvUtility::KVDIR_NAME_CHARS, &type)) {
-            if (type != KvUtility::DIR_ENTRY_FILE)
-                continue;
+            if (type == KvUtility::DIR_ENTRY_FILE)
+                names.emplace_back(name);
+        }
+        // In name order, as the folders below (and the tracks of a disc) are.
+        std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+            return plat::StrCmpNoCase(a, b) < 0;
+        });
+        for (const std::u16string& file : names) {
             std::u16string image;
             if (view == KvUserInterface::LISTBOX_VIEW_GRID)
-                image = plat::FormatStr(u"%s\\%s", path.c_str(), name);
-            AddListRow(m_pList, name, ROW_FILE, name, path,
+                image = plat::Utf8ToUtf16(
+                    plat::NativePath(plat::FormatStr(u"%s\\%s", path.c_str(), file.c_str())));
+            AddListRow(m_pList, file.c_str(), ROW_FILE, file, path,
                        image.empty() ? nullptr : image.c_str());
         }
     }
@@ -410,6 +427,18 @@ void CFileListHandler::FillFolder(std::u16string path) {
 
 CPlaylistHandler::CPlaylistHandler(IKvListbox* playlists, IKvListbox* files)
     : m_pList(playlists), m_pFileList(files) {}
+
+CPlaylistHandler::~CPlaylistHandler() {
+    SetHanded(nullptr);
+}
+
+void CPlaylistHandler::SetHanded(IKvPlaylist* playlist) {
+    if (playlist)
+        playlist->AddRef();
+    if (m_pHanded)
+        m_pHanded->Release();
+    m_pHanded = playlist;
+}
 
 void CPlaylistHandler::OnLButtonUp(int, int, uint8_t* action) {
     if (!action || *action != KvUserInterface::LISTBOX_ACTION_ROW)
@@ -425,7 +454,7 @@ void CPlaylistHandler::OnLButtonUp(int, int, uint8_t* action) {
 
 void CPlaylistHandler::FillPlaylists(IKvPListContainer* container) {
     m_pContainer = container;
-    m_pHanded = nullptr;
+    SetHanded(nullptr);
     if (!m_pList)
         return;
     m_pList->RemoveAll();
@@ -467,7 +496,7 @@ void CPlaylistHandler::CreatePlaylist() {
     if (m_pContainer->CreatePlaylist(name.c_str(), &playlist, &index) != RZ_OK)
         return;
     AddListRow(m_pList, name.c_str(), ROW_PLAYLIST, name, u"");
-    m_pHanded = nullptr;
+    SetHanded(nullptr);
 }
 
 void CPlaylistHandler::AddPlaylist(const char16_t* name) {
@@ -475,10 +504,10 @@ void CPlaylistHandler::AddPlaylist(const char16_t* name) {
     int index = 0;
     if (!m_pContainer || !name || m_pContainer->CreatePlaylist(name, &playlist, &index) != RZ_OK)
         return;
-    m_pHanded = playlist;
+    SetHanded(playlist);
     if (plat::StrCmp(name, TEMP_PLAYLIST_NAME) != 0) {
         AddListRow(m_pList, name, ROW_PLAYLIST, name, u"");
-        m_pHanded = nullptr;
+        SetHanded(nullptr);
     }
 }
 
@@ -489,7 +518,7 @@ void CPlaylistHandler::OpenPlaylist() {
     if (!row || !m_pContainer ||
         m_pContainer->FindPlaylist(row->szName, &playlist, &index, 0) != RZ_OK || !playlist)
         return;
-    m_pHanded = playlist;
+    SetHanded(playlist);
     FillFiles(playlist);
 }
 
@@ -520,6 +549,6 @@ bool CPlaylistHandler::TakeSelected(std::u16string& name, IKvPlaylist** playlist
     name = row->szName;
     if (playlist)
         *playlist = found;
-    m_pHanded = nullptr;
+    SetHanded(nullptr);
     return true;
 }

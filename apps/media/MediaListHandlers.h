@@ -137,6 +137,9 @@ public:
 class CPlaylistHandler : public KvUserInterface::IKvListboxHandler {
 public:
     CPlaylistHandler(KvUserInterface::IKvListbox* playlists, KvUserInterface::IKvListbox* files);
+    ~CPlaylistHandler();
+    CPlaylistHandler(const CPlaylistHandler&) = delete;
+    CPlaylistHandler& operator=(const CPlaylistHandler&) = delete;
 
     void OnDraw(plat::Canvas*) override {}
     // An activated row: "Add New" makes a playlist, any other opens its playlist.
@@ -155,8 +158,12 @@ public:
     // that keeps it takes its own reference).
     bool TakeSelected(std::u16string& name, KvMultimedia::IKvPlaylist** playlist);
 
+    // The playlist last handed out, with a reference of its own: the container may drop
+    // its playlists (a reload, a removal) while the handler still holds one.
+    void SetHanded(KvMultimedia::IKvPlaylist* playlist);
+
     KvUserInterface::IKvListbox* m_pList;
-    KvMultimedia::IKvPlaylist* m_pHanded = nullptr;  // borrowed from the container
+    KvMultimedia::IKvPlaylist* m_pHanded = nullptr;
     KvMultimedia::IKvPListContainer* m_pContainer = nullptr;
     KvUserInterface::IKvListbox* m_pFileList;
 };
