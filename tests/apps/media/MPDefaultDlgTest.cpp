@@ -171,6 +171,7 @@ TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
     CopyTo(wav, stick + "/Rock/Live/one.wav");
     CopyTo(wav, stick + "/Rock/Studio/two.WAV");
     CopyTo(wav, stick + "/VCD/three.wav");
+    CopyTo(wav, stick + "/Best of.. 2010/four.wav");
     drives.Mount("/dev/sdb1", 8, 17, drives.Folder("first"));
     unit.Advance(2500);
 
@@ -208,6 +209,9 @@ TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "VCD"));
     EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"three.wav"}));
     EXPECT_EQ(Flag(front->FileList()), 1);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Best of.. 2010"));
+    EXPECT_EQ(front->m_iFolderDepth, 1) << "a name with \"..\" in it is no way up";
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"four.wav"}));
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Live"));
     EXPECT_EQ(Flag(front->FileList()), 0);
 
