@@ -317,6 +317,19 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     unit.Advance(2500);
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
     EXPECT_EQ(Names(front->DriveList()).back(), "Audio CD");
+
+    // Opened by hand, the disc lists its tracks and, the player being idle, opens track 1.
+    Launch(unit, 0);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Audio CD"));
+    EXPECT_EQ(Names(front->FileList()),
+              (std::vector<std::string>{"Track01.cda", "Track02.cda", "Track03.cda"}));
+    EXPECT_EQ(front->Player()->GetMediaType(), IKvPlayer::MEDIA_CD);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_STOPPED);
+    EXPECT_EQ(front->m_iCDTrack, 1);
+    TapButton(unit, 0, front->Button(MP_BTN_RET_MENU));
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
     drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
     unit.Advance(2500);
     unit.Kernel()->m_Settings.iCurrentApp = APPTYPE_HOMEPAGE;
