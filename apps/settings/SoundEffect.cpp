@@ -644,6 +644,21 @@ void CSoundEffect::OnLButtonUp(int x, int y) {
     }
     m_bPenDown = 0;
     bool done = false;
+    // A knob being dragged is let go first, wherever the pen leaves it: its gain is kept.
+    if (m_byView == SE_VIEW_EQ && m_iSliderInUse >= 0) {
+        const int band = m_iSliderInUse;
+        m_pSlider[band]->SetNormal();
+        const int centre = SliderCentre(band);
+        if (centre < m_iYOffset + SE_SLIDER_TOP)
+            StoreEQGain(band, SYS_EQ_GAIN_MAX);
+        else if (centre > m_iYOffset + SE_SLIDER_BOTTOM)
+            StoreEQGain(band, -SYS_EQ_GAIN_MAX);
+        else
+            m_byPendingAction = m_byPressedIdx;
+        CheckSliderPosition(band);
+        m_iSliderInUse = -1;
+        done = true;
+    }
     for (int i = 0; i < SE_BUTTON_COUNT && !done; ++i) {
         if (!settingsui::ReleaseHit(m_pButtons[i], x, y))
             continue;
@@ -678,20 +693,6 @@ void CSoundEffect::OnLButtonUp(int x, int y) {
             SelectLoudness(index);
         }
         done = action != 0;
-    }
-    if (!done && m_byView == SE_VIEW_EQ && m_iSliderInUse >= 0) {
-        const int band = m_iSliderInUse;
-        m_pSlider[band]->SetNormal();
-        const int centre = SliderCentre(band);
-        if (centre < m_iYOffset + SE_SLIDER_TOP)
-            StoreEQGain(band, SYS_EQ_GAIN_MAX);
-        else if (centre > m_iYOffset + SE_SLIDER_BOTTOM)
-            StoreEQGain(band, -SYS_EQ_GAIN_MAX);
-        else
-            m_byPendingAction = m_byPressedIdx;
-        CheckSliderPosition(band);
-        m_iSliderInUse = -1;
-        done = true;
     }
     if (!done && m_byView == SE_VIEW_SPEAKER && m_byPressedIdx >= SE_FADER_UP &&
         m_byPressedIdx <= SE_BALANCE_DOWN) {
@@ -860,6 +861,8 @@ void CSoundEffect::PostRender() {
     RunAction(action);
     if (!(m_bPenDown && Repeats(action)))
         m_byPressedIdx = 255;
+    ApplyHighlights();
+    InvalidateOwner();
 }
 
 void CSoundEffect::Commit() {

@@ -23,7 +23,9 @@ void SetTime(HeadUnit& unit, int hour, int minute, int second) {
     t.hour = hour, t.minute = minute, t.second = second;
     unit.Clock().SetUtc(t);
     unit.Clock().SetLocalOffsetMinutes(0);
-    unit.Advance(1100);
+    // A paint now, without moving the clock on.
+    plat::ui::InvalidateRect(unit.Seat(0)->Id());
+    unit.Pump();
 }
 
 }  // namespace

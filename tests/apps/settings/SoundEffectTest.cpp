@@ -316,11 +316,15 @@ TEST(SoundEffectPage, WithoutItsSkinItDrawsItsBackgroundAndATapGoesHome) {
         const fs::path from = fs::canonical(skin);
         fs::remove(skin);
         for (const auto& entry : fs::directory_iterator(from)) {
-            fs::create_directories(skin / entry.path().filename());
+            const fs::path into = skin / entry.path().filename();
+            if (!entry.is_directory()) {
+                fs::create_symlink(entry.path(), into);
+                continue;
+            }
+            fs::create_directories(into);
             for (const auto& inner : fs::directory_iterator(entry.path())) {
                 if (inner.path().filename() != "SoundEffect")
-                    fs::create_symlink(inner.path(),
-                                       skin / entry.path().filename() / inner.path().filename());
+                    fs::create_symlink(inner.path(), into / inner.path().filename());
             }
         }
     };
