@@ -159,6 +159,7 @@ TEST(SoundEffectPage, SaveWritesTheFileOnceAndALaterExitGoesBackToWhatWasSaved) 
     unit.Advance(200);
     EXPECT_EQ(unit.Board().Get("commits"), commits + 1);
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    EXPECT_TRUE(harness::ShowsHomepage(unit.Screen(0), 0));
     const SYS_SETTINGS saved = OnDisk(unit);
     EXPECT_EQ(saved.iEQSelect, preset);
     EXPECT_EQ(saved.iLoudness, 1);
