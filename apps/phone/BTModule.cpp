@@ -118,6 +118,14 @@ size_t DecodeCallerId(const uint8_t* bytes, size_t size, char16_t out[BT_CALLER_
     return units;
 }
 
+int CBTSerialPort::ReadWaiting(void* buffer, int count) {
+    if (!m_hPort.IsOpen() || !buffer || count < 0)
+        return -1;
+    m_Timeouts = plat::SerialTimeouts();
+    m_hPort.SetTimeouts(m_Timeouts);
+    return static_cast<int>(m_hPort.Read(buffer, static_cast<size_t>(count)));
+}
+
 CBTModule::CBTModule() {
     std::memset(m_DownloadList, 0, sizeof m_DownloadList);
     std::memset(m_szCallerId, 0, sizeof m_szCallerId);
@@ -238,7 +246,7 @@ void CBTModule::Poll() {
     {
         std::lock_guard<std::mutex> hold(m_Lock);
         uint8_t buf[kPollReadBytes];
-        int n = m_Port.Read(buf, sizeof buf);
+        int n = m_Port.ReadWaiting(buf, sizeof buf);
         if (n > 0) {
             m_Lines.Feed(buf, static_cast<size_t>(n),
                          [this](const uint8_t* line, size_t size) { HandleLine(line, size); });

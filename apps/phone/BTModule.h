@@ -87,6 +87,15 @@ private:
     size_t m_nDropped = 0;
 };
 
+// The module's port. Polls take what has come without waiting for more: a reply cut in two is
+// put together by the line assembly, and the user-interface thread does not sit out a read
+// time-out once a second.
+class CBTSerialPort : public CSerialPort {
+public:
+    // Bytes read (0 when nothing is waiting), -1 on a closed port or a device that went away.
+    int ReadWaiting(void* buffer, int count);
+};
+
 class CBTModule {
 public:
     CBTModule();
@@ -109,7 +118,7 @@ public:
     void CloseHandle();
 
     // Direct port use for the pairing sequence of the phone page.
-    CSerialPort& Port() { return m_Port; }
+    CBTSerialPort& Port() { return m_Port; }
 
     bool IsComReady() const { return m_bComReady; }
     bool IsNoAnswer() const { return m_bNoAnswer; }
@@ -136,7 +145,7 @@ private:
     // The device went away under us: closed as a module that is gone.
     void LostDevice();
 
-    CSerialPort m_Port;
+    CBTSerialPort m_Port;
     std::mutex m_Lock;
     CBTLineAssembler m_Lines;
     bool m_bComReady = false;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -53,8 +56,10 @@ protected:
     }
     // Polls until `done` holds, at most `polls` times.
     bool PollUntil(const std::function<bool()>& done, int polls = 100) {
-        for (int i = 0; i < polls && !done(); ++i)
+        for (int i = 0; i < polls && !done(); ++i) {
             m_bt.Poll();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         return done();
     }
 
@@ -276,7 +281,7 @@ TEST_F(BTLink, ADownloadOfMoreThanTheTableKeepsTheFirst512AndEnds) {
     ASSERT_TRUE(PollUntil([&] { return m_bt.m_bDownloadStarted; }, 5));
     m_bt.m_bDownloadStarted = false;
     m_bt.Send("b30");
-    ASSERT_TRUE(PollUntil([&] { return m_bt.m_iDownloadState == BT_DOWNLOAD_DONE; }, 200));
+    ASSERT_TRUE(PollUntil([&] { return m_bt.m_iDownloadState == BT_DOWNLOAD_DONE; }, 500));
     EXPECT_EQ(m_bt.m_iDownloadCount, BT_DOWNLOAD_MAX);
     EXPECT_EQ(Units(m_bt.m_DownloadList[0]), u"B1301701000000+0+N0");
     EXPECT_EQ(Units(m_bt.m_DownloadList[511]), u"B1301701000511+0+N511");
@@ -385,7 +390,7 @@ TEST_F(BTLink, TheModuleVanishingMidDownloadClosesTheLink) {
     m_bt.Poll();
     ASSERT_EQ(m_bt.m_iDownloadState, BT_DOWNLOAD_LINES);
     m_bt.Send("b30");
-    ASSERT_TRUE(PollUntil([&] { return !m_bt.IsComReady(); }, 20));
+    ASSERT_TRUE(PollUntil([&] { return !m_bt.IsComReady(); }, 300));
     EXPECT_EQ(m_bt.m_iDownloadCount, 5) << "what came is kept";
     EXPECT_EQ(m_bt.m_iDownloadState, BT_DOWNLOAD_IDLE) << "nothing more is waited for";
     EXPECT_FALSE(m_bt.IsConnected());
