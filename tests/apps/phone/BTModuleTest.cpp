@@ -87,10 +87,13 @@ TEST_F(BTLink, CommandsGoOutAsTheyAreWrittenWithTheModulesPause) {
     for (const std::string& c : commands)
         wire += c + "\r\n";
     EXPECT_EQ(m_module->Received(), wire) << "exactly the commands, each with CR LF";
+    // Arrival times carry the emulator thread's scheduling, so single gaps are only checked to
+    // be apart; the whole run shows the pause after each command.
     std::vector<emu::BTCommand> got = m_module->Commands();
     for (size_t i = 1; i < got.size(); ++i)
-        EXPECT_GE(got[i].ms - got[i - 1].ms, 95.0)
+        EXPECT_GE(got[i].ms - got[i - 1].ms, 30.0)
             << "between " << got[i - 1].text << " and " << got[i].text;
+    EXPECT_GE(got.back().ms - got[1].ms, (commands.size() - 1) * 100.0 - 20.0);
 }
 
 TEST_F(BTLink, RepliesSetTheFlagsAndTheDownloadState) {
