@@ -164,7 +164,11 @@ void CMSAudio::SetBalance(int value, int scale) {
 void CMSAudio::SetFader(int value, int scale) {
     m_iFader = value;
     m_iFaderScale = scale;
-    SetLineVolume(value >= 0 ? 3 : 2, Clamp16(16000 - Magnitude(value) * Step(scale, 16000)));
+    // The side the fader points to is lowered and the other put back to full: setting only the
+    // lowered side would leave the other where an earlier setting put it.
+    const int lowered = value >= 0 ? 3 : 2;
+    SetLineVolume(lowered, Clamp16(16000 - Magnitude(value) * Step(scale, 16000)));
+    SetLineVolume(lowered == 3 ? 2 : 3, 16000);
 }
 
 void CMSAudio::SetDefaultLevels() {

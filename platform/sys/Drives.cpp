@@ -322,6 +322,10 @@ bool LinuxDriveProbe::VolumeInfo(const std::string& source, const std::string& m
     return true;
 }
 
+bool LinuxDriveProbe::ReadDisc(const std::string& device, DiscVolume& out) {
+    return ReadDiscVolume(device, out);
+}
+
 std::string LinuxDriveProbe::ScratchDir() {
     if (!m_paths.scratchDir.empty()) {
         MakeDirectory(m_paths.scratchDir);
@@ -503,14 +507,26 @@ void DriveMap::RefreshLocked() {
     m_entries = std::move(next);
     for (Entry& e : m_entries)
         if (e.info.type == DRIVE_CDROM && !e.mounted)
-            UpdateAudioFolderLocked(e);
+            UpdateOpticalLocked(e);
 }
 
-void DriveMap::UpdateAudioFolderLocked(Entry& e) {
+void DriveMap::UpdateOpticalLocked(Entry& e) {
+    const DiscStatus status = m_probe->Disc(e.info.device);
+    UpdateAudioFolderLocked(e, status);
+    if (!e.info.root.empty() || status != DiscStatus::Data)
+        return;
+    // Nobody mounted the disc: what it is and what it is called come from the device.
+    DiscVolume volume;
+    if (m_probe->ReadDisc(e.info.device, volume)) {
+        e.volume = std::move(volume);
+        e.info.unmountedData = true;
+    }
+}
+
+void DriveMap::UpdateAudioFolderLocked(Entry& e, DiscStatus status) {
     const std::string& device = e.info.device;
     auto known = std::find_if(m_audioFolders.begin(), m_audioFolders.end(),
                               [&](const auto& p) { return p.first == device; });
-    DiscStatus status = m_probe->Disc(device);
     std::vector<AudioTrack> tracks;
     if (status == DiscStatus::Audio || status == DiscStatus::Mixed)
         tracks = m_probe->AudioTracks(device);
@@ -596,15 +612,23 @@ MediaState DriveMap::MediaPresent(char16_t letter) {
 bool DriveMap::ListRoot(char16_t letter, std::vector<std::string>& names) {
     names.clear();
     DriveInfo info = Info(letter);
-    if (info.root.empty())
-        return false;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(info.root, ec), end;
-    if (ec)
-        return false;
-    for (; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
-    // A disc's directory is sorted by name, capitals and small letters alike.
+    if (info.unmountedData) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Entry* e = FindLocked(letter);
+        if (!e || !e->info.unmountedData)
+            return false;
+        names = e->volume.rootNames;
+    } else {
+        if (info.root.empty())
+            return false;
+        std::error_code ec;
+        std::filesystem::directory_iterator it(info.root, ec), end;
+        if (ec)
+            return false;
+        for (; !ec && it != end; it.increment(ec))
+            names.push_back(it->path().filename().string());
+    }
+    // A disc's directory is sorted by name, capitals and small letters alike, mounted or not.
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         int c = StrCmpNoCase(Utf8ToUtf16(a), Utf8ToUtf16(b));
         return c != 0 ? c < 0 : a < b;
@@ -614,6 +638,17 @@ bool DriveMap::ListRoot(char16_t letter, std::vector<std::string>& names) {
 
 bool DriveMap::GetVolumeInformation(char16_t letter, std::u16string* label, uint32_t* serial) {
     DriveInfo info = Info(letter);
+    if (info.unmountedData) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Entry* e = FindLocked(letter);
+        if (!e || !e->info.unmountedData)
+            return false;
+        if (label)
+            *label = Utf8ToUtf16(e->volume.label);
+        if (serial)
+            *serial = e->volume.serial;
+        return true;
+    }
     if (info.root.empty())
         return false;
     std::u16string l;

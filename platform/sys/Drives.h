@@ -8,8 +8,9 @@
 //              letter as long as it stays, whatever comes and goes around it.
 //
 // An optical drive has its letter whether or not a disc is in it. A data disc is read where
-// the system mounted it; an audio CD, which has no file system, shows as a folder of
-// "TrackNN.cda" entries, one per audio track, as the system has always listed them.
+// the system mounted it; one nobody mounted still shows its root names, label and id, read
+// from the device; an audio CD, which has no file system, shows as a folder of "TrackNN.cda"
+// entries, one per audio track, as the system has always listed them.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/sys/DiscVolume.h"
 
 namespace plat {
 
@@ -70,6 +73,9 @@ public:
     virtual bool IsDvdDrive(const std::string& device) = 0;
     virtual DiscStatus Disc(const std::string& device) = 0;
     virtual std::vector<AudioTrack> AudioTracks(const std::string& device) = 0;
+    // Label, id and root names of the data disc in `device`, read from the device itself (for a
+    // disc nobody mounted).
+    virtual bool ReadDisc(const std::string& device, DiscVolume& out) = 0;
     // Label and serial number of the file system on `source` (a device or an image file),
     // mounted at `mountPoint` ("" when not mounted).
     virtual bool VolumeInfo(const std::string& source, const std::string& mountPoint,
@@ -97,6 +103,7 @@ public:
     bool IsDvdDrive(const std::string& device) override;
     DiscStatus Disc(const std::string& device) override;
     std::vector<AudioTrack> AudioTracks(const std::string& device) override;
+    bool ReadDisc(const std::string& device, DiscVolume& out) override;
     bool VolumeInfo(const std::string& source, const std::string& mountPoint, std::u16string& label,
                     uint32_t& serial) override;
     std::string ScratchDir() override;
@@ -119,6 +126,9 @@ struct DriveInfo {
     std::string root;    // the folder the letter's root maps onto; "" for an empty drive
     std::string device;  // the drive's device ("/dev/sr0", "/dev/sdb1"); "" for the base folder
     std::string source;  // what is mounted there (a device or an image file); "" when nothing
+    // A data disc that nobody mounted: its root names, label and id were read from the device,
+    // but its files cannot be opened until it is mounted.
+    bool unmountedData = false;
 };
 
 class DriveMap {
@@ -149,10 +159,12 @@ private:
         DriveInfo info;
         std::string key;
         bool mounted = false;
+        DiscVolume volume;  // when info.unmountedData
     };
     void RefreshLocked();
     void EnsureLoadedLocked();
-    void UpdateAudioFolderLocked(Entry& e);
+    void UpdateAudioFolderLocked(Entry& e, DiscStatus status);
+    void UpdateOpticalLocked(Entry& e);
     Entry* FindLocked(char16_t letter);
 
     std::mutex m_mutex;

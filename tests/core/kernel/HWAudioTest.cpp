@@ -134,21 +134,33 @@ TEST_F(HWAudio, SelectSourceMutesEveryOtherLine) {
     EXPECT_TRUE(card.controls["Master"].muted);
 }
 
-TEST_F(HWAudio, FaderLowersTheRearOrTheFrontLine) {
+TEST_F(HWAudio, FaderLowersOneLineAndPutsTheOtherBackToFull) {
     auto owned = std::make_unique<CardWithLines>();
     CardWithLines& card = *owned;
     CMSAudio audio(std::move(owned));
     audio.Init();
+    auto lines = [&] {
+        auto& front = card.controls["Front"];
+        auto& rear = card.controls["Surround"];
+        return std::to_string(front.left) + "/" + std::to_string(front.right) + " " +
+               std::to_string(rear.left) + "/" + std::to_string(rear.right);
+    };
+    // Line 2 (front) and line 3 (rear) after each step of -6, 0, +6, 0.
+    audio.SetFader(-6, 16);
+    EXPECT_EQ(lines(), "10000/10000 16000/16000");
+    audio.SetFader(0, 16);
+    EXPECT_EQ(lines(), "16000/16000 16000/16000");
     audio.SetFader(6, 16);
-    EXPECT_EQ(card.controls["Surround"].left, 10000u);
-    EXPECT_EQ(card.controls["Surround"].right, 10000u);
-    EXPECT_EQ(card.controls["Front"].left, 30000u);
+    EXPECT_EQ(lines(), "16000/16000 10000/10000");
+    audio.SetFader(0, 16);
+    EXPECT_EQ(lines(), "16000/16000 16000/16000");
+
     audio.SetFader(-16, 16);
-    EXPECT_EQ(card.controls["Front"].left, 0u);
+    EXPECT_EQ(lines(), "0/0 16000/16000");
     audio.SetFader(-40, 16);  // beyond the scale: silent, never a wrapped value
-    EXPECT_EQ(card.controls["Front"].left, 0u);
+    EXPECT_EQ(lines(), "0/0 16000/16000");
     audio.SetFader(3, 0);  // a scale of 0 counts as 1
-    EXPECT_EQ(card.controls["Surround"].left, 0u);
+    EXPECT_EQ(lines(), "16000/16000 0/0");
 }
 
 TEST_F(HWAudio, StartLevels) {
