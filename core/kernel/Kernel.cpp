@@ -133,6 +133,7 @@ bool CKernel::Create() {
     }
     plat::StrCopy(m_szBaseDir, base);
     SetBaseDir(cwd);
+    CHWAudioHolder::SetNamesFile(DataPath(MIXER_NAMES_FILE));
     // Companion programs are ended only when this unit started them.
     plat::SetProcessOwnerTag(cwd);
     m_Registry.Open(plat::JoinPath(cwd, KERNEL_STATUS_FILE));
