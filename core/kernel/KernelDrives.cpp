@@ -202,6 +202,10 @@ bool CKernelDrives::CheckDrivesPeriodic() {
     RetrieveDrive();
     if (IsMediaPresent())
         DetectDiscType();
+    // A disc nobody mounted: whether the drive layer could mount it, or why its files cannot
+    // be listed.
+    for (const std::string& note : plat::Drives().TakeNotes())
+        WriteLog("%s", note.c_str());
     return true;
 }
 

@@ -18,10 +18,12 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <system_error>
 
 #include "platform/io/Binary.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
+#include "platform/sys/DiscMount.h"
 #include "platform/sys/MountTable.h"
 #include "platform/text/Text.h"
 
@@ -326,6 +328,15 @@ bool LinuxDriveProbe::ReadDisc(const std::string& device, DiscVolume& out) {
     return ReadDiscVolume(device, out);
 }
 
+bool LinuxDriveProbe::MountDisc(const std::string& device, const std::string& folder,
+                                std::string& mountPoint, std::string& why) {
+    return plat::MountDisc(device, folder, mountPoint, why);
+}
+
+bool LinuxDriveProbe::UnmountOwnFolder(const std::string& folder) {
+    return plat::UnmountOwnFolder(folder);
+}
+
 std::string LinuxDriveProbe::ScratchDir() {
     if (!m_paths.scratchDir.empty()) {
         MakeDirectory(m_paths.scratchDir);
@@ -350,7 +361,13 @@ std::string LinuxDriveProbe::ScratchDir() {
 
 DriveMap::DriveMap(std::unique_ptr<DriveProbe> probe) : m_probe(std::move(probe)) {}
 
-DriveMap::~DriveMap() = default;
+DriveMap::~DriveMap() {
+    if (m_mounter.joinable())
+        m_mounter.join();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& own : m_ownMounts)
+        m_probe->UnmountOwnFolder(own.second);
+}
 
 void DriveMap::Refresh() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -370,8 +387,22 @@ DriveMap::Entry* DriveMap::FindLocked(char16_t letter) {
     return nullptr;
 }
 
+void DriveMap::ReleaseOwnMountsLocked() {
+    // A disc we mounted ourselves is taken off its folder once it left the drive; nobody else
+    // would.
+    for (auto it = m_ownMounts.begin(); it != m_ownMounts.end();) {
+        if (m_probe->Disc(it->first) == DiscStatus::Data) {
+            ++it;
+            continue;
+        }
+        m_probe->UnmountOwnFolder(it->second);
+        it = m_ownMounts.erase(it);
+    }
+}
+
 void DriveMap::RefreshLocked() {
     m_loaded = true;
+    ReleaseOwnMountsLocked();
     struct Candidate {
         std::string key;
         BlockKind kind;
@@ -513,6 +544,12 @@ void DriveMap::RefreshLocked() {
 void DriveMap::UpdateOpticalLocked(Entry& e) {
     const DiscStatus status = m_probe->Disc(e.info.device);
     UpdateAudioFolderLocked(e, status);
+    if (status != DiscStatus::Data) {
+        // The next disc (or this one again) may be mounted anew.
+        m_mountTried.erase(std::remove_if(m_mountTried.begin(), m_mountTried.end(),
+                                          [&](const auto& t) { return t.first == e.info.device; }),
+                           m_mountTried.end());
+    }
     if (!e.info.root.empty() || status != DiscStatus::Data)
         return;
     // Nobody mounted the disc: what it is and what it is called come from the device.
@@ -520,7 +557,48 @@ void DriveMap::UpdateOpticalLocked(Entry& e) {
     if (m_probe->ReadDisc(e.info.device, volume)) {
         e.volume = std::move(volume);
         e.info.unmountedData = true;
+        RequestMountLocked(e);
     }
+}
+
+void DriveMap::RequestMountLocked(const Entry& e) {
+    const std::pair<std::string, uint32_t> disc(e.info.device, e.volume.serial);
+    if (m_mounting.load() ||
+        std::find(m_mountTried.begin(), m_mountTried.end(), disc) != m_mountTried.end())
+        return;  // one at a time; another disc is asked for at a later refresh
+    m_mountTried.push_back(disc);
+    const std::string scratch = m_probe->ScratchDir();
+    const std::string folder =
+        scratch.empty() ? "" : JoinPath(scratch, "disc-" + BaseName(e.info.device));
+    const std::string device = e.info.device;
+    const std::string what = FormatNarrow("%c: data disc \"%s\"", static_cast<char>(e.info.letter),
+                                          e.volume.label.c_str());
+    if (m_mounter.joinable())
+        m_mounter.join();  // done: m_mounting was false
+    m_mounting = true;
+    DriveProbe* probe = m_probe.get();
+    try {
+        m_mounter = std::thread([this, probe, device, folder, what] {
+            std::string point, why;
+            const bool ok = probe->MountDisc(device, folder, point, why);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (ok && point == folder)
+                m_ownMounts.emplace_back(device, folder);
+            m_notes.push_back(ok ? what + " mounted at " + point
+                                 : what + " cannot be listed: " + why);
+            m_mounting = false;
+        });
+    } catch (const std::system_error&) {
+        m_mounting = false;
+        m_notes.push_back(what + " cannot be listed: no thread to mount it");
+    }
+}
+
+std::vector<std::string> DriveMap::TakeNotes() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::string> notes;
+    notes.swap(m_notes);
+    return notes;
 }
 
 void DriveMap::UpdateAudioFolderLocked(Entry& e, DiscStatus status) {

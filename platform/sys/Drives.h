@@ -13,10 +13,12 @@
 // entries, one per audio track, as the system has always listed them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/sys/DiscVolume.h"
@@ -82,6 +84,11 @@ public:
                             std::u16string& label, uint32_t& serial) = 0;
     // A private folder for generated drive folders (audio CDs); "" when none can be made.
     virtual std::string ScratchDir() = 0;
+    // Mounts the data disc in `device` (DiscMount.h); runs on a thread of its own, so it must
+    // not touch the probe's other state. `folder` is the unit's own place for it.
+    virtual bool MountDisc(const std::string& device, const std::string& folder,
+                           std::string& mountPoint, std::string& why) = 0;
+    virtual bool UnmountOwnFolder(const std::string& folder) = 0;
 };
 
 class LinuxDriveProbe : public DriveProbe {
@@ -107,6 +114,9 @@ public:
     bool VolumeInfo(const std::string& source, const std::string& mountPoint, std::u16string& label,
                     uint32_t& serial) override;
     std::string ScratchDir() override;
+    bool MountDisc(const std::string& device, const std::string& folder, std::string& mountPoint,
+                   std::string& why) override;
+    bool UnmountOwnFolder(const std::string& folder) override;
 
 private:
     Paths m_paths;
@@ -153,6 +163,9 @@ public:
     // "E:/Music/a.mp3" -> "<mount point of E>/Music/a.mp3"; other paths come back unchanged,
     // and so do paths on letters that map onto nothing.
     std::string MapPath(const std::string& path);
+    // What the drive layer has to say since the last call (a disc it mounted, or why it could
+    // not): lines for the unit's log.
+    std::vector<std::string> TakeNotes();
 
 private:
     struct Entry {
@@ -165,6 +178,8 @@ private:
     void EnsureLoadedLocked();
     void UpdateAudioFolderLocked(Entry& e, DiscStatus status);
     void UpdateOpticalLocked(Entry& e);
+    void RequestMountLocked(const Entry& e);
+    void ReleaseOwnMountsLocked();
     Entry* FindLocked(char16_t letter);
 
     std::mutex m_mutex;
@@ -173,6 +188,12 @@ private:
     std::vector<Entry> m_entries;                                     // sorted by letter
     std::vector<std::pair<std::string, char16_t>> m_lastSeen;         // key -> letter it last had
     std::vector<std::pair<std::string, std::string>> m_audioFolders;  // device -> TOC signature
+    // Mounting a disc nobody mounted: one at a time, once per disc.
+    std::thread m_mounter;
+    std::atomic<bool> m_mounting{false};
+    std::vector<std::pair<std::string, uint32_t>> m_mountTried;    // device, disc id
+    std::vector<std::pair<std::string, std::string>> m_ownMounts;  // device -> our folder
+    std::vector<std::string> m_notes;
 };
 
 // The process-wide drive map, made with LinuxDriveProbe on first use.

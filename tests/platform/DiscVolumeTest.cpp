@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/io/File.h"
+#include "platform/sys/DiscMount.h"
 #include "platform/sys/DiscVolume.h"
 #include "platform/sys/Drives.h"
 #include "tests/support/ScriptedDrives.h"
@@ -118,10 +120,54 @@ TEST_F(DiscVolumeTest, AnUnmountedOpticalDriveShowsItsDiscFromTheDevice) {
     ASSERT_TRUE(drives.GetVolumeInformation(u'E', &label, &serial));
     EXPECT_EQ(label, u"HOLIDAY");
     EXPECT_NE(serial, 0u);
+    // The layer asked once for the disc to be mounted, and says why it could not be.
+    std::vector<std::string> notes;
+    ASSERT_TRUE(testsupport::WaitFor([&] {
+        for (std::string& n : drives.TakeNotes())
+            notes.push_back(n);
+        return !notes.empty();
+    }));
+    EXPECT_EQ(notes, (Names{"E: data disc \"HOLIDAY\" cannot be listed: no mounter on the "
+                            "scripted machine"}));
+    drives.Refresh();
+    EXPECT_EQ(m.MountsAsked(), (Names{"/dev/sr0"}));
+    EXPECT_TRUE(drives.TakeNotes().empty());
 
     m.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
     drives.Refresh();
     EXPECT_FALSE(drives.Info(u'E').unmountedData);
     EXPECT_FALSE(drives.ListRoot(u'E', names));
     EXPECT_FALSE(drives.GetVolumeInformation(u'E', &label, &serial));
+
+    // The same disc again is asked for again; this time the system mounts it.
+    m.AnswerMounts("/media/holiday", "");
+    m.InsertImage("/dev/sr0", m_dir.File("disc.iso"));
+    drives.Refresh();
+    notes.clear();
+    ASSERT_TRUE(testsupport::WaitFor([&] {
+        for (std::string& n : drives.TakeNotes())
+            notes.push_back(n);
+        return !notes.empty();
+    }));
+    EXPECT_EQ(notes, (Names{"E: data disc \"HOLIDAY\" mounted at /media/holiday"}));
+    EXPECT_EQ(m.MountsAsked().size(), 2u);
+}
+
+TEST(DiscMount, WithoutUdisksOrABlockDeviceTheAnswerSaysWhyForBoth) {
+    TempDir dir;
+    std::string why;
+    ASSERT_TRUE(MakeDiscImage(dir.File("d.iso"), {"a.mp3"}, "D", true, &why)) << why;
+    // No system bus here, whatever the machine has: nothing is mounted for real.
+    const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const std::string saved = old ? old : "";
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + dir.File("no-bus")).c_str(), 1);
+    std::string point;
+    EXPECT_FALSE(plat::MountDisc(dir.File("d.iso"), dir.File("mnt"), point, why));
+    if (old)
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
+    else
+        ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    EXPECT_NE(why.find("udisks2: "), std::string::npos) << why;
+    EXPECT_NE(why.find("mount: "), std::string::npos) << why;
+    EXPECT_FALSE(testsupport::Exists(dir.File("mnt"))) << "no folder left behind";
 }

@@ -69,6 +69,15 @@ public:
         }
         return plat::ReadDiscVolume(image, out);
     }
+    bool MountDisc(const std::string& device, const std::string&, std::string& mountPoint,
+                   std::string& why) override {
+        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        m_discs->mountsAsked.push_back(device);
+        mountPoint = m_discs->mountPoint;
+        why = m_discs->mountWhy;
+        return !mountPoint.empty();
+    }
+    bool UnmountOwnFolder(const std::string&) override { return false; }
 
 private:
     std::shared_ptr<ScriptedDiscs> m_discs;
@@ -187,6 +196,17 @@ void ScriptedDrives::InsertImage(const std::string& device, const std::string& i
     m_discs->status[device] = plat::DiscStatus::Data;
     m_discs->tracks[device].clear();
     m_discs->images[device] = image;
+}
+
+void ScriptedDrives::AnswerMounts(const std::string& mountPoint, const std::string& why) {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    m_discs->mountPoint = mountPoint;
+    m_discs->mountWhy = why;
+}
+
+std::vector<std::string> ScriptedDrives::MountsAsked() {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    return m_discs->mountsAsked;
 }
 
 void ScriptedDrives::WriteTable() {

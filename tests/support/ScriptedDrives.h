@@ -22,6 +22,10 @@ struct ScriptedDiscs {
     std::map<std::string, bool> dvd;
     std::map<std::string, std::pair<unsigned, unsigned>> nodes;  // device node -> numbers
     std::map<std::string, std::string> images;  // device -> image file standing in for it
+    // What asking for a mount answers: the mount point ("" refuses, with `mountWhy`).
+    std::string mountPoint;
+    std::string mountWhy = "no mounter on the scripted machine";
+    std::vector<std::string> mountsAsked;
 };
 
 class ScriptedDrives {
@@ -51,6 +55,9 @@ public:
                  std::vector<plat::AudioTrack> tracks = {});
     // A data disc that nobody mounts: the drive layer reads `image` as the device's contents.
     void InsertImage(const std::string& device, const std::string& image);
+    // What the drive layer's requests to mount a disc answer; the devices it asked for.
+    void AnswerMounts(const std::string& mountPoint, const std::string& why);
+    std::vector<std::string> MountsAsked();
 
     // Makes this machine the process's drives (plat::Drives()).
     void Install();

@@ -361,6 +361,14 @@ TEST_F(KernelDrives, DiscsNobodyMountedAreTypedAndNamedFromTheDevice) {
     for (size_t i = 0; i < ids.size(); ++i)
         for (size_t j = i + 1; j < ids.size(); ++j)
             EXPECT_NE(ids[i], ids[j]) << i << " " << j;
+    // The files of a disc that could not be mounted cannot be listed: the log says why.
+    std::string log;
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        Tick();
+        log = testsupport::ReadFilesStartingWith(".", "zz-log");
+        return log.find("E: data disc \"DISC_6\" cannot be listed: no mounter") !=
+               std::string::npos;
+    })) << log;
 
     // A damaged disc is no disc: nothing to type, nothing to name, nothing launched.
     std::string garbage = m.Folder("images") + "/garbage.iso";
