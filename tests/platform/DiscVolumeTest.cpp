@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include "platform/sys/DiscMount.h"
 #include "platform/sys/DiscVolume.h"
 #include "platform/sys/Drives.h"
+#include "tests/media/TestMedia.h"
 #include "tests/support/ScriptedDrives.h"
 #include "tests/support/TestSupport.h"
 
@@ -151,6 +154,32 @@ TEST_F(DiscVolumeTest, AnUnmountedOpticalDriveShowsItsDiscFromTheDevice) {
     }));
     EXPECT_EQ(notes, (Names{"E: data disc \"HOLIDAY\" mounted at /media/holiday"}));
     EXPECT_EQ(m.MountsAsked().size(), 2u);
+}
+
+TEST_F(DiscVolumeTest, ADvdVideoWithOnlyItsUdfFileSystemIsReadThroughTheDvdReader) {
+    const std::string dvd = testmedia::Dvd();
+    ASSERT_FALSE(dvd.empty());
+    const std::string iso = m_dir.File("film.iso");
+    ASSERT_TRUE(testmedia::RunTool(
+        {"genisoimage", "-quiet", "-udf", "-dvd-video", "-V", "FILM", "-o", iso, dvd}));
+    plat::DiscVolume bridge;
+    ASSERT_TRUE(plat::ReadDiscVolume(iso, bridge));
+    EXPECT_NE(std::find(bridge.rootNames.begin(), bridge.rootNames.end(), "VIDEO_TS"),
+              bridge.rootNames.end());
+
+    // The ISO 9660 side gone: only UDF is left, as on many pressed DVDs.
+    std::vector<uint8_t> bytes = ReadBytes(iso);
+    ASSERT_GT(bytes.size(), 17u * 2048);
+    std::memset(bytes.data() + 16 * 2048, 0, 2048);
+    WriteBytes(iso, bytes);
+    plat::DiscVolume udf;
+    ASSERT_TRUE(plat::ReadDiscVolume(iso, udf));
+    EXPECT_EQ(udf.rootNames, (Names{"VIDEO_TS"}));
+    EXPECT_EQ(udf.label, "FILM");
+    EXPECT_NE(udf.serial, 0u);
+    plat::DiscVolume again;
+    ASSERT_TRUE(plat::ReadDiscVolume(iso, again));
+    EXPECT_EQ(again.serial, udf.serial);
 }
 
 TEST(DiscMount, WithoutUdisksOrABlockDeviceTheAnswerSaysWhyForBoth) {
