@@ -52,7 +52,7 @@ TEST(KernelInUnit, TheNavigationKeyStartsThePathSavedBeforeStart) {
         ASSERT_TRUE(data.SaveAppPath());
     };
     HeadUnit unit(options);
-    ASSERT_TRUE(unit.Start());
+    ASSERT_TRUE(unit.Start()) << unit.StartStatus() << "\n" << unit.Log();
     EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_AppPaths.szPath[APP_PATH_NAVIGATION]),
               "C:\\Navi Maps\\navigation.sh");
 
@@ -70,7 +70,7 @@ TEST(KernelInUnit, FactorySettingsResetTheBlockTheRadioAndEveryFrontPageWithoutS
                         APPKIND_PHONE,           APPKIND_AUX,   APPKIND_DUAL_SET,
                         APPKIND_INTERNET_SERVICE};
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start());
+    ASSERT_TRUE(unit.Start()) << unit.StartStatus() << "\n" << unit.Log();
     CKernel* k = unit.Kernel();
     const std::vector<uint8_t> factory = ReadBytes(unit.File(SYS_SETTINGS_DEF));
     ASSERT_EQ(factory.size(), size_t(SYS_SETTINGS_SIZE));
@@ -114,7 +114,7 @@ TEST(KernelInUnit, VolumeKeysFromTheBoardRaceTheUserInterfaceThreadsSaves) {
     HeadUnitOptions options;
     options.settings = [](SYS_SETTINGS& s) { s.iAudioLevel = 10; };
     HeadUnit unit(options);
-    ASSERT_TRUE(unit.Start());
+    ASSERT_TRUE(unit.Start()) << unit.StartStatus() << "\n" << unit.Log();
     CKernel* k = unit.Kernel();
     // Keys queued on the board while the user-interface thread keeps changing and saving the
     // block: every saved file is a whole block whose level is one the keys or the pages set.
