@@ -55,8 +55,11 @@ void TrimPadding(std::string& s) {
 }
 
 // "SONG.MP3;1" -> "SONG.MP3", "README.;1" -> "README": the version and an empty extension are
-// the file system's, not the name's.
+// the file system's, not the name's. A name ends at a zero byte, as every name does here.
 void StripVersion(std::string& name) {
+    size_t zero = name.find('\0');
+    if (zero != std::string::npos)
+        name.erase(zero);
     size_t semi = name.rfind(';');
     if (semi != std::string::npos)
         name.erase(semi);
