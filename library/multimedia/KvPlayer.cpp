@@ -28,6 +28,8 @@ constexpr int64_t kSkipUnits = 50000000;
 // Event codes as the log has always shown them.
 constexpr unsigned kEventComplete = 0x01;
 constexpr unsigned kEventErrorAbort = 0x03;
+// A stream error the media plays on through: how the engine's warnings are logged.
+constexpr unsigned kEventStreamErrorStillPlaying = 0x07;
 constexpr unsigned kEventDvdDomainChange = 0x101;
 constexpr unsigned kEventDvdTitleChange = 0x102;
 constexpr unsigned kEventDvdChapterStart = 0x103;
@@ -344,19 +346,18 @@ RZRESULT CKvPlayer::Play() {
         return PlayCD();
     if (IsDVD()) {
         if (!EnsureDVDOpen()) {
-            // An unreadable or encrypted disc: a clear failure the page also sees as an error.
-            DVDFailed();
+            // An unreadable or encrypted disc: the player is closed, as for a file.
+            KvWriteLog("DVD: Play failed");
+            Close();
             return RZ_FAIL;
         }
-        if (m_dRate != 1.0)
-            m_pGraph->SetRate(1.0);
+        // Play is always at normal speed; the kept rate follows.
+        if (m_dRate != 1.0 && m_pGraph->SetRate(1.0))
+            m_bRateChanged = true;
+        m_dRate = 1.0;
         m_bHasVideo = 1;
     }
     if (!m_pGraph || !m_pGraph->Play()) {
-        if (IsDVD()) {
-            DVDFailed();
-            return RZ_FAIL;
-        }
         Close();
         return RZ_FAIL;
     }
@@ -385,11 +386,8 @@ RZRESULT CKvPlayer::Pause() {
 RZRESULT CKvPlayer::Forward() {
     if (m_byStatus != STATUS_PLAYING || IsCD() || !m_pGraph)
         return RZ_FAIL;
-    if (IsDVD()) {
-        // Waits until the navigator is there.
-        m_pGraph->SendDvdCommand(plat::DvdCommand::NextChapter);
-        return RZ_OK;
-    }
+    if (IsDVD())
+        return DVDSkip(true);
     int64_t current = 0;
     if (!m_pGraph->Position(&current))
         return RZ_FAIL;
@@ -404,10 +402,8 @@ RZRESULT CKvPlayer::Forward() {
 RZRESULT CKvPlayer::Backward() {
     if (m_byStatus != STATUS_PLAYING || IsCD() || !m_pGraph)
         return RZ_FAIL;
-    if (IsDVD()) {
-        m_pGraph->SendDvdCommand(plat::DvdCommand::PreviousChapter);
-        return RZ_OK;
-    }
+    if (IsDVD())
+        return DVDSkip(false);
     int64_t current = 0;
     if (!m_pGraph->Position(&current))
         return RZ_FAIL;
@@ -437,12 +433,18 @@ RZRESULT CKvPlayer::Stop() {
 }
 
 RZRESULT CKvPlayer::SetRate(double rate) {
-    m_dRate = rate;
-    if (m_pGraph && !IsCD()) {
-        m_pGraph->SetRate(rate);
-        if (IsDVD())
-            m_bRateChanged = true;
+    if (IsDVD()) {
+        // Refused when the disc forbids it, or when the navigator cannot play at that rate:
+        // the disc goes on as it was, and the kept rate with it.
+        if (!m_pGraph || DVDForbids(UOP_FLAG_Play_Forwards) || !m_pGraph->SetRate(rate))
+            return RZ_FAIL;
+        m_dRate = rate;
+        m_bRateChanged = true;
+        return RZ_OK;
     }
+    m_dRate = rate;
+    if (m_pGraph && !IsCD())
+        m_pGraph->SetRate(rate);
     return RZ_OK;
 }
 
@@ -551,6 +553,8 @@ RZRESULT CKvPlayer::HandleEvent() {
                 m_byStatus = STATUS_ERROR;
                 return m_byStatus;
             case plat::MediaEventKind::Warning:
+                KvWriteLog("evCode = 0x%x", kEventStreamErrorStillPlaying);
+                KvWriteLog("%s", event.text.c_str());
                 break;
         }
     }
@@ -687,6 +691,12 @@ bool CKvPlayer::HandleDVDEvents() {
             DVDFailed();
             return false;
         }
+        if (event.kind == plat::MediaEventKind::Warning) {
+            // The navigator plays on: logged like every event, not a reason to close.
+            KvWriteLog("evCode = 0x%x", kEventStreamErrorStillPlaying);
+            KvWriteLog("%s", event.text.c_str());
+            continue;
+        }
         if (event.kind == plat::MediaEventKind::EndOfStream) {
             KvWriteLog("evCode = 0x%x", kEventDvdDomainChange);
             KvWriteLog("DVD_DOMAIN_Stop");
@@ -747,9 +757,12 @@ RZRESULT CKvPlayer::DvdMouse(uint32_t message, int32_t x, int32_t y) {
     if (message != KV_MOUSE_MOVE && message != KV_LBUTTON_UP)
         return RZ_OK;
     // The page gives owner-window points; the menu's buttons are placed on the picture.
+    if (DVDForbids(UOP_FLAG_Select_Or_Activate_Button))
+        return RZ_FAIL;
+    // Mapped with the size of the frame on screen: a menu may differ from the first picture.
     const plat::VideoView view = m_pVideoWindow->View();
-    const int width = m_pGraph->VideoWidth();
-    const int height = m_pGraph->VideoHeight();
+    const int width = view.width;
+    const int height = view.height;
     int px = x;
     int py = y;
     if (!view.rect.IsEmpty() && width > 0 && height > 0) {
@@ -769,12 +782,15 @@ RZRESULT CKvPlayer::DVDMenu(bool title) {
     if (!m_pGraph)
         return RZ_FAIL;
     if (!m_bMenuToggle) {
-        if (!m_pGraph->SendDvdCommand(title ? plat::DvdCommand::TitleMenu
+        if (DVDForbids(title ? UOP_FLAG_ShowMenu_Title : UOP_FLAG_ShowMenu_Root) ||
+            !m_pGraph->SendDvdCommand(title ? plat::DvdCommand::TitleMenu
                                             : plat::DvdCommand::RootMenu))
             return RZ_FAIL;
         m_byStatus = STATUS_PLAYING;
         m_bMenuToggle = 1;
     } else {
+        if (DVDForbids(UOP_FLAG_Resume))
+            return RZ_FAIL;
         m_pGraph->SendDvdCommand(plat::DvdCommand::Resume);
         m_byStatus = STATUS_PLAYING;
         m_bMenuToggle = 0;
@@ -836,8 +852,27 @@ RZRESULT CKvPlayer::GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHAR
         ShowMessage("Not ready to find language information", "Warning");
         return RZ_FAIL;
     }
-    const plat::DvdStreams streams =
+    plat::DvdStreams streams =
         audio ? m_pGraph->DvdAudioStreams() : m_pGraph->DvdSubpictureStreams();
+    // In a title the disc's own tables count the streams: the navigator announces a
+    // placeholder sub-picture stream where there is none.
+    int title = 0;
+    if (DVDPlace(&title, nullptr, nullptr)) {
+        if (const plat::DvdTitle* info = m_dvdDisc.Title(title)) {
+            std::vector<std::string> own;
+            if (audio) {
+                for (const auto& stream : info->audio)
+                    own.push_back(stream.language);
+            } else {
+                own = info->subpictures;
+            }
+            for (size_t i = 0; i < own.size() && i < streams.languages.size(); ++i) {
+                if (own[i].empty())
+                    own[i] = streams.languages[i];
+            }
+            streams.languages = own;
+        }
+    }
     std::vector<std::u16string> rows;
     for (const std::string& code : streams.languages) {
         char16_t name[KV_STREAM_NAME_CHARS];
@@ -865,7 +900,7 @@ RZRESULT CKvPlayer::GetAudioStreams(char16_t (*names)[KV_STREAM_NAME_CHARS], uin
 }
 
 RZRESULT CKvPlayer::SetSubpicture(int on, uint32_t stream) {
-    if (!m_bDVDReady || !m_pGraph)
+    if (!m_bDVDReady || !m_pGraph || DVDForbids(UOP_FLAG_Select_SubPic_Stream))
         return RZ_FAIL;
     if (on) {
         m_pGraph->SelectDvdSubpicture(static_cast<int>(stream), true);
@@ -877,7 +912,7 @@ RZRESULT CKvPlayer::SetSubpicture(int on, uint32_t stream) {
 }
 
 RZRESULT CKvPlayer::SelectAudio(uint32_t stream) {
-    if (!m_bDVDReady || !m_pGraph)
+    if (!m_bDVDReady || !m_pGraph || DVDForbids(UOP_FLAG_Select_Audio_Stream))
         return RZ_FAIL;
     m_pGraph->SelectDvdAudio(static_cast<int>(stream));
     return RZ_OK;
@@ -962,6 +997,40 @@ RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {
     return RZ_OK;
 }
 
+bool CKvPlayer::DVDForbids(uint32_t operation) {
+    uint32_t mask = 0;
+    if (GetCurrentUOPs(&mask) != RZ_OK)
+        return false;
+    if (mask & operation) {
+        KvWriteLog("DVD: the disc forbids operation 0x%x now", operation);
+        return true;
+    }
+    return false;
+}
+
+RZRESULT CKvPlayer::DVDSkip(bool forward) {
+    if (DVDForbids(forward ? UOP_FLAG_PlayNext_Chapter : UOP_FLAG_PlayPrev_Or_Replay_Chapter))
+        return RZ_FAIL;
+    // From the chapter on screen: the navigator's own place runs ahead of the picture.
+    int title = 0;
+    int chapter = 0;
+    if (!DVDPlace(&title, &chapter, nullptr))
+        return RZ_FAIL;
+    const plat::DvdTitle* info = m_dvdDisc.Title(title);
+    const int chapters = info ? static_cast<int>(info->chapterStarts.size()) : 0;
+    int target = forward ? chapter + 1 : chapter - 1;
+    // Backward in the first chapter starts it again.
+    if (target < 1)
+        target = 1;
+    if (target > chapters)
+        return RZ_FAIL;
+    // The navigator may have read on into the next title: bring it back to the one on screen.
+    int reading = 0;
+    if (m_pGraph->DvdReadingTitle(&reading) && reading != title && !m_pGraph->SeekDvdTitle(title))
+        return RZ_FAIL;
+    return m_pGraph->SeekDvdChapter(target) ? RZ_OK : RZ_FAIL;
+}
+
 RZRESULT CKvPlayer::GetAudioChannels() {
     return m_byAC3Channels;
 }
@@ -972,10 +1041,15 @@ RZRESULT CKvPlayer::GetCurrentUOPs(uint32_t* out) {
     uint32_t mask = 0;
     switch (DVDDomain()) {
         case DVD_DOMAIN_Title: {
+            // The program chain of the chapter on screen.
             int title = 0;
-            DVDPlace(&title, nullptr, nullptr);
-            if (const plat::DvdTitle* info = m_dvdDisc.Title(title))
-                mask = info->prohibited;
+            int chapter = 0;
+            DVDPlace(&title, &chapter, nullptr);
+            if (const plat::DvdTitle* info = m_dvdDisc.Title(title)) {
+                const size_t index = static_cast<size_t>(chapter > 0 ? chapter - 1 : 0);
+                mask = index < info->chapterProhibited.size() ? info->chapterProhibited[index]
+                                                              : info->prohibited;
+            }
             break;
         }
         case DVD_DOMAIN_VideoManagerMenu:
@@ -1003,7 +1077,7 @@ RZRESULT CKvPlayer::GetCurrentDomain(KvDvdDomain* out) {
 }
 
 RZRESULT CKvPlayer::ActivateButton() {
-    if (!m_bDVDReady)
+    if (!m_bDVDReady || DVDForbids(UOP_FLAG_Select_Or_Activate_Button))
         return RZ_FAIL;
     if (m_pGraph)
         m_pGraph->SendDvdCommand(plat::DvdCommand::Activate);

@@ -107,6 +107,10 @@ private:
     bool HandleDVDEvents();
     void DVDFailed();
     RZRESULT DVDMenu(bool title);
+    // Whether the disc forbids `operation` (a UOP_FLAG_ bit) now; logged when it does.
+    bool DVDForbids(uint32_t operation);
+    // The next or previous chapter of the title on screen.
+    RZRESULT DVDSkip(bool forward);
     RZRESULT GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
                         uint32_t* current, int* disabled);
     void NameLanguage(const std::string& code, char16_t* out, int outChars);

@@ -65,11 +65,19 @@ struct MediaPipeline::Impl {
     std::vector<int> audioPhysical;
     std::vector<int> subpicturePhysical;
     GstEvent* pendingSubpicture = nullptr;
-    // The user's choices, kept against the navigator's own: it announces its own again at
-    // every cell.
+    // The user's choices, kept against the navigator's own, which it announces again at every
+    // cell. A choice is a one-off: it holds only while the navigator goes on announcing what it
+    // announced when the choice was made, in the same title set (the same stream list). A disc
+    // that changes the stream itself (its language menu) or another title set ends it.
     int chosenAudio = -1;
     int chosenSubpicture = -1;
     bool chosenShow = false;
+    int announcedAudio = -1;  // the navigator's own last choices, as it sent them
+    int announcedSubpicture = -1;
+    int chosenOverAudio = -1;  // ...when the user's choice was made
+    int chosenOverSubpicture = -1;
+    std::vector<std::string> chosenAudioList;
+    std::vector<std::string> chosenSubpictureList;
 
     ~Impl() { Close(); }
 
@@ -106,6 +114,10 @@ struct MediaPipeline::Impl {
             chosenAudio = -1;
             chosenSubpicture = -1;
             chosenShow = false;
+            announcedAudio = announcedSubpicture = -1;
+            chosenOverAudio = chosenOverSubpicture = -1;
+            chosenAudioList.clear();
+            chosenSubpictureList.clear();
             if (pendingSubpicture)
                 gst_event_unref(pendingSubpicture);
             pendingSubpicture = nullptr;
@@ -325,6 +337,12 @@ struct MediaPipeline::Impl {
             self->audio = audio;
             self->subpictures = subpictures;
         } else if (std::strcmp(what, "dvd-set-audio-track") == 0) {
+            int own = -1;
+            gst_structure_get_int(s, "logical-id", &own);
+            self->announcedAudio = own;
+            if (self->chosenAudio >= 0 &&
+                (own != self->chosenOverAudio || self->audio.languages != self->chosenAudioList))
+                self->chosenAudio = -1;
             const int chosen = self->chosenAudio;
             if (chosen >= 0 && static_cast<size_t>(chosen) < self->audioPhysical.size())
                 s = RewriteTrackChoice(info, chosen,
@@ -333,6 +351,13 @@ struct MediaPipeline::Impl {
             if (gst_structure_get_int(s, "logical-id", &logical))
                 self->audio.current = logical;
         } else if (std::strcmp(what, "dvd-set-subpicture-track") == 0) {
+            int own = -1;
+            gst_structure_get_int(s, "logical-id", &own);
+            self->announcedSubpicture = own;
+            if (self->chosenSubpicture >= 0 &&
+                (own != self->chosenOverSubpicture ||
+                 self->subpictures.languages != self->chosenSubpictureList))
+                self->chosenSubpicture = -1;
             const int chosen = self->chosenSubpicture;
             if (chosen >= 0 && static_cast<size_t>(chosen) < self->subpicturePhysical.size()) {
                 const gboolean forcedOnly = self->chosenShow ? FALSE : TRUE;
@@ -376,6 +401,10 @@ struct MediaPipeline::Impl {
             std::strcmp(G_OBJECT_TYPE_NAME(element), "resinDvdSrc") == 0;
         if (!navigator)
             return;
+        // Off, the disc starts with its first-play program, as a player must; on (the
+        // element's default) it skips straight to the title menu.
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "fast-start"))
+            g_object_set(element, "fast-start", FALSE, nullptr);
         std::lock_guard<std::mutex> lock(self->dvdMutex);
         if (self->navigatorPad)
             return;
@@ -693,6 +722,17 @@ bool MediaPipeline::SetRate(double rate) {
         d.rate = rate;
         return false;
     }
+    if (d.dvd) {
+        // A time seek on a disc lands on the time map's nearest entry, and a menu has no time
+        // at all: the rate changes where the picture is, without a flush.
+        if (rate == d.rate)
+            return true;
+        if (!gst_element_seek(d.pipeline, rate, GST_FORMAT_TIME, GST_SEEK_FLAG_INSTANT_RATE_CHANGE,
+                              GST_SEEK_TYPE_NONE, -1, GST_SEEK_TYPE_NONE, -1))
+            return false;
+        d.rate = rate;
+        return true;
+    }
     int64_t position = 0;
     if (!Position(&position))
         position = 0;
@@ -914,6 +954,8 @@ bool MediaPipeline::SelectDvdAudio(int stream) {
     {
         std::lock_guard<std::mutex> lock(d.dvdMutex);
         d.chosenAudio = stream;
+        d.chosenOverAudio = d.announcedAudio;
+        d.chosenAudioList = d.audio.languages;
     }
     // The navigator takes the keys 1 to 8 for the audio streams.
     const char key[2] = {static_cast<char>('1' + stream), 0};
@@ -938,6 +980,8 @@ bool MediaPipeline::SelectDvdSubpicture(int stream, bool show) {
     d.pendingSubpicture = gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, s);
     d.chosenSubpicture = stream;
     d.chosenShow = show;
+    d.chosenOverSubpicture = d.announcedSubpicture;
+    d.chosenSubpictureList = d.subpictures.languages;
     return true;
 }
 
@@ -954,6 +998,17 @@ DvdScreen MediaPipeline::DvdOnScreen(int* title) const {
     if (title)
         *title = m_impl->screenTitle;
     return m_impl->screen;
+}
+
+bool MediaPipeline::DvdReadingTitle(int* title) const {
+    const GstFormat format = gst_format_get_by_nick("title");
+    gint64 value = 0;
+    if (!m_impl->dvd || !m_impl->pipeline || format == GST_FORMAT_UNDEFINED ||
+        !gst_element_query_position(m_impl->pipeline, format, &value) || value < 1)
+        return false;
+    if (title)
+        *title = static_cast<int>(value);
+    return true;
 }
 
 int MediaPipeline::DvdMenuId() const {

@@ -110,6 +110,9 @@ public:
     bool SeekDvdTitle(int title);
     // A chapter of the title being played, from 1.
     bool SeekDvdChapter(int chapter);
+    // The title the navigator reads (from 1), which runs ahead of the picture; false in a
+    // menu or when it cannot say.
+    bool DvdReadingTitle(int* title) const;
     // What is on screen and, for a title, which one (from 1).
     DvdScreen DvdOnScreen(int* title = nullptr) const;
     // The menu the navigator is in: 2 title menu, 3 root, 4 sub-picture, 5 audio, 6 angle,

@@ -193,10 +193,11 @@ TEST_F(KvPlayerDvdTest, EmptyDriveIsPreparedAndPlayFailsCleanly) {
     EXPECT_EQ(boxes[0].text, u"Not ready to find language information");
     EXPECT_EQ(boxes[0].caption, u"Warning");
 
+    // A Play that fails closes the player, as for a file.
     EXPECT_EQ(m_player->Play(), RZ_FAIL);
-    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_NONE);
     EXPECT_EQ(m_player->GetMediaType(), IKvPlayer::MEDIA_NONE);
-    EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_NONE);
 
     // A folder that is no DVD: named without complaint, refused at Play.
     const std::string junk = m_dir.File("junk");
@@ -205,7 +206,109 @@ TEST_F(KvPlayerDvdTest, EmptyDriveIsPreparedAndPlayFailsCleanly) {
     testsupport::WriteText(junk + "/VIDEO_TS/VIDEO_TS.IFO", std::string(4096, 'x'));
     OpenFolder(junk);
     EXPECT_EQ(m_player->Play(), RZ_FAIL);
-    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_NONE);
+}
+
+TEST_F(KvPlayerDvdTest, TheFirstPlayProgramRunsBeforeTheTitleMenu) {
+    OpenFolder(testmedia::Dvd());
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    // The disc's first-play program shows a red intro; the title menu is blue.
+    auto video = static_cast<CKvPlayer*>(m_player)->VideoWindow();
+    bool red = false;
+    bool blueAfterRed = false;
+    ASSERT_TRUE(Tick([&] {
+        plat::Surface frame;
+        if (!video->CopyFrame(frame))
+            return false;
+        const uint32_t p = frame.PixelAt(300, 20);
+        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+        if (r > 0xC0 && g < 0x40 && b < 0x40)
+            red = true;
+        if (b > 0xC0 && r < 0x40 && g < 0x40 &&
+            Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu)
+            blueAfterRed = red;
+        return b > 0xC0 && r < 0x40 && g < 0x40;
+    }));
+    EXPECT_TRUE(red);
+    EXPECT_TRUE(blueAfterRed);
+}
+
+TEST_F(KvPlayerDvdTest, ChapterSkipsMoveFromTheChapterOnScreen) {
+    PlayToMenu(testmedia::Dvd());
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    // In chapter 1, a second in: Backward starts it again.
+    ASSERT_TRUE(Tick([&] { return Place().position > 10000000; }));
+    ASSERT_EQ(Place().chapter, 1);
+    ASSERT_EQ(m_player->Backward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().position < 8000000; }));
+    Bookmark b = Place();
+    EXPECT_EQ(b.title, 1);
+    EXPECT_EQ(b.chapter, 1);
+
+    // Within a second of chapter 1's end (the navigator already reads chapter 2): one chapter
+    // on, to the start of chapter 2, not past it.
+    ASSERT_TRUE(Tick([&] { return Place().position > 10000000; }));
+    ASSERT_EQ(Place().chapter, 1);
+    ASSERT_EQ(m_player->Forward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 2; }));
+    b = Place();
+    EXPECT_EQ(b.title, 1);
+    EXPECT_LT(b.position, 30000000);
+    // The last chapter has no next one.
+    EXPECT_EQ(m_player->Forward(), RZ_FAIL);
+    EXPECT_TRUE(InTitle());
+
+    // Backward in chapter 2 goes to chapter 1.
+    ASSERT_EQ(m_player->Backward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 1; }));
+}
+
+TEST_F(KvPlayerDvdTest, FasterPlayIsFasterAndPlayIsNormalSpeedAgain) {
+    PlayToMenu(testmedia::Dvd());
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().position > 2000000; }));
+    // How far the picture moves in 0.8 s of real time.
+    auto advance = [&] {
+        const int64_t from = Place().position;
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        m_player->HandleEvent();
+        return (Place().position - from) / 8000000.0;  // as a rate
+    };
+    ASSERT_EQ(m_player->SetRate(2.0), RZ_OK);
+    const double fast = advance();
+    EXPECT_GT(fast, 1.6);
+    EXPECT_LT(fast, 2.5);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    const double normal = advance();
+    EXPECT_GT(normal, 0.75);
+    EXPECT_LT(normal, 1.3);
+}
+
+TEST_F(KvPlayerDvdTest, ATitleWithoutSubpicturesListsNone) {
+    // Title 2 lies in a title set without sub-picture streams: reached through a bookmark.
+    plat::BinWriter w;
+    w.Bytes("KvBm", 4);
+    w.U16(1);
+    w.U16(2);  // title
+    w.U16(1);  // chapter
+    w.U16(0);
+    w.I64(0);
+    const std::string path = m_dir.File("title2.bmk");
+    ASSERT_TRUE(plat::WriteFileAtomic(path, w.Data()));
+    OpenFolder(testmedia::Dvd());
+    ASSERT_EQ(m_player->Pause(), RZ_OK);
+    ASSERT_EQ(m_player->LoadBookmark(plat::Utf8ToUtf16(path).c_str()), RZ_OK);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().title == 2; }));
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 9, current = 9;
+    int disabled = 0;
+    ASSERT_EQ(m_player->GetSubpictureStreams(names, &count, &current, &disabled), RZ_OK);
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(m_player->GetAudioStreams(names, &count, &current), RZ_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(Utf8(names[0]), "English");
 }
 
 TEST_F(KvPlayerDvdTest, MenuButtonsByPointAndByNumber) {
@@ -488,6 +591,18 @@ TEST_F(KvPlayerDvdTest, ForbiddenOperationsAreThoseTheDiscSets) {
     EXPECT_TRUE(mask & KvMultimedia::UOP_FLAG_ShowMenu_Title);
     EXPECT_TRUE(mask & KvMultimedia::UOP_FLAG_Select_Audio_Stream);
     EXPECT_FALSE(mask & KvMultimedia::UOP_FLAG_PlayNext_Chapter);
+
+    // What the disc forbids is refused and leaves the disc where it was; the rest works.
+    EXPECT_EQ(m_player->ShowTitleMenu(), RZ_FAIL);
+    EXPECT_EQ(m_player->SelectAudio(1), RZ_FAIL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(InTitle());
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 0, current = 9;
+    ASSERT_EQ(m_player->GetAudioStreams(names, &count, &current), RZ_OK);
+    EXPECT_EQ(current, 0u);
+    ASSERT_EQ(m_player->Forward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 2; }));
     uint32_t languages = 77;
     plat::ui::TakeMessageBoxes();
     EXPECT_EQ(m_player->GetDvdText(0, &languages), RZ_OK);
