@@ -434,12 +434,16 @@ RZRESULT CKvPlayer::Stop() {
 
 RZRESULT CKvPlayer::SetRate(double rate) {
     if (IsDVD()) {
-        // Refused when the disc forbids it, or when the navigator cannot play at that rate:
-        // the disc goes on as it was, and the kept rate with it.
-        if (!m_pGraph || DVDForbids(UOP_FLAG_Play_Forwards) || !m_pGraph->SetRate(rate))
+        // Refused when the disc forbids it, or when the navigator cannot play at that rate
+        // (it plays a disc at normal speed only): the disc goes on as it was, and the kept
+        // rate with it.
+        if (!m_pGraph || DVDForbids(UOP_FLAG_Play_Forwards) || !m_pGraph->SetRate(rate)) {
+            KvWriteLog("DVD: SetRate(%.2f) refused", rate);
             return RZ_FAIL;
+        }
+        if (rate != m_dRate)
+            m_bRateChanged = true;
         m_dRate = rate;
-        m_bRateChanged = true;
         return RZ_OK;
     }
     m_dRate = rate;
@@ -662,6 +666,8 @@ KvDvdDomain CKvPlayer::DVDDomain() {
         case plat::DvdScreen::Title:
             return DVD_DOMAIN_Title;
         case plat::DvdScreen::Menu: {
+            if (m_pGraph->DvdInVideoManagerOnly())
+                return DVD_DOMAIN_VideoManagerMenu;
             // The title menu belongs to the video manager, every other menu to a title set.
             const int menu = m_pGraph->DvdMenuId();
             if (menu == 2)

@@ -74,7 +74,7 @@ struct MediaPipeline::Impl {
     bool chosenShow = false;
     int announcedAudio = -1;  // the navigator's own last choices, as it sent them
     int announcedSubpicture = -1;
-    int chosenOverAudio = -1;  // ...when the user's choice was made
+    int chosenOverAudio = -1;  // ...when the user chose
     int chosenOverSubpicture = -1;
     std::vector<std::string> chosenAudioList;
     std::vector<std::string> chosenSubpictureList;
@@ -311,6 +311,19 @@ struct MediaPipeline::Impl {
         return Settle(before, kSettleTimeoutMs, false);
     }
 
+    // Whether a user's stream choice still stands against the navigator's announcement of
+    // `own`: it does while the navigator announces what it had when the choice was made, or
+    // the choice itself (it takes the audio key at its word until the next cell), in the same
+    // list of streams. Anything else is the disc's own doing, and the choice is over.
+    static void KeepChoice(int& chosen, int& over, int own, bool sameList) {
+        if (chosen < 0)
+            return;
+        if (over < 0 && own != chosen)
+            over = own;
+        if (!sameList || (own != over && own != chosen))
+            chosen = -1;
+    }
+
     // The navigator announces its streams to the demultiplexer inside the DVD bin; listening
     // on its output is the only way to learn them.
     static GstPadProbeReturn OnNavigatorEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -339,10 +352,9 @@ struct MediaPipeline::Impl {
         } else if (std::strcmp(what, "dvd-set-audio-track") == 0) {
             int own = -1;
             gst_structure_get_int(s, "logical-id", &own);
+            KeepChoice(self->chosenAudio, self->chosenOverAudio, own,
+                       self->audio.languages == self->chosenAudioList);
             self->announcedAudio = own;
-            if (self->chosenAudio >= 0 &&
-                (own != self->chosenOverAudio || self->audio.languages != self->chosenAudioList))
-                self->chosenAudio = -1;
             const int chosen = self->chosenAudio;
             if (chosen >= 0 && static_cast<size_t>(chosen) < self->audioPhysical.size())
                 s = RewriteTrackChoice(info, chosen,
@@ -351,13 +363,15 @@ struct MediaPipeline::Impl {
             if (gst_structure_get_int(s, "logical-id", &logical))
                 self->audio.current = logical;
         } else if (std::strcmp(what, "dvd-set-subpicture-track") == 0) {
-            int own = -1;
-            gst_structure_get_int(s, "logical-id", &own);
-            self->announcedSubpicture = own;
-            if (self->chosenSubpicture >= 0 &&
-                (own != self->chosenOverSubpicture ||
-                 self->subpictures.languages != self->chosenSubpictureList))
-                self->chosenSubpicture = -1;
+            // Our own repetition of the announcement (SelectDvdSubpicture) is not the
+            // navigator's word.
+            if (!gst_structure_has_field(s, "chosen")) {
+                int own = -1;
+                gst_structure_get_int(s, "logical-id", &own);
+                KeepChoice(self->chosenSubpicture, self->chosenOverSubpicture, own & 0x1F,
+                           self->subpictures.languages == self->chosenSubpictureList);
+                self->announcedSubpicture = own & 0x1F;
+            }
             const int chosen = self->chosenSubpicture;
             if (chosen >= 0 && static_cast<size_t>(chosen) < self->subpicturePhysical.size()) {
                 const gboolean forcedOnly = self->chosenShow ? FALSE : TRUE;
@@ -723,15 +737,10 @@ bool MediaPipeline::SetRate(double rate) {
         return false;
     }
     if (d.dvd) {
-        // A time seek on a disc lands on the time map's nearest entry, and a menu has no time
-        // at all: the rate changes where the picture is, without a flush.
-        if (rate == d.rate)
-            return true;
-        if (!gst_element_seek(d.pipeline, rate, GST_FORMAT_TIME, GST_SEEK_FLAG_INSTANT_RATE_CHANGE,
-                              GST_SEEK_TYPE_NONE, -1, GST_SEEK_TYPE_NONE, -1))
-            return false;
-        d.rate = rate;
-        return true;
+        // The DVD bin has no rate of its own: it lets an instant rate change pass without
+        // effect, and a time seek lands on the disc's time map (back up to a second) and fails
+        // in menus. A disc plays at normal speed or not at all.
+        return rate == 1.0;
     }
     int64_t position = 0;
     if (!Position(&position))
@@ -971,10 +980,10 @@ bool MediaPipeline::SelectDvdSubpicture(int stream, bool show) {
     const int physical = index < d.subpicturePhysical.size() ? d.subpicturePhysical[index] : stream;
     // The navigator offers no command for this; its own announcement to the demultiplexer is
     // repeated with the chosen stream, and "forced only" hides the ordinary sub-pictures.
-    GstStructure* s = gst_structure_new("application/x-gst-dvd", "event", G_TYPE_STRING,
-                                        "dvd-set-subpicture-track", "logical-id", G_TYPE_INT,
-                                        stream, "physical-id", G_TYPE_INT, physical, "forced-only",
-                                        G_TYPE_BOOLEAN, show ? FALSE : TRUE, nullptr);
+    GstStructure* s = gst_structure_new(
+        "application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-set-subpicture-track", "logical-id",
+        G_TYPE_INT, stream, "physical-id", G_TYPE_INT, physical, "forced-only", G_TYPE_BOOLEAN,
+        show ? FALSE : TRUE, "chosen", G_TYPE_BOOLEAN, TRUE, nullptr);
     if (d.pendingSubpicture)
         gst_event_unref(d.pendingSubpicture);
     d.pendingSubpicture = gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, s);
@@ -994,10 +1003,32 @@ bool MediaPipeline::SeekDvdChapter(int chapter) {
 }
 
 DvdScreen MediaPipeline::DvdOnScreen(int* title) const {
-    std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
-    if (title)
-        *title = m_impl->screenTitle;
-    return m_impl->screen;
+    {
+        std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+        if (title)
+            *title = m_impl->screenTitle;
+        if (m_impl->screen != DvdScreen::Nothing)
+            return m_impl->screen;
+    }
+    return DvdInVideoManagerOnly() ? DvdScreen::Menu : DvdScreen::Nothing;
+}
+
+bool MediaPipeline::DvdInVideoManagerOnly() const {
+    {
+        std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+        if (m_impl->screen != DvdScreen::Nothing)
+            return false;
+    }
+    // Started from its first-play program, the navigator can name nothing (no place, no
+    // title tags) until it first enters a title set; all it can show before that are the video
+    // manager's menus.
+    const GstFormat format = gst_format_get_by_nick("title");
+    gint64 reading = -1;
+    if (!m_impl->dvd || !m_impl->pipeline || !m_impl->video || m_impl->video->View().serial == 0 ||
+        format == GST_FORMAT_UNDEFINED)
+        return false;
+    // It answers nothing, or the first-play program's -1, or 0 for a menu.
+    return !gst_element_query_position(m_impl->pipeline, format, &reading) || reading < 1;
 }
 
 bool MediaPipeline::DvdReadingTitle(int* title) const {

@@ -110,6 +110,9 @@ public:
     bool SeekDvdTitle(int title);
     // A chapter of the title being played, from 1.
     bool SeekDvdChapter(int chapter);
+    // True while the disc shows the video manager's menus (or its first-play program's
+    // pictures) and has not yet entered any title set: the navigator cannot name its place then.
+    bool DvdInVideoManagerOnly() const;
     // The title the navigator reads (from 1), which runs ahead of the picture; false in a
     // menu or when it cannot say.
     bool DvdReadingTitle(int* title) const;

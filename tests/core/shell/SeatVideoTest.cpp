@@ -3,6 +3,8 @@
 // seats in the program's, so this is the one test of the seam between them.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -33,6 +35,8 @@ constexpr int kCyanX = 114;
 }  // namespace
 
 TEST(SeatVideo, BarsPlayInARectangleOfTheFrontSeatThenFullScreenOnTheRear) {
+    // The library's copy of the media settings reads the output from the environment.
+    setenv("VELKORA_AUDIO_SINK", "fakesink sync=true", 1);
     harness::HeadUnit unit;
     ASSERT_TRUE(unit.Start());
     IVantrel* root = unit.Kernel()->m_pRoot;
@@ -81,4 +85,5 @@ TEST(SeatVideo, BarsPlayInARectangleOfTheFrontSeatThenFullScreenOnTheRear) {
         EXPECT_EQ(rear.PixelAt(p.x, p.y), rearBefore.PixelAt(p.x, p.y)) << p.x << "," << p.y;
     EXPECT_EQ(player->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(player->Release(), 0);
+    unsetenv("VELKORA_AUDIO_SINK");
 }
