@@ -940,7 +940,7 @@ RZRESULT CKvPlayer::SaveBookmark(const char16_t* path) {
     w.U16(kBookmarkVersion);
     w.U16(static_cast<uint16_t>(title));
     w.U16(static_cast<uint16_t>(chapter));
-    w.U16(0);
+    w.U16(StreamChoice());
     w.I64(ns / kNsPerUnit);
     // Saved every few seconds while playing: a power cut leaves the old bookmark or the new.
     return plat::WriteFileAtomic(plat::NativePath(path), w.Data()) ? RZ_OK : RZ_FAIL;
@@ -960,7 +960,7 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
     const uint16_t version = r.U16();
     const int title = r.U16();
     const int chapter = r.U16();
-    r.U16();
+    const uint16_t streams = r.U16();
     const int64_t units = r.I64();
     if (!r.Ok() || std::memcmp(magic, kBookmarkMagic, sizeof magic) != 0 ||
         version != kBookmarkVersion || title < 1 || chapter < 1 || units < 0)
@@ -975,12 +975,42 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
         m_pGraph->Pause();
     if (!m_pGraph->SeekDvdTitle(title))
         return RZ_FAIL;
-    // The time first; discs without a time map still get the chapter.
-    if (units > 0 && m_pGraph->Seek(units * kNsPerUnit))
-        return RZ_OK;
-    if (chapter > 1 && !m_pGraph->SeekDvdChapter(chapter))
+    // The time first; discs without a time map still get the chapter. When neither can be
+    // reached the disc stands at the title's start, and the caller is told.
+    bool placed = units > 0 && m_pGraph->Seek(units * kNsPerUnit);
+    if (!placed)
+        placed = chapter == 1 ? units == 0 : m_pGraph->SeekDvdChapter(chapter);
+    if (!placed) {
+        KvWriteLog("DVD: the bookmark's place in title %d cannot be reached", title);
         return RZ_FAIL;
+    }
+    ApplyStreamChoice(streams);
     return RZ_OK;
+}
+
+uint16_t CKvPlayer::StreamChoice() const {
+    if (!m_pGraph)
+        return 0;
+    const plat::DvdStreams audio = m_pGraph->DvdAudioStreams();
+    const plat::DvdStreams subpictures = m_pGraph->DvdSubpictureStreams();
+    if (audio.current < 0 || audio.current > 7 || subpictures.current > 31)
+        return 0;
+    uint16_t value = kStreamsKept | static_cast<uint16_t>(audio.current);
+    if (subpictures.current >= 0) {
+        value |= kSubpictureKept | static_cast<uint16_t>(subpictures.current << 3);
+        if (!subpictures.hidden)
+            value |= kSubpictureShown;
+    }
+    return value;
+}
+
+void CKvPlayer::ApplyStreamChoice(uint16_t streams) {
+    // Bookmarks of before the streams were kept leave the disc's own choice.
+    if (!(streams & kStreamsKept) || !m_pGraph)
+        return;
+    m_pGraph->SelectDvdAudio(streams & 0x07);
+    if (streams & kSubpictureKept)
+        m_pGraph->SelectDvdSubpicture((streams >> 3) & 0x1F, (streams & kSubpictureShown) != 0);
 }
 
 RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {

@@ -38,6 +38,7 @@ std::string Utf8(const char16_t* s) {
 struct Bookmark {
     int title = 0;
     int chapter = 0;
+    uint16_t streams = 0;
     int64_t position = 0;  // 100 ns
 };
 
@@ -52,7 +53,7 @@ bool ReadBookmark(const std::string& path, Bookmark* out) {
         return false;
     out->title = r.U16();
     out->chapter = r.U16();
-    r.U16();
+    out->streams = r.U16();
     out->position = r.I64();
     return r.Ok();
 }
@@ -503,12 +504,29 @@ TEST_F(KvPlayerDvdTest, BookmarkResumesTheSameTitleAndChapter) {
     EXPECT_FALSE(testsupport::Exists(path));
 
     ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    // The Swedish sound and the German sub-pictures, shown, are kept with the place.
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 0, current = 9;
+    int disabled = 1;
+    ASSERT_TRUE(Tick([&] {
+        return InTitle() && m_player->GetAudioStreams(names, &count, &current) == RZ_OK &&
+               count == 2;
+    }));
+    ASSERT_EQ(m_player->SelectAudio(1), RZ_OK);
+    ASSERT_EQ(m_player->SetSubpicture(1, 0), RZ_OK);
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && current == 1 &&
+               m_player->GetSubpictureStreams(names, &count, &current, &disabled) == RZ_OK &&
+               disabled == 0;
+    }));
     ASSERT_TRUE(Tick([&] { return InTitle() && Place().position > 22000000; }));
     ASSERT_EQ(m_player->SaveBookmark(path16.c_str()), RZ_OK);
     Bookmark saved;
     ASSERT_TRUE(ReadBookmark(path, &saved));
     EXPECT_EQ(saved.title, 1);
     EXPECT_EQ(saved.chapter, 2);
+    EXPECT_EQ(saved.streams, CKvPlayer::kStreamsKept | CKvPlayer::kSubpictureKept |
+                                 CKvPlayer::kSubpictureShown | 1);
     // Saved again over it: replaced whole, nothing else left in the folder.
     ASSERT_EQ(m_player->SaveBookmark(path16.c_str()), RZ_OK);
     size_t files = 0;
@@ -528,6 +546,11 @@ TEST_F(KvPlayerDvdTest, BookmarkResumesTheSameTitleAndChapter) {
     EXPECT_EQ(resumed.title, 1);
     EXPECT_EQ(resumed.chapter, 2);
     EXPECT_GE(resumed.position, saved.position - 10000000);  // within a second
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && current == 1 &&
+               m_player->GetSubpictureStreams(names, &count, &current, &disabled) == RZ_OK &&
+               disabled == 0;
+    }));
 
     // Anything but a bookmark of ours is refused and leaves the disc where it is.
     testsupport::WriteText(m_dir.File("other.bmk"), "not a bookmark at all");
