@@ -1,9 +1,11 @@
 #include "library/multimedia/KvPlayer.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "library/KvLog.h"
 #include "library/LibFactory.h"
@@ -983,6 +985,14 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
     if (!placed) {
         KvWriteLog("DVD: the bookmark's place in title %d cannot be reached", title);
         return RZ_FAIL;
+    }
+    // The choice is made against the title's own streams: wait (briefly) for the navigator to
+    // announce them.
+    if (const plat::DvdTitle* info = m_dvdDisc.Title(title)) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+        while (m_pGraph->DvdAudioStreams().languages.size() != info->audio.size() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ApplyStreamChoice(streams);
     return RZ_OK;

@@ -113,11 +113,19 @@ protected:
         }
     }
 
-    // Plays the disc until its title menu is up.
+    // Plays the disc until its title menu is up: past the first-play program's red intro, which
+    // is a menu of the video manager too, to the blue menu picture.
     void PlayToMenu(const std::string& folder) {
         OpenFolder(folder);
         ASSERT_EQ(m_player->Play(), RZ_OK);
-        ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+        auto video = static_cast<CKvPlayer*>(m_player)->VideoWindow();
+        ASSERT_TRUE(Tick([&] {
+            plat::Surface frame;
+            if (Domain() != KvMultimedia::DVD_DOMAIN_VideoManagerMenu || !video->CopyFrame(frame))
+                return false;
+            const uint32_t p = frame.PixelAt(300, 20);
+            return (p & 0xFF) > 0xC0 && ((p >> 16) & 0xFF) < 0x40;
+        }));
     }
 
     bool InTitle() { return Domain() == KvMultimedia::DVD_DOMAIN_Title; }

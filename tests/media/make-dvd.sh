@@ -10,7 +10,7 @@
 #   - title 1: 4 s of colour bars, chapters at 0 s and about 1.8 s, audio streams "en"
 #     (440 Hz) and "sv" (880 Hz), one sub-picture stream "de" (a white box at (100,100)-(252,188)
 #     through the whole title, not shown unless switched on); back to the title menu at its end.
-#   - title 2, in a title set of its own: 1 s of bars, audio "en", no sub-picture stream.
+#   - title 2, in a title set of its own: 3 s of bars, audio "en", no sub-picture stream.
 set -euo pipefail
 set -x  # the trace is kept beside the media and shown when a step fails
 out=$1
@@ -66,10 +66,10 @@ spumux -m dvd menu.xml <menu.mpg >menu-spu.mpg 2>/dev/null
 # shellcheck disable=SC2046
 launch videotestsrc num-buffers=10 pattern=red ! $video ! $encode \
     ! mplex name=mux format=dvd-nav ! filesink location=intro.mpg $(ac3 10 440) ! mux.
-# Title 2: one second of bars and one audio stream.
+# Title 2: three seconds of bars and one audio stream.
 # shellcheck disable=SC2046
-launch videotestsrc num-buffers=25 pattern=smpte ! $video ! $encode \
-    ! mplex name=mux format=dvd-nav ! filesink location=title2.mpg $(ac3 25 440) ! mux.
+launch videotestsrc num-buffers=75 pattern=smpte ! $video ! $encode \
+    ! mplex name=mux format=dvd-nav ! filesink location=title2.mpg $(ac3 75 440) ! mux.
 
 # Title: four seconds of bars with two audio streams and a sub-picture.
 # shellcheck disable=SC2046
