@@ -1110,6 +1110,10 @@ RZRESULT CKvPlayer::GetCurrentUOPs(uint32_t* out) {
         default:
             break;
     }
+    // The navigation data forbids more for parts of a chain (a warning that cannot be
+    // skipped).
+    if (m_pGraph && DVDDomain() != DVD_DOMAIN_Stop)
+        mask |= m_pGraph->DvdNavigationForbids();
     // As the disc has it: a set bit means the disc forbids that operation now.
     *out = mask;
     return RZ_OK;

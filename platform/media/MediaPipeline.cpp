@@ -57,6 +57,9 @@ struct MediaPipeline::Impl {
     GstElement* videoSink = nullptr;  // owned by the pipeline
     GstPad* navigatorPad = nullptr;   // the navigator's output, a reference
     std::atomic<bool> overButton{false};
+    // What the newest navigation pack read forbids (it runs ahead of the picture with the
+    // navigator).
+    std::atomic<uint32_t> navigationForbids{0};
     mutable std::mutex dvdMutex;
     DvdScreen screen = DvdScreen::Nothing;
     int screenTitle = 0;
@@ -103,6 +106,7 @@ struct MediaPipeline::Impl {
         dvd = false;
         dvdDevice.clear();
         overButton = false;
+        navigationForbids = 0;
         {
             std::lock_guard<std::mutex> lock(dvdMutex);
             screen = DvdScreen::Nothing;
@@ -394,8 +398,32 @@ struct MediaPipeline::Impl {
     }
 
     // A sub-picture choice goes out with the navigator's data, from its own thread.
-    static GstPadProbeReturn OnNavigatorData(GstPad* pad, GstPadProbeInfo*, gpointer data) {
+    // A navigation pack (pack header, system header, then the presentation control packet as
+    // private stream 2, sub-stream 0) carries the operations forbidden while its part of the
+    // video plays: bit n of a big-endian word, user operation n.
+    static bool ReadNavigationForbids(GstBuffer* buffer, uint32_t* forbids) {
+        constexpr size_t kPci = 38;          // the control packet's start code
+        constexpr size_t kUops = kPci + 15;  // after its header, sub-stream, block and category
+        GstMapInfo map;
+        if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+            return false;
+        const uint8_t* b = map.data;
+        const bool nav = map.size >= kUops + 4 && b[0] == 0 && b[1] == 0 && b[2] == 1 &&
+                         b[3] == 0xBA && b[kPci] == 0 && b[kPci + 1] == 0 && b[kPci + 2] == 1 &&
+                         b[kPci + 3] == 0xBF && b[kPci + 6] == 0;
+        if (nav)
+            *forbids = (uint32_t(b[kUops]) << 24 | uint32_t(b[kUops + 1]) << 16 |
+                        uint32_t(b[kUops + 2]) << 8 | b[kUops + 3]) &
+                       0x01FFFFFFu;
+        gst_buffer_unmap(buffer, &map);
+        return nav;
+    }
+
+    static GstPadProbeReturn OnNavigatorData(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
         auto* self = static_cast<Impl*>(data);
+        uint32_t forbids = 0;
+        if (ReadNavigationForbids(GST_PAD_PROBE_INFO_BUFFER(info), &forbids))
+            self->navigationForbids = forbids;
         GstEvent* pending = nullptr;
         {
             std::lock_guard<std::mutex> lock(self->dvdMutex);
@@ -1056,6 +1084,10 @@ int MediaPipeline::DvdMenuId() const {
     if (!gst_element_query_position(m_impl->pipeline, format, &part))
         return 0;
     return static_cast<int>(part);
+}
+
+uint32_t MediaPipeline::DvdNavigationForbids() const {
+    return m_impl->dvd && m_impl->pipeline ? m_impl->navigationForbids.load() : 0;
 }
 
 DvdStreams MediaPipeline::DvdAudioStreams() const {

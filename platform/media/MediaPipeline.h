@@ -121,6 +121,9 @@ public:
     // The menu the navigator is in: 2 title menu, 3 root, 4 sub-picture, 5 audio, 6 angle,
     // 7 chapter; 0 when unknown or not in a menu.
     int DvdMenuId() const;
+    // The user operations the disc's newest navigation data forbids (bit n: operation n of
+    // DVD-Video), beside those of its program chains.
+    uint32_t DvdNavigationForbids() const;
     DvdStreams DvdAudioStreams() const;
     DvdStreams DvdSubpictureStreams() const;
 

@@ -644,6 +644,41 @@ TEST_F(KvPlayerDvdTest, ForbiddenOperationsAreThoseTheDiscSets) {
     EXPECT_EQ(boxes[0].caption, u"No Text Present");
 }
 
+TEST_F(KvPlayerDvdTest, ForbiddenOperationsOfTheNavigationDataAreRefused) {
+    // Every navigation pack of the title forbids skipping to the next chapter (bit 7), as a
+    // warning that must be watched does.
+    const std::string disc = CopyDisc(m_dir, "disc");
+    const std::string vob = disc + "/VIDEO_TS/VTS_01_1.VOB";
+    std::vector<uint8_t> data = testsupport::ReadBytes(vob);
+    int packs = 0;
+    for (size_t at = 0; at + 2048 <= data.size(); at += 2048) {
+        const uint8_t* b = &data[at];
+        if (b[3] == 0xBA && b[38] == 0 && b[39] == 0 && b[40] == 1 && b[41] == 0xBF && b[44] == 0) {
+            data[at + 56] |= 0x80;  // the low byte of the big-endian word
+            ++packs;
+        }
+    }
+    ASSERT_GT(packs, 3);
+    testsupport::WriteBytes(vob, data);
+
+    PlayToMenu(disc);
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    uint32_t mask = 0;
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetCurrentUOPs(&mask) == RZ_OK &&
+               (mask & KvMultimedia::UOP_FLAG_PlayNext_Chapter);
+    }));
+    EXPECT_EQ(m_player->Forward(), RZ_FAIL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(InTitle());
+    EXPECT_EQ(Place().chapter, 1);
+    // What it does not forbid still works.
+    EXPECT_FALSE(mask & KvMultimedia::UOP_FLAG_ShowMenu_Title);
+    ASSERT_EQ(m_player->ShowTitleMenu(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+}
+
 TEST(KvLanguageTable, NamesByLocaleAndCodeAndFillsAtMostTheTable) {
     KvMultimedia::CKvLanguageTable table;
     char16_t name[16];
