@@ -1,9 +1,11 @@
 #include "library/multimedia/KvPlayer.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "library/KvLog.h"
 #include "library/LibFactory.h"
@@ -28,6 +30,8 @@ constexpr int64_t kSkipUnits = 50000000;
 // Event codes as the log has always shown them.
 constexpr unsigned kEventComplete = 0x01;
 constexpr unsigned kEventErrorAbort = 0x03;
+// A stream error the media plays on through: how the engine's warnings are logged.
+constexpr unsigned kEventStreamErrorStillPlaying = 0x07;
 constexpr unsigned kEventDvdDomainChange = 0x101;
 constexpr unsigned kEventDvdTitleChange = 0x102;
 constexpr unsigned kEventDvdChapterStart = 0x103;
@@ -344,19 +348,18 @@ RZRESULT CKvPlayer::Play() {
         return PlayCD();
     if (IsDVD()) {
         if (!EnsureDVDOpen()) {
-            // An unreadable or encrypted disc: a clear failure the page also sees as an error.
-            DVDFailed();
+            // An unreadable or encrypted disc: the player is closed, as for a file.
+            KvWriteLog("DVD: Play failed");
+            Close();
             return RZ_FAIL;
         }
-        if (m_dRate != 1.0)
-            m_pGraph->SetRate(1.0);
+        // Play is always at normal speed; the kept rate follows.
+        if (m_dRate != 1.0 && m_pGraph->SetRate(1.0))
+            m_bRateChanged = true;
+        m_dRate = 1.0;
         m_bHasVideo = 1;
     }
     if (!m_pGraph || !m_pGraph->Play()) {
-        if (IsDVD()) {
-            DVDFailed();
-            return RZ_FAIL;
-        }
         Close();
         return RZ_FAIL;
     }
@@ -385,11 +388,8 @@ RZRESULT CKvPlayer::Pause() {
 RZRESULT CKvPlayer::Forward() {
     if (m_byStatus != STATUS_PLAYING || IsCD() || !m_pGraph)
         return RZ_FAIL;
-    if (IsDVD()) {
-        // Waits until the navigator is there.
-        m_pGraph->SendDvdCommand(plat::DvdCommand::NextChapter);
-        return RZ_OK;
-    }
+    if (IsDVD())
+        return DVDSkip(true);
     int64_t current = 0;
     if (!m_pGraph->Position(&current))
         return RZ_FAIL;
@@ -404,10 +404,8 @@ RZRESULT CKvPlayer::Forward() {
 RZRESULT CKvPlayer::Backward() {
     if (m_byStatus != STATUS_PLAYING || IsCD() || !m_pGraph)
         return RZ_FAIL;
-    if (IsDVD()) {
-        m_pGraph->SendDvdCommand(plat::DvdCommand::PreviousChapter);
-        return RZ_OK;
-    }
+    if (IsDVD())
+        return DVDSkip(false);
     int64_t current = 0;
     if (!m_pGraph->Position(&current))
         return RZ_FAIL;
@@ -437,12 +435,22 @@ RZRESULT CKvPlayer::Stop() {
 }
 
 RZRESULT CKvPlayer::SetRate(double rate) {
-    m_dRate = rate;
-    if (m_pGraph && !IsCD()) {
-        m_pGraph->SetRate(rate);
-        if (IsDVD())
+    if (IsDVD()) {
+        // Refused when the disc forbids it, or when the navigator cannot play at that rate
+        // (it plays a disc at normal speed only): the disc goes on as it was, and the kept
+        // rate with it.
+        if (!m_pGraph || DVDForbids(UOP_FLAG_Play_Forwards) || !m_pGraph->SetRate(rate)) {
+            KvWriteLog("DVD: SetRate(%.2f) refused", rate);
+            return RZ_FAIL;
+        }
+        if (rate != m_dRate)
             m_bRateChanged = true;
+        m_dRate = rate;
+        return RZ_OK;
     }
+    m_dRate = rate;
+    if (m_pGraph && !IsCD())
+        m_pGraph->SetRate(rate);
     return RZ_OK;
 }
 
@@ -551,6 +559,8 @@ RZRESULT CKvPlayer::HandleEvent() {
                 m_byStatus = STATUS_ERROR;
                 return m_byStatus;
             case plat::MediaEventKind::Warning:
+                KvWriteLog("evCode = 0x%x", kEventStreamErrorStillPlaying);
+                KvWriteLog("%s", event.text.c_str());
                 break;
         }
     }
@@ -658,6 +668,8 @@ KvDvdDomain CKvPlayer::DVDDomain() {
         case plat::DvdScreen::Title:
             return DVD_DOMAIN_Title;
         case plat::DvdScreen::Menu: {
+            if (m_pGraph->DvdInVideoManagerOnly())
+                return DVD_DOMAIN_VideoManagerMenu;
             // The title menu belongs to the video manager, every other menu to a title set.
             const int menu = m_pGraph->DvdMenuId();
             if (menu == 2)
@@ -686,6 +698,12 @@ bool CKvPlayer::HandleDVDEvents() {
             KvWriteLog("%s", event.text.c_str());
             DVDFailed();
             return false;
+        }
+        if (event.kind == plat::MediaEventKind::Warning) {
+            // The navigator plays on: logged like every event, not a reason to close.
+            KvWriteLog("evCode = 0x%x", kEventStreamErrorStillPlaying);
+            KvWriteLog("%s", event.text.c_str());
+            continue;
         }
         if (event.kind == plat::MediaEventKind::EndOfStream) {
             KvWriteLog("evCode = 0x%x", kEventDvdDomainChange);
@@ -747,9 +765,12 @@ RZRESULT CKvPlayer::DvdMouse(uint32_t message, int32_t x, int32_t y) {
     if (message != KV_MOUSE_MOVE && message != KV_LBUTTON_UP)
         return RZ_OK;
     // The page gives owner-window points; the menu's buttons are placed on the picture.
+    if (DVDForbids(UOP_FLAG_Select_Or_Activate_Button))
+        return RZ_FAIL;
+    // Mapped with the size of the frame on screen: a menu may differ from the first picture.
     const plat::VideoView view = m_pVideoWindow->View();
-    const int width = m_pGraph->VideoWidth();
-    const int height = m_pGraph->VideoHeight();
+    const int width = view.width;
+    const int height = view.height;
     int px = x;
     int py = y;
     if (!view.rect.IsEmpty() && width > 0 && height > 0) {
@@ -769,12 +790,15 @@ RZRESULT CKvPlayer::DVDMenu(bool title) {
     if (!m_pGraph)
         return RZ_FAIL;
     if (!m_bMenuToggle) {
-        if (!m_pGraph->SendDvdCommand(title ? plat::DvdCommand::TitleMenu
+        if (DVDForbids(title ? UOP_FLAG_ShowMenu_Title : UOP_FLAG_ShowMenu_Root) ||
+            !m_pGraph->SendDvdCommand(title ? plat::DvdCommand::TitleMenu
                                             : plat::DvdCommand::RootMenu))
             return RZ_FAIL;
         m_byStatus = STATUS_PLAYING;
         m_bMenuToggle = 1;
     } else {
+        if (DVDForbids(UOP_FLAG_Resume))
+            return RZ_FAIL;
         m_pGraph->SendDvdCommand(plat::DvdCommand::Resume);
         m_byStatus = STATUS_PLAYING;
         m_bMenuToggle = 0;
@@ -836,8 +860,27 @@ RZRESULT CKvPlayer::GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHAR
         ShowMessage("Not ready to find language information", "Warning");
         return RZ_FAIL;
     }
-    const plat::DvdStreams streams =
+    plat::DvdStreams streams =
         audio ? m_pGraph->DvdAudioStreams() : m_pGraph->DvdSubpictureStreams();
+    // In a title the disc's own tables count the streams: the navigator announces a
+    // placeholder sub-picture stream where there is none.
+    int title = 0;
+    if (DVDPlace(&title, nullptr, nullptr)) {
+        if (const plat::DvdTitle* info = m_dvdDisc.Title(title)) {
+            std::vector<std::string> own;
+            if (audio) {
+                for (const auto& stream : info->audio)
+                    own.push_back(stream.language);
+            } else {
+                own = info->subpictures;
+            }
+            for (size_t i = 0; i < own.size() && i < streams.languages.size(); ++i) {
+                if (own[i].empty())
+                    own[i] = streams.languages[i];
+            }
+            streams.languages = own;
+        }
+    }
     std::vector<std::u16string> rows;
     for (const std::string& code : streams.languages) {
         char16_t name[KV_STREAM_NAME_CHARS];
@@ -865,7 +908,7 @@ RZRESULT CKvPlayer::GetAudioStreams(char16_t (*names)[KV_STREAM_NAME_CHARS], uin
 }
 
 RZRESULT CKvPlayer::SetSubpicture(int on, uint32_t stream) {
-    if (!m_bDVDReady || !m_pGraph)
+    if (!m_bDVDReady || !m_pGraph || DVDForbids(UOP_FLAG_Select_SubPic_Stream))
         return RZ_FAIL;
     if (on) {
         m_pGraph->SelectDvdSubpicture(static_cast<int>(stream), true);
@@ -877,7 +920,7 @@ RZRESULT CKvPlayer::SetSubpicture(int on, uint32_t stream) {
 }
 
 RZRESULT CKvPlayer::SelectAudio(uint32_t stream) {
-    if (!m_bDVDReady || !m_pGraph)
+    if (!m_bDVDReady || !m_pGraph || DVDForbids(UOP_FLAG_Select_Audio_Stream))
         return RZ_FAIL;
     m_pGraph->SelectDvdAudio(static_cast<int>(stream));
     return RZ_OK;
@@ -899,7 +942,7 @@ RZRESULT CKvPlayer::SaveBookmark(const char16_t* path) {
     w.U16(kBookmarkVersion);
     w.U16(static_cast<uint16_t>(title));
     w.U16(static_cast<uint16_t>(chapter));
-    w.U16(0);
+    w.U16(StreamChoice());
     w.I64(ns / kNsPerUnit);
     // Saved every few seconds while playing: a power cut leaves the old bookmark or the new.
     return plat::WriteFileAtomic(plat::NativePath(path), w.Data()) ? RZ_OK : RZ_FAIL;
@@ -919,7 +962,7 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
     const uint16_t version = r.U16();
     const int title = r.U16();
     const int chapter = r.U16();
-    r.U16();
+    const uint16_t streams = r.U16();
     const int64_t units = r.I64();
     if (!r.Ok() || std::memcmp(magic, kBookmarkMagic, sizeof magic) != 0 ||
         version != kBookmarkVersion || title < 1 || chapter < 1 || units < 0)
@@ -934,12 +977,50 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
         m_pGraph->Pause();
     if (!m_pGraph->SeekDvdTitle(title))
         return RZ_FAIL;
-    // The time first; discs without a time map still get the chapter.
-    if (units > 0 && m_pGraph->Seek(units * kNsPerUnit))
-        return RZ_OK;
-    if (chapter > 1 && !m_pGraph->SeekDvdChapter(chapter))
+    // The time first; discs without a time map still get the chapter. When neither can be
+    // reached the disc stands at the title's start, and the caller is told.
+    bool placed = units > 0 && m_pGraph->Seek(units * kNsPerUnit);
+    if (!placed)
+        placed = chapter == 1 ? units == 0 : m_pGraph->SeekDvdChapter(chapter);
+    if (!placed) {
+        KvWriteLog("DVD: the bookmark's place in title %d cannot be reached", title);
         return RZ_FAIL;
+    }
+    // The choice is made against the title's own streams: wait (briefly) for the navigator to
+    // announce them.
+    if (const plat::DvdTitle* info = m_dvdDisc.Title(title)) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+        while (m_pGraph->DvdAudioStreams().languages.size() != info->audio.size() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ApplyStreamChoice(streams);
     return RZ_OK;
+}
+
+uint16_t CKvPlayer::StreamChoice() const {
+    if (!m_pGraph)
+        return 0;
+    const plat::DvdStreams audio = m_pGraph->DvdAudioStreams();
+    const plat::DvdStreams subpictures = m_pGraph->DvdSubpictureStreams();
+    if (audio.current < 0 || audio.current > 7 || subpictures.current > 31)
+        return 0;
+    uint16_t value = kStreamsKept | static_cast<uint16_t>(audio.current);
+    if (subpictures.current >= 0) {
+        value |= kSubpictureKept | static_cast<uint16_t>(subpictures.current << 3);
+        if (!subpictures.hidden)
+            value |= kSubpictureShown;
+    }
+    return value;
+}
+
+void CKvPlayer::ApplyStreamChoice(uint16_t streams) {
+    // Bookmarks of before the streams were kept leave the disc's own choice.
+    if (!(streams & kStreamsKept) || !m_pGraph)
+        return;
+    m_pGraph->SelectDvdAudio(streams & 0x07);
+    if (streams & kSubpictureKept)
+        m_pGraph->SelectDvdSubpicture((streams >> 3) & 0x1F, (streams & kSubpictureShown) != 0);
 }
 
 RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {
@@ -962,6 +1043,40 @@ RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {
     return RZ_OK;
 }
 
+bool CKvPlayer::DVDForbids(uint32_t operation) {
+    uint32_t mask = 0;
+    if (GetCurrentUOPs(&mask) != RZ_OK)
+        return false;
+    if (mask & operation) {
+        KvWriteLog("DVD: the disc forbids operation 0x%x now", operation);
+        return true;
+    }
+    return false;
+}
+
+RZRESULT CKvPlayer::DVDSkip(bool forward) {
+    if (DVDForbids(forward ? UOP_FLAG_PlayNext_Chapter : UOP_FLAG_PlayPrev_Or_Replay_Chapter))
+        return RZ_FAIL;
+    // From the chapter on screen: the navigator's own place runs ahead of the picture.
+    int title = 0;
+    int chapter = 0;
+    if (!DVDPlace(&title, &chapter, nullptr))
+        return RZ_FAIL;
+    const plat::DvdTitle* info = m_dvdDisc.Title(title);
+    const int chapters = info ? static_cast<int>(info->chapterStarts.size()) : 0;
+    int target = forward ? chapter + 1 : chapter - 1;
+    // Backward in the first chapter starts it again.
+    if (target < 1)
+        target = 1;
+    if (target > chapters)
+        return RZ_FAIL;
+    // The navigator may have read on into the next title: bring it back to the one on screen.
+    int reading = 0;
+    if (m_pGraph->DvdReadingTitle(&reading) && reading != title && !m_pGraph->SeekDvdTitle(title))
+        return RZ_FAIL;
+    return m_pGraph->SeekDvdChapter(target) ? RZ_OK : RZ_FAIL;
+}
+
 RZRESULT CKvPlayer::GetAudioChannels() {
     return m_byAC3Channels;
 }
@@ -972,10 +1087,15 @@ RZRESULT CKvPlayer::GetCurrentUOPs(uint32_t* out) {
     uint32_t mask = 0;
     switch (DVDDomain()) {
         case DVD_DOMAIN_Title: {
+            // The program chain of the chapter on screen.
             int title = 0;
-            DVDPlace(&title, nullptr, nullptr);
-            if (const plat::DvdTitle* info = m_dvdDisc.Title(title))
-                mask = info->prohibited;
+            int chapter = 0;
+            DVDPlace(&title, &chapter, nullptr);
+            if (const plat::DvdTitle* info = m_dvdDisc.Title(title)) {
+                const size_t index = static_cast<size_t>(chapter > 0 ? chapter - 1 : 0);
+                mask = index < info->chapterProhibited.size() ? info->chapterProhibited[index]
+                                                              : info->prohibited;
+            }
             break;
         }
         case DVD_DOMAIN_VideoManagerMenu:
@@ -990,6 +1110,10 @@ RZRESULT CKvPlayer::GetCurrentUOPs(uint32_t* out) {
         default:
             break;
     }
+    // The navigation data forbids more for parts of a chain (a warning that cannot be
+    // skipped).
+    if (m_pGraph && DVDDomain() != DVD_DOMAIN_Stop)
+        mask |= m_pGraph->DvdNavigationForbids();
     // As the disc has it: a set bit means the disc forbids that operation now.
     *out = mask;
     return RZ_OK;
@@ -1003,7 +1127,7 @@ RZRESULT CKvPlayer::GetCurrentDomain(KvDvdDomain* out) {
 }
 
 RZRESULT CKvPlayer::ActivateButton() {
-    if (!m_bDVDReady)
+    if (!m_bDVDReady || DVDForbids(UOP_FLAG_Select_Or_Activate_Button))
         return RZ_FAIL;
     if (m_pGraph)
         m_pGraph->SendDvdCommand(plat::DvdCommand::Activate);

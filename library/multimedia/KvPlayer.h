@@ -85,9 +85,14 @@ public:
     std::shared_ptr<plat::VideoSurface> VideoWindow() const { return m_pVideoWindow; }
 
     // The DVD bookmark file: our own, since the navigator cannot save its state. Little-endian:
-    // "KvBm", version 1 (16 bits), title, chapter (16 bits each, from 1), 16 bits reserved,
-    // position in the title (64 bits, 100-nanosecond units).
+    // "KvBm", version 1 (16 bits), title, chapter (16 bits each, from 1), the chosen streams
+    // (16 bits, below), position in the title (64 bits, 100-nanosecond units).
     static constexpr size_t kBookmarkSize = 20;
+    // The streams field: audio stream in bits 0-2, sub-picture stream in bits 3-7, and flags.
+    // Zero (older bookmarks) keeps none.
+    static constexpr uint16_t kSubpictureShown = 0x0100;
+    static constexpr uint16_t kSubpictureKept = 0x4000;
+    static constexpr uint16_t kStreamsKept = 0x8000;
 
 private:
     bool IsCD() const { return m_byMediaType == MEDIA_CD; }
@@ -107,6 +112,13 @@ private:
     bool HandleDVDEvents();
     void DVDFailed();
     RZRESULT DVDMenu(bool title);
+    // The streams field of a bookmark for the streams playing now, and its use on resume.
+    uint16_t StreamChoice() const;
+    void ApplyStreamChoice(uint16_t streams);
+    // Whether the disc forbids `operation` (a UOP_FLAG_ bit) now; logged when it does.
+    bool DVDForbids(uint32_t operation);
+    // The next or previous chapter of the title on screen.
+    RZRESULT DVDSkip(bool forward);
     RZRESULT GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
                         uint32_t* current, int* disabled);
     void NameLanguage(const std::string& code, char16_t* out, int outChars);

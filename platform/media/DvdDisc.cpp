@@ -223,17 +223,22 @@ bool DvdDisc::Open(const std::string& path, std::string* error) {
             const subp_attr_t& attr = mat->vts_subp_attr[s];
             title.subpictures.push_back(attr.type ? LanguageCode(attr.lang_code) : "");
         }
-        // The title's first program chain holds what it forbids.
+        // Each chapter's program chain holds what it forbids; the title's first one stands for
+        // the title.
+        const uint32_t byType = title.prohibited;
         if (vts->vts_ptt_srpt && vts->vts_pgcit && info.vts_ttn >= 1 &&
             info.vts_ttn <= vts->vts_ptt_srpt->nr_of_srpts) {
             const ttu_t& unit = vts->vts_ptt_srpt->title[info.vts_ttn - 1];
-            if (unit.nr_of_ptts > 0) {
-                const int pgcn = unit.ptt[0].pgcn;
+            for (int c = 0; c < unit.nr_of_ptts; ++c) {
+                const int pgcn = unit.ptt[c].pgcn;
+                uint32_t mask = byType;
                 if (pgcn >= 1 && pgcn <= vts->vts_pgcit->nr_of_pgci_srp &&
                     vts->vts_pgcit->pgci_srp[pgcn - 1].pgc)
-                    title.prohibited |=
-                        OpsMask(vts->vts_pgcit->pgci_srp[pgcn - 1].pgc->prohibited_ops);
+                    mask |= OpsMask(vts->vts_pgcit->pgci_srp[pgcn - 1].pgc->prohibited_ops);
+                title.chapterProhibited.push_back(mask);
             }
+            if (!title.chapterProhibited.empty())
+                title.prohibited = title.chapterProhibited[0];
         }
     }
     m_open = true;

@@ -23,6 +23,9 @@ struct DvdTitle {
     // Operations the title forbids: bit n is user operation n of DVD-Video (0 title or time
     // play ... 24 video presentation mode change), a set bit forbids.
     uint32_t prohibited = 0;
+    // The same for each chapter, from the program chain that plays it (a title may have
+    // several chains, each with its own).
+    std::vector<uint32_t> chapterProhibited;
     std::vector<DvdAudioStream> audio;
     std::vector<std::string> subpictures;  // languages
 };

@@ -57,6 +57,9 @@ struct MediaPipeline::Impl {
     GstElement* videoSink = nullptr;  // owned by the pipeline
     GstPad* navigatorPad = nullptr;   // the navigator's output, a reference
     std::atomic<bool> overButton{false};
+    // What the newest navigation pack read forbids (it runs ahead of the picture with the
+    // navigator).
+    std::atomic<uint32_t> navigationForbids{0};
     mutable std::mutex dvdMutex;
     DvdScreen screen = DvdScreen::Nothing;
     int screenTitle = 0;
@@ -65,11 +68,19 @@ struct MediaPipeline::Impl {
     std::vector<int> audioPhysical;
     std::vector<int> subpicturePhysical;
     GstEvent* pendingSubpicture = nullptr;
-    // The user's choices, kept against the navigator's own: it announces its own again at
-    // every cell.
+    // The user's choices, kept against the navigator's own, which it announces again at every
+    // cell. A choice is a one-off: it holds only while the navigator goes on announcing what it
+    // announced when the choice was made, in the same title set (the same stream list). A disc
+    // that changes the stream itself (its language menu) or another title set ends it.
     int chosenAudio = -1;
     int chosenSubpicture = -1;
     bool chosenShow = false;
+    int announcedAudio = -1;  // the navigator's own last choices, as it sent them
+    int announcedSubpicture = -1;
+    int chosenOverAudio = -1;  // ...when the user chose
+    int chosenOverSubpicture = -1;
+    std::vector<std::string> chosenAudioList;
+    std::vector<std::string> chosenSubpictureList;
 
     ~Impl() { Close(); }
 
@@ -95,6 +106,7 @@ struct MediaPipeline::Impl {
         dvd = false;
         dvdDevice.clear();
         overButton = false;
+        navigationForbids = 0;
         {
             std::lock_guard<std::mutex> lock(dvdMutex);
             screen = DvdScreen::Nothing;
@@ -106,6 +118,10 @@ struct MediaPipeline::Impl {
             chosenAudio = -1;
             chosenSubpicture = -1;
             chosenShow = false;
+            announcedAudio = announcedSubpicture = -1;
+            chosenOverAudio = chosenOverSubpicture = -1;
+            chosenAudioList.clear();
+            chosenSubpictureList.clear();
             if (pendingSubpicture)
                 gst_event_unref(pendingSubpicture);
             pendingSubpicture = nullptr;
@@ -299,6 +315,19 @@ struct MediaPipeline::Impl {
         return Settle(before, kSettleTimeoutMs, false);
     }
 
+    // Whether a user's stream choice still stands against the navigator's announcement of
+    // `own`: it does while the navigator announces what it had when the choice was made, or
+    // the choice itself (it takes the audio key at its word until the next cell), in the same
+    // list of streams. Anything else is the disc's own doing, and the choice is over.
+    static void KeepChoice(int& chosen, int& over, int own, bool sameList) {
+        if (chosen < 0)
+            return;
+        if (over < 0 && own != chosen)
+            over = own;
+        if (!sameList || (own != over && own != chosen))
+            chosen = -1;
+    }
+
     // The navigator announces its streams to the demultiplexer inside the DVD bin; listening
     // on its output is the only way to learn them.
     static GstPadProbeReturn OnNavigatorEvent(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -325,6 +354,11 @@ struct MediaPipeline::Impl {
             self->audio = audio;
             self->subpictures = subpictures;
         } else if (std::strcmp(what, "dvd-set-audio-track") == 0) {
+            int own = -1;
+            gst_structure_get_int(s, "logical-id", &own);
+            KeepChoice(self->chosenAudio, self->chosenOverAudio, own,
+                       self->audio.languages == self->chosenAudioList);
+            self->announcedAudio = own;
             const int chosen = self->chosenAudio;
             if (chosen >= 0 && static_cast<size_t>(chosen) < self->audioPhysical.size())
                 s = RewriteTrackChoice(info, chosen,
@@ -333,6 +367,15 @@ struct MediaPipeline::Impl {
             if (gst_structure_get_int(s, "logical-id", &logical))
                 self->audio.current = logical;
         } else if (std::strcmp(what, "dvd-set-subpicture-track") == 0) {
+            // Our own repetition of the announcement (SelectDvdSubpicture) is not the
+            // navigator's word.
+            if (!gst_structure_has_field(s, "chosen")) {
+                int own = -1;
+                gst_structure_get_int(s, "logical-id", &own);
+                KeepChoice(self->chosenSubpicture, self->chosenOverSubpicture, own & 0x1F,
+                           self->subpictures.languages == self->chosenSubpictureList);
+                self->announcedSubpicture = own & 0x1F;
+            }
             const int chosen = self->chosenSubpicture;
             if (chosen >= 0 && static_cast<size_t>(chosen) < self->subpicturePhysical.size()) {
                 const gboolean forcedOnly = self->chosenShow ? FALSE : TRUE;
@@ -355,8 +398,32 @@ struct MediaPipeline::Impl {
     }
 
     // A sub-picture choice goes out with the navigator's data, from its own thread.
-    static GstPadProbeReturn OnNavigatorData(GstPad* pad, GstPadProbeInfo*, gpointer data) {
+    // A navigation pack (pack header, system header, then the presentation control packet as
+    // private stream 2, sub-stream 0) carries the operations forbidden while its part of the
+    // video plays: bit n of a big-endian word, user operation n.
+    static bool ReadNavigationForbids(GstBuffer* buffer, uint32_t* forbids) {
+        constexpr size_t kPci = 38;          // the control packet's start code
+        constexpr size_t kUops = kPci + 15;  // after its header, sub-stream, block and category
+        GstMapInfo map;
+        if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ))
+            return false;
+        const uint8_t* b = map.data;
+        const bool nav = map.size >= kUops + 4 && b[0] == 0 && b[1] == 0 && b[2] == 1 &&
+                         b[3] == 0xBA && b[kPci] == 0 && b[kPci + 1] == 0 && b[kPci + 2] == 1 &&
+                         b[kPci + 3] == 0xBF && b[kPci + 6] == 0;
+        if (nav)
+            *forbids = (uint32_t(b[kUops]) << 24 | uint32_t(b[kUops + 1]) << 16 |
+                        uint32_t(b[kUops + 2]) << 8 | b[kUops + 3]) &
+                       0x01FFFFFFu;
+        gst_buffer_unmap(buffer, &map);
+        return nav;
+    }
+
+    static GstPadProbeReturn OnNavigatorData(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
         auto* self = static_cast<Impl*>(data);
+        uint32_t forbids = 0;
+        if (ReadNavigationForbids(GST_PAD_PROBE_INFO_BUFFER(info), &forbids))
+            self->navigationForbids = forbids;
         GstEvent* pending = nullptr;
         {
             std::lock_guard<std::mutex> lock(self->dvdMutex);
@@ -376,6 +443,10 @@ struct MediaPipeline::Impl {
             std::strcmp(G_OBJECT_TYPE_NAME(element), "resinDvdSrc") == 0;
         if (!navigator)
             return;
+        // Off, the disc starts with its first-play program, as a player must; on (the
+        // element's default) it skips straight to the title menu.
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "fast-start"))
+            g_object_set(element, "fast-start", FALSE, nullptr);
         std::lock_guard<std::mutex> lock(self->dvdMutex);
         if (self->navigatorPad)
             return;
@@ -693,6 +764,12 @@ bool MediaPipeline::SetRate(double rate) {
         d.rate = rate;
         return false;
     }
+    if (d.dvd) {
+        // The DVD bin has no rate of its own: it lets an instant rate change pass without
+        // effect, and a time seek lands on the disc's time map (back up to a second) and fails
+        // in menus. A disc plays at normal speed or not at all.
+        return rate == 1.0;
+    }
     int64_t position = 0;
     if (!Position(&position))
         position = 0;
@@ -914,6 +991,8 @@ bool MediaPipeline::SelectDvdAudio(int stream) {
     {
         std::lock_guard<std::mutex> lock(d.dvdMutex);
         d.chosenAudio = stream;
+        d.chosenOverAudio = d.announcedAudio;
+        d.chosenAudioList = d.audio.languages;
     }
     // The navigator takes the keys 1 to 8 for the audio streams.
     const char key[2] = {static_cast<char>('1' + stream), 0};
@@ -929,15 +1008,17 @@ bool MediaPipeline::SelectDvdSubpicture(int stream, bool show) {
     const int physical = index < d.subpicturePhysical.size() ? d.subpicturePhysical[index] : stream;
     // The navigator offers no command for this; its own announcement to the demultiplexer is
     // repeated with the chosen stream, and "forced only" hides the ordinary sub-pictures.
-    GstStructure* s = gst_structure_new("application/x-gst-dvd", "event", G_TYPE_STRING,
-                                        "dvd-set-subpicture-track", "logical-id", G_TYPE_INT,
-                                        stream, "physical-id", G_TYPE_INT, physical, "forced-only",
-                                        G_TYPE_BOOLEAN, show ? FALSE : TRUE, nullptr);
+    GstStructure* s = gst_structure_new(
+        "application/x-gst-dvd", "event", G_TYPE_STRING, "dvd-set-subpicture-track", "logical-id",
+        G_TYPE_INT, stream, "physical-id", G_TYPE_INT, physical, "forced-only", G_TYPE_BOOLEAN,
+        show ? FALSE : TRUE, "chosen", G_TYPE_BOOLEAN, TRUE, nullptr);
     if (d.pendingSubpicture)
         gst_event_unref(d.pendingSubpicture);
     d.pendingSubpicture = gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, s);
     d.chosenSubpicture = stream;
     d.chosenShow = show;
+    d.chosenOverSubpicture = d.announcedSubpicture;
+    d.chosenSubpictureList = d.subpictures.languages;
     return true;
 }
 
@@ -950,10 +1031,43 @@ bool MediaPipeline::SeekDvdChapter(int chapter) {
 }
 
 DvdScreen MediaPipeline::DvdOnScreen(int* title) const {
-    std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+    {
+        std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+        if (title)
+            *title = m_impl->screenTitle;
+        if (m_impl->screen != DvdScreen::Nothing)
+            return m_impl->screen;
+    }
+    return DvdInVideoManagerOnly() ? DvdScreen::Menu : DvdScreen::Nothing;
+}
+
+bool MediaPipeline::DvdInVideoManagerOnly() const {
+    {
+        std::lock_guard<std::mutex> lock(m_impl->dvdMutex);
+        if (m_impl->screen != DvdScreen::Nothing)
+            return false;
+    }
+    // Started from its first-play program, the navigator can name nothing (no place, no
+    // title tags) until it first enters a title set; all it can show before that are the video
+    // manager's menus.
+    const GstFormat format = gst_format_get_by_nick("title");
+    gint64 reading = -1;
+    if (!m_impl->dvd || !m_impl->pipeline || !m_impl->video || m_impl->video->View().serial == 0 ||
+        format == GST_FORMAT_UNDEFINED)
+        return false;
+    // It answers nothing, or the first-play program's -1, or 0 for a menu.
+    return !gst_element_query_position(m_impl->pipeline, format, &reading) || reading < 1;
+}
+
+bool MediaPipeline::DvdReadingTitle(int* title) const {
+    const GstFormat format = gst_format_get_by_nick("title");
+    gint64 value = 0;
+    if (!m_impl->dvd || !m_impl->pipeline || format == GST_FORMAT_UNDEFINED ||
+        !gst_element_query_position(m_impl->pipeline, format, &value) || value < 1)
+        return false;
     if (title)
-        *title = m_impl->screenTitle;
-    return m_impl->screen;
+        *title = static_cast<int>(value);
+    return true;
 }
 
 int MediaPipeline::DvdMenuId() const {
@@ -970,6 +1084,10 @@ int MediaPipeline::DvdMenuId() const {
     if (!gst_element_query_position(m_impl->pipeline, format, &part))
         return 0;
     return static_cast<int>(part);
+}
+
+uint32_t MediaPipeline::DvdNavigationForbids() const {
+    return m_impl->dvd && m_impl->pipeline ? m_impl->navigationForbids.load() : 0;
 }
 
 DvdStreams MediaPipeline::DvdAudioStreams() const {

@@ -110,11 +110,20 @@ public:
     bool SeekDvdTitle(int title);
     // A chapter of the title being played, from 1.
     bool SeekDvdChapter(int chapter);
+    // True while the disc shows the video manager's menus (or its first-play program's
+    // pictures) and has not yet entered any title set: the navigator cannot name its place then.
+    bool DvdInVideoManagerOnly() const;
+    // The title the navigator reads (from 1), which runs ahead of the picture; false in a
+    // menu or when it cannot say.
+    bool DvdReadingTitle(int* title) const;
     // What is on screen and, for a title, which one (from 1).
     DvdScreen DvdOnScreen(int* title = nullptr) const;
     // The menu the navigator is in: 2 title menu, 3 root, 4 sub-picture, 5 audio, 6 angle,
     // 7 chapter; 0 when unknown or not in a menu.
     int DvdMenuId() const;
+    // The user operations the disc's newest navigation data forbids (bit n: operation n of
+    // DVD-Video), beside those of its program chains.
+    uint32_t DvdNavigationForbids() const;
     DvdStreams DvdAudioStreams() const;
     DvdStreams DvdSubpictureStreams() const;
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "frames are taken as native ARGB words");
+
 namespace plat {
 
 namespace {
@@ -13,7 +15,31 @@ std::vector<std::weak_ptr<VideoSurface>>& Registry() {
     return registry;
 }
 
+std::mutex g_listenerMutex;
+VideoChangeListener g_listener = nullptr;
+void* g_listenerContext = nullptr;
+
 }  // namespace
+
+void SetVideoChangeListener(VideoChangeListener listener, void* context) {
+    std::lock_guard<std::mutex> lock(g_listenerMutex);
+    g_listener = listener;
+    g_listenerContext = context;
+}
+
+void VideoSurface::Changed(uintptr_t owner) const {
+    if (owner == 0)
+        return;
+    VideoChangeListener listener;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(g_listenerMutex);
+        listener = g_listener;
+        context = g_listenerContext;
+    }
+    if (listener)
+        listener(context, owner);
+}
 
 std::shared_ptr<VideoSurface> VideoSurface::Create(uintptr_t owner) {
     auto surface = std::make_shared<VideoSurface>(owner);
@@ -43,18 +69,44 @@ uintptr_t VideoSurface::Owner() const {
 }
 
 void VideoSurface::SetOwner(uintptr_t owner) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_owner = owner;
+    uintptr_t old;
+    bool shown;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        old = m_owner;
+        m_owner = owner;
+        shown = m_visible;
+    }
+    if (shown && old != owner) {
+        Changed(old);
+        Changed(owner);
+    }
 }
 
 void VideoSurface::SetRect(const Rect& rect) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_rect = rect;
+    uintptr_t owner;
+    bool changed;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        changed = m_visible && !(m_rect == rect);
+        m_rect = rect;
+        owner = m_owner;
+    }
+    if (changed)
+        Changed(owner);
 }
 
 void VideoSurface::SetVisible(bool visible) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_visible = visible;
+    uintptr_t owner;
+    bool changed;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        changed = m_visible != visible;
+        m_visible = visible;
+        owner = m_owner;
+    }
+    if (changed)
+        Changed(owner);
 }
 
 VideoView VideoSurface::View() const {
@@ -103,23 +155,40 @@ bool VideoSurface::DrawFrame(
 void VideoSurface::PutFrame(const uint8_t* pixels, int width, int height, int stride) {
     if (!pixels || width <= 0 || height <= 0 || stride < width * 4)
         return;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_frame.Width() != width || m_frame.Height() != height)
-        m_frame.Create(width, height);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* src = pixels + static_cast<size_t>(y) * stride;
-        uint32_t* dst = m_frame.Pixels() + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x, src += 4) {
-            // The padding byte is undefined: every video pixel is opaque.
-            dst[x] = 0xFF000000u | (uint32_t(src[2]) << 16) | (uint32_t(src[1]) << 8) | src[0];
+    uintptr_t owner;
+    bool shown;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_frame.Width() != width || m_frame.Height() != height)
+            m_frame.Create(width, height);
+        for (int y = 0; y < height; ++y) {
+            // Rows of B, G, R, x are native ARGB words on this little-endian machine; the
+            // padding byte is undefined, and every video pixel is opaque.
+            uint32_t* dst = m_frame.Pixels() + static_cast<size_t>(y) * width;
+            std::memcpy(dst, pixels + static_cast<size_t>(y) * stride,
+                        static_cast<size_t>(width) * 4);
+            for (int x = 0; x < width; ++x)
+                dst[x] |= 0xFF000000u;
         }
+        ++m_serial;
+        owner = m_owner;
+        shown = m_visible;
     }
-    ++m_serial;
+    if (shown)
+        Changed(owner);
 }
 
 void VideoSurface::ClearFrame() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_frame.Reset();
+    uintptr_t owner;
+    bool shown;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        shown = m_visible && !m_frame.IsEmpty();
+        m_frame.Reset();
+        owner = m_owner;
+    }
+    if (shown)
+        Changed(owner);
 }
 
 }  // namespace plat

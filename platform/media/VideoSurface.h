@@ -1,6 +1,14 @@
 // The picture of a player: decoded frames land here and the window layer draws the newest one
 // into its owner window. A player places and shows it (rectangle in the owner's client
 // coordinates, visibility); the media pipeline fills it from its streaming thread.
+//
+// Why a shared library of its own (libVideoWindows.so): the program and libVantrel.so each link
+// their own static copy of platform/, and a player lives in the library's copy while the
+// windows it draws into live in the program's. The video windows and their registry are the one
+// piece of platform state both copies must see, so this file alone is built once, as a shared
+// library both link; every other part of platform/ stays private to each copy. The window
+// layer learns of new frames through a listener it sets, so no static state of the window
+// layer itself is shared.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +18,8 @@
 #include <vector>
 
 #include "platform/gfx/Surface.h"
+
+#define PLAT_VIDEO_API __attribute__((visibility("default")))
 
 namespace plat {
 
@@ -21,7 +31,7 @@ struct VideoView {
     int height = 0;
 };
 
-class VideoSurface {
+class PLAT_VIDEO_API VideoSurface {
 public:
     explicit VideoSurface(uintptr_t owner) : m_owner(owner) {}
     VideoSurface(const VideoSurface&) = delete;
@@ -32,6 +42,7 @@ public:
 
     uintptr_t Owner() const;
     void SetOwner(uintptr_t owner);
+    // Owner client coordinates; the frame is scaled to fill it (the caller keeps the aspect).
     void SetRect(const Rect& rect);
     void SetVisible(bool visible);
     VideoView View() const;
@@ -49,6 +60,8 @@ public:
     void ClearFrame();
 
 private:
+    void Changed(uintptr_t owner) const;
+
     mutable std::mutex m_mutex;
     uintptr_t m_owner;
     Rect m_rect;
@@ -58,6 +71,13 @@ private:
 };
 
 // Every live surface of one owner window, in creation order.
-std::vector<std::shared_ptr<VideoSurface>> VideoSurfacesOf(uintptr_t owner);
+PLAT_VIDEO_API std::vector<std::shared_ptr<VideoSurface>> VideoSurfacesOf(uintptr_t owner);
+
+// Called, with no lock held, after every change that alters what an owner window shows: a new
+// frame, a move, showing or hiding, a change of owner. It may run on any thread (frames come
+// from the media engine's). One listener per process: the window layer that draws the owners;
+// null removes it.
+using VideoChangeListener = void (*)(void* context, uintptr_t owner);
+PLAT_VIDEO_API void SetVideoChangeListener(VideoChangeListener listener, void* context);
 
 }  // namespace plat

@@ -3,11 +3,58 @@
 
 #include <algorithm>
 
+#include "platform/media/VideoSurface.h"
 #include "platform/ui/UiInternal.h"
 
 namespace plat::ui {
 
 namespace {
+
+// The newest frame of each shown video window of `rec`, scaled into its rectangle and clipped to
+// `area`. This blit is the only frame work the user-interface thread does.
+void ComposeVideosLocked(const WindowRec& rec, Surface& out, Point origin, const Rect& area) {
+    for (const auto& video : VideoSurfacesOf(rec.id)) {
+        video->DrawFrame([&](const Surface& frame, const VideoView& view) {
+            if (!view.visible || view.rect.IsEmpty())
+                return;
+            const Rect dst = view.rect.Offset(origin.x, origin.y);
+            const Rect clip = dst.Intersect(area);
+            if (clip.IsEmpty())
+                return;
+            if (dst.Width() == frame.Width() && dst.Height() == frame.Height()) {
+                for (int y = clip.top; y < clip.bottom; ++y)
+                    std::copy_n(frame.Pixels() + static_cast<size_t>(y - dst.top) * frame.Width() +
+                                    (clip.left - dst.left),
+                                clip.Width(),
+                                out.Pixels() + static_cast<size_t>(y) * out.Width() + clip.left);
+                return;
+            }
+            cairo_surface_t* target = cairo_image_surface_create_for_data(
+                reinterpret_cast<unsigned char*>(out.Pixels()), CAIRO_FORMAT_ARGB32, out.Width(),
+                out.Height(), out.Stride());
+            // A source is only read.
+            cairo_surface_t* source = cairo_image_surface_create_for_data(
+                reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(frame.Pixels())),
+                CAIRO_FORMAT_ARGB32, frame.Width(), frame.Height(), frame.Stride());
+            cairo_t* cr = cairo_create(target);
+            cairo_rectangle(cr, clip.left, clip.top, clip.Width(), clip.Height());
+            cairo_clip(cr);
+            cairo_translate(cr, dst.left, dst.top);
+            cairo_scale(cr, double(dst.Width()) / frame.Width(),
+                        double(dst.Height()) / frame.Height());
+            cairo_set_source_surface(cr, source, 0, 0);
+            cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
+            // The edge pixels stretch to the rectangle's edges instead of fading out.
+            cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_paint(cr);
+            cairo_destroy(cr);
+            cairo_surface_destroy(source);
+            cairo_surface_flush(target);
+            cairo_surface_destroy(target);
+        });
+    }
+}
 
 void ComposeLocked(const WindowRec& rec, Surface& out, Point origin, const Rect& clip,
                    uint32_t alphaMask) {
@@ -28,6 +75,8 @@ void ComposeLocked(const WindowRec& rec, Surface& out, Point origin, const Rect&
         for (int i = 0; i < n; ++i)
             to[i] = from[i] | alphaMask;
     }
+    // The video windows of the owner lie over its picture and under its child windows.
+    ComposeVideosLocked(rec, out, origin, area);
     for (auto& child : ChildrenLocked(rec)) {
         if (child->visible)
             ComposeLocked(*child, out,

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/gfx/Font.h"
+#include "platform/media/VideoSurface.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 #include "platform/ui/UiInternal.h"
@@ -392,6 +393,18 @@ int FirstButton(uint32_t flags) {
     return (flags & 0x0F) == kMbYesNo ? kIdYes : kIdOk;
 }
 
+// A video window changed (often a new frame, from the media engine's thread): the screens
+// showing its owner are out of date.
+void OnVideoChanged(void*, uintptr_t owner) {
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.initialised || s.shutdown || !FindLocked(static_cast<WindowId>(owner)))
+        return;
+    ++s.generation;
+    if (s.primary)
+        WakeLocked(*s.primary);
+}
+
 }  // namespace
 
 // ---- Shared with the other files of the layer ------------------------------------------------
@@ -517,6 +530,7 @@ bool Init(const Options& options) {
     q->primary = true;
     s.capture = s.quitTarget = kNoWindow;
     s.lastPresent = 0;
+    SetVideoChangeListener(&OnVideoChanged, nullptr);
     return true;
 }
 
@@ -528,6 +542,7 @@ void Terminate() {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (!s.initialised)
             return;
+        SetVideoChangeListener(nullptr, nullptr);
         for (auto& q : s.queues) {
             for (SentItem* item : q->sent)
                 FailSentLocked(item);

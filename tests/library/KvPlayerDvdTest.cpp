@@ -38,6 +38,7 @@ std::string Utf8(const char16_t* s) {
 struct Bookmark {
     int title = 0;
     int chapter = 0;
+    uint16_t streams = 0;
     int64_t position = 0;  // 100 ns
 };
 
@@ -52,7 +53,7 @@ bool ReadBookmark(const std::string& path, Bookmark* out) {
         return false;
     out->title = r.U16();
     out->chapter = r.U16();
-    r.U16();
+    out->streams = r.U16();
     out->position = r.I64();
     return r.Ok();
 }
@@ -112,11 +113,19 @@ protected:
         }
     }
 
-    // Plays the disc until its title menu is up.
+    // Plays the disc until its title menu is up: past the first-play program's red intro, which
+    // is a menu of the video manager too, to the blue menu picture.
     void PlayToMenu(const std::string& folder) {
         OpenFolder(folder);
         ASSERT_EQ(m_player->Play(), RZ_OK);
-        ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
+        auto video = static_cast<CKvPlayer*>(m_player)->VideoWindow();
+        ASSERT_TRUE(Tick([&] {
+            plat::Surface frame;
+            if (Domain() != KvMultimedia::DVD_DOMAIN_VideoManagerMenu || !video->CopyFrame(frame))
+                return false;
+            const uint32_t p = frame.PixelAt(300, 20);
+            return (p & 0xFF) > 0xC0 && ((p >> 16) & 0xFF) < 0x40;
+        }));
     }
 
     bool InTitle() { return Domain() == KvMultimedia::DVD_DOMAIN_Title; }
@@ -193,10 +202,11 @@ TEST_F(KvPlayerDvdTest, EmptyDriveIsPreparedAndPlayFailsCleanly) {
     EXPECT_EQ(boxes[0].text, u"Not ready to find language information");
     EXPECT_EQ(boxes[0].caption, u"Warning");
 
+    // A Play that fails closes the player, as for a file.
     EXPECT_EQ(m_player->Play(), RZ_FAIL);
-    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_NONE);
     EXPECT_EQ(m_player->GetMediaType(), IKvPlayer::MEDIA_NONE);
-    EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_NONE);
 
     // A folder that is no DVD: named without complaint, refused at Play.
     const std::string junk = m_dir.File("junk");
@@ -205,7 +215,112 @@ TEST_F(KvPlayerDvdTest, EmptyDriveIsPreparedAndPlayFailsCleanly) {
     testsupport::WriteText(junk + "/VIDEO_TS/VIDEO_TS.IFO", std::string(4096, 'x'));
     OpenFolder(junk);
     EXPECT_EQ(m_player->Play(), RZ_FAIL);
-    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_ERROR);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_NONE);
+}
+
+TEST_F(KvPlayerDvdTest, TheFirstPlayProgramRunsBeforeTheTitleMenu) {
+    OpenFolder(testmedia::Dvd());
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    // The disc's first-play program shows a red intro; the title menu is blue.
+    auto video = static_cast<CKvPlayer*>(m_player)->VideoWindow();
+    bool red = false;
+    bool blueAfterRed = false;
+    ASSERT_TRUE(Tick([&] {
+        plat::Surface frame;
+        if (!video->CopyFrame(frame))
+            return false;
+        const uint32_t p = frame.PixelAt(300, 20);
+        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+        if (r > 0xC0 && g < 0x40 && b < 0x40)
+            red = true;
+        if (b > 0xC0 && r < 0x40 && g < 0x40 &&
+            Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu)
+            blueAfterRed = red;
+        return b > 0xC0 && r < 0x40 && g < 0x40;
+    }));
+    EXPECT_TRUE(red);
+    EXPECT_TRUE(blueAfterRed) << Domain();
+}
+
+TEST_F(KvPlayerDvdTest, ChapterSkipsMoveFromTheChapterOnScreen) {
+    PlayToMenu(testmedia::Dvd());
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    // In chapter 1, a second in: Backward starts it again.
+    ASSERT_TRUE(Tick([&] { return Place().position > 10000000; }));
+    ASSERT_EQ(Place().chapter, 1);
+    ASSERT_EQ(m_player->Backward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().position < 8000000; }));
+    Bookmark b = Place();
+    EXPECT_EQ(b.title, 1);
+    EXPECT_EQ(b.chapter, 1);
+
+    // Within a second of chapter 1's end (the navigator already reads chapter 2): one chapter
+    // on, to the start of chapter 2, not past it.
+    ASSERT_TRUE(Tick([&] { return Place().position > 10000000; }));
+    ASSERT_EQ(Place().chapter, 1);
+    ASSERT_EQ(m_player->Forward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 2; }));
+    b = Place();
+    EXPECT_EQ(b.title, 1);
+    EXPECT_LT(b.position, 30000000);
+    // The last chapter has no next one.
+    EXPECT_EQ(m_player->Forward(), RZ_FAIL);
+    EXPECT_TRUE(InTitle());
+
+    // Backward in chapter 2 goes to chapter 1.
+    ASSERT_EQ(m_player->Backward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 1; }));
+}
+
+// The navigator plays a disc at normal speed only: a faster rate is refused and the disc plays
+// on as it was.
+TEST_F(KvPlayerDvdTest, AFasterRateIsRefusedAndTheDiscPlaysOn) {
+    PlayToMenu(testmedia::Dvd());
+    EXPECT_EQ(m_player->SetRate(2.0), RZ_FAIL);  // in a menu too
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().position > 2000000; }));
+    // How fast the picture moves over 0.8 s of real time.
+    auto rate = [&] {
+        const int64_t from = Place().position;
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        m_player->HandleEvent();
+        return (Place().position - from) / 8000000.0;
+    };
+    EXPECT_EQ(m_player->SetRate(2.0), RZ_FAIL);
+    EXPECT_TRUE(InTitle());
+    const double after = rate();
+    EXPECT_GT(after, 0.75);
+    EXPECT_LT(after, 1.3);
+    EXPECT_EQ(m_player->SetRate(1.0), RZ_OK);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    EXPECT_EQ(m_player->GetStatus(), IKvPlayer::STATUS_PLAYING);
+}
+
+TEST_F(KvPlayerDvdTest, ATitleWithoutSubpicturesListsNone) {
+    // Title 2 lies in a title set without sub-picture streams: reached through a bookmark.
+    plat::BinWriter w;
+    w.Bytes("KvBm", 4);
+    w.U16(1);
+    w.U16(2);  // title
+    w.U16(1);  // chapter
+    w.U16(0);
+    w.I64(0);
+    const std::string path = m_dir.File("title2.bmk");
+    ASSERT_TRUE(plat::WriteFileAtomic(path, w.Data()));
+    OpenFolder(testmedia::Dvd());
+    ASSERT_EQ(m_player->Pause(), RZ_OK);
+    ASSERT_EQ(m_player->LoadBookmark(plat::Utf8ToUtf16(path).c_str()), RZ_OK);
+    ASSERT_EQ(m_player->Play(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().title == 2; }));
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 9, current = 9;
+    int disabled = 0;
+    ASSERT_EQ(m_player->GetSubpictureStreams(names, &count, &current, &disabled), RZ_OK);
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(m_player->GetAudioStreams(names, &count, &current), RZ_OK);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(Utf8(names[0]), "English");
 }
 
 TEST_F(KvPlayerDvdTest, MenuButtonsByPointAndByNumber) {
@@ -299,10 +414,7 @@ TEST_F(KvPlayerDvdTest, MenusToggleAndChaptersMove) {
     ASSERT_EQ(m_player->Play(), RZ_OK);
     ASSERT_EQ(m_player->DvdMouse(kUp, 100, 90), RZ_OK);  // button 1
     ASSERT_TRUE(Tick([&] { return InTitle(); }));
-    // Faster, then back to normal with Play.
-    ASSERT_EQ(m_player->SetRate(2.0), RZ_OK);
     EXPECT_EQ(m_player->HandleEvent(), IKvPlayer::STATUS_PLAYING);
-    ASSERT_EQ(m_player->Play(), RZ_OK);
 
     // Stop goes back to the very start; Play runs the disc again from its menu.
     ASSERT_EQ(m_player->Stop(), RZ_OK);
@@ -317,7 +429,7 @@ TEST_F(KvPlayerDvdTest, MenusToggleAndChaptersMove) {
     for (const char* line :
          {"evCode = 0x101", "m_byDVDStatus = STATUS_DVD_MENU | DVD_DOMAIN_VideoTitleSetMenu",
           "DVD_DOMAIN_Title", "evCode = 0x102", "EC_DVD_TITLE_CHANGE", "evCode = 0x103",
-          "EC_DVD_CHAPTER_START", "EC_DVD_PLAYBACK_RATE_CHANGE"})
+          "EC_DVD_CHAPTER_START"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
@@ -400,12 +512,29 @@ TEST_F(KvPlayerDvdTest, BookmarkResumesTheSameTitleAndChapter) {
     EXPECT_FALSE(testsupport::Exists(path));
 
     ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    // The Swedish sound and the German sub-pictures, shown, are kept with the place.
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 0, current = 9;
+    int disabled = 1;
+    ASSERT_TRUE(Tick([&] {
+        return InTitle() && m_player->GetAudioStreams(names, &count, &current) == RZ_OK &&
+               count == 2;
+    }));
+    ASSERT_EQ(m_player->SelectAudio(1), RZ_OK);
+    ASSERT_EQ(m_player->SetSubpicture(1, 0), RZ_OK);
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && current == 1 &&
+               m_player->GetSubpictureStreams(names, &count, &current, &disabled) == RZ_OK &&
+               disabled == 0;
+    }));
     ASSERT_TRUE(Tick([&] { return InTitle() && Place().position > 22000000; }));
     ASSERT_EQ(m_player->SaveBookmark(path16.c_str()), RZ_OK);
     Bookmark saved;
     ASSERT_TRUE(ReadBookmark(path, &saved));
     EXPECT_EQ(saved.title, 1);
     EXPECT_EQ(saved.chapter, 2);
+    EXPECT_EQ(saved.streams, CKvPlayer::kStreamsKept | CKvPlayer::kSubpictureKept |
+                                 CKvPlayer::kSubpictureShown | 1);
     // Saved again over it: replaced whole, nothing else left in the folder.
     ASSERT_EQ(m_player->SaveBookmark(path16.c_str()), RZ_OK);
     size_t files = 0;
@@ -425,6 +554,11 @@ TEST_F(KvPlayerDvdTest, BookmarkResumesTheSameTitleAndChapter) {
     EXPECT_EQ(resumed.title, 1);
     EXPECT_EQ(resumed.chapter, 2);
     EXPECT_GE(resumed.position, saved.position - 10000000);  // within a second
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetAudioStreams(names, &count, &current) == RZ_OK && current == 1 &&
+               m_player->GetSubpictureStreams(names, &count, &current, &disabled) == RZ_OK &&
+               disabled == 0;
+    }));
 
     // Anything but a bookmark of ours is refused and leaves the disc where it is.
     testsupport::WriteText(m_dir.File("other.bmk"), "not a bookmark at all");
@@ -488,6 +622,18 @@ TEST_F(KvPlayerDvdTest, ForbiddenOperationsAreThoseTheDiscSets) {
     EXPECT_TRUE(mask & KvMultimedia::UOP_FLAG_ShowMenu_Title);
     EXPECT_TRUE(mask & KvMultimedia::UOP_FLAG_Select_Audio_Stream);
     EXPECT_FALSE(mask & KvMultimedia::UOP_FLAG_PlayNext_Chapter);
+
+    // What the disc forbids is refused and leaves the disc where it was; the rest works.
+    EXPECT_EQ(m_player->ShowTitleMenu(), RZ_FAIL);
+    EXPECT_EQ(m_player->SelectAudio(1), RZ_FAIL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(InTitle());
+    char16_t names[KvMultimedia::KV_MAX_STREAMS][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t count = 0, current = 9;
+    ASSERT_EQ(m_player->GetAudioStreams(names, &count, &current), RZ_OK);
+    EXPECT_EQ(current, 0u);
+    ASSERT_EQ(m_player->Forward(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle() && Place().chapter == 2; }));
     uint32_t languages = 77;
     plat::ui::TakeMessageBoxes();
     EXPECT_EQ(m_player->GetDvdText(0, &languages), RZ_OK);
@@ -496,6 +642,41 @@ TEST_F(KvPlayerDvdTest, ForbiddenOperationsAreThoseTheDiscSets) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, u"There is no text on this disc");
     EXPECT_EQ(boxes[0].caption, u"No Text Present");
+}
+
+TEST_F(KvPlayerDvdTest, ForbiddenOperationsOfTheNavigationDataAreRefused) {
+    // Every navigation pack of the title forbids skipping to the next chapter (bit 7), as a
+    // warning that must be watched does.
+    const std::string disc = CopyDisc(m_dir, "disc");
+    const std::string vob = disc + "/VIDEO_TS/VTS_01_1.VOB";
+    std::vector<uint8_t> data = testsupport::ReadBytes(vob);
+    int packs = 0;
+    for (size_t at = 0; at + 2048 <= data.size(); at += 2048) {
+        const uint8_t* b = &data[at];
+        if (b[3] == 0xBA && b[38] == 0 && b[39] == 0 && b[40] == 1 && b[41] == 0xBF && b[44] == 0) {
+            data[at + 56] |= 0x80;  // the low byte of the big-endian word
+            ++packs;
+        }
+    }
+    ASSERT_GT(packs, 3);
+    testsupport::WriteBytes(vob, data);
+
+    PlayToMenu(disc);
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+    uint32_t mask = 0;
+    ASSERT_TRUE(Tick([&] {
+        return m_player->GetCurrentUOPs(&mask) == RZ_OK &&
+               (mask & KvMultimedia::UOP_FLAG_PlayNext_Chapter);
+    }));
+    EXPECT_EQ(m_player->Forward(), RZ_FAIL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(InTitle());
+    EXPECT_EQ(Place().chapter, 1);
+    // What it does not forbid still works.
+    EXPECT_FALSE(mask & KvMultimedia::UOP_FLAG_ShowMenu_Title);
+    ASSERT_EQ(m_player->ShowTitleMenu(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return Domain() == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }));
 }
 
 TEST(KvLanguageTable, NamesByLocaleAndCodeAndFillsAtMostTheTable) {

@@ -79,6 +79,10 @@ std::string VideoMp4() {
     return Make("mp4", "bars.mp4");
 }
 
+std::string VideoMp4FullHd() {
+    return Make("mp4-1080", "bars-1080.mp4");
+}
+
 std::string CdImage() {
     const std::string base = Make("cd", "disc");
     return base.empty() ? base : base + ".cue";

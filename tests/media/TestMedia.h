@@ -15,6 +15,8 @@ std::string Wav();       // 2 s tone, 44.1 kHz stereo
 std::string Mp3();       // 2 s tone
 std::string Ogg();       // 2 s tone (Vorbis)
 std::string VideoMp4();  // 2 s of 320x240 SMPTE colour bars at 25 frames/s with a tone
+// 10 s of 1920x1080 colour bars (H.264) with a tone: for the benchmarks.
+std::string VideoMp4FullHd();
 // 1 h 2 min 3 s of silence: a tiny WAV at 100 samples a second.
 std::string LongWav();
 // An audio CD image, returned as the .cue path: tracks of 2 s, 3 s and 1 s.

@@ -2,12 +2,15 @@
 # Authors the small DVD-Video the player tests play: make-dvd.sh OUTPUT_FOLDER
 # leaves OUTPUT_FOLDER/VIDEO_TS. PAL 352x288, AC-3 audio (the DVD navigator stalls on MPEG
 # audio), in a few seconds:
+#   - first-play program: jumps to a red intro of 0.4 s (a video manager menu without entry),
+#     which goes on to the title menu; a player that skips the first-play program shows no red
 #   - video manager title menu and title-set root menu: blue, two buttons
 #       button 1 (40,60)-(200,120)  -> title 1
 #       button 2 (40,180)-(200,240) -> title 1, chapter 2
 #   - title 1: 4 s of colour bars, chapters at 0 s and about 1.8 s, audio streams "en"
 #     (440 Hz) and "sv" (880 Hz), one sub-picture stream "de" (a white box at (100,100)-(252,188)
 #     through the whole title, not shown unless switched on); back to the title menu at its end.
+#   - title 2, in a title set of its own: 3 s of bars, audio "en", no sub-picture stream.
 set -euo pipefail
 set -x  # the trace is kept beside the media and shown when a step fails
 out=$1
@@ -59,6 +62,15 @@ cat >menu.xml <<'XML'
 XML
 spumux -m dvd menu.xml <menu.mpg >menu-spu.mpg 2>/dev/null
 
+# Intro of the first-play program: red.
+# shellcheck disable=SC2046
+launch videotestsrc num-buffers=10 pattern=red ! $video ! $encode \
+    ! mplex name=mux format=dvd-nav ! filesink location=intro.mpg $(ac3 10 440) ! mux.
+# Title 2: three seconds of bars and one audio stream.
+# shellcheck disable=SC2046
+launch videotestsrc num-buffers=75 pattern=smpte ! $video ! $encode \
+    ! mplex name=mux format=dvd-nav ! filesink location=title2.mpg $(ac3 75 440) ! mux.
+
 # Title: four seconds of bars with two audio streams and a sub-picture.
 # shellcheck disable=SC2046
 launch videotestsrc num-buffers=100 pattern=smpte ! $video ! $encode \
@@ -79,12 +91,17 @@ spumux -m dvd title.xml <title.mpg >title-spu.mpg 2>/dev/null
 cat >dvd.xml <<XML
 <dvdauthor dest="$work/disc" jumppad="yes">
   <vmgm>
+    <fpc>jump vmgm menu 2;</fpc>
     <menus>
       <video format="pal" aspect="4:3" resolution="352x288"/>
       <pgc entry="title">
         <vob file="menu-spu.mpg" pause="inf"/>
         <button name="b1">jump title 1;</button>
         <button name="b2">jump title 1 chapter 2;</button>
+      </pgc>
+      <pgc>
+        <vob file="intro.mpg"/>
+        <post>jump vmgm menu 1;</post>
       </pgc>
     </menus>
   </vmgm>
@@ -104,6 +121,16 @@ cat >dvd.xml <<XML
       <subpicture lang="de"/>
       <pgc>
         <vob file="title-spu.mpg" chapters="0,0:02"/>
+        <post>call vmgm menu 1;</post>
+      </pgc>
+    </titles>
+  </titleset>
+  <titleset>
+    <titles>
+      <video format="pal" aspect="4:3" resolution="352x288"/>
+      <audio format="ac3" lang="en"/>
+      <pgc>
+        <vob file="title2.mpg"/>
         <post>call vmgm menu 1;</post>
       </pgc>
     </titles>

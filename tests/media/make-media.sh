@@ -2,6 +2,8 @@
 # Makes the small media files the player tests play: make-media.sh KIND OUTPUT
 #   wav mp3 ogg   2 s of a 440 Hz tone, 44.1 kHz stereo
 #   mp4           2 s of 320x240 colour bars at 25 frames/s (H.264) with a tone (MP3)
+#   mp4-1080      10 s of 1920x1080 colour bars at 25 frames/s (H.264, a key frame a second)
+#                 with a tone (MP3), for the benchmarks
 #   cd            an audio CD image OUTPUT.cue + OUTPUT.bin: tracks of 2 s, 3 s and 1 s
 set -euo pipefail
 kind=$1
@@ -21,6 +23,14 @@ mp4)
         ! x264enc speed-preset=ultrafast tune=zerolatency key-int-max=5 ! h264parse \
         ! mp4mux name=mux ! filesink location="$out" \
         $tone ! lamemp3enc bitrate=64 ! mux.
+    ;;
+mp4-1080)
+    launch videotestsrc num-buffers=250 pattern=smpte \
+        ! video/x-raw,width=1920,height=1080,framerate=25/1 \
+        ! x264enc speed-preset=ultrafast key-int-max=25 bitrate=8000 ! h264parse \
+        ! mp4mux name=mux ! filesink location="$out" \
+        audiotestsrc num-buffers=100 samplesperbuffer=4410 freq=440 volume=0.3 \
+        ! audio/x-raw,rate=44100,channels=2 ! lamemp3enc bitrate=64 ! mux.
     ;;
 cd)
     # Raw CD audio, 16-bit little-endian stereo at 44.1 kHz: one tone per track.

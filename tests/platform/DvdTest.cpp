@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "platform/media/DvdDisc.h"
 #include "platform/media/LanguageNames.h"
@@ -15,11 +16,11 @@ TEST(DvdDisc, ReadsTitlesChaptersStreamsAndMenusOfTheTestDisc) {
     plat::DvdDisc disc;
     std::string error;
     ASSERT_TRUE(disc.Open(testmedia::Dvd(), &error)) << error;
-    ASSERT_EQ(disc.TitleCount(), 1);
+    ASSERT_EQ(disc.TitleCount(), 2);
     const plat::DvdTitle* title = disc.Title(1);
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(disc.Title(0), nullptr);
-    EXPECT_EQ(disc.Title(2), nullptr);
+    EXPECT_EQ(disc.Title(3), nullptr);
     EXPECT_EQ(title->titleSet, 1);
     EXPECT_NEAR(title->duration, 4 * kSecond, kSecond / 20);
     ASSERT_EQ(title->chapterStarts.size(), 2u);
@@ -29,7 +30,7 @@ TEST(DvdDisc, ReadsTitlesChaptersStreamsAndMenusOfTheTestDisc) {
     EXPECT_EQ(disc.ChapterAt(1, 17 * kSecond / 10), 1);
     EXPECT_EQ(disc.ChapterAt(1, 2 * kSecond), 2);
     EXPECT_EQ(disc.ChapterAt(1, 60 * kSecond), 2);
-    EXPECT_EQ(disc.ChapterAt(2, 0), 0);
+    EXPECT_EQ(disc.ChapterAt(3, 0), 0);
 
     ASSERT_EQ(title->audio.size(), 2u);
     EXPECT_EQ(title->audio[0].language, "en");
@@ -39,13 +40,21 @@ TEST(DvdDisc, ReadsTitlesChaptersStreamsAndMenusOfTheTestDisc) {
     ASSERT_EQ(title->subpictures.size(), 1u);
     EXPECT_EQ(title->subpictures[0], "de");
     EXPECT_EQ(title->prohibited, 0u);
+    EXPECT_EQ(title->chapterProhibited, std::vector<uint32_t>(2, 0u));
     EXPECT_EQ(disc.MenuProhibited(0, 2), 0u);
+
+    // Title 2 has a title set of its own, without sub-pictures.
+    const plat::DvdTitle* second = disc.Title(2);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->titleSet, 2);
+    EXPECT_EQ(second->audio.size(), 1u);
+    EXPECT_TRUE(second->subpictures.empty());
     EXPECT_EQ(disc.TextLanguages(), 0);
 
     // The same disc named by its VIDEO_TS folder or its VIDEO_TS.IFO.
     plat::DvdDisc again;
     ASSERT_TRUE(again.Open(testmedia::Dvd() + "/VIDEO_TS/VIDEO_TS.IFO"));
-    EXPECT_EQ(again.TitleCount(), 1);
+    EXPECT_EQ(again.TitleCount(), 2);
 }
 
 TEST(DvdDisc, NothingReadableIsRefused) {

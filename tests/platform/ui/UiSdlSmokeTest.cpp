@@ -3,7 +3,9 @@
 // the main loop.
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
+#include "platform/media/VideoSurface.h"
 #include "platform/ui/UiInternal.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
@@ -121,6 +123,42 @@ TEST(UiSdl, OffscreenScreensShowWindowsAnswerABoxAndQuit) {
     quitter.join();
     EXPECT_TRUE(main.closed);
     BeginShutdown();
+    Terminate();
+}
+
+// A frame put by another thread (as the media engine's) reaches the real screen at the next
+// presentation, and hiding the video shows the window's own picture there again.
+TEST(UiSdl, VideoFramesFromAnotherThreadReachTheScreen) {
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    Options options;
+    options.backend = Backend::Sdl;
+    ASSERT_TRUE(Init(options));
+    TestWindow front;
+    front.fill = kRed;
+    ASSERT_TRUE(front.Open(Rect::FromXYWH(0, 0, 800, 480), true, kNoWindow, true));
+    PumpUntilIdle();
+    auto video = VideoSurface::Create(front.Id());
+    video->SetRect(Rect::FromXYWH(100, 100, 200, 100));
+    video->SetVisible(true);
+    std::thread engine([&] {
+        std::vector<uint8_t> blue(8 * 8 * 4, 0);
+        for (size_t i = 0; i < blue.size(); i += 4)
+            blue[i] = 0xFF;
+        video->PutFrame(blue.data(), 8, 8, 32);
+    });
+    engine.join();
+    PumpUntilIdle();
+    Surface shown;
+    ASSERT_TRUE(ReadDisplayedScreen(0, shown));
+    EXPECT_EQ(shown.PixelAt(150, 150), kBlue);
+    EXPECT_EQ(shown.PixelAt(50, 50), kRed);
+
+    video->SetVisible(false);
+    PumpUntilIdle();
+    ASSERT_TRUE(ReadDisplayedScreen(0, shown));
+    EXPECT_EQ(shown.PixelAt(150, 150), kRed);
+    video.reset();
+    front.Destroy();
     Terminate();
 }
 
