@@ -3,11 +3,15 @@
 // made ends the start-up.
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
+#include "apps/settings/AUXDlg.h"
+#include "apps/settings/SettingsDlg.h"
 #include "core/ui/AppFactory.h"
 #include "core/ui/AppType.h"
 
 const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_OWN, APPTYPE_HOMEPAGE, &NewApplicationDlg<CHomepageDlg>},
     {APPKIND_KB, 0, &NewApplicationDlg<CKBDlg>},
+    {APPKIND_OWN, APPTYPE_SETTINGS, &NewApplicationDlg<CSettingsDlg>},
+    {APPKIND_AUX, 0, &NewApplicationDlg<CAUXDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);
