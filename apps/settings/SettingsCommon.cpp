@@ -93,3 +93,20 @@ uint64_t NowMs() {
 }
 
 }  // namespace settings
+
+namespace settings {
+
+bool AddTextRow(KvUserInterface::IKvListbox* list, const char16_t* text) {
+    if (!list)
+        return false;
+    uint8_t record[SETTINGS_ROW_RECORD_SIZE] = {};
+    // kind 0 (a plain row), then the name as UTF-16LE from byte 2.
+    const std::u16string name = text ? text : u"";
+    for (size_t i = 0; i < name.size() && i + 1 < SETTINGS_ROW_NAME_CHARS; ++i) {
+        record[2 + 2 * i] = static_cast<uint8_t>(name[i] & 0xFF);
+        record[3 + 2 * i] = static_cast<uint8_t>(name[i] >> 8);
+    }
+    return list->AddItem(text, record, SETTINGS_ROW_RECORD_SIZE, nullptr) == RZ_OK;
+}
+
+}  // namespace settings

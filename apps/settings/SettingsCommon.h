@@ -57,3 +57,14 @@ const char16_t* LanguageText(int index);
 uint64_t NowMs();
 
 }  // namespace settings
+
+namespace settings {
+
+// The list rows the settings pages add: the media lists' 1548-byte row record (kind, name,
+// folder, two links), zeroed, with only the name set; the list box shows the text given beside
+// it. (The media pages' own record type lives with them, out of these pages' reach.)
+#define SETTINGS_ROW_RECORD_SIZE 1548
+#define SETTINGS_ROW_NAME_CHARS 256
+bool AddTextRow(KvUserInterface::IKvListbox* list, const char16_t* text);
+
+}  // namespace settings

@@ -4,6 +4,7 @@
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
 #include "apps/settings/AUXDlg.h"
+#include "apps/settings/DualSetDlg.h"
 #include "apps/settings/SettingsDlg.h"
 #include "core/ui/AppFactory.h"
 #include "core/ui/AppType.h"
@@ -13,5 +14,6 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_KB, 0, &NewApplicationDlg<CKBDlg>},
     {APPKIND_OWN, APPTYPE_SETTINGS, &NewApplicationDlg<CSettingsDlg>},
     {APPKIND_AUX, 0, &NewApplicationDlg<CAUXDlg>},
+    {APPKIND_DUAL_SET, 0, &NewApplicationDlg<CDualSetDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);
