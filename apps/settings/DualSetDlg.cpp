@@ -172,6 +172,9 @@ void CDualSetDlg::ReloadRows() {
     settings::AddTextRow(list, settings::LanguageText(MSG_MSG_DISPLAY2));
     list->SetCurrentIndex(0);
     m_iScreen = 0;
+    // Edits left by Exit are thrown away: every visit starts from the layout as saved.
+    for (int i = 0; i < m_byListed; ++i)
+        ReadFlags(m_App[i].iApp, &m_App[i].byFront, &m_App[i].byRear, &m_App[i].byLocked);
     RefreshLabels();
     InvalidateOwner();
 }
