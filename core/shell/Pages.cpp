@@ -6,6 +6,7 @@
 #include "apps/settings/AUXDlg.h"
 #include "apps/settings/DualSetDlg.h"
 #include "apps/settings/SettingsDlg.h"
+#include "apps/settings/SystemSetDlg.h"
 #include "core/ui/AppFactory.h"
 #include "core/ui/AppType.h"
 
@@ -15,5 +16,6 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_OWN, APPTYPE_SETTINGS, &NewApplicationDlg<CSettingsDlg>},
     {APPKIND_AUX, 0, &NewApplicationDlg<CAUXDlg>},
     {APPKIND_DUAL_SET, 0, &NewApplicationDlg<CDualSetDlg>},
+    {APPKIND_SYSTEM_SET, 0, &NewApplicationDlg<CSystemSetDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);
