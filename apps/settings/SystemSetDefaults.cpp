@@ -15,7 +15,7 @@ bool RestoreKernelDefaults(CKernel* kernel, CSeatCtrlDlg* frontSeat) {
     const int level = kernel->m_Settings.iAudioLevel;
     kernel->m_byVolumeShadow = static_cast<uint8_t>(level);
     kernel->m_iVolume = level;
-    plat::RemoveFile(kernel->DataPath(RADIO_SETTINGS_DB));
+    plat::RemoveFile(kernel->DataPath(RADIO_SETTINGS_DB_NAME));
     if (frontSeat) {
         for (int app = 0; app < APPTYPE_COUNT; ++app)
             if (CVelkoraAppDlg* page = frontSeat->Page(app))

@@ -11,4 +11,4 @@ class CSeatCtrlDlg;
 // False (nothing changed) when the factory settings cannot be read. Saves nothing.
 bool RestoreKernelDefaults(CKernel* kernel, CSeatCtrlDlg* frontSeat);
 
-#define RADIO_SETTINGS_DB "RadioSettings.db"
+#define RADIO_SETTINGS_DB_NAME "RadioSettings.db"
