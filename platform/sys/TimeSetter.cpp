@@ -28,6 +28,13 @@ bool IsValidDate(const SystemTime& t) {
 }
 
 bool SystemTimeSetter::SetLocalTime(const SystemTime& local, std::string* error) {
+    // A program running on a clock of its own (a test's manual clock) never sets the
+    // machine's: the time it would set is not the machine's time.
+    if (!dynamic_cast<SystemClock*>(&GetClock())) {
+        if (error)
+            *error = "the program does not run on the machine's clock";
+        return false;
+    }
     if (!IsValidDate(local)) {
         if (error)
             *error = "no such date";

@@ -17,7 +17,8 @@ public:
     virtual bool SetLocalTime(const SystemTime& local, std::string* error) = 0;
 };
 
-// The machine's clock (clock_settime).
+// The machine's clock (clock_settime). Refused while the program reads a clock other than the
+// machine's (SetClock), as tests do.
 class SystemTimeSetter final : public TimeSetter {
 public:
     bool SetLocalTime(const SystemTime& local, std::string* error) override;

@@ -225,6 +225,7 @@ TEST(SystemSetPage, DatesStayRealAndSaveSetsTheClockOnlyAfterAnEdit) {
 }
 
 TEST(SystemSetPage, TheAccHoldLadderItsSetAndTheModulesAnswers) {
+    RecordingTimeSetter clock;
     HeadUnitOptions options;
     options.powerModule = [](emu::PowerModuleSettings& pm) { pm.accHold = 600; };
     HeadUnit unit(options);
@@ -307,6 +308,7 @@ TEST(SystemSetPage, TheAccHoldLadderItsSetAndTheModulesAnswers) {
 }
 
 TEST(SystemSetPage, DefaultRestoresAndSavesTheFactorySettingsAtOnce) {
+    RecordingTimeSetter clock;
     HeadUnitOptions options;
     options.settings = [](SYS_SETTINGS& s) {
         s.iAudioLevel = 27;
@@ -357,6 +359,7 @@ TEST(SystemSetPage, DefaultRestoresAndSavesTheFactorySettingsAtOnce) {
 }
 
 TEST(SystemSetPage, CalibrationStartsItsProgramOnceInItsFolder) {
+    RecordingTimeSetter clock;
     HeadUnit unit;
     ASSERT_TRUE(unit.Start());
     CKernel* k = unit.Kernel();
