@@ -168,6 +168,15 @@ TEST(DualSetPage, SaveReloadsBothHomepagesAndTheLockShowsOnTheFrontOnly) {
     EXPECT_EQ(rearMusic, 0);
     EXPECT_EQ(frontMusic, 1);
 
+    // The table's unused entries (type 0, both flags 0) leave a cell of type 0 alone.
+    HOMEPAGE_CELL& cell = GetCfgData()->m_Layout.cell[0][1][7];
+    const uint8_t app = cell.byApp;
+    cell.byApp = APPTYPE_HOMEPAGE;
+    cell.byEnabled = 1;
+    page->WriteFlags();
+    EXPECT_EQ(cell.byEnabled, 1);
+    cell.byApp = app;
+
     Switch(unit, 0, APPTYPE_HOMEPAGE);
     EXPECT_TRUE(harness::ShowsHomepageIcon(unit.Screen(0), 0, "APPTYPE_MUSIC", 0) ||
                 harness::ShowsHomepageIcon(unit.Screen(0), 0, "APPTYPE_MUSIC", 1));
