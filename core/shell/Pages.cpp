@@ -3,9 +3,14 @@
 // made ends the start-up.
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
+#include "apps/media/MPDefaultDlg.h"
 #include "apps/settings/AUXDlg.h"
+#include "apps/settings/DateTimeDlg.h"
+#include "apps/settings/DisplayDlg.h"
 #include "apps/settings/DualSetDlg.h"
+#include "apps/settings/LightSettingsDlg.h"
 #include "apps/settings/SettingsDlg.h"
+#include "apps/settings/SoundEffect.h"
 #include "apps/settings/SystemSetDlg.h"
 #include "core/ui/AppFactory.h"
 #include "core/ui/AppType.h"
@@ -13,6 +18,11 @@
 const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_OWN, APPTYPE_HOMEPAGE, &NewApplicationDlg<CHomepageDlg>},
     {APPKIND_KB, 0, &NewApplicationDlg<CKBDlg>},
+    {APPKIND_MUSIC, 0, &NewApplicationDlg<CMPDefaultDlg>},
+    {APPKIND_SOUND_EFFECT, 0, &NewApplicationDlg<CSoundEffect>},
+    {APPKIND_DISPLAY, 0, &NewApplicationDlg<CDisplayDlg>},
+    {APPKIND_OWN, APPTYPE_LIGHT_SETTINGS, &NewApplicationDlg<CLightSettingsDlg>},
+    {APPKIND_OWN, APPTYPE_DATETIME, &NewApplicationDlg<CDateTimeDlg>},
     {APPKIND_OWN, APPTYPE_SETTINGS, &NewApplicationDlg<CSettingsDlg>},
     {APPKIND_AUX, 0, &NewApplicationDlg<CAUXDlg>},
     {APPKIND_DUAL_SET, 0, &NewApplicationDlg<CDualSetDlg>},
