@@ -4,10 +4,14 @@
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
 #include "apps/media/MPDefaultDlg.h"
+#include "apps/settings/AUXDlg.h"
 #include "apps/settings/DateTimeDlg.h"
 #include "apps/settings/DisplayDlg.h"
+#include "apps/settings/DualSetDlg.h"
 #include "apps/settings/LightSettingsDlg.h"
+#include "apps/settings/SettingsDlg.h"
 #include "apps/settings/SoundEffect.h"
+#include "apps/settings/SystemSetDlg.h"
 #include "core/ui/AppFactory.h"
 #include "core/ui/AppType.h"
 
@@ -19,5 +23,9 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_DISPLAY, 0, &NewApplicationDlg<CDisplayDlg>},
     {APPKIND_OWN, APPTYPE_LIGHT_SETTINGS, &NewApplicationDlg<CLightSettingsDlg>},
     {APPKIND_OWN, APPTYPE_DATETIME, &NewApplicationDlg<CDateTimeDlg>},
+    {APPKIND_OWN, APPTYPE_SETTINGS, &NewApplicationDlg<CSettingsDlg>},
+    {APPKIND_AUX, 0, &NewApplicationDlg<CAUXDlg>},
+    {APPKIND_DUAL_SET, 0, &NewApplicationDlg<CDualSetDlg>},
+    {APPKIND_SYSTEM_SET, 0, &NewApplicationDlg<CSystemSetDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);

@@ -1,0 +1,96 @@
+// Helpers of the settings pages' whole-unit tests: a base folder whose skin can be changed and
+// written (the build's skin is shared by every test and stays untouched), taps on a page's
+// buttons, and switch requests as pages send them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "core/shell/MainCtrlDlg.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "library/include/IKvButton.h"
+#include "platform/gfx/Surface.h"
+#include "tests/harness/HeadUnit.h"
+#include "tests/support/TestSupport.h"
+
+namespace settingstest {
+
+namespace fs = std::filesystem;
+
+// Replaces the base folder's link to the build's skin with a folder of links, but for the
+// default skin's Homepage folder (where homepage.db is written) and the folders named in
+// `copied`, whose files are copied so the test may change them. An earlier homepage.db is
+// left behind.
+inline void PrivateSkin(const std::string& base, std::initializer_list<const char*> copied = {}) {
+    const fs::path skin = fs::path(base) / "Skin";
+    const fs::path source = fs::read_symlink(skin);
+    fs::remove(skin);
+    fs::create_directories(skin / "Default");
+    for (const auto& entry : fs::directory_iterator(source)) {
+        if (entry.path().filename() != "Default")
+            fs::create_directory_symlink(entry.path(), skin / entry.path().filename());
+    }
+    for (const auto& entry : fs::directory_iterator(source / "Default")) {
+        const std::string name = entry.path().filename().string();
+        bool copy = name == "Homepage";
+        for (const char* c : copied)
+            copy = copy || name == c;
+        if (!copy || !entry.is_directory()) {
+            if (entry.is_directory())
+                fs::create_directory_symlink(entry.path(), skin / "Default" / name);
+            else
+                fs::create_symlink(entry.path(), skin / "Default" / name);
+            continue;
+        }
+        fs::create_directories(skin / "Default" / name);
+        for (const auto& file : fs::directory_iterator(entry.path())) {
+            if (file.path().filename() == "homepage.db")
+                continue;
+            fs::copy_file(file.path(), skin / "Default" / name / file.path().filename());
+        }
+    }
+}
+
+// The middle of a button on the seat's screen, in desktop co-ordinates.
+inline plat::Point ButtonCentre(KvUserInterface::IKvButton* button, int seat) {
+    plat::Rect r;
+    button->GetRect(&r);
+    return plat::Point{(r.left + r.right) / 2 + (seat ? 800 : 0), (r.top + r.bottom) / 2};
+}
+
+inline void TapButton(harness::HeadUnit& unit, KvUserInterface::IKvButton* button, int seat = 0) {
+    const plat::Point p = ButtonCentre(button, seat);
+    unit.Tap(p.x, p.y);
+    unit.Advance(100);
+}
+
+// What a page sends to the main dialog, then the ticks in which the seat switches.
+inline void Switch(harness::HeadUnit& unit, int seat, int app, int param = 0) {
+    intptr_t result = -1;
+    ASSERT_TRUE(plat::ui::SendMessage(unit.Main()->Id(), WM_SWITCH_APP, seat, (param << 16) | app,
+                                      &result));
+    plat::ui::InvalidateRect(unit.Seat(seat)->Id());
+    unit.Advance(100);
+}
+
+// Pixels of `a` and `b` in `rect` that differ.
+inline int Differences(const plat::Surface& a, const plat::Surface& b, const plat::Rect& rect) {
+    int n = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            n += a.PixelAt(x, y) != b.PixelAt(x, y);
+    return n;
+}
+
+inline int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+}  // namespace settingstest
