@@ -1,14 +1,12 @@
-// The factory settings, as the system settings page's Default restores them. The kernel's own
-// restore (CKernel::RestoreDefaults) is being built beside this page; until it is in the tree,
-// RestoreKernelDefaults does the same work here: read SysSettings.def, take its volume, delete
-// RadioSettings.db and have every page of the front seat go back to its factory state. When
-// the kernel's lands, the body becomes `return kernel->RestoreDefaults();`.
+// The factory settings, as the system settings page's Default restores them: the kernel reads
+// SysSettings.def, takes its volume, deletes RadioSettings.db and has every page of the front
+// seat go back to its factory state.
 #pragma once
 
 class CKernel;
 class CSeatCtrlDlg;
 
-// False (nothing changed) when the factory settings cannot be read. Saves nothing.
+// False without a kernel. Saves nothing: the caller does.
 bool RestoreKernelDefaults(CKernel* kernel, CSeatCtrlDlg* frontSeat);
 
 #define RADIO_SETTINGS_DB_NAME "RadioSettings.db"
