@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <ctime>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -120,6 +121,12 @@ TEST_F(ImageCache, FileReplacedByRenameIsDecodedAnew) {
 TEST_F(ImageCache, JustWrittenFilesAreNotKeptButStillLoad) {
     const std::string path = m_dir.File("fresh.png");
     WriteBytes(path, SolidPng(2, 2, 10, 20, 30));
+    // Stamped to the whole second, as on a file system of coarse times: it counts as just
+    // written for seconds, not milliseconds, so a loaded machine cannot age it before the load.
+    struct timespec now;
+    ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &now), 0);
+    const struct timespec times[2] = {{now.tv_sec, 0}, {now.tv_sec, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     plat::Surface s;
     ASSERT_TRUE(plat::LoadImageFile(path, s));
     EXPECT_TRUE(AllPixels(s, Argb(255, 10, 20, 30)));
