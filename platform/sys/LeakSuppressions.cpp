@@ -18,6 +18,9 @@ extern "C" __attribute__((visibility("default"), used)) const char* __lsan_defau
         "leak:libdbus-1.so\n"
         // The PulseAudio client library keeps its per-process data (the recorder's source).
         "leak:libpulse.so\n"
+        // The SRT library, loaded when GStreamer scans its plugins anew (after packages were
+        // installed), keeps its logger set-up.
+        "leak:libsrt-gnutls.so\n"
         // GLib's printf-made strings that the media elements keep come from the C library's
         // vasprintf, above which the stack cannot be unwound (no frame pointers in GLib); the
         // system's own code never calls it.

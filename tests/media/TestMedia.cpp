@@ -31,9 +31,10 @@ std::string Script(const char* name = "make-media.sh") {
     return std::string(VELKORA_TEST_MEDIA_DIR) + "/" + name;
 }
 
-// Runs a media script, once more if the tools stumble (what went wrong is shown either way).
+// Runs a media script, up to twice more if the tools stumble (what went wrong is shown either
+// way): the multiplexer now and then refuses its AC-3 input on a loaded machine.
 bool RunScript(const std::vector<std::string>& argv, const std::string& log, std::string* why) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
         if (RunTool(argv, 60000, log))
             return true;
         *why += testsupport::ReadText(log);

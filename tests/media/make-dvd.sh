@@ -25,7 +25,7 @@ encode="mpeg2enc format=8 aspect=2 b-per-refframe=0 motion-search-radius=0 reduc
 reduction-2x2=4 disable-encode-retries=true"
 ac3() { # frames frequency
     echo "audiotestsrc num-buffers=$1 samplesperbuffer=1920 freq=$2 volume=0.3 \
-        ! audio/x-raw,rate=48000,channels=2 ! avenc_ac3 bitrate=64000"
+        ! audio/x-raw,rate=48000,channels=2 ! avenc_ac3 bitrate=64000 ! ac3parse"
 }
 
 # Transparent pictures with opaque boxes: PNG(name, colour, box...) where a box is x,y,w,h.
