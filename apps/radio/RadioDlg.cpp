@@ -90,6 +90,27 @@ INFODLG_RECORD WaitingRecord(CKernel* k) {
 
 }  // namespace
 
+CRadioPopUp::CRadioPopUp(int timeoutMs, plat::ui::WindowId parent, std::atomic<int>* showing,
+                         std::atomic<int>* mostShowing)
+    : CInfoDialog(timeoutMs, parent), m_pShowing(showing), m_pMostShowing(mostShowing) {}
+
+bool CRadioPopUp::OnInitDialog() {
+    const bool ok = CInfoDialog::OnInitDialog();
+    const int now = ++*m_pShowing;
+    m_bCounted = true;
+    int most = m_pMostShowing->load();
+    while (now > most && !m_pMostShowing->compare_exchange_weak(most, now)) {
+    }
+    return ok;
+}
+
+void CRadioPopUp::OnEndDialog() {
+    if (m_bCounted)
+        --*m_pShowing;
+    m_bCounted = false;
+    CInfoDialog::OnEndDialog();
+}
+
 // The worker threads' way to the user-interface thread: a task posted there runs only while
 // the page lives; the page going wakes every worker still waiting for one.
 struct CRadioDlg::UiLink {
@@ -119,7 +140,7 @@ CRadioDlg::~CRadioDlg() {
 void CRadioDlg::StopThreads() {
     m_bStopThreads = true;
     ++m_uGeneration;
-    m_PopUp.SetExit();
+    ClosePopUp();
     {
         std::lock_guard<std::mutex> lock(m_pLink->mutex);
         m_pLink->alive = false;
@@ -347,7 +368,7 @@ void CRadioDlg::OnTick() {
         if (ReadStatus(&status) && (status & RADIO_STATUS_SEEKING)) {
             WriteLog("Still scanning...");
         } else {
-            m_PopUp.SetExit();
+            ClosePopUp();
             WriteLog("Scan done");
         }
         RefreshFrequency();
@@ -488,6 +509,7 @@ bool CRadioDlg::SaveRadioSettings() {
     if (!k)
         return false;
     const std::string path = k->DataPath(plat::Utf16ToUtf8(RADIO_SETTINGS_FILE));
+    WriteLog("CRadioDlg::SaveRadioSettings()");
     return plat::WriteFileAtomic(path, m_abyImage, RADIO_SETTINGS_SIZE);
 }
 
@@ -674,7 +696,7 @@ void CRadioDlg::OnLButtonUp(int x, int y) {
         if (m_byPressed == RADIO_BTN_SCAN_UP || m_byPressed == RADIO_BTN_SCAN_DOWN)
             m_byPressed = RADIO_NO_BUTTON;
         m_bSeekSettled = true;
-        m_PopUp.SetExit();
+        ClosePopUp();
         return;
     }
     CKernel* k = CKernel::Instance();
@@ -852,11 +874,41 @@ void CRadioDlg::ReadTunerStatus() {
 }
 
 void CRadioDlg::Seek(bool up) {
-    StartJob([this, up](unsigned generation) { SeekJob(up, generation); });
+    // The pop-up shows over the seat that asked for it.
+    const plat::ui::WindowId parent = OwnerWindow();
+    StartJob([this, up, parent](unsigned generation) { SeekJob(up, generation, parent); });
 }
 
 void CRadioDlg::AutoStore() {
-    StartJob([this](unsigned generation) { AutoStoreJob(generation); });
+    const plat::ui::WindowId parent = OwnerWindow();
+    StartJob([this, parent](unsigned generation) { AutoStoreJob(generation, parent); });
+}
+
+std::shared_ptr<CRadioPopUp> CRadioDlg::OpenPopUp(int timeoutMs, plat::ui::WindowId parent) {
+    auto dialog =
+        std::make_shared<CRadioPopUp>(timeoutMs, parent, &m_iPopUpsShowing, &m_iMostPopUpsShowing);
+    std::shared_ptr<CRadioPopUp> dropped = dialog;
+    std::lock_guard<std::mutex> lock(m_popUpMutex);
+    m_pPopUp.swap(dropped);
+    return dialog;
+}
+
+void CRadioDlg::ReleasePopUp(const std::shared_ptr<CRadioPopUp>& dialog) {
+    std::shared_ptr<CRadioPopUp> dropped;
+    std::lock_guard<std::mutex> lock(m_popUpMutex);
+    if (m_pPopUp == dialog)
+        dropped.swap(m_pPopUp);
+    // `dropped` goes after the lock: a dialog's destructor never runs under it.
+}
+
+void CRadioDlg::ClosePopUp() {
+    std::shared_ptr<CRadioPopUp> dialog;
+    {
+        std::lock_guard<std::mutex> lock(m_popUpMutex);
+        dialog = m_pPopUp;
+    }
+    if (dialog)
+        dialog->SetExit();
 }
 
 // ---- Worker threads --------------------------------------------------------------------------
@@ -913,7 +965,7 @@ void CRadioDlg::StartJob(std::function<void(unsigned)> job) {
         return;
     const unsigned generation = ++m_uGeneration;
     // One pop-up at a time: the job before closes its own, and this one waits for it.
-    m_PopUp.SetExit();
+    ClosePopUp();
     std::thread previous = std::move(m_Job);
     m_bJobRunning = true;
     m_Job = std::thread(
@@ -927,7 +979,7 @@ void CRadioDlg::StartJob(std::function<void(unsigned)> job) {
         });
 }
 
-int CRadioDlg::RunPopUp(const std::shared_ptr<CInfoDialog>& dialog, unsigned generation) {
+int CRadioDlg::RunPopUp(const std::shared_ptr<CRadioPopUp>& dialog, unsigned generation) {
     // The dialog is in the slot before this check, so a cancel after it reaches the dialog.
     if (!dialog || JobCancelled(generation))
         return IDCANCEL;
@@ -937,7 +989,7 @@ int CRadioDlg::RunPopUp(const std::shared_ptr<CInfoDialog>& dialog, unsigned gen
     return result;
 }
 
-void CRadioDlg::SeekJob(bool up, unsigned generation) {
+void CRadioDlg::SeekJob(bool up, unsigned generation, plat::ui::WindowId parent) {
     CKernel* k = CKernel::Instance();
     if (!k)
         return;
@@ -965,7 +1017,7 @@ void CRadioDlg::SeekJob(bool up, unsigned generation) {
     }
     if (!found && !JobCancelled(generation) && m_bSeekSettled.load()) {
         m_bSeekSettled = false;
-        std::shared_ptr<CInfoDialog> dialog = m_PopUp.Open(RADIO_SEEK_WAIT_MS);
+        std::shared_ptr<CRadioPopUp> dialog = OpenPopUp(RADIO_SEEK_WAIT_MS, parent);
         const INFODLG_RECORD record = WaitingRecord(k);
         dialog->SetInfo(&record);
         RunPopUp(dialog, generation);
@@ -975,14 +1027,14 @@ void CRadioDlg::SeekJob(bool up, unsigned generation) {
         uint16_t value = 0;
         if (ReadFrequency(&value))
             CallOnUi([&] { ShowFrequency(value); });
-        m_PopUp.Release(dialog);
+        ReleasePopUp(dialog);
     }
     // The user's own mute comes back, whichever way the seek ended.
     TunerMute(userMute);
     CallOnUi([this] { InvalidateOwner(); });
 }
 
-void CRadioDlg::ScanJob(std::shared_ptr<CInfoDialog> dialog, std::atomic<bool>* stop,
+void CRadioDlg::ScanJob(std::shared_ptr<CRadioPopUp> dialog, std::atomic<bool>* stop,
                         std::atomic<bool>* finished) {
     CKernel* k = CKernel::Instance();
     if (k && k->FirmwareReady())
@@ -1031,11 +1083,11 @@ void CRadioDlg::ApplyPresets(const uint16_t* values) {
     InvalidateOwner();
 }
 
-void CRadioDlg::AutoStoreJob(unsigned generation) {
+void CRadioDlg::AutoStoreJob(unsigned generation, plat::ui::WindowId parent) {
     CKernel* k = CKernel::Instance();
     if (!k)
         return;
-    std::shared_ptr<CInfoDialog> question = m_PopUp.Open(RADIO_AUTO_STORE_MS);
+    std::shared_ptr<CRadioPopUp> question = OpenPopUp(RADIO_AUTO_STORE_MS, parent);
     INFODLG_RECORD record;
     std::memset(&record, 0, sizeof record);
     record.byFlags = INFODLG_BUTTON1 | INFODLG_BUTTON2 | INFODLG_SHOW_TEXT | INFODLG_SHOW_PICTURE;
@@ -1045,11 +1097,11 @@ void CRadioDlg::AutoStoreJob(unsigned generation) {
     plat::StrCopy(record.szText, k->m_Language[MSG_RADIO_AS_INFO]);
     question->SetInfo(&record);
     const int answer = RunPopUp(question, generation);
-    m_PopUp.Release(question);
+    ReleasePopUp(question);
     question.reset();
 
     if (answer == INFODLG_RESULT_BUTTON1 && !JobCancelled(generation)) {
-        std::shared_ptr<CInfoDialog> waiting = m_PopUp.Open(RADIO_AUTO_STORE_MS);
+        std::shared_ptr<CRadioPopUp> waiting = OpenPopUp(RADIO_AUTO_STORE_MS, parent);
         const INFODLG_RECORD wait = WaitingRecord(k);
         waiting->SetInfo(&wait);
         const bool userMute = k->m_bMute.load() != 0;
@@ -1078,7 +1130,7 @@ void CRadioDlg::AutoStoreJob(unsigned generation) {
         if (ReadPresetsFromBoard(values))
             CallOnUi([&] { ApplyPresets(values); });
         TunerMute(userMute);
-        m_PopUp.Release(waiting);
+        ReleasePopUp(waiting);
     } else if (answer != INFODLG_RESULT_BUTTON2) {
         WriteLog("default(%d): nothing in thread", answer);
     }

@@ -64,6 +64,22 @@ enum : uint8_t {
 #define RADIO_SCAN_POLL_MS 1000
 #define RADIO_STEREO_MS 2000
 
+// The pop-up of a seek or auto-store job; it counts itself while it shows.
+class CRadioPopUp final : public CInfoDialog {
+public:
+    CRadioPopUp(int timeoutMs, plat::ui::WindowId parent, std::atomic<int>* showing,
+                std::atomic<int>* mostShowing);
+
+protected:
+    bool OnInitDialog() override;
+    void OnEndDialog() override;
+
+private:
+    std::atomic<int>* m_pShowing;
+    std::atomic<int>* m_pMostShowing;
+    bool m_bCounted = false;
+};
+
 class CRadioDlg : public IMPlayerDlg {
 public:
     CRadioDlg();
@@ -105,8 +121,9 @@ public:
     // The current preset of a band (0..8).
     int CurrentPreset(int band) const;
     bool IsSeekWaiting() const { return !m_bSeekSettled.load(); }
-    // The pop-up a job runs now, if any.
-    std::shared_ptr<CInfoDialog> PopUp() const { return m_PopUp.Get(); }
+    // Pop-ups of this page on the screen now, and the most there ever were at once.
+    int PopUpsShowing() const { return m_iPopUpsShowing.load(); }
+    int MostPopUpsShowing() const { return m_iMostPopUpsShowing.load(); }
     // Whether a seek or auto-store job is still running.
     bool JobRunning() const { return m_bJobRunning.load(); }
 
@@ -154,13 +171,19 @@ private:
     bool WaitMs(uint32_t ms, const std::atomic<bool>* cancel = nullptr);
     // Starts a job after the one before has closed its pop-up and ended.
     void StartJob(std::function<void(unsigned)> job);
+    // The job's pop-up, held where other threads can ask it to close (the one held before is
+    // dropped, not closed).
+    std::shared_ptr<CRadioPopUp> OpenPopUp(int timeoutMs, plat::ui::WindowId parent);
+    void ReleasePopUp(const std::shared_ptr<CRadioPopUp>& dialog);
+    // Asks the held pop-up, if any, to close.
+    void ClosePopUp();
     bool JobCancelled(unsigned generation) const;
     // Runs a pop-up held in the slot on the user-interface thread; IDCANCEL when it could not
     // run or its job was cancelled before it opened.
-    int RunPopUp(const std::shared_ptr<CInfoDialog>& dialog, unsigned generation);
-    void SeekJob(bool up, unsigned generation);
-    void AutoStoreJob(unsigned generation);
-    void ScanJob(std::shared_ptr<CInfoDialog> dialog, std::atomic<bool>* stop,
+    int RunPopUp(const std::shared_ptr<CRadioPopUp>& dialog, unsigned generation);
+    void SeekJob(bool up, unsigned generation, plat::ui::WindowId parent);
+    void AutoStoreJob(unsigned generation, plat::ui::WindowId parent);
+    void ScanJob(std::shared_ptr<CRadioPopUp> dialog, std::atomic<bool>* stop,
                  std::atomic<bool>* finished);
     // The frequency from the tuner (worker or user-interface thread).
     bool ReadFrequency(uint16_t* value);
@@ -175,7 +198,10 @@ private:
     void StopThreads();
 
     std::shared_ptr<UiLink> m_pLink;
-    CInfoDialogSlot m_PopUp;
+    mutable std::mutex m_popUpMutex;
+    std::shared_ptr<CRadioPopUp> m_pPopUp;
+    std::atomic<int> m_iPopUpsShowing{0};
+    std::atomic<int> m_iMostPopUpsShowing{0};
     std::mutex m_stopMutex;
     std::condition_variable m_stopCv;
     std::atomic<bool> m_bStopThreads{false};
