@@ -55,8 +55,10 @@ bool ParseRadioFrequency(std::u16string_view text, double* out) {
         ++i;
     for (; i < text.size() && narrow.size() < 32; ++i) {
         const char16_t c = text[i];
-        if ((c >= u'0' && c <= u'9') || c == u'.' || (c == u'-' && narrow.empty()))
+        if ((c >= u'0' && c <= u'9') || (c == u'-' && narrow.empty()))
             narrow.push_back(static_cast<char>(c));
+        else if ((c == u'.' || c == u',') && narrow.find('.') == std::string::npos)
+            narrow.push_back('.');  // a decimal comma is a decimal point too
         else
             break;
     }

@@ -48,5 +48,6 @@ bool ReadRadioSettings(const uint8_t* data, size_t size, uint8_t* image,
                        double (*presets)[RADIO_PRESETS + 1]);
 
 // The number in a frequency text as the page shows it ("87.50 MHz", "1008 KHz"), read the same
-// whatever the locale; false when the text does not start with one.
+// whatever the locale (a decimal comma counts as the point); false when the text does not start
+// with one.
 bool ParseRadioFrequency(std::u16string_view text, double* out);
