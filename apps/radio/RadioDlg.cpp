@@ -90,23 +90,23 @@ INFODLG_RECORD WaitingRecord(CKernel* k) {
 
 }  // namespace
 
-CRadioPopUp::CRadioPopUp(int timeoutMs, plat::ui::WindowId parent, std::atomic<int>* showing,
-                         std::atomic<int>* mostShowing)
-    : CInfoDialog(timeoutMs, parent), m_pShowing(showing), m_pMostShowing(mostShowing) {}
+CRadioPopUp::CRadioPopUp(int timeoutMs, plat::ui::WindowId parent, std::atomic<int>* counters)
+    : CInfoDialog(timeoutMs, parent), m_pCounters(counters) {}
 
 bool CRadioPopUp::OnInitDialog() {
     const bool ok = CInfoDialog::OnInitDialog();
-    const int now = ++*m_pShowing;
+    const int now = ++m_pCounters[0];
     m_bCounted = true;
-    int most = m_pMostShowing->load();
-    while (now > most && !m_pMostShowing->compare_exchange_weak(most, now)) {
+    int most = m_pCounters[1].load();
+    while (now > most && !m_pCounters[1].compare_exchange_weak(most, now)) {
     }
+    ++m_pCounters[2];
     return ok;
 }
 
 void CRadioPopUp::OnEndDialog() {
     if (m_bCounted)
-        --*m_pShowing;
+        --m_pCounters[0];
     m_bCounted = false;
     CInfoDialog::OnEndDialog();
 }
@@ -885,8 +885,7 @@ void CRadioDlg::AutoStore() {
 }
 
 std::shared_ptr<CRadioPopUp> CRadioDlg::OpenPopUp(int timeoutMs, plat::ui::WindowId parent) {
-    auto dialog =
-        std::make_shared<CRadioPopUp>(timeoutMs, parent, &m_iPopUpsShowing, &m_iMostPopUpsShowing);
+    auto dialog = std::make_shared<CRadioPopUp>(timeoutMs, parent, m_iPopUps);
     std::shared_ptr<CRadioPopUp> dropped = dialog;
     std::lock_guard<std::mutex> lock(m_popUpMutex);
     m_pPopUp.swap(dropped);

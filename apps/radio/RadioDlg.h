@@ -67,16 +67,15 @@ enum : uint8_t {
 // The pop-up of a seek or auto-store job; it counts itself while it shows.
 class CRadioPopUp final : public CInfoDialog {
 public:
-    CRadioPopUp(int timeoutMs, plat::ui::WindowId parent, std::atomic<int>* showing,
-                std::atomic<int>* mostShowing);
+    // The counters: pop-ups showing now, the most there were at once, pop-ups shown so far.
+    CRadioPopUp(int timeoutMs, plat::ui::WindowId parent, std::atomic<int>* counters);
 
 protected:
     bool OnInitDialog() override;
     void OnEndDialog() override;
 
 private:
-    std::atomic<int>* m_pShowing;
-    std::atomic<int>* m_pMostShowing;
+    std::atomic<int>* m_pCounters;
     bool m_bCounted = false;
 };
 
@@ -122,8 +121,9 @@ public:
     int CurrentPreset(int band) const;
     bool IsSeekWaiting() const { return !m_bSeekSettled.load(); }
     // Pop-ups of this page on the screen now, and the most there ever were at once.
-    int PopUpsShowing() const { return m_iPopUpsShowing.load(); }
-    int MostPopUpsShowing() const { return m_iMostPopUpsShowing.load(); }
+    int PopUpsShowing() const { return m_iPopUps[0].load(); }
+    int MostPopUpsShowing() const { return m_iPopUps[1].load(); }
+    int PopUpsShown() const { return m_iPopUps[2].load(); }
     // Whether a seek or auto-store job is still running.
     bool JobRunning() const { return m_bJobRunning.load(); }
 
@@ -200,8 +200,7 @@ private:
     std::shared_ptr<UiLink> m_pLink;
     mutable std::mutex m_popUpMutex;
     std::shared_ptr<CRadioPopUp> m_pPopUp;
-    std::atomic<int> m_iPopUpsShowing{0};
-    std::atomic<int> m_iMostPopUpsShowing{0};
+    std::atomic<int> m_iPopUps[3] = {{0}, {0}, {0}};
     std::mutex m_stopMutex;
     std::condition_variable m_stopCv;
     std::atomic<bool> m_bStopThreads{false};

@@ -192,6 +192,11 @@ protected:
         }
         return what();
     }
+    // Driver side: until pop-up number `n` (from 1) of the page shows.
+    bool UntilPopUp(CRadioDlg* radio, int n, uint32_t limitMs = 30000) {
+        return MoveUntil([&] { return radio->PopUpsShown() >= n && radio->PopUpsShowing() == 1; },
+                         limitMs);
+    }
     void DriverTap(plat::Point p) {
         plat::ui::InjectPen(plat::ui::PenAction::Down, p);
         Move(40);
@@ -372,7 +377,7 @@ TEST_F(RadioTest, ASeekThatFindsAStationAtOnceOpensNoPopUpAndKeepsTheUsersMute) 
 
 TEST_F(RadioTest, ASeekOnAnEmptyBandWaitsInAPopUpUntilTheBoardIsDone) {
     HeadUnitOptions options;
-    options.boardScript = "station 9110\nseek-time 3000\n";
+    options.boardScript = "station 9110\nseek-time 20000\n";
     Start(options);
     Open(0);
     CRadioDlg* radio = Radio(0);
@@ -382,8 +387,8 @@ TEST_F(RadioTest, ASeekOnAnEmptyBandWaitsInAPopUpUntilTheBoardIsDone) {
     std::atomic<bool> opened{false};
     Drive([&] { TapButton(0, RADIO_BTN_SCAN_DOWN); },
           [&] {
-              opened = MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000);
-              MoveUntil([&] { return !radio->JobRunning(); }, 10000);
+              opened = UntilPopUp(radio, 1, 15000);
+              MoveUntil([&] { return !radio->JobRunning(); }, 30000);
           },
           [&] { return !radio->JobRunning(); });
     EXPECT_TRUE(opened.load());
@@ -412,23 +417,21 @@ TEST_F(RadioTest, APenReleaseEndsTheSeekWaitAndAnotherSeekWaitsForTheFirst) {
     std::atomic<int> waits{0};
     Drive([&] { TapButton(0, RADIO_BTN_SCAN_UP); },
           [&] {
-              if (MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000))
+              if (UntilPopUp(radio, 1))
                   ++waits;
               Move(300);
               // Down is ignored and up ends the wait.
               DriverTap(frequency);
-              MoveUntil([&] { return radio->PopUpsShowing() == 0; }, 5000);
-              Move(200);  // the closed pop-up's window goes
+              MoveUntil([&] { return !radio->JobRunning(); }, 30000);
               DriverTap(scanUp);
-              if (MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000))
+              if (UntilPopUp(radio, 2))
                   ++waits;
               // A key's seek while the pop-up shows: the first job closes it and is waited for.
               plat::ui::PostToUiThread([radio] { radio->KeyHandler(RADIO_KEY_SEEK_DOWN); });
-              MoveUntil([&] { return radio->PopUpsShowing() == 0; }, 5000);
-              if (MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000))
+              if (UntilPopUp(radio, 3))
                   ++waits;
               DriverTap(frequency);
-              MoveUntil([&] { return !radio->JobRunning(); }, 5000);
+              MoveUntil([&] { return !radio->JobRunning(); }, 30000);
           },
           [&] { return !radio->JobRunning(); });
     EXPECT_EQ(waits.load(), 3);
@@ -455,9 +458,9 @@ TEST_F(RadioTest, AutoStoreFillsThePresetsWithTheStrongestStationsAndSavesOnce) 
     CRadioDlg* radio = Radio(0);
     Drive([&] { TapButton(0, RADIO_BTN_AS); },
           [&] {
-              MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000);
+              UntilPopUp(radio, 1);
               DriverTap(PopUpButton(0, 0));  // yes
-              MoveUntil([&] { return !radio->JobRunning(); }, 20000);
+              MoveUntil([&] { return !radio->JobRunning(); }, 30000);
           },
           [&] { return !radio->JobRunning(); });
     const auto calls = Calls();
@@ -489,15 +492,15 @@ TEST_P(RadioAutoStoreEnd, StopsTheScanReadsThePresetsOnceAndWritesTheFileOnce) {
     Unit().Board().ClearLog();
     Drive([&] { TapButton(0, RADIO_BTN_AS); },
           [&] {
-              MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000);
+              UntilPopUp(radio, 1);
               if (how == 0) {
                   DriverTap(PopUpButton(0, 1));  // no
-                  MoveUntil([&] { return !radio->JobRunning(); }, 5000);
+                  MoveUntil([&] { return !radio->JobRunning(); }, 30000);
                   return;
               }
               DriverTap(PopUpButton(0, 0));  // yes
               // The waiting pop-up takes the question's place.
-              MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000);
+              UntilPopUp(radio, 2);
               Move(2500);
               if (how == 1)
                   DriverTap(PopUpButton(0, 3));  // cancel
@@ -540,9 +543,9 @@ TEST_F(RadioTest, AnUnreadableStatusEndsTheSeekWaitAndTheLabelStaysHiddenOnAm) {
     CRadioDlg* radio = Radio(0);
     Drive([&] { TapButton(0, RADIO_BTN_SCAN_UP); },
           [&] {
-              MoveUntil([&] { return radio->PopUpsShowing() == 1; }, 5000);
+              UntilPopUp(radio, 1);
               Unit().Board().Command("tuner-fault status");
-              MoveUntil([&] { return !radio->JobRunning(); }, 5000);
+              MoveUntil([&] { return !radio->JobRunning(); }, 30000);
           },
           [&] { return !radio->JobRunning(); });
     EXPECT_FALSE(radio->IsSeekWaiting());
