@@ -342,7 +342,6 @@ void CRadioDlg::Show(bool visible, uint8_t param) {
         }
     }
     CVelkoraAppDlg::Show(visible, param);
-    m_bShown = visible;
 }
 
 void CRadioDlg::OnTick() {

@@ -204,7 +204,6 @@ private:
     std::mutex m_stopMutex;
     std::condition_variable m_stopCv;
     std::atomic<bool> m_bStopThreads{false};
-    std::atomic<bool> m_bShown{false};
     std::atomic<unsigned> m_uGeneration{0};
     std::atomic<bool> m_bJobRunning{false};
     std::thread m_Job;
