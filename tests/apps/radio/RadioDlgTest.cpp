@@ -65,11 +65,13 @@ plat::Point PopUpButton(int seat, int index) {
 
 class RadioTest : public ::testing::Test {
 protected:
-    void Start(HeadUnitOptions options = HeadUnitOptions()) {
+    bool Start(HeadUnitOptions options = HeadUnitOptions()) {
         options.model.clear();  // no power module: the radio needs none
         m_unit = std::make_unique<HeadUnit>(std::move(options));
-        ASSERT_TRUE(m_unit->Board().SetClock(&ProgramTick));
-        ASSERT_TRUE(m_unit->Start()) << "exit status " << m_unit->StartStatus();
+        EXPECT_TRUE(m_unit->Board().SetClock(&ProgramTick));
+        const bool started = m_unit->Start();
+        EXPECT_TRUE(started) << "exit status " << m_unit->StartStatus();
+        return started;
     }
 
     void TearDown() override {
@@ -213,7 +215,7 @@ protected:
 }  // namespace
 
 TEST_F(RadioTest, BandsAndPresetsReachTheBoardAndTheFileOnTheFrontSeat) {
-    Start();
+    ASSERT_TRUE(Start());
     EXPECT_FALSE(FileExists(File("RadioSettings.db").c_str()));
     Open(0);
     CRadioDlg* radio = Radio(0);
@@ -294,7 +296,7 @@ TEST_F(RadioTest, AWrongSizedFileAndOutOfRangeSettingsAreMended) {
         std::vector<uint8_t> bytes(60, 0x23);
         plat::WriteFileAtomic(base + "/RadioSettings.db", bytes);
     };
-    Start(options);
+    ASSERT_TRUE(Start(options));
     CKernel* k = Unit().Kernel();
     EXPECT_EQ(k->m_Settings.iRadioBand, 0);
     EXPECT_EQ(k->m_Settings.iFMChannel[0], 0);
@@ -331,7 +333,7 @@ TEST_F(RadioTest, AStoredFileShowsItsPresetsAndTheRearSeatGridHasItsOwnRows) {
         }
         plat::WriteFileAtomic(base + "/RadioSettings.db", bytes);
     };
-    Start(options);
+    ASSERT_TRUE(Start(options));
     Open(1);
     // FM2 preset 5 is entry 14: 9000 + 280.
     EXPECT_EQ(Tuned(1), u"92.80 MHz");
@@ -350,7 +352,7 @@ TEST_F(RadioTest, AStoredFileShowsItsPresetsAndTheRearSeatGridHasItsOwnRows) {
 TEST_F(RadioTest, ASeekThatFindsAStationAtOnceOpensNoPopUpAndKeepsTheUsersMute) {
     HeadUnitOptions options;
     options.boardScript = "station 9110 stereo\nstation 9990\nseek-time 100\n";
-    Start(options);
+    ASSERT_TRUE(Start(options));
     Open(0);
     CRadioDlg* radio = Radio(0);
     TapButton(0, RADIO_BTN_VOL_ICON);
@@ -378,7 +380,7 @@ TEST_F(RadioTest, ASeekThatFindsAStationAtOnceOpensNoPopUpAndKeepsTheUsersMute) 
 TEST_F(RadioTest, ASeekOnAnEmptyBandWaitsInAPopUpUntilTheBoardIsDone) {
     HeadUnitOptions options;
     options.boardScript = "station 9110\nseek-time 20000\n";
-    Start(options);
+    ASSERT_TRUE(Start(options));
     Open(0);
     CRadioDlg* radio = Radio(0);
     TapButton(0, RADIO_BTN_FM1 + 3);  // AM1: no station
@@ -409,7 +411,7 @@ TEST_F(RadioTest, ASeekOnAnEmptyBandWaitsInAPopUpUntilTheBoardIsDone) {
 TEST_F(RadioTest, APenReleaseEndsTheSeekWaitAndAnotherSeekWaitsForTheFirst) {
     HeadUnitOptions options;
     options.boardScript = "seek-time 600000\n";
-    Start(options);
+    ASSERT_TRUE(Start(options));
     Open(0);
     CRadioDlg* radio = Radio(0);
     const plat::Point frequency{40, 190};  // the tuned frequency, beside the pop-up
@@ -453,7 +455,7 @@ TEST_F(RadioTest, AutoStoreFillsThePresetsWithTheStrongestStationsAndSavesOnce) 
         "station 9330 strength 60\nstation 9570 strength 20\nstation 9990 strength 80\n"
         "station 10110 strength 30\nstation 10250 strength 90\nstation 10570 strength 40\n"
         "station 10790 strength 5\nstation 1008\n";
-    Start(options);
+    ASSERT_TRUE(Start(options));
     Open(0);
     CRadioDlg* radio = Radio(0);
     Drive([&] { TapButton(0, RADIO_BTN_AS); },
@@ -486,7 +488,7 @@ TEST_P(RadioAutoStoreEnd, StopsTheScanReadsThePresetsOnceAndWritesTheFileOnce) {
     const int how = GetParam();
     HeadUnitOptions options;
     options.boardScript = "scan-time 100000000\nstation 9110\nstation 9990\n";
-    Start(options);
+    ASSERT_TRUE(Start(options));
     Open(0);
     CRadioDlg* radio = Radio(0);
     Unit().Board().ClearLog();
@@ -538,7 +540,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, RadioAutoStoreEnd, ::testing::Values(0, 1, 2),
 TEST_F(RadioTest, AnUnreadableStatusEndsTheSeekWaitAndTheLabelStaysHiddenOnAm) {
     HeadUnitOptions options;
     options.boardScript = "station 9110 stereo\nseek-time 600000\n";
-    Start(options);
+    ASSERT_TRUE(Start(options));
     Open(0);
     CRadioDlg* radio = Radio(0);
     Drive([&] { TapButton(0, RADIO_BTN_SCAN_UP); },
@@ -562,7 +564,7 @@ TEST_F(RadioTest, AnUnreadableStatusEndsTheSeekWaitAndTheLabelStaysHiddenOnAm) {
 }
 
 TEST_F(RadioTest, APageWhoseSkinFailsIsDestroyedAtOnce) {
-    Start();
+    ASSERT_TRUE(Start());
     char16_t saved[sizeof(pCfgData->m_CfgSettings.szSkin) / sizeof(char16_t)];
     std::memcpy(saved, pCfgData->m_CfgSettings.szSkin, sizeof saved);
     plat::StrCopy(pCfgData->m_CfgSettings.szSkin, u"Nothing");
