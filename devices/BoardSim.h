@@ -20,6 +20,7 @@
  *     key-gap N                 the next queued key comes only after N more polls
  *     volume N                  the board's volume level 0..32
  *     night 0|1                 the light sensor's night flag
+ *     auto-light 0|1            whether the light sensor sets the picture (default 1)
  *     station FREQ [stereo] [strength N]
  *                               a receivable station (FM 8750..10800, AM 522..1620), strength
  *                               0..100 (default 0): auto-store keeps the nine strongest of the
@@ -62,7 +63,10 @@ typedef void (*PFN_BoardSim_ClearLog)(void);
  * "input", "eq-preset", "loudness", "fader", "balance", "surround", "brightness", "contrast",
  * "saturation", "backlight", "backlight-power", "auto-light", "night", "band", "frequency",
  * "tuner-status", "status", "keys-queued", "commits", "restores", "devices" (live device
- * objects), "channel B N" (stored channel N of band B). */
+ * objects), "channel B N" (stored channel N of band B), "eq-gain B" (the gain last set for
+ * equaliser band B, 0 before any).
+ * Video slot 18 is the display reset: brightness, contrast and saturation 5, backlight 9 by
+ * day or 3 by night, the light sensor in charge again. */
 typedef long (*PFN_BoardSim_Get)(const char* name);
 /* The clock (milliseconds) by which seek-time and scan-time run; null: the monotonic clock. */
 typedef void (*PFN_BoardSim_SetClock)(uint64_t (*tickMs)(void));

@@ -433,6 +433,10 @@ int RunCommandLocked(Sim& sim, const std::string& rawLine) {
         b.night = static_cast<int>(v);
         return 0;
     }
+    if (verb == "auto-light" && number(v, 0, 1) && done()) {
+        b.autoLight = static_cast<int>(v);
+        return 0;
+    }
     if (verb == "station" && number(v, 0, 65535)) {
         bool inFm = v >= kFm.low && v <= kFm.high;
         bool inAm = v >= kAm.low && v <= kAm.high;
@@ -761,6 +765,10 @@ int VideoGetAutoLight(BoardVideo*, uint8_t* v, uint8_t* s) {
 
 int VideoRefreshManualLight(BoardVideo*) {
     LOCK();
+    // The display reset: the picture values back to the board's own, the sensor in charge.
+    b.brightness = 5, b.contrast = 5, b.saturation = 5;
+    b.backlight = b.night ? 3 : 9;
+    b.autoLight = 1;
     AddLog(sim, "video 18 RefreshManualLight() = 0");
     return 0;
 }
@@ -1073,6 +1081,14 @@ long GetLocked(Board& b, const std::string& name) {
         if (index < 0 || channel < 0 || channel >= kChannels)
             return -1;
         return b.channels[index][channel];
+    }
+    if (word == "eq-gain") {
+        long band = -1;
+        std::string a;
+        if (!(in >> a) || !ParseNumber(a, band))
+            return -1;
+        auto it = b.eqGains.find(static_cast<int>(band));
+        return it == b.eqGains.end() ? 0 : it->second;
     }
     const std::map<std::string, long> values = {
         {"volume", b.volume},

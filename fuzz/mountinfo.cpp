@@ -37,6 +37,11 @@ public:
     bool IsDvdDrive(const std::string&) override { return true; }
     plat::DiscStatus Disc(const std::string&) override { return plat::DiscStatus::NoDisc; }
     std::vector<plat::AudioTrack> AudioTracks(const std::string&) override { return {}; }
+    bool ReadDisc(const std::string&, plat::DiscVolume&) override { return false; }
+    bool MountDisc(const std::string&, const std::string&, std::string&, std::string&) override {
+        return false;
+    }
+    bool UnmountOwnFolder(const std::string&) override { return false; }
     bool VolumeInfo(const std::string&, const std::string&, std::u16string&, uint32_t&) override {
         return false;
     }

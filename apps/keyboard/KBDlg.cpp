@@ -1,5 +1,6 @@
 #include "apps/keyboard/KBDlg.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
+#include "platform/gfx/Canvas.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 
@@ -142,6 +144,8 @@ CKBDlg::CKBDlg() {
 
 CKBDlg::~CKBDlg() {
     ReleaseKeys();
+    for (IKvButton*& part : m_pCandParts)
+        ReleaseAndClear(part);
     ReleaseAndClear(m_pTitle);
     m_Layouts.clear();
     m_pEdit.reset();
@@ -189,6 +193,9 @@ bool CKBDlg::LoadSkin() {
     m_pTitle = title;
     m_pTitle->SetRect(30, 10, 430, 36);
     m_pTitle->SetFont(16, 255, 79, 35);
+    // A skin without the row still types; the input method then shows no candidates.
+    if (!LoadCandidateRow(root, skinFile, keyFolder))
+        WriteLog("CKBDlg: no candidate row in the skin");
     WriteLog("CKBDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
     return true;
 }
@@ -213,6 +220,10 @@ void CKBDlg::SetOwner(CSeatCtrlDlg* owner) {
             // One character less than the result field holds, so that whatever is typed fits
             // it with its terminator.
             edit->SetLimitText(m_iTextLimit - 1);
+            // What the input method gives must convert into the narrow buffer of textLimit
+            // bytes with its terminator, as typed text is checked against before each key.
+            edit->SetLimitBytes(m_iTextLimit);
+            edit->SetPhoneticEngine(&m_Phonetic);
             edit->SetFont(m_EditFont);
             m_pEdit = std::move(edit);
         }
@@ -317,8 +328,13 @@ void CKBDlg::ActivateImeLayout() {
         if (plat::StrCmpNoCase(node.szId, u"" KB_IME_LAYOUT) != 0)
             continue;
         HKL layout = KbLoadKeyboardLayout(node.szId, KLF_ACTIVATE);
-        if (layout)
+        if (layout) {
             KbActivateKeyboardLayout(layout, KLF_SETFORPROCESS);
+            // The engine starts the first time it is needed; without it the layout types its
+            // symbols as they are.
+            if (!m_Phonetic.IsOpen() && !m_Phonetic.Open())
+                WriteLog("CKBDlg: the phonetic input method cannot start");
+        }
         return;
     }
 }
@@ -361,6 +377,11 @@ void CKBDlg::LoadLayoutList() {
 // ---- Pen and paint ---------------------------------------------------------------------------
 
 void CKBDlg::OnLButtonDown(int x, int y) {
+    m_iCandPressed = CandidateAt(x, y, true);
+    if (m_iCandPressed != KB_CAND_NONE) {
+        InvalidateOwner();
+        return;
+    }
     for (int k = 0; k < KB_KEY_COUNT; ++k) {
         if (m_pKeys[k] && m_pKeys[k]->OnLButtonDown(x, y) == RZ_HIT) {
             m_pKeys[k]->SetPressed();
@@ -372,6 +393,17 @@ void CKBDlg::OnLButtonDown(int x, int y) {
 }
 
 void CKBDlg::OnLButtonUp(int x, int y) {
+    if (m_iCandPressed != KB_CAND_NONE) {
+        // A candidate acts when the pen leaves it where it went down, at the next paint.
+        if (CandidateAt(x, y, false) == m_iCandPressed)
+            m_iCandAction = m_iCandPressed;
+        m_iCandPressed = KB_CAND_NONE;
+        for (int part : {KB_CAND_PREV, KB_CAND_NEXT})
+            if (m_pCandParts[part])
+                m_pCandParts[part]->SetNormal();
+        InvalidateOwner();
+        return;
+    }
     for (int k = 0; k < KB_KEY_COUNT; ++k) {
         if (m_pKeys[k] && m_pKeys[k]->OnLButtonUp(x, y) == RZ_HIT) {
             if (m_byPressed == k)
@@ -405,6 +437,13 @@ void CKBDlg::Render(plat::Canvas* hdc) {
     }
     if (m_pTitle)
         m_pTitle->Draw(hdc);
+    if (CandidateRowShown())
+        DrawCandidates(hdc);
+    if (m_iCandAction != KB_CAND_NONE) {
+        const int action = m_iCandAction;
+        m_iCandAction = KB_CAND_NONE;
+        RunCandidateAction(action);
+    }
     if (!CommitFlag())
         return;
     CommitFlag() = 0;
@@ -440,6 +479,10 @@ void CKBDlg::PressKey(int key) {
     switch (key) {
         case KB_KEY_IME:
             m_bImeMode = !m_bImeMode;
+            // Leaving the input method ends its composition as a change of focus does, after
+            // the keys already on their way.
+            if (!m_bImeMode && m_pEdit)
+                plat::ui::PostMessage(m_pEdit->Id(), WM_KBEDIT_END_COMPOSITION, 1, 0);
             // Ctrl cannot be let go in input method mode: let it go now rather than leave it
             // held under every key typed there.
             if (m_bImeMode && m_bCtrlLatched) {
@@ -521,14 +564,19 @@ void CKBDlg::Show(bool visible, uint8_t param) {
             plat::ui::ShowWindow(m_pEdit->Id(), true);
         }
     } else if (m_pEdit) {
+        // The next request starts from its own text.
+        m_pEdit->EndComposition(false);
         plat::ui::ShowWindow(m_pEdit->Id(), false);
     }
+    m_iCandPressed = m_iCandAction = KB_CAND_NONE;
     m_bVisible = visible ? 1 : 0;
     if (param != 255)
         m_byShowParam = param;
 }
 
 void CKBDlg::OnBack() {
+    if (m_pEdit)
+        m_pEdit->EndComposition(false);
     if (CKernel* kernel = CKernel::Instance())
         kernel->m_iKbResult = -1;
     plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
@@ -536,6 +584,10 @@ void CKBDlg::OnBack() {
 }
 
 void CKBDlg::OnSave() {
+    // What is composed counts as typed: the converted characters go in, an unfinished
+    // syllable is dropped.
+    if (m_pEdit)
+        m_pEdit->EndComposition(true);
     const std::u16string text = m_pEdit ? m_pEdit->GetText(259) : std::u16string();
     if (text.empty()) {
         plat::ui::MessageBox(OwnerWindow(), u"\tThe input cannot be empty !\t\t", u"Warning",
@@ -547,4 +599,168 @@ void CKBDlg::OnSave() {
         plat::StrCopy(kernel->m_szKbResult, CutWhole(text, KB_TEXT_CHARS - 1));
     plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
                           (intptr_t(APPTYPE_KB) << 16) + m_byShowParam);
+}
+
+// ---- Candidate row ---------------------------------------------------------------------------
+
+bool CKBDlg::LoadCandidateRow(IVantrel* root, const std::u16string& skinFile,
+                              const std::u16string& keyFolder) {
+    static const char16_t* const kParts[KB_CAND_PARTS] = {u"CAND_ROW", u"CAND_PREV", u"CAND_NEXT",
+                                                          u"CAND_CELL"};
+    for (IKvButton*& part : m_pCandParts)
+        ReleaseAndClear(part);
+    const char16_t* section = m_bySeat ? KB_CAND_SECTION_REAR : KB_CAND_SECTION_FRONT;
+    bool ok = true;
+    for (int p = 0; p < KB_CAND_PARTS; ++p) {
+        if (root->CreateButton(&m_pCandParts[p]) != RZ_OK || !m_pCandParts[p])
+            return false;
+        m_pCandParts[p]->LoadLayout(skinFile.c_str(), section, kParts[p], keyFolder.c_str());
+        plat::Rect r;
+        m_pCandParts[p]->GetRect(&r);
+        ok = ok && r.Width() > 0 && r.Height() > 0;
+    }
+    // "Font = face, height in pixels, r, g, b": the candidates are Han characters, drawn in
+    // the CJK face at its own proportions.
+    char16_t line[512] = {};
+    root->GetIniString(skinFile.c_str(), section, u"Font", line, 512);
+    char16_t face[128] = {};
+    int height = 0, r = 255, g = 255, b = 255;
+    root->GetFieldString(line, 1, face, 128);
+    root->GetFieldInt(line, 2, &height);
+    root->GetFieldInt(line, 3, &r);
+    root->GetFieldInt(line, 4, &g);
+    root->GetFieldInt(line, 5, &b);
+    m_uCandInk = plat::Argb(255, static_cast<uint8_t>(std::clamp(r, 0, 255)),
+                            static_cast<uint8_t>(std::clamp(g, 0, 255)),
+                            static_cast<uint8_t>(std::clamp(b, 0, 255)));
+    if (!face[0] || height <= 0 ||
+        !plat::Font::Create(plat::Utf16ToUtf8(face), height, 0, 400, true, m_CandFont))
+        ok = false;
+    m_CandLaidOut.clear();
+    m_CandPages.clear();
+    m_CandCells.clear();
+    m_uCandPage = 0;
+    return ok;
+}
+
+void CKBDlg::LayoutCandidates() {
+    const std::vector<std::u16string>& candidates = m_Phonetic.Candidates();
+    IKvButton* prev = m_pCandParts[KB_CAND_PREV];
+    IKvButton* next = m_pCandParts[KB_CAND_NEXT];
+    IKvButton* cell = m_pCandParts[KB_CAND_CELL];
+    if (!prev || !next || !cell)
+        return;
+    plat::Rect prevRect, nextRect, cellRect;
+    prev->GetRect(&prevRect);
+    next->GetRect(&nextRect);
+    cell->GetRect(&cellRect);
+    // The cells fill the band between the page keys; CAND_CELL's place gives the first cell's
+    // left edge, its height and the narrowest cell.
+    const int left = cellRect.left;
+    const int right =
+        std::max(left + cellRect.Width(), nextRect.left - (cellRect.left - prevRect.right));
+    const int gap = 4;
+    auto widthOf = [&](const std::u16string& text) {
+        const int w = plat::MeasureText(m_CandFont, text, plat::kTextSingleLine).x + 2 * 10;
+        return std::min(std::max(w, cellRect.Width()), right - left);
+    };
+    if (candidates != m_CandLaidOut) {
+        m_CandLaidOut = candidates;
+        m_CandPages.clear();
+        m_uCandPage = 0;
+        int x = right;  // forces a page at the first candidate
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            const int w = widthOf(candidates[i]);
+            if (x + w > right) {
+                m_CandPages.push_back(i);
+                x = left;
+            }
+            x += w + gap;
+        }
+    }
+    m_CandCells.clear();
+    if (m_CandPages.empty())
+        return;
+    m_uCandPage = std::min(m_uCandPage, m_CandPages.size() - 1);
+    const size_t end =
+        m_uCandPage + 1 < m_CandPages.size() ? m_CandPages[m_uCandPage + 1] : candidates.size();
+    int x = left;
+    for (size_t i = m_CandPages[m_uCandPage]; i < end; ++i) {
+        const int w = widthOf(candidates[i]);
+        m_CandCells.push_back(
+            KB_CANDIDATE_CELL{plat::Rect{x, cellRect.top, x + w, cellRect.bottom}, i});
+        x += w + gap;
+    }
+}
+
+void CKBDlg::DrawCandidates(plat::Canvas* hdc) {
+    LayoutCandidates();
+    if (IKvButton* row = m_pCandParts[KB_CAND_ROW])
+        row->Draw(hdc, 0, 0);
+    IKvButton* prev = m_pCandParts[KB_CAND_PREV];
+    IKvButton* next = m_pCandParts[KB_CAND_NEXT];
+    IKvButton* cell = m_pCandParts[KB_CAND_CELL];
+    if (!prev || !next || !cell)
+        return;
+    const size_t pages = m_CandPages.size();
+    // The page keys show only when there is a page that way.
+    if (m_uCandPage > 0) {
+        if (m_iCandPressed == KB_CAND_PRESS_PREV)
+            prev->SetPressed();
+        prev->Draw(hdc, 0, 0);
+    }
+    if (m_uCandPage + 1 < pages) {
+        if (m_iCandPressed == KB_CAND_PRESS_NEXT)
+            next->SetPressed();
+        next->Draw(hdc, 0, 0);
+    }
+    const std::vector<std::u16string>& candidates = m_CandLaidOut;
+    hdc->SetFont(m_CandFont);
+    hdc->SetTextColor(m_uCandInk);
+    for (size_t c = 0; c < m_CandCells.size(); ++c) {
+        const KB_CANDIDATE_CELL& shown = m_CandCells[c];
+        if (m_iCandPressed == static_cast<int>(c))
+            cell->SetPressed();
+        else
+            cell->SetNormal();
+        cell->DrawTo(hdc, shown.rect.left, shown.rect.top, shown.rect.right, shown.rect.bottom);
+        hdc->DrawText(candidates[shown.index], shown.rect,
+                      plat::kTextCenter | plat::kTextVCenter | plat::kTextSingleLine);
+    }
+    cell->SetNormal();
+}
+
+int CKBDlg::CandidateAt(int x, int y, bool down) {
+    if (!CandidateRowShown())
+        return KB_CAND_NONE;
+    const size_t pages = m_CandPages.size();
+    IKvButton* prev = m_pCandParts[KB_CAND_PREV];
+    IKvButton* next = m_pCandParts[KB_CAND_NEXT];
+    if (prev && m_uCandPage > 0 &&
+        (down ? prev->OnLButtonDown(x, y) : prev->OnLButtonUp(x, y)) == RZ_HIT)
+        return KB_CAND_PRESS_PREV;
+    if (next && m_uCandPage + 1 < pages &&
+        (down ? next->OnLButtonDown(x, y) : next->OnLButtonUp(x, y)) == RZ_HIT)
+        return KB_CAND_PRESS_NEXT;
+    for (size_t c = 0; c < m_CandCells.size(); ++c) {
+        const plat::Rect& r = m_CandCells[c].rect;
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            return static_cast<int>(c);
+    }
+    return KB_CAND_NONE;
+}
+
+void CKBDlg::RunCandidateAction(int action) {
+    if (action == KB_CAND_PRESS_PREV) {
+        if (m_uCandPage > 0)
+            --m_uCandPage;
+    } else if (action == KB_CAND_PRESS_NEXT) {
+        if (m_uCandPage + 1 < m_CandPages.size())
+            ++m_uCandPage;
+    } else if (action >= 0 && static_cast<size_t>(action) < m_CandCells.size() && m_pEdit) {
+        // The engine's candidates are those laid out: nothing typed since the row was drawn.
+        if (m_Phonetic.Candidates() == m_CandLaidOut)
+            m_pEdit->ChooseCandidate(m_CandCells[action].index);
+    }
+    InvalidateOwner();
 }

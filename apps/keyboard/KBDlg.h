@@ -18,6 +18,7 @@
 #include "apps/keyboard/WordTable.h"
 #include "core/ui/MPlayerDlg.h"
 #include "platform/gfx/Font.h"
+#include "platform/text/Phonetic.h"
 
 // Key numbers with a role of their own.
 enum : int {
@@ -51,8 +52,30 @@ extern const KB_KEY_DEF g_KbKeys[KB_KEY_COUNT];
 #define KB_WORDTABLE_FOLDER u"ScreenKB\\WORDTABLE\\"
 #define KB_WORDTABLE_NAMES \
     { u"WT_%02d_normal.txt", u"WT_%02d_shift.txt", u"WT_%02d_ime.txt" }
-// The phonetic input method layout that the input method key switches to.
-#define KB_IME_LAYOUT "E0010404"
+
+class IVantrel;
+
+// The candidate row of the phonetic input method: its section of the skin file for the front
+// (800x480) and the rear (800x600) screen, and its parts. The row's pictures are buttons of
+// that section: the band, the page keys and one cell that every candidate is drawn on,
+// stretched to the candidate's width.
+#define KB_CAND_SECTION_FRONT u"Candidates Front"
+#define KB_CAND_SECTION_REAR u"Candidates Rear"
+enum : int {
+    KB_CAND_ROW = 0,
+    KB_CAND_PREV = 1,
+    KB_CAND_NEXT = 2,
+    KB_CAND_CELL = 3,
+    KB_CAND_PARTS = 4
+};
+// What a pen press on the row names besides a cell.
+enum : int { KB_CAND_NONE = -1, KB_CAND_PRESS_PREV = -2, KB_CAND_PRESS_NEXT = -3 };
+
+// A candidate as the row shows it: where, and which of the engine's candidates.
+struct KB_CANDIDATE_CELL {
+    plat::Rect rect;
+    size_t index;
+};
 
 // An installed keyboard layout as the registry lists it.
 struct KB_LAYOUT_NODE {
@@ -90,6 +113,17 @@ public:
     void OnSave();
 
     CKbEdit* Edit() const { return m_pEdit.get(); }
+    // The phonetic engine (open once the input method was first switched on).
+    plat::PhoneticEngine& Phonetic() { return m_Phonetic; }
+    // True while the candidate row shows: input method mode on the phonetic engine.
+    bool CandidateRowShown() const { return m_bImeMode && m_Phonetic.IsOpen(); }
+    // The cells of the candidate page shown, and that page's number (from 0) and count.
+    const std::vector<KB_CANDIDATE_CELL>& CandidateCells() const { return m_CandCells; }
+    size_t CandidatePage() const { return m_uCandPage; }
+    size_t CandidatePages() const { return m_CandPages.size(); }
+    KvUserInterface::IKvButton* CandidatePart(int part) const {
+        return part >= 0 && part < KB_CAND_PARTS ? m_pCandParts[part] : nullptr;
+    }
     KvUserInterface::IKvButton* Key(int key) const {
         return key >= 0 && key < KB_KEY_COUNT ? m_pKeys[key] : nullptr;
     }
@@ -109,11 +143,31 @@ public:
     HKL m_hSavedLayout = 0;
     std::vector<KB_LAYOUT_NODE> m_Layouts;
 
+    plat::PhoneticEngine m_Phonetic;
+    KvUserInterface::IKvButton* m_pCandParts[KB_CAND_PARTS] = {};
+    plat::Font m_CandFont;
+    uint32_t m_uCandInk = 0xFFFFFFFF;
+    std::vector<std::u16string> m_CandLaidOut;  // the candidates the pages were made for
+    std::vector<size_t> m_CandPages;            // first candidate of each page
+    size_t m_uCandPage = 0;
+    std::vector<KB_CANDIDATE_CELL> m_CandCells;  // the cells of the page shown
+    int m_iCandPressed = KB_CAND_NONE;           // what the pen went down on
+    int m_iCandAction = KB_CAND_NONE;            // what acts at the next paint
+
 private:
     // The base's second byte: a key was pressed and released on the same key and acts at
     // the next paint.
     uint8_t& CommitFlag() { return m_byReserved; }
     void SendKey(uint8_t vk, bool up);
+    // The candidate row's skin: its parts and font.
+    bool LoadCandidateRow(IVantrel* root, const std::u16string& skinFile,
+                          const std::u16string& keyFolder);
+    // Lays the engine's candidates out in pages when they changed, and the cells of the page.
+    void LayoutCandidates();
+    void DrawCandidates(plat::Canvas* hdc);
+    // A press or release on the row: a cell number or KB_CAND_PRESS_PREV / _NEXT.
+    int CandidateAt(int x, int y, bool down);
+    void RunCandidateAction(int action);
     void ToggleLatch(uint8_t& latched, uint8_t vk);
     void ReleaseKeys();
 };

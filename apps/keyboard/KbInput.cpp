@@ -435,6 +435,15 @@ std::u16string KbLayoutId(HKL layout) {
     return LayoutOf(s, layout) ? s.layouts[layout - 1].id : std::u16string();
 }
 
+bool KbIsPhoneticLayout(HKL layout) {
+    return layout && plat::StrCmpNoCase(KbLayoutId(layout), u"" KB_IME_LAYOUT) == 0;
+}
+
+char KbUsCharacter(uint8_t vk) {
+    const UsKey* us = FindUsKey(vk);
+    return us && us->normal < 0x80 ? static_cast<char>(us->normal) : 0;
+}
+
 std::u16string KbKeyText(uint8_t vk, const KbKeyMessage& message) {
     // Alt makes a key a command, not a character.
     if (message.alt)

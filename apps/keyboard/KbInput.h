@@ -78,6 +78,9 @@ enum : uint8_t {
 #define KB_LAYOUT_TEXT "Layout Text"
 // The built-in layout every other one starts from.
 #define KB_US_LAYOUT u"00000409"
+// The phonetic input method layout that the input method key switches to: keys typed in it go
+// to the phonetic engine rather than straight into the text.
+#define KB_IME_LAYOUT "E0010404"
 
 // A loaded layout; 0 is none.
 typedef uintptr_t HKL;
@@ -146,6 +149,11 @@ HKL KbLoadKeyboardLayout(const char16_t* id, uint32_t flags);
 HKL KbActivateKeyboardLayout(HKL layout, uint32_t flags);
 // The id a loaded layout was loaded by (empty for 0 or an unknown one).
 std::u16string KbLayoutId(HKL layout);
+
+// True for the phonetic input method's layout.
+bool KbIsPhoneticLayout(HKL layout);
+// The character a key has on the US keys, without Shift (0 for none).
+char KbUsCharacter(uint8_t vk);
 
 // The text a key gives in a layout with the modifiers of `message`: empty when it gives none
 // (Alt held, a key the layout has no character for). Ctrl with a letter gives its control

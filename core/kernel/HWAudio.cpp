@@ -5,7 +5,10 @@
 #include <cstdlib>
 
 #include "core/kernel/LogWriter.h"
+#include "core/kernel/SysSettings.h"
+#include "core/kernel/Utf16File.h"
 #include "platform/audio/Mixer.h"
+#include "platform/text/Text.h"
 
 namespace {
 
@@ -26,6 +29,7 @@ long long Magnitude(int v) {
 
 std::atomic<int (*)()> g_kernelVolume{nullptr};
 std::unique_ptr<CHWAudioHolder> g_holder;
+std::string g_namesFile;
 
 class CLoggedCodecControl final : public ICodecControl {
 public:
@@ -47,6 +51,33 @@ private:
 };
 
 }  // namespace
+
+// ---- Names ----
+
+MixerLineNames ParseMixerNames(const std::u16string& text) {
+    MixerLineNames names;
+    char16_t value[SYS_PATH_CHARS];
+    auto take = [&](const char16_t* key, std::string& out) {
+        if (ReadSysIni(u"MIXER", text.c_str(), text.size(), key, value) == 0)
+            out = plat::Utf16ToUtf8(value);
+    };
+    take(u"card", names.card);
+    take(u"master", names.master);
+    take(u"wave out", names.waveOut);
+    for (int line = 0; line <= 12; ++line)
+        take(plat::FormatStr(u"line %d", line).c_str(), names.line[line]);
+    // Without a card name there is nothing to open: the default card then.
+    if (names.card.empty())
+        names.card = MixerLineNames().card;
+    return names;
+}
+
+MixerLineNames LoadMixerNames(const std::string& path) {
+    std::u16string text;
+    if (path.empty() || !ReadUtf16File(path, text, 64u << 10))
+        return MixerLineNames();
+    return ParseMixerNames(text);
+}
 
 // ---- CMSAudio ----
 
@@ -90,6 +121,16 @@ void CMSAudio::Init() {
             return;
         }
     }
+    // A names file may name controls this card does not have: said once, here; the calls on
+    // them then do nothing while the other lines work.
+    auto check = [&](const std::string& name, const char* what) {
+        if (!name.empty() && !m_pMixer->HasControl(name))
+            WriteLog("CMSAudio::Init(): the card has no control \"%s\" (%s)", name.c_str(), what);
+    };
+    check(m_Names.master, "master");
+    check(m_Names.waveOut, "wave out");
+    for (int line = 0; line <= 12; ++line)
+        check(m_Names.line[line], plat::FormatNarrow("line %d", line).c_str());
     unsigned l, r;
     if (m_pMixer->GetVolume(m_Names.master, l, r)) {
         m_dwVolume[0] = l;
@@ -164,7 +205,11 @@ void CMSAudio::SetBalance(int value, int scale) {
 void CMSAudio::SetFader(int value, int scale) {
     m_iFader = value;
     m_iFaderScale = scale;
-    SetLineVolume(value >= 0 ? 3 : 2, Clamp16(16000 - Magnitude(value) * Step(scale, 16000)));
+    // The side the fader points to is lowered and the other put back to full: setting only the
+    // lowered side would leave the other where an earlier setting put it.
+    const int lowered = value >= 0 ? 3 : 2;
+    SetLineVolume(lowered, Clamp16(16000 - Magnitude(value) * Step(scale, 16000)));
+    SetLineVolume(lowered == 3 ? 2 : 3, 16000);
 }
 
 void CMSAudio::SetDefaultLevels() {
@@ -197,7 +242,9 @@ void CFWAudio::Release() {
 
 CHWAudioHolder::CHWAudioHolder() {
     m_pAudio[0] = std::make_unique<CFWAudio>();
-    auto ms = std::make_unique<CMSAudio>();
+    MixerLineNames names = LoadMixerNames(g_namesFile);
+    std::string card = names.card;
+    auto ms = std::make_unique<CMSAudio>(std::move(card), std::move(names));
     ms->GetVol(nullptr, nullptr, false, 32);
     ms->Init();
     ms->SetDefaultLevels();
@@ -220,6 +267,10 @@ void CHWAudioHolder::DestroyInstance() {
         if (audio)
             audio->Release();
     g_holder.reset();
+}
+
+void CHWAudioHolder::SetNamesFile(const std::string& path) {
+    g_namesFile = path;
 }
 
 void CHWAudioHolder::SetKernelVolumeSource(int (*source)()) {

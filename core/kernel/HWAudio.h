@@ -45,8 +45,10 @@ protected:
 };
 
 // Names of the sound card's controls behind the mixer lines. Which physical input each board
-// line is depends on the card; these are the usual names of an on-board codec.
+// line is depends on the card; these are the usual names of an on-board codec, which a unit's
+// names file (MIXER_NAMES_FILE in the base folder) replaces one by one.
 struct MixerLineNames {
+    std::string card = "default";  // the ALSA mixer device
     std::string master = "Master";
     std::string waveOut = "PCM";
     // Lines 0..12 by number; empty = the card has no such line.
@@ -54,9 +56,19 @@ struct MixerLineNames {
                             "",    "Line", "Phone", "CD",       "Video", "Aux"};
 };
 
+// The names file: section [MIXER], keys "card", "master", "wave out" and "line 0" to
+// "line 12"; an empty value means the card has no such line.
+#define MIXER_NAMES_FILE "MixerNames.ini"
+
+// The names a names file's text gives; what it does not name keeps its default.
+MixerLineNames ParseMixerNames(const std::u16string& text);
+// The names file at `path` (UTF-16LE, as the unit's other ini files); the defaults when it
+// cannot be read.
+MixerLineNames LoadMixerNames(const std::string& path);
+
 class CMSAudio final : public IHWAudio {
 public:
-    // Opens the ALSA mixer `device` in Init.
+    // Opens the ALSA mixer `device` in Init, which logs the names the card does not have.
     explicit CMSAudio(std::string device = "default", MixerLineNames names = {});
     // Works on a mixer already open (Init keeps it).
     explicit CMSAudio(std::unique_ptr<plat::Mixer> mixer, MixerLineNames names = {});
@@ -120,8 +132,11 @@ public:
 
 class CHWAudioHolder {
 public:
-    // Made on first use, with the mixer of the default sound card; never made again.
+    // Made on first use, with the card and names of the names file; never made again.
     static CHWAudioHolder* GetInstance();
+    // The names file the holder reads when it is made (the kernel's base folder); none: the
+    // default names.
+    static void SetNamesFile(const std::string& path);
     // Releases both mixer objects and frees the holder (main dialog, at exit).
     static void DestroyInstance();
     // The kernel's volume (0..32), which CFWAudio reports; the kernel installs it.

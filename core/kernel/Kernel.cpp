@@ -13,6 +13,7 @@
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/LogWriter.h"
 #include "core/kernel/ProcessUtil.h"
+#include "core/ui/VelkoraAppDlg.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
@@ -132,6 +133,7 @@ bool CKernel::Create() {
     }
     plat::StrCopy(m_szBaseDir, base);
     SetBaseDir(cwd);
+    CHWAudioHolder::SetNamesFile(DataPath(MIXER_NAMES_FILE));
     // Companion programs are ended only when this unit started them.
     plat::SetProcessOwnerTag(cwd);
     m_Registry.Open(plat::JoinPath(cwd, KERNEL_STATUS_FILE));
@@ -169,6 +171,8 @@ bool CKernel::Initial() {
         return false;
     }
     cfg->Load();
+    // The outside programs' paths: a key may start one before any settings page was opened.
+    LoadAppPath();
 
     // 2. Playlists.
     plat::MakeDirectory(plat::NativePath(std::u16string(m_szBaseDir) + u"\\PLAYLIST"));
@@ -296,6 +300,25 @@ void CKernel::OpenBoard() {
             break;
     }
     m_bFirmwareReady = m_Board.IsReady() ? 1 : 0;
+}
+
+// ---- Factory settings
+// ----------------------------------------------------------------------------
+
+void CKernel::RestoreDefaults() {
+    // A missing or damaged factory copy leaves the block as it is; the pages are reset anyway.
+    LoadDefaults();
+    m_byVolumeShadow = static_cast<uint8_t>(m_Settings.iAudioLevel);
+    m_iVolume = m_Settings.iAudioLevel;
+    plat::RemoveFile(DataPath(KERNEL_RADIO_SETTINGS));
+    for (size_t i = 0; m_pFrontPages && i < m_nFrontPages; ++i)
+        if (CVelkoraAppDlg* page = m_pFrontPages[i])
+            page->ResetDefault();
+}
+
+void CKernel::SetFrontPages(CVelkoraAppDlg* const* pages, size_t count) {
+    m_pFrontPages = pages;
+    m_nFrontPages = pages ? count : 0;
 }
 
 // ---- Status values for outside programs

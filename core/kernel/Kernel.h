@@ -22,6 +22,7 @@
 
 class IVantrel;
 class CRTWrapper;
+class CVelkoraAppDlg;
 class CKernel;
 
 #define KERNEL_BASE_DIR_CHARS 128
@@ -30,6 +31,9 @@ class CKernel;
 // in it.
 #define KERNEL_STATUS_FILE "Registry.ini"
 #define KERNEL_STATUS_KEY "SOFTWARE\\Orvanel"
+
+// The radio page's presets, which the factory settings do without.
+#define KERNEL_RADIO_SETTINGS "RadioSettings.db"
 
 // Environment variable naming the board module to load in place of "Library.dll" (a module
 // name or a path): how a vendor's module is chosen without a rebuild.
@@ -75,6 +79,14 @@ public:
     // From the main timer on the user-interface thread: drives and discs once a second, the
     // change of the application locks.
     void OnPeriodic();
+    // The factory settings: the block from "SysSettings.def" (left as it is when that is not
+    // usable), the volume from the block, no radio presets, every front page reset. Saves
+    // nothing: the caller does.
+    void RestoreDefaults();
+    // The front seat's page table (`count` slots, null entries allowed), which RestoreDefaults
+    // resets; null when the seat goes.
+    void SetFrontPages(CVelkoraAppDlg* const* pages, size_t count);
+
     // "Status" 0, "TimeCurrent" "00:00:00" and "Lang" for outside programs.
     void WriteRegistryStatus();
     // One status value for outside programs; false when it could not be written.
@@ -161,6 +173,8 @@ private:
 
     plat::Module m_hVantrel;
     plat::KeyValueStore m_Registry;
+    CVelkoraAppDlg* const* m_pFrontPages = nullptr;
+    size_t m_nFrontPages = 0;
     std::thread m_PollingThread;
     std::atomic<bool> m_bPollingDone{true};
     std::mutex m_pollMutex;

@@ -51,8 +51,11 @@ bool CKernelData::LoadSettings() {
         m_bSettingsFromIni = false;
         return true;
     }
+    // The factory copy stands in only for a block that exists but is damaged: with no block
+    // at all the ini is read, so that an ini put in place by an installer or a service is
+    // what the unit starts from.
     const FileRead def = ReadBlockFile(DataPath(SYS_SETTINGS_DEF), bytes);
-    if (def == FileRead::Read && ReadSettingsBlock(bytes, m_Settings)) {
+    if (db != FileRead::Missing && def == FileRead::Read && ReadSettingsBlock(bytes, m_Settings)) {
         m_bSettingsFromIni = false;
         return true;
     }
@@ -69,6 +72,7 @@ bool CKernelData::LoadSettings() {
 
     bytes = WriteSettingsBlock(m_Settings);
     bool saved = false;
+    // A block we could not read may be good: it is not replaced on the strength of that.
     if (db != FileRead::Unreadable)
         saved = WriteBlock(SYS_SETTINGS_DB, bytes);
     if (def != FileRead::Unreadable)

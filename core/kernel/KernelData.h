@@ -25,9 +25,10 @@ public:
     // A file of the base folder, matched without regard to case when it exists.
     std::string DataPath(const std::string& name) const;
 
-    // "SysSettings.db"; when that is missing or not a whole block, "SysSettings.def"; when that
-    // fails too, "SysSettings.ini", which then also writes "SysSettings.db" and
-    // "SysSettings.def". False only when no source gave a complete block.
+    // "SysSettings.db"; when that exists but is not a whole block, "SysSettings.def"; when
+    // there is no .db (or neither served), "SysSettings.ini", which then also writes
+    // "SysSettings.db" (unless one could not be read) and "SysSettings.def". False only when no
+    // source gave a complete block.
     bool LoadSettings();
     // Writes the block to "SysSettings.db" by atomic replacement, one save at a time (the UI
     // and the polling thread both save). True when the file was written.

@@ -20,6 +20,12 @@ bool Contains(const std::string& name, const char* part) {
     return name.find(part) != std::string::npos;
 }
 
+// The audio tracks' own entries ("Track01.cda"); a name that merely holds the letters
+// ("Barracuda.mp3", "Arcadia") is a data disc's file.
+bool IsCdaEntry(const std::string& name) {
+    return name.size() > 4 && EqualNoCase(name.substr(name.size() - 4), ".cda");
+}
+
 char16_t LowerLetter(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
 }
@@ -36,7 +42,7 @@ uint8_t DiscTypeFromEntries(const std::vector<std::string>& names) {
             return DISC_VCD;
         if (EqualNoCase(n, "VIDEO_TS"))
             return DISC_DVD;
-        if (Contains(n, "cda"))
+        if (IsCdaEntry(n))
             return DISC_AUDIO_CD;
         if (Contains(n, ".avi") || Contains(n, ".AVI"))
             return DISC_VIDEO_FILE;
@@ -196,6 +202,10 @@ bool CKernelDrives::CheckDrivesPeriodic() {
     RetrieveDrive();
     if (IsMediaPresent())
         DetectDiscType();
+    // A disc nobody mounted: whether the drive layer could mount it, or why its files cannot
+    // be listed.
+    for (const std::string& note : plat::Drives().TakeNotes())
+        WriteLog("%s", note.c_str());
     return true;
 }
 

@@ -57,15 +57,22 @@ bool WithFrontSeat(F task) {
     return plat::ui::RunOnUiThread([&] { task(g_pFront); });
 }
 
+// The settings block belongs to the user-interface thread, which reads and saves it: the step
+// is made there, so that no save writes a half-changed block and no page reads a torn level.
 bool StepVolume(CKernel* k, int step) {
-    int level = k->m_Settings.iAudioLevel;
-    int next = level + step;
-    if (next < 0 || next > SYS_VOLUME_MAX)
-        return true;
-    k->m_Settings.iAudioLevel = next;
-    k->SetVolume(next);
-    k->SaveSettings();
-    RepaintBothSeats();
+    bool stepped = false;
+    plat::ui::RunOnUiThread([&] {
+        int level = k->m_Settings.iAudioLevel;
+        int next = level + step;
+        if (next < 0 || next > SYS_VOLUME_MAX)
+            return;  // at its end: nothing happens at all
+        k->m_Settings.iAudioLevel = next;
+        k->SetVolume(next);
+        k->SaveSettings();
+        stepped = true;
+    });
+    if (stepped)
+        RepaintBothSeats();
     return true;
 }
 

@@ -120,6 +120,8 @@ CSeatCtrlDlg::CSeatCtrlDlg() {
 }
 
 CSeatCtrlDlg::~CSeatCtrlDlg() {
+    if (CKernel* k = CKernel::Instance(); k && m_bySeat == 0)
+        k->SetFrontPages(nullptr, 0);
     Destroy();
     m_pExtendedKB.reset();
     ReleaseObject(m_pBarImage);
@@ -158,6 +160,9 @@ bool CSeatCtrlDlg::Initial(uint8_t seat, plat::ui::WindowId mainWnd) {
     if (k->m_pRoot->CreateText(&m_pBarText) != RZ_OK || !m_pBarText)
         return false;
     m_pBarText->SetFont(20, 64, 255, 255);
+    // The factory settings reset the front seat's pages.
+    if (seat == 0)
+        k->SetFrontPages(m_Pages.data(), m_Pages.size());
     if (seat == 1 && g_hooks.pfnCreateExtendedKB) {
         m_pExtendedKB = g_hooks.pfnCreateExtendedKB();
         if (!m_pExtendedKB) {

@@ -5,6 +5,7 @@
 
 #include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
@@ -67,6 +68,19 @@ CVelkoraAppDlg::~CVelkoraAppDlg() {
 
 void CVelkoraAppDlg::SetSeatWindowResolver(PFN_SEAT_WINDOW resolver) {
     g_pfnSeatWindow = resolver;
+}
+
+void CVelkoraAppDlg::RenderWithoutSkin(plat::Canvas* hdc) {
+    if (!hdc)
+        return;
+    // The skin's slate, so that the screen shows a page and not what was drawn before.
+    hdc->FillRect(plat::Rect::FromXYWH(0, 0, hdc->Width(), hdc->Height()), 0xFF141A22);
+    DrawImage(m_pBackground, hdc, 0, 0);
+}
+
+void CVelkoraAppDlg::LeaveWithoutSkin() {
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, APPTYPE_HOMEPAGE);
+    InvalidateOwner();
 }
 
 void CVelkoraAppDlg::InvalidateOwner() {

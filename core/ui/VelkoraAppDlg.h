@@ -77,6 +77,12 @@ public:
 
     static void SetSeatWindowResolver(PFN_SEAT_WINDOW resolver);
 
+    // A page without its skin (the rear seat's front-only pages, or a skin that did not load)
+    // draws its background only, and a tap takes its seat back to the homepage: it never
+    // reaches for buttons or lists it does not have.
+    void RenderWithoutSkin(plat::Canvas* hdc);
+    void LeaveWithoutSkin();
+
     uint8_t m_byPressed = 255;  // the homepage's pressed kind, read by the seat on pen release
     uint8_t m_byReserved = 0;
     uint8_t m_byAppType = APPTYPE_NONE;

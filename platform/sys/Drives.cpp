@@ -18,10 +18,12 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <system_error>
 
 #include "platform/io/Binary.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
+#include "platform/sys/DiscMount.h"
 #include "platform/sys/MountTable.h"
 #include "platform/text/Text.h"
 
@@ -322,6 +324,19 @@ bool LinuxDriveProbe::VolumeInfo(const std::string& source, const std::string& m
     return true;
 }
 
+bool LinuxDriveProbe::ReadDisc(const std::string& device, DiscVolume& out) {
+    return ReadDiscVolume(device, out);
+}
+
+bool LinuxDriveProbe::MountDisc(const std::string& device, const std::string& folder,
+                                std::string& mountPoint, std::string& why) {
+    return plat::MountDisc(device, folder, mountPoint, why);
+}
+
+bool LinuxDriveProbe::UnmountOwnFolder(const std::string& folder) {
+    return plat::UnmountOwnFolder(folder);
+}
+
 std::string LinuxDriveProbe::ScratchDir() {
     if (!m_paths.scratchDir.empty()) {
         MakeDirectory(m_paths.scratchDir);
@@ -346,7 +361,13 @@ std::string LinuxDriveProbe::ScratchDir() {
 
 DriveMap::DriveMap(std::unique_ptr<DriveProbe> probe) : m_probe(std::move(probe)) {}
 
-DriveMap::~DriveMap() = default;
+DriveMap::~DriveMap() {
+    if (m_mounter.joinable())
+        m_mounter.join();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& own : m_ownMounts)
+        m_probe->UnmountOwnFolder(own.second);
+}
 
 void DriveMap::Refresh() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -366,8 +387,22 @@ DriveMap::Entry* DriveMap::FindLocked(char16_t letter) {
     return nullptr;
 }
 
+void DriveMap::ReleaseOwnMountsLocked() {
+    // A disc we mounted ourselves is taken off its folder once it left the drive; nobody else
+    // would.
+    for (auto it = m_ownMounts.begin(); it != m_ownMounts.end();) {
+        if (m_probe->Disc(it->first) == DiscStatus::Data) {
+            ++it;
+            continue;
+        }
+        m_probe->UnmountOwnFolder(it->second);
+        it = m_ownMounts.erase(it);
+    }
+}
+
 void DriveMap::RefreshLocked() {
     m_loaded = true;
+    ReleaseOwnMountsLocked();
     struct Candidate {
         std::string key;
         BlockKind kind;
@@ -503,14 +538,73 @@ void DriveMap::RefreshLocked() {
     m_entries = std::move(next);
     for (Entry& e : m_entries)
         if (e.info.type == DRIVE_CDROM && !e.mounted)
-            UpdateAudioFolderLocked(e);
+            UpdateOpticalLocked(e);
 }
 
-void DriveMap::UpdateAudioFolderLocked(Entry& e) {
+void DriveMap::UpdateOpticalLocked(Entry& e) {
+    const DiscStatus status = m_probe->Disc(e.info.device);
+    UpdateAudioFolderLocked(e, status);
+    if (status != DiscStatus::Data) {
+        // The next disc (or this one again) may be mounted anew.
+        m_mountTried.erase(std::remove_if(m_mountTried.begin(), m_mountTried.end(),
+                                          [&](const auto& t) { return t.first == e.info.device; }),
+                           m_mountTried.end());
+    }
+    if (!e.info.root.empty() || status != DiscStatus::Data)
+        return;
+    // Nobody mounted the disc: what it is and what it is called come from the device.
+    DiscVolume volume;
+    if (m_probe->ReadDisc(e.info.device, volume)) {
+        e.volume = std::move(volume);
+        e.info.unmountedData = true;
+        RequestMountLocked(e);
+    }
+}
+
+void DriveMap::RequestMountLocked(const Entry& e) {
+    const std::pair<std::string, uint32_t> disc(e.info.device, e.volume.serial);
+    if (m_mounting.load() ||
+        std::find(m_mountTried.begin(), m_mountTried.end(), disc) != m_mountTried.end())
+        return;  // one at a time; another disc is asked for at a later refresh
+    m_mountTried.push_back(disc);
+    const std::string scratch = m_probe->ScratchDir();
+    const std::string folder =
+        scratch.empty() ? "" : JoinPath(scratch, "disc-" + BaseName(e.info.device));
+    const std::string device = e.info.device;
+    const std::string what = FormatNarrow("%c: data disc \"%s\"", static_cast<char>(e.info.letter),
+                                          e.volume.label.c_str());
+    if (m_mounter.joinable())
+        m_mounter.join();  // done: m_mounting was false
+    m_mounting = true;
+    DriveProbe* probe = m_probe.get();
+    try {
+        m_mounter = std::thread([this, probe, device, folder, what] {
+            std::string point, why;
+            const bool ok = probe->MountDisc(device, folder, point, why);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (ok && point == folder)
+                m_ownMounts.emplace_back(device, folder);
+            m_notes.push_back(ok ? what + " mounted at " + point
+                                 : what + " cannot be listed: " + why);
+            m_mounting = false;
+        });
+    } catch (const std::system_error&) {
+        m_mounting = false;
+        m_notes.push_back(what + " cannot be listed: no thread to mount it");
+    }
+}
+
+std::vector<std::string> DriveMap::TakeNotes() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::string> notes;
+    notes.swap(m_notes);
+    return notes;
+}
+
+void DriveMap::UpdateAudioFolderLocked(Entry& e, DiscStatus status) {
     const std::string& device = e.info.device;
     auto known = std::find_if(m_audioFolders.begin(), m_audioFolders.end(),
                               [&](const auto& p) { return p.first == device; });
-    DiscStatus status = m_probe->Disc(device);
     std::vector<AudioTrack> tracks;
     if (status == DiscStatus::Audio || status == DiscStatus::Mixed)
         tracks = m_probe->AudioTracks(device);
@@ -596,15 +690,23 @@ MediaState DriveMap::MediaPresent(char16_t letter) {
 bool DriveMap::ListRoot(char16_t letter, std::vector<std::string>& names) {
     names.clear();
     DriveInfo info = Info(letter);
-    if (info.root.empty())
-        return false;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(info.root, ec), end;
-    if (ec)
-        return false;
-    for (; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
-    // A disc's directory is sorted by name, capitals and small letters alike.
+    if (info.unmountedData) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Entry* e = FindLocked(letter);
+        if (!e || !e->info.unmountedData)
+            return false;
+        names = e->volume.rootNames;
+    } else {
+        if (info.root.empty())
+            return false;
+        std::error_code ec;
+        std::filesystem::directory_iterator it(info.root, ec), end;
+        if (ec)
+            return false;
+        for (; !ec && it != end; it.increment(ec))
+            names.push_back(it->path().filename().string());
+    }
+    // A disc's directory is sorted by name, capitals and small letters alike, mounted or not.
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         int c = StrCmpNoCase(Utf8ToUtf16(a), Utf8ToUtf16(b));
         return c != 0 ? c < 0 : a < b;
@@ -614,6 +716,17 @@ bool DriveMap::ListRoot(char16_t letter, std::vector<std::string>& names) {
 
 bool DriveMap::GetVolumeInformation(char16_t letter, std::u16string* label, uint32_t* serial) {
     DriveInfo info = Info(letter);
+    if (info.unmountedData) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Entry* e = FindLocked(letter);
+        if (!e || !e->info.unmountedData)
+            return false;
+        if (label)
+            *label = Utf8ToUtf16(e->volume.label);
+        if (serial)
+            *serial = e->volume.serial;
+        return true;
+    }
     if (info.root.empty())
         return false;
     std::u16string l;

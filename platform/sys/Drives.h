@@ -8,15 +8,20 @@
 //              letter as long as it stays, whatever comes and goes around it.
 //
 // An optical drive has its letter whether or not a disc is in it. A data disc is read where
-// the system mounted it; an audio CD, which has no file system, shows as a folder of
-// "TrackNN.cda" entries, one per audio track, as the system has always listed them.
+// the system mounted it; one nobody mounted still shows its root names, label and id, read
+// from the device; an audio CD, which has no file system, shows as a folder of "TrackNN.cda"
+// entries, one per audio track, as the system has always listed them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/sys/DiscVolume.h"
 
 namespace plat {
 
@@ -70,12 +75,20 @@ public:
     virtual bool IsDvdDrive(const std::string& device) = 0;
     virtual DiscStatus Disc(const std::string& device) = 0;
     virtual std::vector<AudioTrack> AudioTracks(const std::string& device) = 0;
+    // Label, id and root names of the data disc in `device`, read from the device itself (for a
+    // disc nobody mounted).
+    virtual bool ReadDisc(const std::string& device, DiscVolume& out) = 0;
     // Label and serial number of the file system on `source` (a device or an image file),
     // mounted at `mountPoint` ("" when not mounted).
     virtual bool VolumeInfo(const std::string& source, const std::string& mountPoint,
                             std::u16string& label, uint32_t& serial) = 0;
     // A private folder for generated drive folders (audio CDs); "" when none can be made.
     virtual std::string ScratchDir() = 0;
+    // Mounts the data disc in `device` (DiscMount.h); runs on a thread of its own, so it must
+    // not touch the probe's other state. `folder` is the unit's own place for it.
+    virtual bool MountDisc(const std::string& device, const std::string& folder,
+                           std::string& mountPoint, std::string& why) = 0;
+    virtual bool UnmountOwnFolder(const std::string& folder) = 0;
 };
 
 class LinuxDriveProbe : public DriveProbe {
@@ -97,9 +110,13 @@ public:
     bool IsDvdDrive(const std::string& device) override;
     DiscStatus Disc(const std::string& device) override;
     std::vector<AudioTrack> AudioTracks(const std::string& device) override;
+    bool ReadDisc(const std::string& device, DiscVolume& out) override;
     bool VolumeInfo(const std::string& source, const std::string& mountPoint, std::u16string& label,
                     uint32_t& serial) override;
     std::string ScratchDir() override;
+    bool MountDisc(const std::string& device, const std::string& folder, std::string& mountPoint,
+                   std::string& why) override;
+    bool UnmountOwnFolder(const std::string& folder) override;
 
 private:
     Paths m_paths;
@@ -119,6 +136,9 @@ struct DriveInfo {
     std::string root;    // the folder the letter's root maps onto; "" for an empty drive
     std::string device;  // the drive's device ("/dev/sr0", "/dev/sdb1"); "" for the base folder
     std::string source;  // what is mounted there (a device or an image file); "" when nothing
+    // A data disc that nobody mounted: its root names, label and id were read from the device,
+    // but its files cannot be opened until it is mounted.
+    bool unmountedData = false;
 };
 
 class DriveMap {
@@ -143,16 +163,23 @@ public:
     // "E:/Music/a.mp3" -> "<mount point of E>/Music/a.mp3"; other paths come back unchanged,
     // and so do paths on letters that map onto nothing.
     std::string MapPath(const std::string& path);
+    // What the drive layer has to say since the last call (a disc it mounted, or why it could
+    // not): lines for the unit's log.
+    std::vector<std::string> TakeNotes();
 
 private:
     struct Entry {
         DriveInfo info;
         std::string key;
         bool mounted = false;
+        DiscVolume volume;  // when info.unmountedData
     };
     void RefreshLocked();
     void EnsureLoadedLocked();
-    void UpdateAudioFolderLocked(Entry& e);
+    void UpdateAudioFolderLocked(Entry& e, DiscStatus status);
+    void UpdateOpticalLocked(Entry& e);
+    void RequestMountLocked(const Entry& e);
+    void ReleaseOwnMountsLocked();
     Entry* FindLocked(char16_t letter);
 
     std::mutex m_mutex;
@@ -161,6 +188,12 @@ private:
     std::vector<Entry> m_entries;                                     // sorted by letter
     std::vector<std::pair<std::string, char16_t>> m_lastSeen;         // key -> letter it last had
     std::vector<std::pair<std::string, std::string>> m_audioFolders;  // device -> TOC signature
+    // Mounting a disc nobody mounted: one at a time, once per disc.
+    std::thread m_mounter;
+    std::atomic<bool> m_mounting{false};
+    std::vector<std::pair<std::string, uint32_t>> m_mountTried;    // device, disc id
+    std::vector<std::pair<std::string, std::string>> m_ownMounts;  // device -> our folder
+    std::vector<std::string> m_notes;
 };
 
 // The process-wide drive map, made with LinuxDriveProbe on first use.

@@ -185,8 +185,9 @@ enum MessageBoxResult : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 // Shows a modal box and returns the button chosen. On real screens the box is a top-most window
 // of this layer, centred over the owner (or the front screen), whose modal loop answers sends
 // and keeps timers running like any other. On a worker thread the box runs on the
-// primary user-interface thread while the caller waits. Headless, the box is recorded and
-// answered from the script below (the first button when nothing is scripted). When no box can
+// primary user-interface thread while the caller waits. Headless, the box is recorded, its
+// caption and text go to the standard error on one line, and it is answered from the script
+// below (the first button when nothing is scripted). When no box can
 // be shown at all (no layer, shutdown) the text goes to the standard error and the first
 // button's result is returned.
 int MessageBox(WindowId owner, const std::u16string& text, const std::u16string& caption,

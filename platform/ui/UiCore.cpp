@@ -1097,6 +1097,7 @@ int MessageBox(WindowId owner, const std::u16string& text, const std::u16string&
     State& s = S();
     MessageBoxRecord record{owner, text, caption, flags, FirstButton(flags)};
     bool show = false;
+    bool headless = false;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (s.initialised && s.headless) {
@@ -1105,9 +1106,16 @@ int MessageBox(WindowId owner, const std::u16string& text, const std::u16string&
                 s.scriptedAnswers.pop_front();
             }
             s.boxes.push_back(record);
-            return record.result;
+            headless = true;
+        } else {
+            show = s.initialised && !s.shutdown;
         }
-        show = s.initialised && !s.shutdown;
+    }
+    // Nobody sees a headless box: its words go where the person who started the run can read
+    // them.
+    if (headless) {
+        std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
+        return record.result;
     }
     bool shown = false;
     if (show) {

@@ -27,6 +27,7 @@ public:
     void Refresh() override { ++m_iRefreshes; }
     void SetAudioMode(int mode) override { m_AudioModes.push_back(mode); }
     void KeyHandler(int command) override { m_Keys.push_back(command); }
+    void ResetDefault() override { ++m_iResets; }
 
     int m_iKind;
     short m_sPlayState = PLAYSTATE_NONE;
@@ -34,6 +35,7 @@ public:
     int m_iPauses = 0;
     int m_iBacks = 0;
     int m_iRefreshes = 0;
+    int m_iResets = 0;
     std::vector<int> m_AudioModes;
     std::vector<int> m_Keys;
 };

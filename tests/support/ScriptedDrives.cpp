@@ -11,6 +11,7 @@
 
 #include "platform/io/File.h"
 #include "platform/text/Text.h"
+#include "tests/media/TestMedia.h"
 
 namespace testsupport {
 
@@ -57,6 +58,26 @@ public:
         auto it = m_discs->tracks.find(device);
         return it == m_discs->tracks.end() ? std::vector<plat::AudioTrack>{} : it->second;
     }
+    bool ReadDisc(const std::string& device, plat::DiscVolume& out) override {
+        std::string image;
+        {
+            std::lock_guard<std::mutex> lock(m_discs->mutex);
+            auto it = m_discs->images.find(device);
+            if (it == m_discs->images.end())
+                return false;
+            image = it->second;
+        }
+        return plat::ReadDiscVolume(image, out);
+    }
+    bool MountDisc(const std::string& device, const std::string&, std::string& mountPoint,
+                   std::string& why) override {
+        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        m_discs->mountsAsked.push_back(device);
+        mountPoint = m_discs->mountPoint;
+        why = m_discs->mountWhy;
+        return !mountPoint.empty();
+    }
+    bool UnmountOwnFolder(const std::string&) override { return false; }
 
 private:
     std::shared_ptr<ScriptedDiscs> m_discs;
@@ -170,6 +191,24 @@ void ScriptedDrives::SetDisc(const std::string& device, plat::DiscStatus status,
     m_discs->tracks[device] = std::move(tracks);
 }
 
+void ScriptedDrives::InsertImage(const std::string& device, const std::string& image) {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    m_discs->status[device] = plat::DiscStatus::Data;
+    m_discs->tracks[device].clear();
+    m_discs->images[device] = image;
+}
+
+void ScriptedDrives::AnswerMounts(const std::string& mountPoint, const std::string& why) {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    m_discs->mountPoint = mountPoint;
+    m_discs->mountWhy = why;
+}
+
+std::vector<std::string> ScriptedDrives::MountsAsked() {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    return m_discs->mountsAsked;
+}
+
 void ScriptedDrives::WriteTable() {
     std::string text;
     for (const std::string& l : m_lines)
@@ -216,6 +255,30 @@ std::vector<uint8_t> MakeIsoImage(const std::string& path, const std::string& la
     end[6] = 1;
     WriteBytes(path, image);
     return std::vector<uint8_t>(pvd, pvd + 2048);
+}
+
+bool MakeDiscImage(const std::string& image, const std::vector<std::string>& entries,
+                   const std::string& label, bool joliet, std::string* why) {
+    const std::string tree = image + ".tree";
+    std::error_code ec;
+    std::filesystem::remove_all(tree, ec);
+    MakeDirs(tree);
+    for (const std::string& e : entries) {
+        if (!e.empty() && e.back() == '/')
+            MakeDirs(tree + "/" + e.substr(0, e.size() - 1));
+        else
+            WriteText(tree + "/" + e, "x");
+    }
+    std::vector<std::string> argv = {"genisoimage", "-quiet", "-V", label, "-o", image};
+    if (joliet)
+        argv.push_back("-J");
+    argv.push_back(tree);
+    const std::string log = image + ".log";
+    const bool ok = testmedia::RunTool(argv, 20000, log);
+    if (!ok && why)
+        *why = "genisoimage failed: " + ReadText(log);
+    std::filesystem::remove_all(tree, ec);
+    return ok;
 }
 
 }  // namespace testsupport

@@ -21,6 +21,11 @@ struct ScriptedDiscs {
     std::map<std::string, std::vector<plat::AudioTrack>> tracks;
     std::map<std::string, bool> dvd;
     std::map<std::string, std::pair<unsigned, unsigned>> nodes;  // device node -> numbers
+    std::map<std::string, std::string> images;  // device -> image file standing in for it
+    // What asking for a mount answers: the mount point ("" refuses, with `mountWhy`).
+    std::string mountPoint;
+    std::string mountWhy = "no mounter on the scripted machine";
+    std::vector<std::string> mountsAsked;
 };
 
 class ScriptedDrives {
@@ -48,6 +53,11 @@ public:
 
     void SetDisc(const std::string& device, plat::DiscStatus status,
                  std::vector<plat::AudioTrack> tracks = {});
+    // A data disc that nobody mounts: the drive layer reads `image` as the device's contents.
+    void InsertImage(const std::string& device, const std::string& image);
+    // What the drive layer's requests to mount a disc answer; the devices it asked for.
+    void AnswerMounts(const std::string& mountPoint, const std::string& why);
+    std::vector<std::string> MountsAsked();
 
     // Makes this machine the process's drives (plat::Drives()).
     void Install();
@@ -71,5 +81,11 @@ bool MakeVfatImage(const std::string& path, const std::string& label, const std:
 // returns the 2048 bytes of the descriptor.
 std::vector<uint8_t> MakeIsoImage(const std::string& path, const std::string& label,
                                   uint8_t fill = 0);
+
+// A data disc's image made with genisoimage (ISO 9660 with Joliet names, or plain ISO 9660
+// level 1 names with `joliet` false): `entries` are made in its root, folders ending in '/'.
+// False (with `why`) when the tool is missing or fails.
+bool MakeDiscImage(const std::string& image, const std::vector<std::string>& entries,
+                   const std::string& label, bool joliet = true, std::string* why = nullptr);
 
 }  // namespace testsupport

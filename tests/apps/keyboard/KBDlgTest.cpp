@@ -215,11 +215,12 @@ TEST_F(KBDlgTest, InputMethodModeTypesThePhoneticSymbolsOnItsKeys) {
                   m_page->m_bAltLatched,
               0);
     EXPECT_EQ(KbGetKeyState(VK_CAPITAL), 0);
-    // Letters still send their key codes; the layout gives the symbols.
-    Type("su3 cl3");
-    EXPECT_EQ(EditText(), u"ㄋㄧˇ ㄏㄠˇ");
+    // Letters still send their key codes; the phonetic engine composes their symbols.
+    Type("su3cl3");
+    EXPECT_EQ(m_page->Edit()->Composition(), u"你好");
+    EXPECT_EQ(EditText(), u"");
     auto sent = TakeEvents();
-    ASSERT_EQ(sent.size(), 7u);
+    ASSERT_EQ(sent.size(), 6u);
     EXPECT_THAT(sent[0], KeyEvent(0x53, false));
     // The Windows key works in this mode too.
     Tap(KB_KEY_WINDOWS);
@@ -235,7 +236,7 @@ TEST_F(KBDlgTest, InputMethodModeTypesThePhoneticSymbolsOnItsKeys) {
     EXPECT_EQ(KbGetKeyboardLayout(), us);
     EXPECT_TRUE(KeyShows(KeyFor('q'), u"q"));
     Type("a");
-    EXPECT_EQ(EditText(), u"ㄋㄧˇ ㄏㄠˇa");
+    EXPECT_EQ(EditText(), u"你好a");
 }
 
 TEST_F(KBDlgTest, WithoutThePhoneticLayoutInstalledTheLayoutStays) {
@@ -272,7 +273,7 @@ TEST_F(KBDlgTest, CtrlIsLetGoWhenInputMethodModeStarts) {
     EXPECT_FALSE(IsDown(VK_LCONTROL));
     EXPECT_EQ(State(KB_KEY_CTRL), BUTTON_NORMAL);
     Type("s");
-    EXPECT_EQ(EditText(), u"ㄋ");
+    EXPECT_EQ(m_page->Edit()->Composition(), u"ㄋ");
 }
 
 TEST_F(KBDlgTest, TheTypedTextIsHeldTo128NarrowBytesAndBackspaceStillWorks) {
@@ -503,7 +504,7 @@ TEST_F(KBDlgTest, TheLayoutListComesFromTheRegistryOrTheLayoutFile) {
     ShowFor(APPTYPE_MUSIC);
     Tap(KB_KEY_IME);
     Type("1");
-    EXPECT_EQ(EditText(), u"ㄅ");
+    EXPECT_EQ(m_page->Edit()->Composition(), u"ㄅ");
 }
 
 TEST_F(KBDlgTest, SkinLoadsTakeThreeTriesAndFailWithoutTheBackground) {

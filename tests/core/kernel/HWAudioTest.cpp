@@ -134,21 +134,90 @@ TEST_F(HWAudio, SelectSourceMutesEveryOtherLine) {
     EXPECT_TRUE(card.controls["Master"].muted);
 }
 
-TEST_F(HWAudio, FaderLowersTheRearOrTheFrontLine) {
+TEST_F(HWAudio, FaderLowersOneLineAndPutsTheOtherBackToFull) {
     auto owned = std::make_unique<CardWithLines>();
     CardWithLines& card = *owned;
     CMSAudio audio(std::move(owned));
     audio.Init();
+    auto lines = [&] {
+        auto& front = card.controls["Front"];
+        auto& rear = card.controls["Surround"];
+        return std::to_string(front.left) + "/" + std::to_string(front.right) + " " +
+               std::to_string(rear.left) + "/" + std::to_string(rear.right);
+    };
+    // Line 2 (front) and line 3 (rear) after each step of -6, 0, +6, 0.
+    audio.SetFader(-6, 16);
+    EXPECT_EQ(lines(), "10000/10000 16000/16000");
+    audio.SetFader(0, 16);
+    EXPECT_EQ(lines(), "16000/16000 16000/16000");
     audio.SetFader(6, 16);
-    EXPECT_EQ(card.controls["Surround"].left, 10000u);
-    EXPECT_EQ(card.controls["Surround"].right, 10000u);
-    EXPECT_EQ(card.controls["Front"].left, 30000u);
+    EXPECT_EQ(lines(), "16000/16000 10000/10000");
+    audio.SetFader(0, 16);
+    EXPECT_EQ(lines(), "16000/16000 16000/16000");
+
     audio.SetFader(-16, 16);
-    EXPECT_EQ(card.controls["Front"].left, 0u);
+    EXPECT_EQ(lines(), "0/0 16000/16000");
     audio.SetFader(-40, 16);  // beyond the scale: silent, never a wrapped value
-    EXPECT_EQ(card.controls["Front"].left, 0u);
+    EXPECT_EQ(lines(), "0/0 16000/16000");
     audio.SetFader(3, 0);  // a scale of 0 counts as 1
-    EXPECT_EQ(card.controls["Surround"].left, 0u);
+    EXPECT_EQ(lines(), "16000/16000 0/0");
+}
+
+TEST_F(HWAudio, TheNamesFileRenamesLinesAndKeepsTheRestAtTheirDefaults) {
+    testsupport::WriteUtf16(m_dir.File(MIXER_NAMES_FILE),
+                            "; a codec of its own\n[OTHER]\nmaster = Wrong\n[MIXER]\n"
+                            "card = hw:1\nmaster = Speaker\nline 2 = Rear\nline 9 =\n",
+                            true);
+    MixerLineNames names = LoadMixerNames(m_dir.File(MIXER_NAMES_FILE));
+    EXPECT_EQ(names.card, "hw:1");
+    EXPECT_EQ(names.master, "Speaker");
+    EXPECT_EQ(names.line[2], "Rear");
+    EXPECT_EQ(names.line[9], "") << "an empty name: no such line";
+    EXPECT_EQ(names.waveOut, "PCM");
+    EXPECT_EQ(names.line[12], "Aux");
+    EXPECT_EQ(LoadMixerNames(m_dir.File("missing.ini")).line[3], "Surround");
+}
+
+// The fader -6, 0, +6, 0 on a real ALSA mixer, whose one playback control the names file puts
+// behind the rear line; the AUX line it names is not on the card.
+TEST_F(HWAudio, NamesTheCardLacksAreLoggedOnceAndTheOtherLinesWork) {
+    PulseServer server;
+    if (!server.Running())
+        GTEST_SKIP() << server.Error();
+    testsupport::WriteUtf16(m_dir.File(MIXER_NAMES_FILE),
+                            "[MIXER]\ncard = pulse\nwave out =\nline 0 =\nline 2 =\n"
+                            "line 3 = Master\nline 8 =\nline 9 =\nline 10 =\nline 11 =\n"
+                            "line 12 = NoSuchAux\n",
+                            true);
+    MixerLineNames names = LoadMixerNames(m_dir.File(MIXER_NAMES_FILE));
+    CMSAudio audio(names.card, names);
+    audio.Init();
+    ASSERT_TRUE(audio.HasMixer());
+    auto probe = plat::OpenAlsaMixer("pulse");
+    ASSERT_NE(probe, nullptr);
+    auto rear = [&] {
+        unsigned l = 0, r = 0;
+        EXPECT_TRUE(probe->GetVolume("Master", l, r));
+        return std::to_string(l) + "/" + std::to_string(r);
+    };
+    audio.SetFader(-6, 16);
+    EXPECT_EQ(rear(), "16000/16000");
+    audio.SetFader(0, 16);
+    EXPECT_EQ(rear(), "16000/16000");
+    audio.SetFader(6, 16);
+    EXPECT_EQ(rear(), "10000/10000");
+    audio.SetFader(0, 16);
+    EXPECT_EQ(rear(), "16000/16000");
+
+    audio.SelectSource(12, true);
+    audio.Reapply();
+    audio.MuteSource12(true);
+    const std::string log = Log();
+    const std::string line = "the card has no control \"NoSuchAux\" (line 12)";
+    size_t at = log.find(line);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find(line, at + 1), std::string::npos) << "said once";
+    EXPECT_EQ(log.find("\"Master\""), std::string::npos) << log;
 }
 
 TEST_F(HWAudio, StartLevels) {

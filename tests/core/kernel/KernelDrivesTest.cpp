@@ -118,6 +118,12 @@ TEST_F(KernelDrives, DiscTypesOfFoldersShapedAsDiscs) {
     EXPECT_EQ(TypeOf({"Track01.cda", "video.avi"}), DISC_AUDIO_CD);
     EXPECT_EQ(TypeOf({"VIDEO_TS/", "zz.mp3"}), DISC_DVD);
     EXPECT_EQ(TypeOf({"VIDEO_TS/", "a.mp3"}), DISC_MP3);
+    // Only a track entry's suffix makes an audio CD, in any case; names that merely hold the
+    // letters are a data disc's files.
+    EXPECT_EQ(TypeOf({"Barracuda.mp3"}), DISC_MP3);
+    EXPECT_EQ(TypeOf({"Arcadia/", "b.jpg"}), DISC_PICTURES);
+    EXPECT_EQ(TypeOf({"cda", "notes.cdaz", "x.avi"}), DISC_VIDEO_FILE);
+    EXPECT_EQ(TypeOf({"TRACK01.CDA"}), DISC_AUDIO_CD);
 }
 
 TEST_F(KernelDrives, AudioCdWithoutFileSystemIsFoundFromItsTracks) {
@@ -305,4 +311,73 @@ TEST_F(KernelDrives, DiscIdIsTheVolumeSerialOfTheDisc) {
     char16_t small[4];
     ASSERT_TRUE(k.GetDiscId(small, 4));
     EXPECT_EQ(std::u16string(small), u"c:\\");
+}
+
+TEST_F(KernelDrives, DiscsNobodyMountedAreTypedAndNamedFromTheDevice) {
+    Tick();
+    k.CheckDiscChange();  // the start-up scan
+    struct Case {
+        std::vector<std::string> entries;
+        uint8_t type;
+        int code;
+    } cases[] = {
+        {{"setup.exe", "data/"}, DISC_OTHER, -1},
+        {{"CDI/", "EXT/", "MPEGAV/", "SEGMENT/", "VCD/"}, DISC_VCD, 2},
+        {{"AUDIO_TS/", "VIDEO_TS/"}, DISC_DVD, 3},
+        {{"holiday.avi"}, DISC_VIDEO_FILE, 4},
+        {{"Barracuda.mp3", "notes.txt"}, DISC_MP3, 5},
+        {{"Arcadia/", "beach.jpg"}, DISC_PICTURES, 6},
+    };
+    std::vector<std::u16string> ids;
+    int n = 0;
+    for (const Case& c : cases) {
+        std::string iso = m.Folder("images") + "/disc" + std::to_string(++n) + ".iso";
+        std::string why;
+        ASSERT_TRUE(
+            testsupport::MakeDiscImage(iso, c.entries, "DISC_" + std::to_string(n), true, &why))
+            << why;
+        k.m_iAutoLaunch = -1;
+        m.InsertImage("/dev/sr0", iso);
+        Tick();
+        EXPECT_EQ(DiscType(), c.type) << c.entries[0];
+        EXPECT_TRUE(k.CheckDiscChange());
+        EXPECT_EQ(k.m_iAutoLaunch, c.code) << c.entries[0];
+        char16_t id[128];
+        ASSERT_TRUE(k.GetDiscId(id)) << c.entries[0];
+        ids.push_back(id);
+        m.SetDisc("/dev/sr0", DiscStatus::NoDisc);
+        Tick();
+        EXPECT_EQ(DiscType(), DISC_NONE);
+        EXPECT_FALSE(k.GetDiscId(id));
+        k.CheckDiscChange();
+    }
+    // Audio CDs come from their table of contents, as before.
+    m.SetDisc("/dev/sr0", DiscStatus::Audio, {{1, 0, 20000}});
+    Tick();
+    EXPECT_EQ(DiscType(), DISC_AUDIO_CD);
+    m.SetDisc("/dev/sr0", DiscStatus::NoDisc);
+    Tick();
+    // Every disc its own id, so that bookmarks do not mix.
+    for (size_t i = 0; i < ids.size(); ++i)
+        for (size_t j = i + 1; j < ids.size(); ++j)
+            EXPECT_NE(ids[i], ids[j]) << i << " " << j;
+    // The files of a disc that could not be mounted cannot be listed: the log says why.
+    std::string log;
+    EXPECT_TRUE(testsupport::WaitFor([&] {
+        Tick();
+        log = testsupport::ReadFilesStartingWith(".", "zz-log");
+        return log.find("E: data disc \"DISC_6\" cannot be listed: no mounter") !=
+               std::string::npos;
+    })) << log;
+
+    // A damaged disc is no disc: nothing to type, nothing to name, nothing launched.
+    std::string garbage = m.Folder("images") + "/garbage.iso";
+    testsupport::WriteBytes(garbage, std::vector<uint8_t>(40 * 2048, 0x5A));
+    k.CheckDiscChange();
+    k.m_iAutoLaunch = -1;
+    m.InsertImage("/dev/sr0", garbage);
+    Tick();
+    EXPECT_EQ(DiscType(), DISC_NONE);
+    char16_t id[128];
+    EXPECT_FALSE(k.GetDiscId(id));
 }

@@ -276,7 +276,8 @@ TEST(SysIni, FactoryFileFillsEveryKey) {
     EXPECT_EQ(s.iLog, 0);
 }
 
-// The settings files at start: SysSettings.db, else SysSettings.def, else SysSettings.ini.
+// The settings files at start: SysSettings.db; a damaged one SysSettings.def; else
+// SysSettings.ini.
 class SettingsFiles : public ::testing::Test {
 protected:
     void SetUp() override { m_data.SetBaseDir(m_dir.Path()); }
@@ -343,6 +344,35 @@ TEST_F(SettingsFiles, DamagedDbFallsBackToDefThenIni) {
     EXPECT_EQ(m_data.m_Settings.iAudioLevel, 16);
     EXPECT_EQ(ReadBytes(m_dir.File(SYS_SETTINGS_DB)).size(), size_t(SYS_SETTINGS_SIZE));
     EXPECT_EQ(ReadBytes(m_dir.File(SYS_SETTINGS_DEF)), ReadBytes(m_dir.File(SYS_SETTINGS_DB)));
+}
+
+TEST_F(SettingsFiles, WithNoDbANewIniIsReadBeforeAnOldFactoryCopy) {
+    // An installer puts a new ini beside the factory copy of an earlier one.
+    std::string ini = testsupport::ReadText(RunDir() + "/" SYS_SETTINGS_INI);
+    std::u16string wide = DecodeUtf16Le(reinterpret_cast<const uint8_t*>(ini.data()), ini.size());
+    size_t at = wide.find(u"audio level");
+    ASSERT_NE(at, std::u16string::npos);
+    size_t end = wide.find_first_of(u"\r\n", at);
+    wide.replace(at, end - at, u"audio level = 9");
+    WriteUtf16(m_dir.File(SYS_SETTINGS_INI), plat::Utf16ToUtf8(wide), true);
+    WriteBytes(m_dir.File(SYS_SETTINGS_DEF), BlockWithVolume(30));
+
+    ASSERT_TRUE(m_data.LoadSettings());
+    EXPECT_TRUE(m_data.m_bSettingsFromIni);
+    EXPECT_EQ(m_data.m_Settings.iAudioLevel, 9);
+    std::vector<uint8_t> def = ReadBytes(m_dir.File(SYS_SETTINGS_DEF));
+    ASSERT_EQ(def.size(), size_t(SYS_SETTINGS_SIZE));
+    EXPECT_EQ(def[8], 9) << "the factory copy follows the new ini";
+    EXPECT_EQ(ReadBytes(m_dir.File(SYS_SETTINGS_DB)), def);
+
+    // A damaged block still takes the factory copy, not the ini.
+    WriteBytes(m_dir.File(SYS_SETTINGS_DEF), BlockWithVolume(30));
+    WriteBytes(m_dir.File(SYS_SETTINGS_DB), std::vector<uint8_t>(SYS_SETTINGS_SIZE - 1, 0));
+    CKernelData next;
+    next.SetBaseDir(m_dir.Path());
+    ASSERT_TRUE(next.LoadSettings());
+    EXPECT_FALSE(next.m_bSettingsFromIni);
+    EXPECT_EQ(next.m_Settings.iAudioLevel, 30);
 }
 
 TEST_F(SettingsFiles, GoodDbWinsAndFileNamesMatchWithoutCase) {

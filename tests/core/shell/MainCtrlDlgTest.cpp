@@ -142,8 +142,8 @@ TEST(HeadUnit, StartUpShowsTheHomepageOnBothSeats) {
     for (const char* group : {"m_pFrontHPageDlg: ", "m_pMusicDlg: ", "m_pDisplayDlg: ", "Total: "})
         EXPECT_NE(At(log, group), std::string::npos) << group;
     // The pages not in the tree yet are left out, each with its line.
-    EXPECT_NE(At(log, "no page of kind 0 yet"), std::string::npos);
-    EXPECT_EQ(unit.Page(0, APPTYPE_MUSIC), nullptr);
+    EXPECT_NE(At(log, "no page of kind 1 yet"), std::string::npos);
+    EXPECT_EQ(unit.Page(0, APPTYPE_MOVIE), nullptr);
 
     // The board was muted while everything came up, then given the saved volume and its
     // sound back.

@@ -120,6 +120,10 @@ TEST_F(ProgramTest, AStartThatFailsEndsWithAFailureStatusAfterItsBox) {
     ASSERT_TRUE(velkora.Wait(60000));
     EXPECT_EQ(velkora.Status(), 1) << velkora.Stderr();
     EXPECT_NE(Log().find("Initial Velkora Kernel Object Error. (#2-1)"), std::string::npos);
+    // Nobody sees the box of a run without a screen: its words reach the one who started it.
+    EXPECT_NE(velkora.Stderr().find("ERROR: Initial Velkora Kernel Object Error. (#2-1)\n"),
+              std::string::npos)
+        << velkora.Stderr();
 }
 
 TEST_F(ProgramTest, TheVersionIsPrinted) {

@@ -1,0 +1,1113 @@
+#include "apps/media/MPDefaultDlg.h"
+
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "core/kernel/CfgData.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "library/include/Vantrel.h"
+#include "platform/io/Path.h"
+#include "platform/sys/Clock.h"
+#include "platform/sys/Drives.h"
+#include "platform/text/Text.h"
+
+using KvMultimedia::IKvPlayer;
+using KvMultimedia::IKvPlaylist;
+using KvUserInterface::IKvButton;
+using KvUserInterface::IKvListbox;
+using KvUserInterface::IKvText;
+
+namespace {
+
+struct BUTTON_DEF {
+    const char16_t* key;
+    uint8_t group;  // first button of its press group; MP_BTN_NONE for none
+    uint8_t last;   // last button of the group
+    uint8_t shown;
+};
+
+const BUTTON_DEF kButtons[MP_BTN_COUNT] = {
+    {u"Vol-Add", 0, 6, 1},
+    {u"Vol-Icon", 0, 6, 1},
+    {u"Vol-Del", 0, 6, 1},
+    {u"Previous-File", 0, 6, 1},
+    {u"Play", 0, 6, 1},
+    {u"Pause", 0, 6, 0},
+    {u"Next-File", 0, 6, 1},
+    {u"Repeat", 7, 9, 1},
+    {u"Sound-Effect", 7, 9, 1},
+    {u"Ret-Menu", 7, 9, 1},
+    {u"Source", 10, 11, 0},
+    {u"Play-List", 10, 11, 0},
+    {u"Add-List", 12, 13, 0},
+    {u"Edit-List", 12, 13, 0},
+    {u"Del-List", MP_BTN_NONE, 0, 0},
+    {u"Edit-List-Name", MP_BTN_NONE, 0, 0},
+    {u"Add-File", MP_BTN_NONE, 0, 0},
+    {u"Del-File", MP_BTN_NONE, 0, 0},
+    {u"Save", MP_BTN_NONE, 0, 0},
+    {u"Exit", MP_BTN_NONE, 0, 0},
+};
+
+template <typename T>
+void ReleaseAndClear(T*& p) {
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+bool SameRow(const UI_LIST_ROW& a, const UI_LIST_ROW& b) {
+    return plat::StrCmp(a.szName, b.szName) == 0 && plat::StrCmp(a.szFolder, b.szFolder) == 0;
+}
+
+// "folder\\name", with one separator.
+std::u16string JoinWide(const std::u16string& folder, const std::u16string& name) {
+    if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/'))
+        return folder + name;
+    return folder + u"\\" + name;
+}
+
+std::u16string FolderOf(const std::u16string& path) {
+    size_t sep = path.find_last_of(u"\\/");
+    if (sep == std::u16string::npos)
+        return std::u16string();
+    // A drive's root keeps its separator.
+    if (sep == 2 && path.size() > 1 && path[1] == u':')
+        return path.substr(0, 3);
+    return path.substr(0, sep);
+}
+
+std::u16string NameOf(const std::u16string& path) {
+    size_t sep = path.find_last_of(u"\\/");
+    return sep == std::u16string::npos ? path : path.substr(sep + 1);
+}
+
+bool SameFolder(std::u16string a, std::u16string b) {
+    while (a.size() > 3 && (a.back() == u'\\' || a.back() == u'/'))
+        a.pop_back();
+    while (b.size() > 3 && (b.back() == u'\\' || b.back() == u'/'))
+        b.pop_back();
+    return plat::StrCmpNoCase(a, b) == 0;
+}
+
+int ListCount(IKvListbox* list) {
+    int count = 0;
+    if (!list || list->GetCount(&count) != RZ_OK)
+        return 0;
+    return count;
+}
+
+int ListCurrent(IKvListbox* list) {
+    int index = -1;
+    if (!list || list->GetCurrentIndex(&index) != RZ_OK)
+        return -1;
+    return index;
+}
+
+// The first row of `list` matching `match`, or -1.
+template <typename F>
+int FindRow(IKvListbox* list, F match) {
+    const int count = ListCount(list);
+    for (int i = 0; i < count; ++i) {
+        const UI_LIST_ROW* row = ListRowAt(list, i);
+        if (row && match(*row))
+            return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+CMPDefaultDlg::CMPDefaultDlg() {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+CMPDefaultDlg::~CMPDefaultDlg() {
+    ReleaseAll();
+}
+
+void CMPDefaultDlg::ReleaseAll() {
+    // The list boxes hold the handlers: they go first.
+    if (m_pPlayer) {
+        m_pPlayer->Close();
+        ReleaseAndClear(m_pPlayer);
+    }
+    ReleaseAndClear(m_pPlayingList);
+    ReleaseAndClear(m_pContainer);
+    for (IKvButton*& button : m_pButtons)
+        ReleaseAndClear(button);
+    for (IKvText*& text : m_pTexts)
+        ReleaseAndClear(text);
+    ReleaseAndClear(m_pPlaylistBox);
+    for (IKvListbox*& list : m_pListbox)
+        ReleaseAndClear(list);
+    m_pDriveHandler.reset();
+    m_pFileHandler.reset();
+    m_pPlaylistHandler.reset();
+}
+
+void CMPDefaultDlg::ResetDefault() {
+    WriteLog("CMPDefaultDlg::ResetDefault()");
+    m_bySourceMode = MP_SOURCE_FOLDERS;
+    m_iCDTrack = -1;
+    m_byRepeatMode = 0;
+}
+
+short CMPDefaultDlg::GetPlayState() {
+    if (!m_pPlayer)
+        return PLAYSTATE_NONE;
+    return static_cast<short>(m_pPlayer->GetStatus());
+}
+
+// ---- Skin ------------------------------------------------------------------------------------
+
+bool CMPDefaultDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) {
+    IMPlayerDlg::SetSkin(seat, mainWnd, appType);
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !kernel->m_pRoot)
+        return false;
+    IVantrel* root = kernel->m_pRoot;
+    IKvListbox** lists[3] = {&m_pListbox[0], &m_pListbox[1], &m_pPlaylistBox};
+    for (IKvListbox** list : lists) {
+        if (!*list && (root->CreateListbox(list) != RZ_OK || !*list))
+            return false;
+    }
+    DriveList()->Show(1);
+    FileList()->Show(1);
+    m_pPlaylistBox->Show(0);
+    m_pDriveHandler = std::make_unique<CDriveListHandler>(DriveList(), MEDIA_KIND_MUSIC);
+    m_pFileHandler = std::make_unique<CFileListHandler>(FileList(), MEDIA_KIND_MUSIC);
+    m_pPlaylistHandler = std::make_unique<CPlaylistHandler>(m_pPlaylistBox, FileList());
+    DriveList()->SetHandler(m_pDriveHandler.get());
+    FileList()->SetHandler(m_pFileHandler.get());
+    m_pPlaylistBox->SetHandler(m_pPlaylistHandler.get());
+    if (!m_pPlayer && (root->CreatePlayer(&m_pPlayer) != RZ_OK || !m_pPlayer))
+        return false;
+    if (!m_pContainer && (root->CreatePListContainer(&m_pContainer) != RZ_OK || !m_pContainer))
+        return false;
+    if (!LoadSkin())
+        return false;
+    const int repeat = kernel->m_Settings.iMusicRepeatMode;
+    m_byRepeatMode = repeat >= 0 && repeat <= 3 ? static_cast<uint8_t>(repeat) : 0;
+    if (IKvButton* button = Button(MP_BTN_REPEAT)) {
+        button->SetFixedFrame(1);
+        button->SetFrame(m_byRepeatMode);
+    }
+    ShowFolderView();
+    return true;
+}
+
+bool CMPDefaultDlg::LoadSkin() {
+    const uint32_t started = plat::GetTickCount();
+    if (!CVelkoraAppDlg::LoadSkin())
+        return false;
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !kernel->m_pRoot)
+        return false;
+    IVantrel* root = kernel->m_pRoot;
+    const std::u16string folder = SkinPath(MP_SKIN_FOLDER);
+    const std::u16string file = SkinPath(MP_SKIN_FILE);
+    char16_t background[512] = {};
+    root->GetIniString(file.c_str(), u"Property", u"Background", background, 512);
+    if (background[0]) {
+        KvMultimedia::IKvImage* image =
+            LoadImage(plat::FormatStr(u"%s\\%s", folder.c_str(), background));
+        ReleaseAndClear(m_pBackground);
+        m_pBackground = image;
+    }
+
+    const bool rear = m_bySeat == 1;
+    const char16_t* buttonSection = rear ? u"Rear Buttons" : u"Buttons";
+    for (int i = 0; i < MP_BTN_COUNT; ++i) {
+        // A reload keeps what the page has shown or hidden since.
+        uint8_t shown = kButtons[i].shown;
+        if (m_pButtons[i]) {
+            shown = m_pButtons[i]->IsVisible() ? 1 : 0;
+            ReleaseAndClear(m_pButtons[i]);
+        }
+        if (root->CreateButton(&m_pButtons[i]) != RZ_OK || !m_pButtons[i])
+            return false;
+        m_pButtons[i]->LoadLayout(file.c_str(), buttonSection, kButtons[i].key, folder.c_str());
+        m_pButtons[i]->SetTitleAlign(0x26);
+        m_pButtons[i]->Show(shown);
+    }
+    if (m_pButtons[MP_BTN_SOURCE])
+        m_pButtons[MP_BTN_SOURCE]->SetHighlighted();
+    if (m_pButtons[MP_BTN_VOL_ICON])
+        m_pButtons[MP_BTN_VOL_ICON]->SetFixedFrame(1);
+    if (m_pButtons[MP_BTN_REPEAT]) {
+        m_pButtons[MP_BTN_REPEAT]->SetFixedFrame(1);
+        m_pButtons[MP_BTN_REPEAT]->SetFrame(m_byRepeatMode);
+    }
+
+    if (DriveList())
+        DriveList()->LoadLayout(file.c_str(), rear ? u"Rear Drive" : u"Drive Listbox",
+                                folder.c_str());
+    if (FileList())
+        FileList()->LoadLayout(file.c_str(), rear ? u"Rear File" : u"File Listbox", folder.c_str());
+    if (m_pPlaylistBox)
+        m_pPlaylistBox->LoadLayout(file.c_str(), u"Drive Listbox", folder.c_str());
+    if (!MakeTexts())
+        return false;
+    WriteLog("CMPDefaultDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
+    return true;
+}
+
+bool CMPDefaultDlg::MakeTexts() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !kernel->m_pRoot)
+        return false;
+    const struct {
+        int x, y, w, h, size;
+        uint8_t r, g, b, shown;
+    } defs[MP_TEXT_COUNT] = {
+        {280, 20, 420, 35, 18, 255, 255, 255, 0},
+        {550, 20, 80, 35, 18, 0, 255, 255, 0},
+        {10, 15, 300, 24, 14, 164, 164, 164, 1},
+        {10, 40, 300, 24, 14, 108, 108, 108, 1},
+    };
+    for (int i = 0; i < MP_TEXT_COUNT; ++i) {
+        if (m_pTexts[i])
+            continue;
+        if (kernel->m_pRoot->CreateText(&m_pTexts[i]) != RZ_OK || !m_pTexts[i])
+            return false;
+        m_pTexts[i]->SetRect(defs[i].x, defs[i].y, defs[i].w, defs[i].h);
+        m_pTexts[i]->SetFont(defs[i].size, defs[i].r, defs[i].g, defs[i].b);
+        m_pTexts[i]->Show(defs[i].shown);
+    }
+    return true;
+}
+
+void CMPDefaultDlg::SetOwner(CSeatCtrlDlg* owner) {
+    IMPlayerDlg::SetOwner(owner);
+    if (m_pPlayer)
+        m_pPlayer->Init(0, static_cast<uintptr_t>(OwnerWindow()));
+}
+
+// ---- Views -----------------------------------------------------------------------------------
+
+void CMPDefaultDlg::ShowFolderView() {
+    if (DriveList())
+        DriveList()->Show(1);
+    if (m_pPlaylistBox)
+        m_pPlaylistBox->Show(0);
+    // The folder view offers the way into the playlists.
+    if (IKvButton* b = Button(MP_BTN_PLAY_LIST))
+        b->Show(1);
+    for (int i : {MP_BTN_SOURCE, MP_BTN_ADD_LIST, MP_BTN_EDIT_LIST})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    if (m_pTexts[MP_TEXT_PLAYLIST_TITLE])
+        m_pTexts[MP_TEXT_PLAYLIST_TITLE]->Show(0);
+    if (m_pTexts[MP_TEXT_PLAYLIST_COUNT])
+        m_pTexts[MP_TEXT_PLAYLIST_COUNT]->Show(0);
+}
+
+void CMPDefaultDlg::ShowPlaylistView() {
+    if (m_pPlaylistBox)
+        m_pPlaylistBox->Show(1);
+    if (DriveList())
+        DriveList()->Show(0);
+    if (IKvButton* b = Button(MP_BTN_PLAY_LIST))
+        b->Show(0);
+    if (IKvButton* b = Button(MP_BTN_SOURCE))
+        b->Show(1);
+    for (int i : {MP_BTN_ADD_LIST, MP_BTN_EDIT_LIST}) {
+        if (IKvButton* b = Button(i)) {
+            b->Show(1);
+            b->SetNormal();
+        }
+    }
+}
+
+void CMPDefaultDlg::ShowPlayButton(bool playing) {
+    if (IKvButton* b = Button(MP_BTN_PLAY))
+        b->Show(playing ? 0 : 1);
+    if (IKvButton* b = Button(MP_BTN_PAUSE))
+        b->Show(playing ? 1 : 0);
+}
+
+// ---- Pen -------------------------------------------------------------------------------------
+
+void CMPDefaultDlg::OnLButtonDown(int x, int y) {
+    m_dwLastPen = plat::GetTickCount();
+    m_bPenDown = 1;
+    m_iPenX = x;
+    m_iPenY = y;
+    m_iLongPress = 0;
+    m_bListPlay = 0;
+    for (int i = 0; i < MP_BTN_COUNT; ++i) {
+        if (!m_pButtons[i] || m_pButtons[i]->OnLButtonDown(x, y) != RZ_HIT)
+            continue;
+        m_pButtons[i]->SetPressed();
+        if (kButtons[i].group != MP_BTN_NONE) {
+            for (int j = kButtons[i].group; j <= kButtons[i].last; ++j)
+                if (j != i && m_pButtons[j])
+                    m_pButtons[j]->SetNormal();
+        }
+        m_byPending = static_cast<uint8_t>(i);
+        m_bActionReady = 0;
+        InvalidateOwner();
+        return;
+    }
+    m_byPending = MP_BTN_NONE;
+    uint8_t action = 0;
+    if (DriveList() && DriveList()->IsVisible())
+        DriveList()->OnLButtonDown(x, y, &action);
+    action = 0;
+    if (m_pPlaylistBox && m_pPlaylistBox->IsVisible())
+        m_pPlaylistBox->OnLButtonDown(x, y, &action);
+    action = 0;
+    if (FileList() && FileList()->IsVisible())
+        FileList()->OnLButtonDown(x, y, &action);
+    InvalidateOwner();
+}
+
+void CMPDefaultDlg::OnLButtonUp(int x, int y) {
+    m_bPenDown = 0;
+    m_dwLastPen = plat::GetTickCount();
+    bool onButton = false;
+    for (int i = 0; i < MP_BTN_COUNT; ++i) {
+        if (!m_pButtons[i] || m_pButtons[i]->OnLButtonUp(x, y) != RZ_HIT)
+            continue;
+        onButton = true;
+        if (m_byPending == i)
+            m_bActionReady = 1;
+        else
+            m_byPending = static_cast<uint8_t>(i);
+        break;
+    }
+    if (!onButton) {
+        uint8_t action = 0;
+        if (DriveList() && DriveList()->IsVisible())
+            DriveList()->OnLButtonUp(x, y, &action);
+        if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+            OnDriveListTap();
+        } else if (action == KvUserInterface::LISTBOX_ACTION_NONE) {
+            if (m_pPlaylistBox && m_pPlaylistBox->IsVisible())
+                m_pPlaylistBox->OnLButtonUp(x, y, &action);
+            if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+                CompareWithPlaying();
+            } else if (action == KvUserInterface::LISTBOX_ACTION_NONE && FileList() &&
+                       FileList()->IsVisible()) {
+                FileList()->OnLButtonUp(x, y, &action);
+                if (action != KvUserInterface::LISTBOX_ACTION_NONE &&
+                    action != KvUserInterface::LISTBOX_ACTION_SCROLL) {
+                    m_byPending = MP_BTN_PLAY;
+                    m_bActionReady = 1;
+                    m_bListPlay = 1;
+                }
+            }
+        }
+    }
+    for (IKvButton* button : m_pButtons) {
+        uint8_t state = 0;
+        if (button && button->GetState(&state) == RZ_OK && state == KvUserInterface::BUTTON_PRESSED)
+            button->SetNormal();
+    }
+    InvalidateOwner();
+}
+
+// ---- Browsing --------------------------------------------------------------------------------
+
+bool CMPDefaultDlg::IsDiscRow(const UI_LIST_ROW& row) const {
+    const std::u16string disc = CDriveListHandler::DiscRoot();
+    return !disc.empty() && plat::StrCmpNoCase(row.szFolder, disc) == 0;
+}
+
+bool CMPDefaultDlg::IsUpRow(int index) const {
+    return index == 0 && m_pDriveHandler && m_pDriveHandler->Inside();
+}
+
+void CMPDefaultDlg::FillFilesOf(const UI_LIST_ROW& row) {
+    if (m_pFileHandler)
+        m_pFileHandler->FillFolder(row.szFolder);
+}
+
+void CMPDefaultDlg::OnDriveListTap() {
+    const int index = ListCurrent(DriveList());
+    const UI_LIST_ROW* current = ListRowAt(DriveList());
+    if (!current || !m_pDriveHandler || !m_pFileHandler)
+        return;
+    const UI_LIST_ROW row = *current;  // the list is filled again below
+    CKernel* kernel = CKernel::Instance();
+    if (IsUpRow(index)) {
+        m_pDriveHandler->GoUp();
+        m_iFolderDepth = static_cast<int>(m_pDriveHandler->Depth());
+        if (const UI_LIST_ROW* head = m_pDriveHandler->Head())
+            m_pFileHandler->FillFolder(head->szFolder);
+    } else if (!m_pDriveHandler->Inside() && IsDiscRow(row) && kernel) {
+        const uint8_t disc = kernel->GetDriveSnapshot().byDiscType;
+        if (disc == DISC_VCD || disc == DISC_DVD) {
+            m_pFileHandler->FillFolder(ROW_NO_FILES);
+        } else if (disc == DISC_AUDIO_CD) {
+            OpenAudioCdRow(row);
+        } else {
+            m_iFolderDepth = 1;
+            m_pDriveHandler->EnterSelected();
+            FillFilesOf(*m_pDriveHandler->Head());
+            FileList()->SetFlag(0);
+        }
+    } else {
+        if (!m_pDriveHandler->Inside()) {
+            m_iFolderDepth = 1;
+            m_pDriveHandler->EnterSelected();
+            if (const UI_LIST_ROW* head = m_pDriveHandler->Head())
+                FillFilesOf(*head);
+        } else {
+            FillFilesOf(row);
+        }
+        FileList()->SetFlag(0);
+    }
+    CompareWithPlaying();
+    InvalidateOwner();
+}
+
+void CMPDefaultDlg::OpenAudioCdRow(const UI_LIST_ROW& row) {
+    m_pFileHandler->FillFolder(row.szFolder);
+    m_iCDTrackCount = ListCount(FileList());
+    m_bAudioCD = 1;
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    if (m_pPlayer && status != IKvPlayer::STATUS_PLAYING && status != IKvPlayer::STATUS_PAUSED &&
+        m_iCDTrackCount > 0) {
+        if (m_pPlayer->OpenCD(1) == RZ_OK) {
+            m_iCDTrack = 1;
+            FileList()->SetCurrentIndex(0);
+            FileList()->SetFlag(0);
+        }
+        ShowPlayButton(false);
+    }
+}
+
+void CMPDefaultDlg::CompareWithPlaying() {
+    const UI_LIST_ROW* now = nullptr;
+    const UI_LIST_ROW* then = nullptr;
+    if (m_bySourceMode == MP_SOURCE_FOLDERS) {
+        now = ListRowAt(DriveList());
+        then = m_bPlayDriveRow ? &m_PlayDriveRow : nullptr;
+    } else {
+        now = ListRowAt(m_pPlaylistBox);
+        then = m_bPlayPlaylistRow ? &m_PlayPlaylistRow : nullptr;
+    }
+    if (!now || !then || !FileList())
+        return;
+    if (SameRow(*now, *then) && m_iPlayIndex >= 0 && m_iPlayIndex < ListCount(FileList())) {
+        FileList()->SetCurrentIndex(m_iPlayIndex);
+        FileList()->SetFlag(0);
+    } else {
+        FileList()->SetFlag(1);
+    }
+}
+
+// ---- Playing (the least the page needs until playback is built in full) ----------------------
+
+bool CMPDefaultDlg::PlayPath(const std::u16string& folder, const std::u16string& name) {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel)
+        return false;
+    const std::u16string path = JoinWide(folder, name);
+    // As the program's drive map sees the path now (the library's copy lags behind).
+    const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(path));
+    if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK ||
+        m_pPlayer->Play() != RZ_OK) {
+        WriteLog("Music: cannot play %s", plat::Utf16ToUtf8(path).c_str());
+        ShowPlayButton(false);
+        return false;
+    }
+    m_strCurrentPath = path;
+    m_bAudioCD = 0;
+    // A path that does not fit the settings is not stored: cut, it would resume another file.
+    if (path.size() < SYS_PATH_CHARS) {
+        plat::StrCopy(kernel->m_Settings.szCurrentMusic, path);
+        kernel->m_Settings.iMediaType = 0;
+        SaveSettings();
+    }
+    return true;
+}
+
+bool CMPDefaultDlg::PlaySelected() {
+    const UI_LIST_ROW* current = ListRowAt(FileList());
+    if (!current || current->wKind != ROW_FILE || !m_pPlayer)
+        return false;
+    const UI_LIST_ROW row = *current;
+    const std::u16string name = row.szName;
+    if (name == ROW_NO_FILES || name == ROW_PLAY_VCD || name == ROW_PLAY_DVD)
+        return false;
+    bool ok = false;
+    const int index = ListCurrent(FileList());
+    int track = 0;
+    if (m_bAudioCD) {
+        // The track a row stands for is in its name, wherever the row stands.
+        for (int t = 1; t <= 99 && !track; ++t)
+            if (plat::StrCmpNoCase(name, plat::FormatStr(u"Track%02d.cda", t)) == 0)
+                track = t;
+    }
+    if (track) {
+        ok = m_pPlayer->OpenCD(static_cast<uint8_t>(track)) == RZ_OK && m_pPlayer->Play() == RZ_OK;
+        if (ok) {
+            m_iCDTrack = track;
+            m_strCurrentPath = JoinWide(row.szFolder, name);
+            if (CKernel* kernel = CKernel::Instance()) {
+                kernel->m_Settings.iMediaType = 1;
+                kernel->m_Settings.iCurrentTrackId = track;
+                SaveSettings();
+            }
+        }
+    } else {
+        ok = PlayPath(row.szFolder, name);
+    }
+    if (!ok)
+        return false;
+    m_iPlayIndex = index;
+    m_dwPlayStart = plat::GetTickCount();
+    m_bPlayDriveRow = false;
+    if (const UI_LIST_ROW* drive = ListRowAt(DriveList())) {
+        m_PlayDriveRow = *drive;
+        m_bPlayDriveRow = true;
+    }
+    m_bPlayPlaylistRow = false;
+    if (m_bySourceMode != MP_SOURCE_FOLDERS) {
+        if (const UI_LIST_ROW* playlist = ListRowAt(m_pPlaylistBox)) {
+            m_PlayPlaylistRow = *playlist;
+            m_bPlayPlaylistRow = true;
+        }
+    }
+    FileList()->SetFlag(0);
+    ShowPlayButton(true);
+    return true;
+}
+
+void CMPDefaultDlg::RunButton(int button) {
+    CKernel* kernel = CKernel::Instance();
+    if (button <= MP_BTN_VOL_DEL)
+        UpdateVolume(false);  // a held button steps from the volume now, not the last drawn
+    switch (button) {
+        case MP_BTN_VOL_ADD:
+            StepVolume(1, Button(MP_BTN_VOL_ICON), this);
+            break;
+        case MP_BTN_VOL_ICON:
+            StepVolume(0, Button(MP_BTN_VOL_ICON), this);
+            break;
+        case MP_BTN_VOL_DEL:
+            StepVolume(-1, Button(MP_BTN_VOL_ICON), this);
+            break;
+        case MP_BTN_PREVIOUS:
+        case MP_BTN_NEXT: {
+            const int count = ListCount(FileList());
+            if (count <= 0)
+                break;
+            int index = m_iPlayIndex >= 0 ? m_iPlayIndex : ListCurrent(FileList());
+            index = (index + (button == MP_BTN_NEXT ? 1 : count - 1)) % count;
+            FileList()->SetCurrentIndex(index);
+            PlaySelected();
+            break;
+        }
+        case MP_BTN_PLAY:
+        case MP_BTN_PAUSE: {
+            const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+            if (status == IKvPlayer::STATUS_PLAYING) {
+                m_pPlayer->Pause();
+                ShowPlayButton(false);
+            } else if (status == IKvPlayer::STATUS_PAUSED ||
+                       (status == IKvPlayer::STATUS_STOPPED && m_bAudioCD && m_iCDTrack > 0 &&
+                        ListCurrent(FileList()) == m_iCDTrack - 1)) {
+                if (m_pPlayer->Play() == RZ_OK)
+                    ShowPlayButton(true);
+            } else {
+                PlaySelected();
+            }
+            break;
+        }
+        case MP_BTN_REPEAT:
+            m_byRepeatMode = static_cast<uint8_t>((m_byRepeatMode + 1) % 4);
+            if (IKvButton* b = Button(MP_BTN_REPEAT))
+                b->SetFrame(m_byRepeatMode);
+            if (kernel) {
+                kernel->m_Settings.iMusicRepeatMode = m_byRepeatMode;
+                SaveSettings();
+            }
+            break;
+        case MP_BTN_SOUND_EFFECT:
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                                  (intptr_t(APPTYPE_MUSIC) << 16) | APPTYPE_AUDIO_SET);
+            break;
+        case MP_BTN_RET_MENU:
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                                  (intptr_t(APPTYPE_MUSIC) << 16) | APPTYPE_HOMEPAGE);
+            break;
+        case MP_BTN_SOURCE:
+        case MP_BTN_PLAY_LIST:
+            ToggleSource();
+            break;
+        default:
+            // Playlist editing comes with the rest of playback.
+            break;
+    }
+    InvalidateOwner();
+}
+
+void CMPDefaultDlg::StopAll() {
+    if (m_pPlayer) {
+        const uint16_t status = m_pPlayer->GetStatus();
+        if (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED)
+            m_pPlayer->Stop();
+    }
+    ShowPlayButton(false);
+}
+
+void CMPDefaultDlg::PauseIfPlaying(bool pause) {
+    if (!m_pPlayer)
+        return;
+    const uint16_t status = m_pPlayer->GetStatus();
+    if (pause && status == IKvPlayer::STATUS_PLAYING) {
+        m_pPlayer->Pause();
+        ShowPlayButton(false);
+    } else if (!pause && status == IKvPlayer::STATUS_PAUSED) {
+        m_pPlayer->Play();
+        ShowPlayButton(true);
+    }
+}
+
+void CMPDefaultDlg::OnBack() {
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                          (intptr_t(APPTYPE_MUSIC) << 16) | APPTYPE_HOMEPAGE);
+}
+
+void CMPDefaultDlg::SaveSettings() {
+    if (CKernel* kernel = CKernel::Instance())
+        kernel->SaveSettings();
+}
+
+// ---- Sources ---------------------------------------------------------------------------------
+
+void CMPDefaultDlg::ToggleSource() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel)
+        return;
+    StopAll();
+    if (m_bySourceMode == MP_SOURCE_FOLDERS) {
+        m_bySourceMode = MP_SOURCE_PLAYLISTS;
+        if (m_pContainer)
+            m_pContainer->LoadAll(plat::FormatStr(u"%s\\PLAYLIST", kernel->m_szBaseDir).c_str());
+        ShowPlaylistView();
+        if (m_pPlaylistHandler) {
+            m_pPlaylistHandler->FillPlaylists(m_pContainer);
+            const std::u16string saved = kernel->m_Settings.szCurrentPlaylist;
+            int select = FindRow(m_pPlaylistBox, [&](const UI_LIST_ROW& r) {
+                return !saved.empty() && saved == r.szName;
+            });
+            if (select < 0 && ListCount(m_pPlaylistBox) > 0)
+                select = 0;
+            if (select >= 0) {
+                m_pPlaylistBox->SetCurrentIndex(select);
+                m_pPlaylistHandler->OpenPlaylist();
+            } else if (FileList()) {
+                FileList()->RemoveAll();
+            }
+        }
+        const UI_LIST_ROW* row = ListRowAt(m_pPlaylistBox);
+        if (!row || plat::StrLen(row->szName) < SYS_PATH_CHARS)
+            plat::StrCopy(kernel->m_Settings.szCurrentPlaylist, row ? row->szName : u"");
+    } else {
+        m_bySourceMode = MP_SOURCE_FOLDERS;
+        kernel->m_Settings.szCurrentPlaylist[0] = 0;
+        ShowFolderView();
+        if (const UI_LIST_ROW* row = ListRowAt(DriveList())) {
+            const UI_LIST_ROW copy = *row;
+            if (IsUpRow(ListCurrent(DriveList())) && m_pDriveHandler->Head())
+                FillFilesOf(*m_pDriveHandler->Head());
+            else if (m_pDriveHandler->Inside())
+                FillFilesOf(copy);
+            else if (FileList())
+                FileList()->RemoveAll();
+        }
+    }
+    ShowPlayButton(false);
+    SaveSettings();
+    InvalidateOwner();
+}
+
+// ---- Show ------------------------------------------------------------------------------------
+
+void CMPDefaultDlg::Show(bool visible, uint8_t param) {
+    CKernel* kernel = CKernel::Instance();
+    if (!visible) {
+        m_bVisible = 0;
+        return;
+    }
+    m_bVisible = 1;
+    UpdateVolume(false);
+    if (CHWAudioHolder* holder = CHWAudioHolder::GetInstance())
+        if (holder->m_pAudio[1])
+            holder->m_pAudio[1]->SelectSource(0, true);
+    if (kernel) {
+        m_bMute = kernel->m_bMute.load();
+        if (IKvButton* b = Button(MP_BTN_VOL_ICON))
+            b->SetFrame(m_bMute ? 1 : 0);
+    }
+    plat::ui::SendMessage(m_hMainWnd, WM_STOP_MOVIE, m_bySeat, 0);
+    m_bSeatActionPending = 1;
+    if (kernel && kernel->m_iKbResult == 0) {
+        if (m_pTexts[MP_TEXT_PLAYLIST_TITLE])
+            m_pTexts[MP_TEXT_PLAYLIST_TITLE]->SetText(kernel->m_szKbResult);
+        kernel->m_iKbResult = -1;
+    }
+    if (m_bFirstShow) {
+        m_bFirstShow = 0;
+        if (m_bySeat == 0 && kernel)
+            kernel->m_dwResumeDone |= 0x100;
+        if (kernel && kernel->m_Settings.szCurrentMusic[0]) {
+            if (m_pDriveHandler && !m_pDriveHandler->Head())
+                m_pDriveHandler->ListDrives();
+            SelectDriveRowOfPath(kernel->m_Settings.szCurrentMusic);
+        }
+    }
+    if (param != 255)
+        m_byShowParam = param;
+}
+
+bool CMPDefaultDlg::SelectDriveRowOfPath(const std::u16string& path) {
+    if (!m_pDriveHandler || !m_pFileHandler || path.size() < 3 || path[1] != u':')
+        return false;
+    // From the top level: the storage place of the path's drive letter.
+    while (m_pDriveHandler->Inside())
+        m_pDriveHandler->GoUp();
+    m_pDriveHandler->ListDrives();
+    const std::u16string folder = FolderOf(path);
+    // The storage place whose folder holds the path, the configured folder before its drive.
+    int drive = FindRow(DriveList(), [&](const UI_LIST_ROW& r) {
+        const size_t n = plat::StrLen(r.szFolder);
+        return n > 0 && plat::StrCmpNoCase(std::u16string_view(r.szFolder, n),
+                                           std::u16string_view(path).substr(0, n)) == 0;
+    });
+    if (drive < 0)
+        return false;
+    DriveList()->SetCurrentIndex(drive);
+    if (IsDiscRow(*ListRowAt(DriveList(), drive))) {
+        CKernel* kernel = CKernel::Instance();
+        if (kernel && kernel->GetDriveSnapshot().byDiscType == DISC_AUDIO_CD) {
+            m_pFileHandler->FillFolder(ListRowAt(DriveList(), drive)->szFolder);
+            m_bAudioCD = 1;
+            m_iCDTrackCount = ListCount(FileList());
+            return true;
+        }
+    }
+    m_pDriveHandler->EnterSelected();
+    m_iFolderDepth = 1;
+    const UI_LIST_ROW* head = m_pDriveHandler->Head();
+    if (head && SameFolder(head->szFolder, folder)) {
+        m_pFileHandler->FillFolder(head->szFolder);
+    } else {
+        int row = FindRow(DriveList(), [&](const UI_LIST_ROW& r) {
+            return r.wKind == ROW_NAVIGATION && SameFolder(r.szFolder, folder);
+        });
+        if (row <= 0)
+            return false;
+        DriveList()->SetCurrentIndex(row);
+        m_pFileHandler->FillFolder(ListRowAt(DriveList(), row)->szFolder);
+    }
+    const std::u16string name = NameOf(path);
+    const int file = FindRow(FileList(), [&](const UI_LIST_ROW& r) { return name == r.szName; });
+    if (file < 0)
+        return false;
+    FileList()->SetCurrentIndex(file);
+    FileList()->SetFlag(0);
+    return true;
+}
+
+// ---- Tick ------------------------------------------------------------------------------------
+
+bool CMPDefaultDlg::IsPhoneCurrent() const {
+    CKernel* kernel = CKernel::Instance();
+    return (kernel && kernel->m_Settings.iCurrentApp == APPTYPE_PHONE) ||
+           (m_pOwner && m_pOwner->m_iCurrentApp == APPTYPE_PHONE);
+}
+
+void CMPDefaultDlg::SwitchToMusic() {
+    CKernel* kernel = CKernel::Instance();
+    const int current = m_pOwner ? m_pOwner->m_iCurrentApp
+                                 : (kernel ? kernel->m_Settings.iCurrentApp : APPTYPE_HOMEPAGE);
+    if (current == APPTYPE_MUSIC)
+        return;
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                          (intptr_t(current & 0xFFFF) << 16) | APPTYPE_MUSIC);
+}
+
+void CMPDefaultDlg::OnTick() {
+    IMPlayerDlg::OnTick();
+    const uint32_t now = plat::GetTickCount();
+    if (now - m_dwLast1000 > 1000) {
+        m_dwLast1000 = now;
+        Tick1000();
+    }
+    if (now - m_dwLast250 > 250) {
+        m_dwLast250 = now;
+        if (m_bCDStep[0] || m_bCDStep[1] || m_bCDStep[2]) {
+            RunCdStep();
+        } else if (m_pPlayer && m_pPlayer->GetMediaType() != IKvPlayer::MEDIA_NONE) {
+            // What the player has to say; the end of a file stops here until playback
+            // moves on by itself.
+            const uint16_t status = m_pPlayer->HandleEvent();
+            if (status == IKvPlayer::STATUS_COMPLETED || status == IKvPlayer::STATUS_ERROR) {
+                ShowPlayButton(false);
+                InvalidateOwner();
+            }
+        }
+        if (m_bPenDown && m_byPending != MP_BTN_NONE && ++m_iLongPress >= 2) {
+            uint8_t action = 0;
+            for (IKvListbox* list : {DriveList(), m_pPlaylistBox, FileList()}) {
+                action = 0;
+                if (list && list->IsVisible())
+                    list->OnLButtonDown(m_iPenX, m_iPenY, &action);
+            }
+            if (m_byPending == MP_BTN_VOL_ADD || m_byPending == MP_BTN_VOL_DEL)
+                RunButton(m_byPending);
+        }
+    }
+    if (!m_bPenDown && m_dwLastPen && now - m_dwLastPen > 5000) {
+        m_dwLastPen = 0;  // once for each time the pen rests
+        ScrollToPlaying();
+    }
+}
+
+void CMPDefaultDlg::Tick1000() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel)
+        return;
+    if (m_bySeat == 0) {
+        kernel->CheckDiscChange();
+        switch (kernel->m_iAutoLaunch) {
+            case 0: {
+                WriteLog("Music :: CD/DVD Clear");
+                kernel->m_iAutoLaunch = -1;
+                const UI_LIST_ROW* row = ListRowAt(DriveList());
+                if (row && !m_pDriveHandler->Inside() && IsDiscRow(*row)) {
+                    FileList()->RemoveAll();
+                    ShowPlayButton(false);
+                }
+                if (m_bAudioCD) {
+                    WriteLog("CD CLEAR");
+                    StopAll();
+                    if (m_pPlayer)
+                        m_pPlayer->Close();
+                    m_bAudioCD = 0;
+                    m_iCDTrack = -1;
+                }
+                break;
+            }
+            case 1:
+                kernel->m_iAutoLaunch = -1;
+                if (IsPhoneCurrent())
+                    break;
+                WriteLog("\n\n iPlayCD = 1 \n\n");
+                m_bCDStep[0] = m_bCDStep[1] = m_bCDStep[2] = 1;
+                SwitchToMusic();
+                kernel->m_Settings.iMediaType = 1;
+                kernel->m_Settings.iCurrentTrackId = 1;
+                break;
+            case 5: {
+                kernel->m_iAutoLaunch = -1;
+                if (IsPhoneCurrent())
+                    break;
+                kernel->m_Settings.iMediaType = 0;
+                const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
+                std::vector<std::string> names;
+                if (snap.chDvd && plat::Drives().ListRoot(snap.chDvd, names)) {
+                    for (const std::string& n : names) {
+                        if (n.find(".mp3") == std::string::npos &&
+                            n.find(".MP3") == std::string::npos)
+                            continue;
+                        const std::u16string path =
+                            plat::FormatStr(u"%c:\\", snap.chDvd) + plat::Utf8ToUtf16(n);
+                        if (path.size() < SYS_PATH_CHARS)
+                            plat::StrCopy(kernel->m_Settings.szCurrentMusic, path);
+                        break;
+                    }
+                }
+                m_bCDStep[0] = m_bCDStep[1] = m_bCDStep[2] = 1;
+                SwitchToMusic();
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    // Both seats: a drive that came or went.
+    const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
+    uint8_t readable = 0;
+    if (snap.byCount > 0)
+        readable = plat::Drives().GetVolumeInformation(snap.szDrive[0], nullptr, nullptr) ? 1 : 0;
+    if (std::memcmp(&snap, &m_DriveSnapshot, sizeof snap) != 0 ||
+        readable != m_bVolumeReadable[0]) {
+        m_bVolumeReadable[0] = readable;
+        if (m_bySourceMode == MP_SOURCE_FOLDERS)
+            RefreshLists();
+        m_DriveSnapshot = snap;
+        // The pause after a refresh is the next tick's: the page never sleeps.
+        m_dwLast250 = plat::GetTickCount();
+    }
+    if (m_bVisible && m_pPlayer) {
+        const uint16_t status = m_pPlayer->GetStatus();
+        if (status == IKvPlayer::STATUS_PLAYING) {
+            KvMultimedia::KvPlayerTime t = {};
+            if (m_pPlayer->GetTime(&t) == RZ_OK) {
+                if (m_pTexts[MP_TEXT_ELAPSED])
+                    m_pTexts[MP_TEXT_ELAPSED]->SetText(t.szCurrent);
+                if (m_pTexts[MP_TEXT_TOTAL])
+                    m_pTexts[MP_TEXT_TOTAL]->SetText(t.szTotal);
+                InvalidateOwner();
+            }
+        }
+    }
+}
+
+void CMPDefaultDlg::RunCdStep() {
+    CKernel* kernel = CKernel::Instance();
+    if (m_bCDStep[0]) {
+        m_bCDStep[0] = 0;
+        if (m_pDriveHandler && m_pDriveHandler->Inside()) {
+            while (m_pDriveHandler->Inside())
+                m_pDriveHandler->GoUp();
+            m_iFolderDepth = 0;
+        }
+        StopAll();
+    } else if (m_bCDStep[1]) {
+        m_bCDStep[1] = 0;
+        if (m_bySourceMode == MP_SOURCE_PLAYLISTS)
+            ToggleSource();
+    } else if (m_bCDStep[2]) {
+        m_bCDStep[2] = 0;
+        if (kernel)
+            kernel->m_Settings.szCurrentPlaylist[0] = 0;
+        m_bResumeAfterRefresh = 1;
+        RefreshLists();
+    }
+    InvalidateOwner();
+}
+
+void CMPDefaultDlg::RefreshLists() {
+    if (!m_pDriveHandler)
+        return;
+    m_pDriveHandler->ListDrives();
+    if (!m_strCurrentPath.empty() && !m_bAudioCD)
+        SelectDriveRowOfPath(m_strCurrentPath);
+    CKernel* kernel = CKernel::Instance();
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    ShowPlayButton(status == IKvPlayer::STATUS_PLAYING);
+    if (!m_bResumeAfterRefresh)
+        return;
+    if (m_bySeat != 0) {
+        m_bResumeAfterRefresh = 0;
+        return;
+    }
+    if (!kernel || kernel->m_Settings.iCurrentApp != APPTYPE_MUSIC)
+        return;
+    m_bResumeAfterRefresh = 0;
+    ResumeLast();
+    InvalidateOwner();
+}
+
+void CMPDefaultDlg::ResumeLast() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel)
+        return;
+    const SYS_SETTINGS& s = kernel->m_Settings;
+    if (s.szCurrentPlaylist[0]) {
+        if (m_bySourceMode == MP_SOURCE_FOLDERS)
+            ToggleSource();
+        const std::u16string music = s.szCurrentMusic;
+        const int file = FindRow(FileList(), [&](const UI_LIST_ROW& r) {
+            return JoinWide(r.szFolder, r.szName) == music;
+        });
+        if (file >= 0) {
+            FileList()->SetCurrentIndex(file);
+            PlaySelected();
+        }
+        return;
+    }
+    if (s.iMediaType == 1) {
+        while (m_pDriveHandler->Inside())
+            m_pDriveHandler->GoUp();
+        m_pDriveHandler->ListDrives();
+        const int disc = FindRow(DriveList(), [&](const UI_LIST_ROW& r) { return IsDiscRow(r); });
+        if (disc < 0 || kernel->GetDriveSnapshot().byDiscType != DISC_AUDIO_CD)
+            return;
+        DriveList()->SetCurrentIndex(disc);
+        m_pFileHandler->FillFolder(ListRowAt(DriveList(), disc)->szFolder);
+        m_bAudioCD = 1;
+        m_iCDTrackCount = ListCount(FileList());
+        if (m_pPlayer)
+            m_pPlayer->CloseCD();
+        const std::u16string track = plat::FormatStr(u"Track%02d.cda", s.iCurrentTrackId);
+        const int row = FindRow(FileList(), [&](const UI_LIST_ROW& r) {
+            return plat::StrCmpNoCase(r.szName, track) == 0;
+        });
+        if (row >= 0) {
+            FileList()->SetCurrentIndex(row);
+            PlaySelected();
+        }
+        return;
+    }
+    if (s.szCurrentMusic[0] && SelectDriveRowOfPath(s.szCurrentMusic))
+        PlaySelected();
+}
+
+void CMPDefaultDlg::ScrollToPlaying() {
+    if (!m_pPlayer || !FileList() || m_strCurrentPath.empty() || m_bAudioCD)
+        return;
+    const uint16_t status = m_pPlayer->GetStatus();
+    if (status != IKvPlayer::STATUS_PLAYING && status != IKvPlayer::STATUS_PAUSED)
+        return;
+    auto playing = [&](const UI_LIST_ROW& r) {
+        return r.wKind == ROW_FILE && JoinWide(r.szFolder, r.szName) == m_strCurrentPath;
+    };
+    int row = FindRow(FileList(), playing);
+    if (row < 0 && m_pFileHandler) {
+        m_pFileHandler->FillFolder(FolderOf(m_strCurrentPath));
+        row = FindRow(FileList(), playing);
+    }
+    if (row < 0)
+        return;
+    m_iPlayIndex = row;
+    FileList()->SetCurrentIndex(row);  // also scrolls it into view
+    FileList()->SetFlag(0);
+    InvalidateOwner();
+}
+
+// ---- Paint -----------------------------------------------------------------------------------
+
+void CMPDefaultDlg::Render(plat::Canvas* hdc) {
+    CVelkoraAppDlg::Render(hdc);
+    if (IKvButton* mute = Button(MP_BTN_VOL_ICON))
+        mute->SetFrame(m_bMute ? 1 : 0);
+    for (IKvButton* button : m_pButtons)
+        if (button)
+            button->Draw(hdc, 0, 0);
+    for (IKvText* text : m_pTexts)
+        if (text)
+            text->Draw(hdc);
+    for (IKvListbox* list : {DriveList(), FileList(), m_pPlaylistBox})
+        if (list)
+            list->Draw(hdc);
+    if (m_bActionReady && m_byPending != MP_BTN_NONE) {
+        const int button = m_byPending;
+        m_bActionReady = 0;
+        m_byPending = MP_BTN_NONE;
+        if (m_bListPlay) {
+            m_bListPlay = 0;
+            PlaySelected();
+        } else {
+            RunButton(button);
+        }
+    }
+    if (m_bSeatActionPending) {
+        m_bSeatActionPending = 0;
+        plat::ui::SendMessage(m_hMainWnd, WM_SEAT_ACTION, m_bySeat, 0x10001);
+    }
+}

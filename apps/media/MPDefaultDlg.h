@@ -1,0 +1,167 @@
+// The music page (APPTYPE_MUSIC, on both seats): a drive list of storage places and folders, a
+// file list of the music of one folder or playlist, a playlist list, four texts and twenty
+// buttons. It browses drives, folders, playlists and audio CD tracks, watches drives and discs
+// from its tick, and plays music through the library player.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "apps/media/MediaListHandlers.h"
+#include "core/kernel/KernelDrives.h"
+#include "core/ui/MPlayerDlg.h"
+
+// Buttons, in the order of their skin keys.
+enum : int {
+    MP_BTN_VOL_ADD = 0,
+    MP_BTN_VOL_ICON = 1,
+    MP_BTN_VOL_DEL = 2,
+    MP_BTN_PREVIOUS = 3,
+    MP_BTN_PLAY = 4,
+    MP_BTN_PAUSE = 5,
+    MP_BTN_NEXT = 6,
+    MP_BTN_REPEAT = 7,
+    MP_BTN_SOUND_EFFECT = 8,
+    MP_BTN_RET_MENU = 9,
+    MP_BTN_SOURCE = 10,
+    MP_BTN_PLAY_LIST = 11,
+    MP_BTN_ADD_LIST = 12,
+    MP_BTN_EDIT_LIST = 13,
+    MP_BTN_DEL_LIST = 14,
+    MP_BTN_EDIT_LIST_NAME = 15,
+    MP_BTN_ADD_FILE = 16,
+    MP_BTN_DEL_FILE = 17,
+    MP_BTN_SAVE = 18,
+    MP_BTN_EXIT = 19,
+    MP_BTN_COUNT = 20,
+    MP_BTN_NONE = 255,
+};
+
+// Texts.
+enum : int {
+    MP_TEXT_PLAYLIST_TITLE = 0,
+    MP_TEXT_PLAYLIST_COUNT = 1,
+    MP_TEXT_ELAPSED = 2,
+    MP_TEXT_TOTAL = 3,
+    MP_TEXT_COUNT = 4,
+};
+
+// Source modes.
+enum : uint8_t {
+    MP_SOURCE_FOLDERS = 0,
+    MP_SOURCE_PLAYLISTS = 1,
+    MP_SOURCE_NEW_PLAYLIST = 2,
+    MP_SOURCE_EDIT_PLAYLIST = 3,
+};
+
+#define MP_SKIN_FOLDER u"mplayer"
+#define MP_SKIN_FILE u"mplayer\\mplayer.ini"
+
+class CMPDefaultDlg : public IMPlayerDlg {
+public:
+    CMPDefaultDlg();
+    ~CMPDefaultDlg() override;
+
+    void ResetDefault() override;
+    bool LoadSkin() override;
+    void OnLButtonUp(int x, int y) override;
+    void OnLButtonDown(int x, int y) override;
+    short GetPlayState() override;
+    bool SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) override;
+    void SetOwner(CSeatCtrlDlg* owner) override;
+    void Show(bool visible, uint8_t param) override;
+    void OnTick() override;
+    void Render(plat::Canvas* hdc) override;
+    void StopAll() override;
+    void PauseIfPlaying(bool pause) override;
+    void OnBack() override;
+
+    // A tap on the drive list's current row.
+    void OnDriveListTap();
+    // Folders <-> playlists.
+    void ToggleSource();
+    // The lists again after a drive change, with the current file reselected.
+    void RefreshLists();
+    // Opens and plays the file list's current row.
+    bool PlaySelected();
+    // Runs the action of a released button (from Render).
+    void RunButton(int button);
+
+    KvUserInterface::IKvListbox* DriveList() const { return m_pListbox[0]; }
+    KvUserInterface::IKvListbox* FileList() const { return m_pListbox[1]; }
+    KvUserInterface::IKvListbox* PlaylistList() const { return m_pPlaylistBox; }
+    KvUserInterface::IKvButton* Button(int i) const {
+        return i >= 0 && i < MP_BTN_COUNT ? m_pButtons[i] : nullptr;
+    }
+    KvMultimedia::IKvPlayer* Player() const { return m_pPlayer; }
+    CDriveListHandler* DriveHandler() const { return m_pDriveHandler.get(); }
+
+    KvUserInterface::IKvListbox* m_pPlaylistBox = nullptr;
+    std::unique_ptr<CDriveListHandler> m_pDriveHandler;
+    std::unique_ptr<CFileListHandler> m_pFileHandler;
+    std::unique_ptr<CPlaylistHandler> m_pPlaylistHandler;
+    KvMultimedia::IKvPlayer* m_pPlayer = nullptr;
+    KvMultimedia::IKvPListContainer* m_pContainer = nullptr;
+    KvMultimedia::IKvPlaylist* m_pPlayingList = nullptr;  // own reference
+    KvUserInterface::IKvButton* m_pButtons[MP_BTN_COUNT] = {};
+    KvUserInterface::IKvText* m_pTexts[MP_TEXT_COUNT] = {};
+
+    uint8_t m_bySourceMode = MP_SOURCE_FOLDERS;
+    uint8_t m_byRepeatMode = 0;
+    uint8_t m_bAudioCD = 0;
+    int m_iCDTrack = -1;
+    int m_iCDTrackCount = 0;
+    std::u16string m_strCurrentPath;  // the file being played
+    // The drive row and the playlist row current when playback started, and the playing
+    // file's row in the file list. Copies: a list's rows go when it is filled again.
+    UI_LIST_ROW m_PlayDriveRow = {};
+    UI_LIST_ROW m_PlayPlaylistRow = {};
+    bool m_bPlayDriveRow = false;
+    bool m_bPlayPlaylistRow = false;
+    int m_iPlayIndex = -1;
+    int m_iFolderDepth = 0;
+
+    DRIVE_SNAPSHOT m_DriveSnapshot = {};
+    uint8_t m_bVolumeReadable[2] = {0, 0};
+
+    uint32_t m_dwLast1000 = 0;
+    uint32_t m_dwLast250 = 0;
+    uint32_t m_dwLastPen = 0;
+    int m_iLongPress = 0;
+    // CD insertion: the three steps still to run, in order.
+    uint8_t m_bCDStep[3] = {0, 0, 0};
+    uint8_t m_bSeatActionPending = 0;
+    uint8_t m_bFirstShow = 1;
+    uint8_t m_bResumeAfterRefresh = 1;
+    uint32_t m_dwPlayStart = 0;
+    uint8_t m_byPending = MP_BTN_NONE;
+    uint8_t m_bActionReady = 0;
+    uint8_t m_bListPlay = 0;  // the pending Play is a file-list tap: that file plays
+    int m_iPenX = 0;
+    int m_iPenY = 0;
+
+private:
+    void ReleaseAll();
+    bool MakeTexts();
+    void ShowFolderView();
+    void ShowPlaylistView();
+    void ShowPlayButton(bool playing);
+    // The file list from the head folder of the drive list, or from a row's folder.
+    void FillFilesOf(const UI_LIST_ROW& row);
+    // Whether a drive-list row is the optical drive's root.
+    bool IsDiscRow(const UI_LIST_ROW& row) const;
+    bool IsUpRow(int index) const;
+    void CompareWithPlaying();
+    void OpenAudioCdRow(const UI_LIST_ROW& row);
+    void SelectCurrentFile();
+    void ResumeLast();
+    bool SelectDriveRowOfPath(const std::u16string& path);
+    void Tick1000();
+    void RunCdStep();
+    void ScrollToPlaying();
+    bool IsPhoneCurrent() const;
+    void SwitchToMusic();
+    void SaveSettings();
+    bool PlayPath(const std::u16string& folder, const std::u16string& name);
+};

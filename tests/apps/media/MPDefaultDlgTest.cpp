@@ -1,0 +1,373 @@
+// The music page in the whole head unit (tests/harness): sticks and discs on the scripted
+// machine, music made by GStreamer at test time, taps on both screens.
+#include "apps/media/MPDefaultDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/kernel/Kernel.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "library/include/IKvButton.h"
+#include "library/include/IKvPlayer.h"
+#include "platform/gfx/ImageFile.h"
+#include "platform/text/Text.h"
+#include "tests/harness/HeadUnit.h"
+#include "tests/harness/SkinProbe.h"
+#include "tests/media/TestMedia.h"
+
+using harness::HeadUnit;
+using harness::HeadUnitOptions;
+using KvMultimedia::IKvPlayer;
+using KvUserInterface::IKvButton;
+using KvUserInterface::IKvListbox;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sound goes nowhere. The library keeps its own media settings: it is told through the
+// environment.
+class QuietPlayer {
+public:
+    QuietPlayer() { ::setenv("VELKORA_AUDIO_SINK", "fakesink sync=true", 1); }
+    ~QuietPlayer() {
+        ::unsetenv("VELKORA_AUDIO_SINK");
+        ::unsetenv("VELKORA_OPTICAL_DEVICE");
+    }
+};
+
+void CopyTo(const std::string& from, const std::string& to) {
+    fs::create_directories(fs::path(to).parent_path());
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+CMPDefaultDlg* Music(HeadUnit& unit, int seat) {
+    return static_cast<CMPDefaultDlg*>(unit.Page(seat, APPTYPE_MUSIC));
+}
+
+std::vector<std::string> Names(IKvListbox* list) {
+    std::vector<std::string> names;
+    int count = 0;
+    list->GetCount(&count);
+    for (int i = 0; i < count; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(list, i);
+        names.push_back(r ? plat::Utf16ToUtf8(r->szName) : "?");
+    }
+    return names;
+}
+
+int IndexOf(IKvListbox* list, const std::string& name) {
+    std::vector<std::string> names = Names(list);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string CurrentName(IKvListbox* list) {
+    const UI_LIST_ROW* r = ListRowAt(list);
+    return r ? plat::Utf16ToUtf8(r->szName) : "";
+}
+
+// A tap on row `index` of a list of `seat`'s music page (scrolled into view first).
+void TapRow(HeadUnit& unit, int seat, IKvListbox* list, int index) {
+    ASSERT_GE(index, 0);
+    int top = 0, end = 0;
+    list->GetTopIndex(&top);
+    list->GetEndIndex(&end);
+    if (index < top || index >= end)
+        list->SetCurrentIndex(index);
+    plat::Rect r;
+    ASSERT_EQ(list->GetItemRect(index, &r), RZ_OK);
+    unit.Tap((r.left + r.right) / 2 + (seat ? 800 : 0), (r.top + r.bottom) / 2);
+    unit.Advance(60);
+}
+
+void TapButton(HeadUnit& unit, int seat, IKvButton* button) {
+    ASSERT_NE(button, nullptr);
+    plat::Rect r;
+    button->GetRect(&r);
+    unit.Tap((r.left + r.right) / 2 + (seat ? 800 : 0), (r.top + r.bottom) / 2);
+    unit.Advance(60);
+}
+
+void Launch(HeadUnit& unit, int seat) {
+    plat::Point p = harness::HomepageIconCentre(seat, "APPTYPE_MUSIC");
+    unit.Tap(p.x, p.y);
+    unit.Advance(200);
+}
+
+uint8_t State(IKvButton* button) {
+    uint8_t state = 255;
+    button->GetState(&state);
+    return state;
+}
+
+uint8_t Flag(IKvListbox* list) {
+    uint8_t flag = 255;
+    list->GetFlag(&flag);
+    return flag;
+}
+
+// The first frame of a button's strip is what the screen shows at the button's place.
+::testing::AssertionResult ShowsButton(const plat::Surface& screen, int seatX, IKvButton* button,
+                                       const std::string& image) {
+    plat::Surface strip;
+    if (!plat::LoadImageFile(harness::RunFolder() + "/Skin/Default/mplayer/" + image, strip))
+        return ::testing::AssertionFailure() << image << " is missing";
+    plat::Rect r;
+    button->GetRect(&r);
+    const int w = strip.Width() / 4;
+    int same = 0, total = 0;
+    for (int y = 4; y < strip.Height() - 4; y += 3) {
+        for (int x = 4; x < w - 4; x += 3) {
+            const uint32_t want = strip.PixelAt(x, y);
+            if ((want >> 24) != 0xFF)
+                continue;
+            ++total;
+            if (screen.PixelAt(seatX + r.left + x, r.top + y) == want)
+                ++same;
+        }
+    }
+    if (total > 0 && same * 10 >= total * 9)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << image << ": " << same << " of " << total << " pixels at " << r.left << "," << r.top;
+}
+
+}  // namespace
+
+TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::Wav();
+    ASSERT_FALSE(wav.empty());
+    HeadUnitOptions options;
+    options.prepare = [&](const std::string& dir) {
+        for (int i = 0; i < 30; ++i)
+            CopyTo(wav, dir + "/Velkora Media/Music/Many/tone" + std::to_string(100 + i) + ".wav");
+        // A playlist file: the name line and the folder line of each entry, UTF-16LE with a
+        // line feed and a NUL after each line.
+        std::u16string body;
+        for (const char16_t* line : {u"tone101.wav", u"D:\\Velkora Media\\Music\\Many"}) {
+            body += line;
+            body += u'\n';
+            body += u'\0';
+        }
+        fs::create_directories(dir + "/PLAYLIST");
+        testsupport::WriteBytes(dir + "/PLAYLIST/Drive", body.data(), body.size() * 2);
+    };
+    HeadUnit unit(options);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+
+    // The first stick has no music, the second a tree of folders.
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    testsupport::WriteText(drives.Folder("first") + "/notes.txt", "x");
+    const std::string stick = drives.Folder("second");
+    CopyTo(wav, stick + "/Rock/Live/one.wav");
+    CopyTo(wav, stick + "/Rock/Studio/two.WAV");
+    CopyTo(wav, stick + "/VCD/three.wav");
+    CopyTo(wav, stick + "/Best of.. 2010/four.wav");
+    drives.Mount("/dev/sdb1", 8, 17, drives.Folder("first"));
+    unit.Advance(2500);
+
+    Launch(unit, 0);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    CMPDefaultDlg* front = Music(unit, 0);
+    CMPDefaultDlg* rear = Music(unit, 1);
+    ASSERT_NE(front, nullptr);
+    ASSERT_NE(rear, nullptr);
+    EXPECT_EQ(Names(front->DriveList()), (std::vector<std::string>{"My Music"}));
+
+    // A stick that arrives shows on both seats, numbered by its place among the drives.
+    drives.Mount("/dev/sdc1", 8, 33, stick);
+    unit.Advance(2500);
+    EXPECT_EQ(Names(front->DriveList()), (std::vector<std::string>{"My Music", "Storage 02"}));
+    EXPECT_EQ(Names(rear->DriveList()), (std::vector<std::string>{"My Music", "Storage 02"}));
+
+    // In, to a folder, and a song plays.
+    TapRow(unit, 0, front->DriveList(), 1);
+    EXPECT_EQ(front->m_iFolderDepth, 1);
+    std::vector<std::string> rows = Names(front->DriveList());
+    ASSERT_GE(rows.size(), 4u);
+    EXPECT_EQ(rows[0], "Storage 02 (..)");
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Live"));
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"one.wav"}));
+    TapRow(unit, 0, front->FileList(), 0);
+    ASSERT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic),
+              "f:\\Rock\\Live\\one.wav");
+    EXPECT_FALSE(front->Button(MP_BTN_PLAY)->IsVisible());
+    EXPECT_TRUE(front->Button(MP_BTN_PAUSE)->IsVisible());
+
+    // A folder named as a disc type opens as a folder; the playing file's folder shows its
+    // row highlighted again, another folder none.
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "VCD"));
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"three.wav"}));
+    EXPECT_EQ(Flag(front->FileList()), 1);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Best of.. 2010"));
+    EXPECT_EQ(front->m_iFolderDepth, 1) << "a name with \"..\" in it is no way up";
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"four.wav"}));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Live"));
+    EXPECT_EQ(Flag(front->FileList()), 0);
+
+    // "(..)" goes back up with the stick's row selected; its files stay.
+    TapRow(unit, 0, front->DriveList(), 0);
+    EXPECT_EQ(front->m_iFolderDepth, 0);
+    EXPECT_EQ(CurrentName(front->DriveList()), "Storage 02");
+
+    // My Music: a long folder. Scrolled away from the playing song, the list comes back to
+    // it five seconds after the pen was last lifted.
+    TapRow(unit, 0, front->DriveList(), 0);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Many"));
+    const int song = IndexOf(front->FileList(), "tone125.wav");
+    TapRow(unit, 0, front->FileList(), song);
+    ASSERT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    front->FileList()->SetTopIndex(0);
+    front->FileList()->SetEndIndex(3);
+    unit.Advance(3000);
+    int top = -1, end = -1;
+    front->FileList()->GetTopIndex(&top);
+    EXPECT_EQ(top, 0) << "not before five seconds";
+    unit.Advance(2500);
+    front->FileList()->GetTopIndex(&top);
+    front->FileList()->GetEndIndex(&end);
+    EXPECT_LE(top, song);
+    EXPECT_GT(end, song);
+    EXPECT_EQ(CurrentName(front->FileList()), "tone125.wav");
+
+    // The stick leaves: both seats' lists follow.
+    drives.Unmount(stick);
+    unit.Advance(2500);
+    EXPECT_EQ(Names(rear->DriveList()), (std::vector<std::string>{"My Music"}));
+
+    // Playlists: the toggle stops, shows the playlists and keeps the current one in the
+    // settings; back to the folders, it forgets it.
+    EXPECT_EQ(State(front->Button(MP_BTN_SOURCE)), KvUserInterface::BUTTON_HIGHLIGHTED);
+    TapButton(unit, 0, front->Button(MP_BTN_PLAY_LIST));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_STOPPED);
+    EXPECT_EQ(State(front->Button(MP_BTN_SOURCE)), KvUserInterface::BUTTON_NORMAL)
+        << "a press sets the others of its group normal";
+    EXPECT_FALSE(front->DriveList()->IsVisible());
+    EXPECT_TRUE(front->PlaylistList()->IsVisible());
+    EXPECT_EQ(Names(front->PlaylistList()), (std::vector<std::string>{"Drive"}));
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"tone101.wav"}));
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentPlaylist), "Drive");
+    TapRow(unit, 0, front->FileList(), 0);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    TapButton(unit, 0, front->Button(MP_BTN_SOURCE));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_FOLDERS);
+    EXPECT_EQ(unit.Kernel()->m_Settings.szCurrentPlaylist[0], 0);
+    EXPECT_TRUE(front->DriveList()->IsVisible());
+
+    // Held on Vol-Add, the volume goes on rising every quarter second from the second step.
+    const int volume = unit.Kernel()->m_iVolume.load();
+    plat::Rect add;
+    front->Button(MP_BTN_VOL_ADD)->GetRect(&add);
+    unit.PenDown(add.left + 10, add.top + 10);
+    unit.Advance(1100);
+    unit.PenUp(add.left + 10, add.top + 10);
+    unit.Advance(60);
+    EXPECT_GE(unit.Kernel()->m_iVolume.load(), volume + 3);
+
+    EXPECT_TRUE(ShowsButton(unit.Screen(0), 0, front->Button(MP_BTN_NEXT), "next.png"));
+
+    // The rear seat: its own sections, the bottom bar lower on the taller screen.
+    Launch(unit, 1);
+    ASSERT_EQ(unit.Seat(1)->m_iCurrentApp, APPTYPE_MUSIC);
+    unit.Advance(100);
+    plat::Rect frontPlay, rearPlay;
+    front->Button(MP_BTN_PLAY)->GetRect(&frontPlay);
+    rear->Button(MP_BTN_PLAY)->GetRect(&rearPlay);
+    EXPECT_EQ(rearPlay.top - frontPlay.top, 120);
+    EXPECT_EQ(rear->m_iYOffset, 60);
+    EXPECT_TRUE(ShowsButton(unit.Screen(1), 0, rear->Button(MP_BTN_PLAY), "play.png"));
+    EXPECT_TRUE(ShowsButton(unit.Screen(1), 0, rear->Button(MP_BTN_RET_MENU), "ret-menu.png"));
+    plat::Rect rearDrive;
+    rear->DriveList()->GetRect(&rearDrive);
+    EXPECT_GT(rearDrive.bottom, 480);
+}
+
+TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
+    QuietPlayer quiet;
+    const std::string cue = testmedia::CdImage();
+    const std::string mp3 = testmedia::Mp3();
+    ASSERT_FALSE(cue.empty());
+    ASSERT_FALSE(mp3.empty());
+    ::setenv("VELKORA_OPTICAL_DEVICE", cue.c_str(), 1);
+    HeadUnit unit;
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    CMPDefaultDlg* front = Music(unit, 0);
+    ASSERT_NE(front, nullptr);
+    EXPECT_EQ(Names(front->DriveList()), (std::vector<std::string>{"My Music", "No Disk"}));
+
+    // An audio CD with the phone page current starts nothing.
+    unit.Kernel()->m_Settings.iCurrentApp = APPTYPE_PHONE;
+    const std::vector<plat::AudioTrack> tracks = {{1, 0, 150}, {2, 150, 225}, {3, 375, 75}};
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Audio, tracks);
+    unit.Advance(2500);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    EXPECT_EQ(Names(front->DriveList()).back(), "Audio CD");
+
+    // Opened by hand, the disc lists its tracks and, the player being idle, opens track 1.
+    Launch(unit, 0);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Audio CD"));
+    EXPECT_EQ(Names(front->FileList()),
+              (std::vector<std::string>{"Track01.cda", "Track02.cda", "Track03.cda"}));
+    EXPECT_EQ(front->Player()->GetMediaType(), IKvPlayer::MEDIA_CD);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_STOPPED);
+    EXPECT_EQ(front->m_iCDTrack, 1);
+    TapButton(unit, 0, front->Button(MP_BTN_RET_MENU));
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    unit.Advance(2500);
+    unit.Kernel()->m_Settings.iCurrentApp = APPTYPE_HOMEPAGE;
+
+    // Otherwise the music page comes up and plays the first track.
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Audio, tracks);
+    unit.Advance(4000);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    EXPECT_EQ(Names(front->FileList()),
+              (std::vector<std::string>{"Track01.cda", "Track02.cda", "Track03.cda"}));
+    EXPECT_EQ(front->Player()->GetMediaType(), IKvPlayer::MEDIA_CD);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 1);
+
+    // The disc leaves while it plays: the page stops.
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    unit.Advance(2500);
+    EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_NE(unit.Log().find("CD CLEAR"), std::string::npos);
+
+    // A data disc with MP3 files: its first song becomes the current music and plays.
+    const std::string disc = drives.Folder("disc");
+    CopyTo(mp3, disc + "/Song.MP3");
+    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    unit.Advance(4000);
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic), "e:\\Song.MP3");
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(Names(front->DriveList()).front(), "CD Disk (..)");
+
+    // A DVD shows no files.
+    drives.Unmount(disc);
+    const std::string dvd = drives.Folder("dvd");
+    fs::create_directories(dvd + "/VIDEO_TS");
+    drives.Mount("/dev/sr0", 11, 0, dvd, "udf");
+    unit.Advance(2500);
+    TapRow(unit, 0, front->DriveList(), 0);  // up from the data disc
+    ASSERT_EQ(Names(front->DriveList()).back(), "DVD");
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "DVD"));
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"No Files"}));
+}
