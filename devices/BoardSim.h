@@ -21,12 +21,23 @@
  *     volume N                  the board's volume level 0..32
  *     night 0|1                 the light sensor's night flag
  *     auto-light 0|1            whether the light sensor sets the picture (default 1)
- *     station FREQ [stereo]     a receivable station (FM 8750..10800, AM 522..1620)
+ *     station FREQ [stereo] [strength N]
+ *                               a receivable station (FM 8750..10800, AM 522..1620), strength
+ *                               0..100 (default 0): auto-store keeps the nine strongest of the
+ *                               band, stored in order of frequency
  *     clear-stations
  *     seek-polls N              tuner status reads a seek stays busy (default 0)
  *     scan-polls N              tuner status reads an auto-store scan stays busy (default 2)
+ *     seek-time MS              a seek stays busy (0x80) for MS on the tuner's clock, then
+ *                               reports 0x40 on the next station, or nothing on an empty band
+ *     scan-time MS              an auto-store scan stays busy (0x10) for MS on that clock
+ *     tuner-fault none|status|all   status: the tuner status cannot be read; all: every
+ *                               radio call fails and does nothing (both answer 1)
  *     log-file [PATH]           also append every call-log line to PATH (none: stop)
  * Numbers may be decimal or 0x hexadecimal.
+ *
+ * The tuner's clock is the monotonic clock unless BoardSim_SetClock gives another (reset
+ * takes it back).
  *
  * When the module is first used, the environment variable VELKORA_BOARD_SCRIPT may name a script
  * file to run and VELKORA_BOARD_LOG a call-log file. */
@@ -34,6 +45,7 @@
 #define VELKORA_DEVICES_BOARD_SIM_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -56,6 +68,8 @@ typedef void (*PFN_BoardSim_ClearLog)(void);
  * Video slot 18 is the display reset: brightness, contrast and saturation 5, backlight 9 by
  * day or 3 by night, the light sensor in charge again. */
 typedef long (*PFN_BoardSim_Get)(const char* name);
+/* The clock (milliseconds) by which seek-time and scan-time run; null: the monotonic clock. */
+typedef void (*PFN_BoardSim_SetClock)(uint64_t (*tickMs)(void));
 
 #define BOARD_SIM_COMMAND "BoardSim_Command"
 #define BOARD_SIM_SCRIPT "BoardSim_Script"
@@ -63,6 +77,7 @@ typedef long (*PFN_BoardSim_Get)(const char* name);
 #define BOARD_SIM_LOG_LINE "BoardSim_LogLine"
 #define BOARD_SIM_CLEAR_LOG "BoardSim_ClearLog"
 #define BOARD_SIM_GET "BoardSim_Get"
+#define BOARD_SIM_SET_CLOCK "BoardSim_SetClock"
 
 #ifdef __cplusplus
 }  // extern "C"

@@ -34,6 +34,14 @@ public:
     // 0, or the number of the first line not understood.
     int Script(const std::string& text) { return m_script ? m_script(text.c_str()) : -1; }
     long Get(const std::string& name) const { return m_get ? m_get(name.c_str()) : -1; }
+    // The clock of the simulated tuner's seek and scan times (null: the monotonic clock).
+    bool SetClock(uint64_t (*tickMs)(void)) {
+        auto set = reinterpret_cast<PFN_BoardSim_SetClock>(m_module.Symbol(BOARD_SIM_SET_CLOCK));
+        if (!set)
+            return false;
+        set(tickMs);
+        return true;
+    }
     void ClearLog() {
         if (m_clearLog)
             m_clearLog();

@@ -2,6 +2,8 @@
 // well-behaved board, keeps a tuner with stations where the script puts them, a key queue and
 // a status byte, and logs every call. See BoardSim.h for the script and the log.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,7 @@ constexpr int kChannels = 9;
 struct Station {
     uint16_t frequency;
     bool stereo;
+    int strength;  // auto-store keeps the strongest nine
 };
 
 struct KeyEntry {
@@ -97,6 +100,9 @@ struct Board {
     int seekTarget;
     int scanLeft;  // -1 no scan
     bool found;
+    long seekMs, scanMs;  // -1: seek and scan end by status reads instead of time
+    uint64_t seekEnd, scanEnd;
+    int tunerFault;  // 0 none, 1 status unreadable, 2 every radio call fails
     // Counters.
     int commits, restores, devices;
 
@@ -126,6 +132,9 @@ struct Board {
         seekTarget = -1;
         scanLeft = -1;
         found = false;
+        seekMs = -1, scanMs = -1;
+        seekEnd = 0, scanEnd = 0;
+        tunerFault = 0;
         commits = 0, restores = 0, devices = 0;
     }
 };
@@ -144,6 +153,17 @@ struct Sim {
 };
 
 int RunCommandLocked(Sim& sim, const std::string& line);
+
+// The tuner's clock: the program's own when a test installs it, else the monotonic clock.
+std::atomic<uint64_t (*)(void)> g_tunerClock{nullptr};
+
+uint64_t TunerNow() {
+    if (uint64_t(*clock)(void) = g_tunerClock.load())
+        return clock();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
 
 Sim::Sim() {
     board.Reset();
@@ -234,8 +254,25 @@ void FinishSeek(Board& b) {
 }
 
 void FinishScan(Board& b) {
-    std::vector<uint16_t> found = StationsInBand(b);
-    for (size_t i = 0; i < found.size() && i < static_cast<size_t>(kChannels); ++i)
+    // The strongest nine of the band, stored in order of frequency.
+    const Range& r = RangeOf(b.band);
+    std::vector<Station> heard;
+    for (const Station& s : b.stations) {
+        if (s.frequency >= r.low && s.frequency <= r.high &&
+            std::none_of(heard.begin(), heard.end(),
+                         [&](const Station& h) { return h.frequency == s.frequency; }))
+            heard.push_back(s);
+    }
+    std::stable_sort(heard.begin(), heard.end(), [](const Station& x, const Station& y) {
+        return x.strength != y.strength ? x.strength > y.strength : x.frequency < y.frequency;
+    });
+    if (heard.size() > static_cast<size_t>(kChannels))
+        heard.resize(kChannels);
+    std::vector<uint16_t> found;
+    for (const Station& s : heard)
+        found.push_back(s.frequency);
+    std::sort(found.begin(), found.end());
+    for (size_t i = 0; i < found.size(); ++i)
         b.channels[b.band][i] = found[i];
     b.tuned[b.band] = b.channels[b.band][0];
     b.found = false;
@@ -257,21 +294,37 @@ void StartSeek(Board& b, bool up) {
     }
     b.found = false;
     b.scanLeft = -1;
+    if (b.seekMs >= 0) {
+        b.seekLeft = 0;
+        b.seekEnd = TunerNow() + static_cast<uint64_t>(b.seekMs);
+        if (b.seekMs == 0)
+            FinishSeek(b);
+        return;
+    }
     b.seekLeft = b.seekPolls;
     if (b.seekLeft <= 0)
         FinishSeek(b);
 }
 
 uint8_t TunerStatus(Board& b) {
-    // A status read is what moves a running seek or scan along.
-    if (b.seekLeft > 0)
+    // A status read is what moves a running seek or scan along: by the time scripted for it,
+    // or by the number of reads.
+    if (b.seekLeft >= 0 && b.seekMs >= 0) {
+        if (TunerNow() >= b.seekEnd)
+            FinishSeek(b);
+    } else if (b.seekLeft > 0) {
         --b.seekLeft;
-    else if (b.seekLeft == 0)
+    } else if (b.seekLeft == 0) {
         FinishSeek(b);
-    if (b.scanLeft > 0)
+    }
+    if (b.scanLeft >= 0 && b.scanMs >= 0) {
+        if (TunerNow() >= b.scanEnd)
+            FinishScan(b);
+    } else if (b.scanLeft > 0) {
         --b.scanLeft;
-    else if (b.scanLeft == 0)
+    } else if (b.scanLeft == 0) {
         FinishScan(b);
+    }
     uint8_t s = 0;
     if (b.seekLeft >= 0)
         s |= 0x80;
@@ -340,6 +393,7 @@ int RunCommandLocked(Sim& sim, const std::string& rawLine) {
     long v = 0, w = 0;
     if (verb == "reset") {
         b.Reset();
+        g_tunerClock = nullptr;
         sim.log.clear();
         return done() ? 0 : -1;
     }
@@ -390,12 +444,16 @@ int RunCommandLocked(Sim& sim, const std::string& rawLine) {
             return -1;
         std::string flag;
         bool stereo = false;
-        if (in >> flag) {
-            if (flag != "stereo" || !done())
+        long strength = 0;
+        while (in >> flag) {
+            if (flag == "stereo" && !stereo)
+                stereo = true;
+            else if (flag == "strength" && number(strength, 0, 100))
+                continue;
+            else
                 return -1;
-            stereo = true;
         }
-        b.stations.push_back({static_cast<uint16_t>(v), stereo});
+        b.stations.push_back({static_cast<uint16_t>(v), stereo, static_cast<int>(strength)});
         return 0;
     }
     if (verb == "clear-stations" && done()) {
@@ -404,10 +462,29 @@ int RunCommandLocked(Sim& sim, const std::string& rawLine) {
     }
     if (verb == "seek-polls" && number(v, 0, 1000000) && done()) {
         b.seekPolls = static_cast<int>(v);
+        b.seekMs = -1;
         return 0;
     }
     if (verb == "scan-polls" && number(v, 0, 1000000) && done()) {
         b.scanPolls = static_cast<int>(v);
+        b.scanMs = -1;
+        return 0;
+    }
+    if (verb == "seek-time" && number(v, 0, 100000000) && done()) {
+        b.seekMs = v;
+        return 0;
+    }
+    if (verb == "scan-time" && number(v, 0, 100000000) && done()) {
+        b.scanMs = v;
+        return 0;
+    }
+    if (verb == "tuner-fault") {
+        std::string what;
+        in >> what;
+        const int fault = what == "none" ? 0 : what == "status" ? 1 : what == "all" ? 2 : -1;
+        if (fault < 0 || !done())
+            return -1;
+        b.tunerFault = fault;
         return 0;
     }
     if (verb == "log-file") {
@@ -746,8 +823,17 @@ RESERVED(radio, BoardRadio, 15)
 RESERVED(radio, BoardRadio, 16)
 RESERVED(radio, BoardRadio, 18)
 
+// A tuner that fails on demand: the call does nothing and reports 1.
+#define TUNER_FAULT(level, slot, name)                         \
+    if (b.tunerFault >= (level)) {                             \
+        SetStatus(status, 1);                                  \
+        AddLog(sim, "radio " #slot " " name "() = 1 (fault)"); \
+        return 1;                                              \
+    }
+
 int RadioSetBand(BoardRadio*, uint8_t band, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 1, "SetBand");
     int index = BandIndex(band);
     int rc = index >= 0 ? 0 : 1;
     if (rc == 0 && index != b.band) {
@@ -763,6 +849,10 @@ int RadioSetBand(BoardRadio*, uint8_t band, uint8_t* status) {
 
 int RadioGetFrequency(BoardRadio*, uint8_t* high, uint8_t* low, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 3, "GetFrequency");
+    // A seek that has had its time is on its station, whatever is read first.
+    if (b.seekLeft >= 0 && b.seekMs >= 0 && TunerNow() >= b.seekEnd)
+        FinishSeek(b);
     uint16_t f = b.tuned[b.band];
     SplitFrequency(f, high, low);
     SetStatus(status, 0);
@@ -785,16 +875,19 @@ int RadioStep(Sim& sim, int slot, int direction, uint8_t steps, uint8_t* high, u
 
 int RadioStepDown(BoardRadio*, uint8_t steps, uint8_t* high, uint8_t* low, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 6, "StepDown");
     return RadioStep(sim, 6, -1, steps, high, low, status);
 }
 
 int RadioStepUp(BoardRadio*, uint8_t steps, uint8_t* high, uint8_t* low, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 7, "StepUp");
     return RadioStep(sim, 7, 1, steps, high, low, status);
 }
 
 int RadioSeekUp(BoardRadio*, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 8, "SeekUp");
     StartSeek(b, true);
     SetStatus(status, 0);
     AddLog(sim, "radio 8 SeekUp() = 0");
@@ -803,6 +896,7 @@ int RadioSeekUp(BoardRadio*, uint8_t* status) {
 
 int RadioSeekDown(BoardRadio*, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 9, "SeekDown");
     StartSeek(b, false);
     SetStatus(status, 0);
     AddLog(sim, "radio 9 SeekDown() = 0");
@@ -811,11 +905,19 @@ int RadioSeekDown(BoardRadio*, uint8_t* status) {
 
 int RadioStartAutoStore(BoardRadio*, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 11, "StartAutoStore");
     b.seekLeft = -1;
     b.found = false;
-    b.scanLeft = b.scanPolls;
-    if (b.scanLeft <= 0)
-        FinishScan(b);
+    if (b.scanMs >= 0) {
+        b.scanLeft = 0;
+        b.scanEnd = TunerNow() + static_cast<uint64_t>(b.scanMs);
+        if (b.scanMs == 0)
+            FinishScan(b);
+    } else {
+        b.scanLeft = b.scanPolls;
+        if (b.scanLeft <= 0)
+            FinishScan(b);
+    }
     SetStatus(status, 0);
     AddLog(sim, "radio 11 StartAutoStore() = 0");
     return 0;
@@ -823,6 +925,7 @@ int RadioStartAutoStore(BoardRadio*, uint8_t* status) {
 
 int RadioStopAutoStore(BoardRadio*, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 12, "StopAutoStore");
     b.scanLeft = -1;
     SetStatus(status, 0);
     AddLog(sim, "radio 12 StopAutoStore() = 0");
@@ -831,6 +934,7 @@ int RadioStopAutoStore(BoardRadio*, uint8_t* status) {
 
 int RadioStopSeek(BoardRadio*, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 13, "StopSeek");
     if (b.seekLeft >= 0) {
         b.seekLeft = -1;
         b.seekTarget = -1;
@@ -843,6 +947,7 @@ int RadioStopSeek(BoardRadio*, uint8_t* status) {
 
 int RadioGetTunerStatus(BoardRadio*, uint8_t* tuner, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(1, 14, "GetTunerStatus");
     uint8_t s = TunerStatus(b);
     if (tuner)
         *tuner = s;
@@ -854,6 +959,7 @@ int RadioGetTunerStatus(BoardRadio*, uint8_t* tuner, uint8_t* status) {
 int RadioLoadChannel(BoardRadio*, uint16_t bandChannel, uint8_t* high, uint8_t* low,
                      uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 17, "LoadChannel");
     int bandCode = bandChannel >> 8;
     int channel = bandChannel & 0xFF;
     int index = bandCode ? BandIndex(bandCode) : b.band;
@@ -878,6 +984,7 @@ int RadioLoadChannel(BoardRadio*, uint16_t bandChannel, uint8_t* high, uint8_t* 
 
 int RadioReplay(BoardRadio*, uint8_t channel, uint8_t* status) {
     LOCK();
+    TUNER_FAULT(2, 19, "Replay");
     // The page has just stored the tuned frequency as preset `channel`; the board keeps it
     // there too, so that the nine channels read back what the page shows.
     int rc = channel < kChannels ? 0 : 1;
@@ -1003,6 +1110,7 @@ long GetLocked(Board& b, const std::string& name) {
         {"band", kBandCodes[b.band]},
         {"frequency", b.tuned[b.band]},
         {"status", b.status},
+        {"tuner-fault", b.tunerFault},
         {"keys-queued", static_cast<long>(std::count_if(b.keys.begin(), b.keys.end(),
                                                         [](const KeyEntry& e) { return !e.gap; }))},
         {"commits", b.commits},
@@ -1070,6 +1178,10 @@ SIM_EXPORT void BoardSim_ClearLog(void) {
     Sim& sim = TheSim();
     std::lock_guard<std::mutex> hold(sim.mutex);
     sim.log.clear();
+}
+
+SIM_EXPORT void BoardSim_SetClock(uint64_t (*tickMs)(void)) {
+    g_tunerClock = tickMs;
 }
 
 SIM_EXPORT long BoardSim_Get(const char* name) {

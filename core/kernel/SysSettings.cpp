@@ -107,6 +107,12 @@ void Clamp(int32_t& v, int32_t lo, int32_t hi) {
     v = std::min(std::max(v, lo), hi);
 }
 
+// A radio band or preset out of range means nothing near it: the first one is taken.
+void FirstIfOutside(int32_t& v, int32_t lo, int32_t hi) {
+    if (v < lo || v > hi)
+        v = lo;
+}
+
 template <size_t N>
 void Terminate(char16_t (&text)[N]) {
     text[N - 1] = 0;
@@ -164,11 +170,11 @@ void SanitizeSettings(SYS_SETTINGS& s) {
     Clamp(s.iLanguage, 0, SYS_LANGUAGE_COUNT - 1);
     Clamp(s.iMusicRepeatMode, 0, 3);
     Clamp(s.iPhotoSpeedMode, 0, 3);
-    Clamp(s.iRadioBand, 0, 4);  // FM1, FM2, FM3, AM1, AM2
+    FirstIfOutside(s.iRadioBand, 0, 4);  // FM1, FM2, FM3, AM1, AM2
     for (auto& v : s.iAMChannel)
-        Clamp(v, 0, 8);  // nine presets per band
+        FirstIfOutside(v, 0, 8);  // nine presets per band
     for (auto& v : s.iFMChannel)
-        Clamp(v, 0, 8);
+        FirstIfOutside(v, 0, 8);
     for (int32_t* v : {&s.iBrightness, &s.iBrightnessNight, &s.iBrightnessDay, &s.iContrast,
                        &s.iContrastNight, &s.iContrastDay, &s.iSaturation, &s.iSaturationNight,
                        &s.iSaturationDay, &s.iBacklight, &s.iBacklightNight, &s.iBacklightDay})
