@@ -371,3 +371,184 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "DVD"));
     EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"No Files"}));
 }
+
+namespace {
+
+// The file the page plays now, as the settings keep it.
+std::string CurrentMusic(HeadUnit& unit) {
+    return plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic);
+}
+
+uint32_t StatusValue(HeadUnit& unit) {
+    uint32_t v = 0xDEAD;
+    unit.Kernel()->Registry().GetDword(KERNEL_STATUS_KEY, "Status", &v);
+    return v;
+}
+
+// Ticks until the page plays `path` (the music ends at once: the sink does not wait).
+bool PlaysNext(HeadUnit& unit, CMPDefaultDlg* page, const std::string& path) {
+    return unit.WaitFor([&] { return plat::Utf16ToUtf8(page->m_strCurrentPath) == path; }, 4000);
+}
+
+void WriteGarbage(const std::string& path) {
+    fs::create_directories(fs::path(path).parent_path());
+    testsupport::WriteText(path, std::string(4096, 'x'));
+}
+
+}  // namespace
+
+TEST(MusicPage, PlaysOnByTheRepeatModesAndSkipsBrokenFiles) {
+    QuietPlayer quiet;
+    ::setenv("VELKORA_AUDIO_SINK", "fakesink sync=false", 1);
+    const std::string wav = testmedia::Wav();
+    const std::string mp3 = testmedia::Mp3();
+    ASSERT_FALSE(wav.empty() || mp3.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("stick");
+    CopyTo(wav, stick + "/Album/1.wav");
+    CopyTo(mp3, stick + "/Album/2.mp3");
+    CopyTo(wav, stick + "/Album/3.wav");
+    CopyTo(wav, stick + "/Mixed/a.wav");
+    WriteGarbage(stick + "/Mixed/b.mp3");
+    CopyTo(mp3, stick + "/Mixed/c.mp3");
+    CopyTo(wav, stick + "/Broken/0.wav");
+    for (int i = 1; i <= 6; ++i)
+        WriteGarbage(stick + "/Broken/" + std::to_string(i) + ".mp3");
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    Launch(unit, 0);
+    CMPDefaultDlg* front = Music(unit, 0);
+    ASSERT_NE(front, nullptr);
+    front->SeedRandom(7);
+    ASSERT_EQ(front->m_byRepeatMode, 0);
+
+    // Keys while stopped only move the selection, wrapping, also on an empty list.
+    front->KeyHandler(0x1002);
+    EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Album"));
+    ASSERT_EQ(Names(front->FileList()), (std::vector<std::string>{"1.wav", "2.mp3", "3.wav"}));
+    front->FileList()->SetCurrentIndex(0);
+    front->KeyHandler(0x1002);
+    EXPECT_EQ(CurrentName(front->FileList()), "3.wav");
+    front->KeyHandler(0x2000);
+    EXPECT_EQ(CurrentName(front->FileList()), "1.wav");
+    EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+
+    // Repeat 1: the folder, wrapping at its end; the settings follow every file.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMusicRepeatMode, 1);
+    TapRow(unit, 0, front->FileList(), 0);
+    EXPECT_EQ(unit.Seat(0)->m_dwMonitorStatus, 0x30101u);
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Album\\2.mp3"));
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Album\\3.wav"));
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Album\\1.wav"));
+    EXPECT_EQ(CurrentMusic(unit), "e:\\Album\\1.wav");
+    EXPECT_EQ(CurrentName(front->FileList()), "1.wav");
+
+    // Repeat 2: the end of a file plays it again; Next still moves on and Previous wraps.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 2);
+    const std::string again = plat::Utf16ToUtf8(front->m_strCurrentPath);
+    const uint32_t starts = front->m_dwPlayEvents.load();
+    EXPECT_TRUE(unit.WaitFor([&] { return front->m_dwPlayEvents.load() >= starts + 2; }));
+    EXPECT_EQ(plat::Utf16ToUtf8(front->m_strCurrentPath), again);
+    front->HandleNextFile(true);
+    const std::string moved = plat::Utf16ToUtf8(front->m_strCurrentPath);
+    EXPECT_NE(moved, again);
+    front->HandleNextFile(false);
+    front->HandleNextFile(false);
+    EXPECT_NE(plat::Utf16ToUtf8(front->m_strCurrentPath), moved);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+
+    // Repeat 3: random picks within the playing list (the music of the folders listed).
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 3);
+    for (int i = 0; i < 6; ++i) {
+        front->HandleNextFile(true);
+        const std::string path = plat::Utf16ToUtf8(front->m_strCurrentPath);
+        EXPECT_TRUE(path.rfind("e:\\Album\\", 0) == 0 || path.rfind("e:\\Mixed\\", 0) == 0 ||
+                    path.rfind("e:\\Broken\\0", 0) == 0 || path.empty())
+            << path;
+    }
+
+    // Repeat wraps to 0: the playing list, Next wrapping over all folders listed.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 0);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMusicRepeatMode, 0);
+
+    // A broken file in a folder is skipped at the end of the one before.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 1);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Mixed"));
+    TapRow(unit, 0, front->FileList(), 0);
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Mixed\\c.mp3"));
+    EXPECT_NE(unit.Log().find("cannot open e:\\Mixed\\b.mp3"), std::string::npos);
+
+    // A folder of broken files: five tries, then stopped for good, and no more tries.
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Broken"));
+    const size_t before = unit.Log().size();
+    TapRow(unit, 0, front->FileList(), 0);
+    EXPECT_TRUE(unit.WaitFor([&] { return front->m_strCurrentPath.empty(); }));
+    const size_t tries = [&] {
+        size_t n = 0;
+        const std::string log = unit.Log().substr(before);
+        for (size_t at = log.find("cannot open e:\\Broken\\"); at != std::string::npos;
+             at = log.find("cannot open e:\\Broken\\", at + 1))
+            ++n;
+        return n;
+    }();
+    EXPECT_EQ(tries, 5u);
+    unit.Advance(3000);
+    EXPECT_EQ(unit.Log().find("cannot open e:\\Broken\\6.mp3", before), std::string::npos);
+    EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(unit.Seat(0)->m_dwMonitorStatus, 0u);
+    EXPECT_TRUE(front->Button(MP_BTN_PLAY)->IsVisible());
+    EXPECT_FALSE(front->Button(MP_BTN_PAUSE)->IsVisible());
+}
+
+TEST(MusicPage, StatusWordsAndTimeFollowThePlayerOnBothSeats) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::Wav();
+    ASSERT_FALSE(wav.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("stick");
+    CopyTo(wav, stick + "/tone.wav");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    for (int seat = 0; seat < 2; ++seat) {
+        Launch(unit, seat);
+        CMPDefaultDlg* page = Music(unit, seat);
+        ASSERT_NE(page, nullptr);
+        const uint32_t rear = seat ? 0x01000000u : 0u;
+        // A lone stick with music opens by itself.
+        if (IndexOf(page->DriveList(), "Storage 01") >= 0)
+            TapRow(unit, seat, page->DriveList(), IndexOf(page->DriveList(), "Storage 01"));
+        ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"tone.wav"}));
+        TapRow(unit, seat, page->FileList(), 0);
+        ASSERT_EQ(page->GetPlayState(), PLAYSTATE_PLAYING);
+        EXPECT_EQ(unit.Seat(seat)->m_dwMonitorStatus, 0x30101u | rear);
+        std::u16string time;
+        EXPECT_TRUE(unit.WaitFor(
+            [&] {
+                unit.Kernel()->Registry().GetString(KERNEL_STATUS_KEY, "TimeCurrent", &time);
+                return time == u"00:00:01";
+            },
+            3000))
+            << plat::Utf16ToUtf8(time);
+        page->KeyHandler(0x1046);
+        EXPECT_EQ(page->GetPlayState(), PLAYSTATE_PAUSED);
+        EXPECT_EQ(StatusValue(unit), 0x30201u | rear);
+        EXPECT_TRUE(page->Button(MP_BTN_PLAY)->IsVisible());
+        page->PauseIfPlaying(false);
+        EXPECT_EQ(StatusValue(unit), 0x30101u | rear);
+        page->StopAll();
+        EXPECT_EQ(StatusValue(unit), 0u);
+        EXPECT_TRUE(page->Button(MP_BTN_PLAY)->IsVisible());
+        TapButton(unit, seat, page->Button(MP_BTN_RET_MENU));
+        unit.Advance(200);
+    }
+}
