@@ -11,6 +11,7 @@
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
+#include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/Drives.h"
@@ -1179,11 +1180,341 @@ void CMPDefaultDlg::PauseIfPlaying(bool pause) {
     }
 }
 
-void CMPDefaultDlg::RunEditButton(int) {}
+// ---- Playlist editing ------------------------------------------------------------------------
 
-void CMPDefaultDlg::LeaveEditing() {}
+namespace {
+
+// A playlist name that makes a file of its own in the PLAYLIST folder.
+bool IsGoodPlaylistName(const std::u16string& name) {
+    const size_t first = name.find_first_not_of(u' ');
+    return first != std::u16string::npos && name != u"." && name != u".." &&
+           name.find_first_of(u"\\/:*?\"<>|") == std::u16string::npos &&
+           name != TEMP_PLAYLIST_NAME && name.rfind(u"(sysfolder)", 0) != 0;
+}
+
+}  // namespace
+
+IKvPlaylist* CMPDefaultDlg::FindPlaylistNamed(const std::u16string& name) {
+    IKvPlaylist* found = nullptr;
+    int index = 0;
+    if (!m_pContainer || m_pContainer->FindPlaylist(name.c_str(), &found, &index, 0) != RZ_OK)
+        return nullptr;
+    // An exact name only: "Rock" is not "Rock Classics".
+    char16_t* real = nullptr;
+    if (m_pContainer->GetNameAt(&real, index) != RZ_OK || !real || name != real)
+        return nullptr;
+    return found;
+}
+
+void CMPDefaultDlg::ShowCount(IKvPlaylist* list) {
+    if (m_pTexts[MP_TEXT_PLAYLIST_COUNT])
+        m_pTexts[MP_TEXT_PLAYLIST_COUNT]->SetText(
+            plat::FormatStr(u"(%02d)", ListCountOf(list)).c_str());
+}
+
+void CMPDefaultDlg::ShowEditView(bool edit) {
+    for (int i : {MP_BTN_SOURCE, MP_BTN_PLAY_LIST, MP_BTN_ADD_LIST, MP_BTN_EDIT_LIST,
+                  MP_BTN_VOL_ADD, MP_BTN_VOL_ICON, MP_BTN_VOL_DEL, MP_BTN_PREVIOUS, MP_BTN_PLAY,
+                  MP_BTN_PAUSE, MP_BTN_NEXT, MP_BTN_REPEAT, MP_BTN_SOUND_EFFECT})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    for (int i : {MP_BTN_EDIT_LIST_NAME, MP_BTN_ADD_FILE, MP_BTN_SAVE, MP_BTN_EXIT})
+        if (IKvButton* b = Button(i)) {
+            b->Show(1);
+            b->SetNormal();
+        }
+    for (int i : {MP_BTN_DEL_LIST, MP_BTN_DEL_FILE})
+        if (IKvButton* b = Button(i)) {
+            b->Show(edit ? 1 : 0);
+            b->SetNormal();
+        }
+    if (DriveList())
+        DriveList()->Show(1);
+    if (m_pPlaylistBox)
+        m_pPlaylistBox->Show(0);
+    for (int i : {MP_TEXT_PLAYLIST_TITLE, MP_TEXT_PLAYLIST_COUNT})
+        if (m_pTexts[i])
+            m_pTexts[i]->Show(1);
+}
+
+void CMPDefaultDlg::ReturnToPlaylistView() {
+    CKernel* kernel = CKernel::Instance();
+    m_bySourceMode = MP_SOURCE_PLAYLISTS;
+    m_bAddingView = 0;
+    m_strEditName.clear();
+    m_strDeleteName.clear();
+    if (m_pDriveHandler)
+        m_pDriveHandler->m_bHideDisc = 0;
+    for (int i : {MP_BTN_DEL_LIST, MP_BTN_EDIT_LIST_NAME, MP_BTN_ADD_FILE, MP_BTN_DEL_FILE,
+                  MP_BTN_SAVE, MP_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    for (int i : {MP_BTN_VOL_ADD, MP_BTN_VOL_ICON, MP_BTN_VOL_DEL, MP_BTN_PREVIOUS, MP_BTN_NEXT,
+                  MP_BTN_REPEAT, MP_BTN_SOUND_EFFECT})
+        if (IKvButton* b = Button(i))
+            b->Show(1);
+    ShowPlayButton(false);
+    if (m_pPlaylistBox)
+        m_pPlaylistBox->SetDisabled(0);
+    ShowPlaylistView();
+    if (FileList())
+        FileList()->Show(1);
+    for (int i : {MP_TEXT_PLAYLIST_TITLE, MP_TEXT_PLAYLIST_COUNT})
+        if (m_pTexts[i])
+            m_pTexts[i]->Show(0);
+    if (kernel && m_pContainer)
+        m_pContainer->LoadAll(plat::FormatStr(u"%s\\PLAYLIST", kernel->m_szBaseDir).c_str());
+    if (m_pPlaylistHandler)
+        m_pPlaylistHandler->FillPlaylists(m_pContainer);
+}
+
+void CMPDefaultDlg::SelectPlaylistRow(const std::u16string& name) {
+    int row = FindRow(m_pPlaylistBox, [&](const UI_LIST_ROW& r) { return name == r.szName; });
+    if (row < 0 && ListCount(m_pPlaylistBox) > 0)
+        row = 0;
+    if (FileList())
+        FileList()->RemoveAll();
+    if (row < 0 || !m_pPlaylistHandler)
+        return;
+    m_pPlaylistBox->SetCurrentIndex(row);
+    m_pPlaylistHandler->OpenPlaylist();
+}
+
+void CMPDefaultDlg::EditMessage(const char16_t* text) {
+    WriteLog("Music: %s", plat::Utf16ToUtf8(text).c_str());
+    plat::ui::MessageBox(OwnerWindow(), text, u"Warning", plat::ui::kMbOk);
+}
+
+void CMPDefaultDlg::RunEditButton(int button) {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !m_pContainer || !m_pPlaylistHandler)
+        return;
+    IKvText* title = m_pTexts[MP_TEXT_PLAYLIST_TITLE];
+    switch (button) {
+        case MP_BTN_ADD_LIST: {
+            if (m_bySourceMode != MP_SOURCE_PLAYLISTS)
+                return;
+            StopAll();
+            m_strDeleteName.clear();
+            m_pContainer->RemovePlaylist(TEMP_PLAYLIST_NAME, 0);
+            m_pPlaylistHandler->FillPlaylists(m_pContainer);
+            m_pPlaylistHandler->CreatePlaylist();
+            const int count = ListCount(m_pPlaylistBox);
+            if (count <= 0)
+                return;
+            m_pPlaylistBox->SetCurrentIndex(count - 1);
+            if (FileList())
+                FileList()->RemoveAll();
+            std::u16string name;
+            IKvPlaylist* list = nullptr;
+            if (!m_pPlaylistHandler->TakeSelected(name, &list) || !list) {
+                m_pPlaylistBox->SetFlag(1);
+                return;
+            }
+            m_bySourceMode = MP_SOURCE_NEW_PLAYLIST;
+            m_strEditName = name;
+            m_bAddingView = 0;
+            if (title)
+                title->SetText(name.c_str());
+            ShowCount(list);
+            ShowEditView(false);
+            break;
+        }
+        case MP_BTN_EDIT_LIST: {
+            if (m_bySourceMode != MP_SOURCE_PLAYLISTS)
+                return;
+            StopAll();
+            std::u16string name;
+            IKvPlaylist* list = nullptr;
+            if (!m_pPlaylistHandler->TakeSelected(name, &list) || !list ||
+                name == TEMP_PLAYLIST_NAME)
+                return;
+            m_pContainer->RemovePlaylist(TEMP_PLAYLIST_NAME, 0);
+            list = FindPlaylistNamed(name);
+            IKvPlaylist* temp = nullptr;
+            int index = 0;
+            if (!list || m_pContainer->CreatePlaylist(TEMP_PLAYLIST_NAME, &temp, &index) != RZ_OK ||
+                !temp || m_pContainer->CopyPlaylist(temp, list) != RZ_OK) {
+                m_pContainer->RemovePlaylist(TEMP_PLAYLIST_NAME, 0);
+                return;
+            }
+            m_bySourceMode = MP_SOURCE_EDIT_PLAYLIST;
+            m_strEditName = name;
+            m_strDeleteName.clear();
+            m_bAddingView = 0;
+            if (title)
+                title->SetText(name.c_str());
+            m_pPlaylistHandler->FillFiles(temp);
+            ShowCount(temp);
+            m_pPlaylistBox->SetDisabled(1);
+            ShowEditView(true);
+            for (int i : {MP_BTN_EDIT_LIST_NAME, MP_BTN_ADD_FILE, MP_BTN_DEL_FILE})
+                if (IKvButton* b = Button(i))
+                    b->SetNormal();
+            break;
+        }
+        case MP_BTN_ADD_FILE: {
+            if (m_bySourceMode != MP_SOURCE_NEW_PLAYLIST &&
+                m_bySourceMode != MP_SOURCE_EDIT_PLAYLIST)
+                return;
+            const UI_LIST_ROW* row = ListRowAt(FileList());
+            const bool offered = m_bAddingView || m_bySourceMode == MP_SOURCE_NEW_PLAYLIST;
+            if (!offered || !row) {
+                // First the music to add from.
+                m_bAddingView = 1;
+                if (m_pDriveHandler) {
+                    m_pDriveHandler->m_bHideDisc = 1;
+                    m_pDriveHandler->ListDrives();
+                }
+                if (DriveList())
+                    DriveList()->Show(1);
+                m_pPlaylistBox->Show(0);
+                if (FileList())
+                    FileList()->RemoveAll();
+                return;
+            }
+            const std::u16string name = row->szName;
+            if (row->wKind != ROW_FILE || IsPlaceholderName(name))
+                return;
+            if (m_bySourceMode == MP_SOURCE_NEW_PLAYLIST) {
+                IKvPlaylist* list = FindPlaylistNamed(m_strEditName);
+                if (list && list->AddItem(StampName(name).c_str(), row->szFolder) == RZ_OK)
+                    ShowCount(list);
+            } else {
+                IKvPlaylist* temp = FindPlaylistNamed(TEMP_PLAYLIST_NAME);
+                if (temp && temp->AddItem(name.c_str(), row->szFolder) == RZ_OK)
+                    ShowCount(temp);
+            }
+            break;
+        }
+        case MP_BTN_DEL_FILE: {
+            IKvPlaylist* temp = FindPlaylistNamed(TEMP_PLAYLIST_NAME);
+            const UI_LIST_ROW* row = ListRowAt(FileList());
+            if (m_bySourceMode != MP_SOURCE_EDIT_PLAYLIST || !temp || !row)
+                return;
+            temp->RemoveItem(row->szName);
+            m_pPlaylistHandler->FillFiles(temp);
+            ShowCount(temp);
+            break;
+        }
+        case MP_BTN_DEL_LIST:
+            if (m_bySourceMode != MP_SOURCE_EDIT_PLAYLIST)
+                return;
+            m_strDeleteName = m_strEditName;
+            if (FileList())
+                FileList()->RemoveAll();
+            for (int i : {MP_BTN_EDIT_LIST_NAME, MP_BTN_ADD_FILE, MP_BTN_DEL_FILE})
+                if (IKvButton* b = Button(i))
+                    b->Disable();
+            break;
+        case MP_BTN_EDIT_LIST_NAME: {
+            if (m_bySourceMode != MP_SOURCE_NEW_PLAYLIST &&
+                m_bySourceMode != MP_SOURCE_EDIT_PLAYLIST)
+                return;
+            char16_t* current = nullptr;
+            if (title)
+                title->GetText(&current);
+            plat::StrCopy(kernel->m_szKbTitle, kernel->m_Language[MSG_KB_EDIT_PLAYLIST_NAME]);
+            plat::StrCopy(kernel->m_szKbInitial, current ? current : u"");
+            kernel->m_iKbResult = 0;
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                                  (intptr_t(APPTYPE_MUSIC) << 16) | APPTYPE_KB);
+            break;
+        }
+        case MP_BTN_SAVE:
+            SavePlaylistEdit();
+            break;
+        case MP_BTN_EXIT:
+            LeaveEditing();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMPDefaultDlg::SavePlaylistEdit() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !m_pContainer)
+        return;
+    char16_t* text = nullptr;
+    if (IKvText* title = m_pTexts[MP_TEXT_PLAYLIST_TITLE])
+        title->GetText(&text);
+    std::u16string name = text && text[0] ? std::u16string(text) : m_strEditName;
+    const std::string folder =
+        plat::NativePath(plat::FormatStr(u"%s\\PLAYLIST", kernel->m_szBaseDir));
+    auto fileOf = [&](const std::u16string& n) { return folder + "/" + plat::Utf16ToUtf8(n); };
+    if (m_bySourceMode == MP_SOURCE_EDIT_PLAYLIST && !m_strDeleteName.empty()) {
+        if (plat::PathExists(fileOf(m_strDeleteName)) &&
+            !plat::RemoveFile(fileOf(m_strDeleteName))) {
+            EditMessage(u"\tThe playlist cannot be deleted !\t");
+            return;
+        }
+        if (IKvPlaylist* temp = FindPlaylistNamed(TEMP_PLAYLIST_NAME))
+            m_pContainer->RemovePlaylistByPointer(temp);
+        if (IKvPlaylist* gone = FindPlaylistNamed(m_strDeleteName))
+            m_pContainer->RemovePlaylistByPointer(gone);
+        ReturnToPlaylistView();
+        SelectPlaylistRow(u"");
+        return;
+    }
+    if (m_bySourceMode != MP_SOURCE_NEW_PLAYLIST && m_bySourceMode != MP_SOURCE_EDIT_PLAYLIST)
+        return;
+    const bool renamed = name != m_strEditName;
+    if (!IsGoodPlaylistName(name) || (renamed && FindPlaylistNamed(name))) {
+        EditMessage(u"\tThis playlist name cannot be used !\t");
+        return;
+    }
+    IKvPlaylist* list = FindPlaylistNamed(m_strEditName);
+    if (!list) {
+        EditMessage(u"\tThe playlist cannot be saved !\t");
+        return;
+    }
+    IKvPlaylist* temp = nullptr;
+    if (m_bySourceMode == MP_SOURCE_EDIT_PLAYLIST) {
+        temp = FindPlaylistNamed(TEMP_PLAYLIST_NAME);
+        if (!temp || m_pContainer->CopyPlaylist(list, temp) != RZ_OK) {
+            EditMessage(u"\tThe playlist cannot be saved !\t");
+            return;
+        }
+    }
+    if (renamed)
+        m_pContainer->RenamePlaylist(list, name.c_str());
+    // The new file first; the old one goes only once the new one is written.
+    if (m_pContainer->SavePlaylist(name.c_str()) != RZ_OK || !plat::PathExists(fileOf(name))) {
+        if (renamed)
+            m_pContainer->RenamePlaylist(list, m_strEditName.c_str());
+        EditMessage(u"\tThe playlist cannot be saved !\t");
+        return;
+    }
+    if (renamed && m_bySourceMode == MP_SOURCE_EDIT_PLAYLIST &&
+        plat::PathExists(fileOf(m_strEditName)))
+        plat::RemoveFile(fileOf(m_strEditName));
+    if (temp)
+        m_pContainer->RemovePlaylistByPointer(temp);
+    const bool fresh = m_bySourceMode == MP_SOURCE_NEW_PLAYLIST;
+    ReturnToPlaylistView();
+    SelectPlaylistRow(name);
+    if (fresh && ListCount(FileList()) > 0) {
+        FileList()->SetCurrentIndex(0);
+        PlayPause();
+    }
+}
+
+void CMPDefaultDlg::LeaveEditing() {
+    if (m_bySourceMode != MP_SOURCE_NEW_PLAYLIST && m_bySourceMode != MP_SOURCE_EDIT_PLAYLIST)
+        return;
+    const std::u16string edited = m_strEditName;
+    // The files stay as they were: the reload below brings back what is stored.
+    ReturnToPlaylistView();
+    SelectPlaylistRow(edited);
+}
 
 void CMPDefaultDlg::OnBack() {
+    if (m_bySourceMode == MP_SOURCE_NEW_PLAYLIST || m_bySourceMode == MP_SOURCE_EDIT_PLAYLIST) {
+        LeaveEditing();
+        InvalidateOwner();
+        return;
+    }
     plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
                           (intptr_t(APPTYPE_MUSIC) << 16) | APPTYPE_HOMEPAGE);
 }

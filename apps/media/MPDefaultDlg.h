@@ -148,7 +148,13 @@ public:
     uint32_t m_dwStatusWord = MP_STATUS_STOPPED;  // without the rear seat's bit
     // Playback starts, counted: what the restore of the last run waits for.
     std::atomic<uint32_t> m_dwPlayEvents{0};
-    int m_iEndTries = 0;  // opens tried in this round at the end of a file
+    int m_iEndTries = 0;
+    // Playlist editing: the playlist made or edited, the one marked for deletion on Save, and
+    // whether the drive and file lists to add from are offered.
+    std::u16string m_strEditName;
+    std::u16string m_strDeleteName;
+    uint8_t m_bAddingView = 0;
+    // opens tried in this round at the end of a file
     KvUserInterface::IKvButton* m_pButtons[MP_BTN_COUNT] = {};
     KvUserInterface::IKvText* m_pTexts[MP_TEXT_COUNT] = {};
 
@@ -230,4 +236,11 @@ private:
     void RunEditButton(int button);
     // Out of an edit mode without saving.
     void LeaveEditing();
+    void SavePlaylistEdit();
+    KvMultimedia::IKvPlaylist* FindPlaylistNamed(const std::u16string& name);
+    void ShowCount(KvMultimedia::IKvPlaylist* list);
+    void ShowEditView(bool edit);
+    void ReturnToPlaylistView();
+    void SelectPlaylistRow(const std::u16string& name);
+    void EditMessage(const char16_t* text);
 };
