@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -551,4 +553,178 @@ TEST(MusicPage, StatusWordsAndTimeFollowThePlayerOnBothSeats) {
         TapButton(unit, seat, page->Button(MP_BTN_RET_MENU));
         unit.Advance(200);
     }
+}
+
+namespace {
+
+// The playlist file of `entries` (name, folder): each line in UTF-16LE with a line feed and a
+// NUL after it.
+std::vector<uint8_t> PlaylistBytes(
+    const std::vector<std::pair<std::u16string, std::u16string>>& entries) {
+    std::vector<uint8_t> bytes;
+    for (const auto& e : entries) {
+        for (const std::u16string* line : {&e.first, &e.second}) {
+            std::u16string l = *line + u'\n';
+            l.push_back(u'\0');
+            for (char16_t c : l) {
+                bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+                bytes.push_back(static_cast<uint8_t>(c >> 8));
+            }
+        }
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// What the keyboard page hands back after a name was typed and saved.
+void TypeName(HeadUnit& unit, CMPDefaultDlg* page, const std::u16string& name) {
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_KB);
+    plat::StrCopy(unit.Kernel()->m_szKbResult, name);
+    // As the keyboard page's Save does: back to the music page, switched on the next paint.
+    plat::ui::SendMessage(page->m_hMainWnd, WM_SWITCH_APP, 0,
+                          (intptr_t(APPTYPE_KB) << 16) | APPTYPE_MUSIC);
+    plat::ui::InvalidateRect(unit.Seat(0)->Id());
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+}
+
+}  // namespace
+
+TEST(MusicPage, PlaylistsAreMadeEditedRenamedAndDeleted) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::Wav();
+    ASSERT_FALSE(wav.empty());
+    HeadUnitOptions options;
+    options.prepare = [&](const std::string& dir) {
+        fs::create_directories(dir + "/PLAYLIST");
+        const std::vector<uint8_t> classics = PlaylistBytes({{u"1.wav", u"e:\\Album"}});
+        testsupport::WriteBytes(dir + "/PLAYLIST/Rock Classics", classics);
+    };
+    HeadUnit unit(options);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("stick");
+    CopyTo(wav, stick + "/Album/1.wav");
+    CopyTo(wav, stick + "/Album/2.wav");
+    CopyTo(wav, stick + "/Album/3.wav");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    Launch(unit, 0);
+    CMPDefaultDlg* front = Music(unit, 0);
+    ASSERT_NE(front, nullptr);
+    const std::string folder = unit.BaseDir() + "/PLAYLIST/";
+
+    // A new playlist: two files with their stamps, a name typed on the keyboard page, Save.
+    TapButton(unit, 0, front->Button(MP_BTN_PLAY_LIST));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_LIST));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_NEW_PLAYLIST);
+    EXPECT_EQ(front->m_strEditName, u"Playlist02");
+    EXPECT_TRUE(front->Button(MP_BTN_SAVE)->IsVisible());
+    EXPECT_FALSE(front->Button(MP_BTN_PLAY)->IsVisible());
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));
+    if (IndexOf(front->DriveList(), "Storage 01") >= 0)
+        TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Album"));
+    ASSERT_EQ(Names(front->FileList()), (std::vector<std::string>{"1.wav", "2.wav", "3.wav"}));
+    for (int row : {2, 0}) {
+        front->FileList()->SetCurrentIndex(row);
+        TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));
+    }
+    EXPECT_EQ(front->GetPlayState() == PLAYSTATE_PLAYING, false);
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Rock");
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    const std::vector<uint8_t> saved = ReadAll(folder + "Rock");
+    ASSERT_FALSE(saved.empty());
+    // Stamps differ by the time of adding: the layout is compared around them.
+    const std::u16string blanks(50, u' ');
+    std::u16string text;
+    for (size_t i = 0; i + 1 < saved.size(); i += 2)
+        text.push_back(static_cast<char16_t>(saved[i] | (saved[i + 1] << 8)));
+    ASSERT_EQ(text.size(), 2 * (5 + 61 + 2 + 8 + 2));
+    EXPECT_EQ(text.substr(0, 5 + 51), u"3.wav" + blanks + u"[");
+    EXPECT_EQ(text.substr(66, 12), std::u16string(u"\n\0e:\\Album\n\0", 12));
+    EXPECT_EQ(text.substr(78, 56), u"1.wav" + blanks + u"[");
+    EXPECT_TRUE(fs::exists(folder + "Rock Classics"));
+    // Saved, it plays: the stamp is cut before opening.
+    EXPECT_EQ(CurrentName(front->PlaylistList()), "Rock");
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentPlaylist), "Rock");
+    front->HandleNextFile(true);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(front->m_strCurrentPath.substr(0, 14), u"e:\\Album\\1.wav");
+
+    // Edit while it plays: add a file, delete one, rename; the old file goes after the save.
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_EDIT_PLAYLIST);
+    EXPECT_EQ(Names(front->FileList()).size(), 2u);
+    front->FileList()->SetCurrentIndex(0);
+    TapButton(unit, 0, front->Button(MP_BTN_DEL_FILE));
+    EXPECT_EQ(Names(front->FileList()).size(), 1u);
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));  // the lists to add from
+    if (IndexOf(front->DriveList(), "Storage 01") >= 0)
+        TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Album"));
+    front->FileList()->SetCurrentIndex(1);
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Rock Classics");  // taken: refused, nothing changes
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_EDIT_PLAYLIST);
+    EXPECT_FALSE(unit.TakeBoxes().empty());
+    EXPECT_TRUE(fs::exists(folder + "Rock"));
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Rock/Pop");  // a separator: refused
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_EDIT_PLAYLIST);
+    unit.TakeBoxes();
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Road");
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    EXPECT_FALSE(fs::exists(folder + "Rock"));
+    EXPECT_TRUE(fs::exists(folder + "Rock Classics"));
+    const std::vector<uint8_t> road = ReadAll(folder + "Road");
+    std::u16string roadText;
+    for (size_t i = 0; i + 1 < road.size(); i += 2)
+        roadText.push_back(static_cast<char16_t>(road[i] | (road[i + 1] << 8)));
+    EXPECT_EQ(roadText.substr(0, 5), u"1.wav");
+    EXPECT_NE(roadText.find(std::u16string(u"2.wav\n\0", 7)), std::u16string::npos)
+        << "added while editing: no stamp";
+    // The playing list was the page's own: the end of the file and Next go on.
+    front->HandleNextFile(true);
+
+    // Exit leaves the files alone; Del-List deletes only its own file on Save.
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
+    TapButton(unit, 0, front->Button(MP_BTN_DEL_LIST));
+    TapButton(unit, 0, front->Button(MP_BTN_EXIT));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    EXPECT_TRUE(fs::exists(folder + "Road"));
+    front->PlaylistList()->SetCurrentIndex(IndexOf(front->PlaylistList(), "Rock Classics"));
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
+    EXPECT_EQ(front->m_strEditName, u"Rock Classics");
+    TapButton(unit, 0, front->Button(MP_BTN_DEL_LIST));
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    EXPECT_FALSE(fs::exists(folder + "Rock Classics"));
+    EXPECT_TRUE(fs::exists(folder + "Road"));
+    EXPECT_EQ(IndexOf(front->PlaylistList(), "Rock Classics"), -1);
+    EXPECT_EQ(IndexOf(front->PlaylistList(), "Temp-Playlist"), -1);
+}
+
+TEST(MusicPage, TheStampIsCutOnlyWhereThereIsOne) {
+    const std::u16string stamped = CMPDefaultDlg::StampName(u"song.mp3");
+    ASSERT_EQ(stamped.size(), 8u + MP_STAMP_CHARS);
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(u"e:\\a\\" + stamped), u"e:\\a\\song.mp3");
+    // Without a stamp, or too short to hold one, the path stays whole.
+    const std::u16string plain = u"e:\\music\\" + std::u16string(70, u'x') + u".mp3";
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(plain), plain);
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(u"e:\\a.mp3"), u"e:\\a.mp3");
+    std::u16string broken = u"e:\\a\\" + stamped;
+    broken[broken.size() - 3] = u'x';
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(broken), broken);
 }
