@@ -1605,7 +1605,15 @@ void CMPDefaultDlg::Show(bool visible, uint8_t param) {
         if (kernel && kernel->m_Settings.szCurrentMusic[0]) {
             if (m_pDriveHandler && !m_pDriveHandler->Head())
                 m_pDriveHandler->ListDrives();
-            SelectDriveRowOfPath(kernel->m_Settings.szCurrentMusic);
+            const std::u16string music = kernel->m_Settings.szCurrentMusic;
+            // A file right in a drive's root plays at once; one deeper waits for the first
+            // refresh of the lists.
+            const bool playing = m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING &&
+                                 m_strCurrentPath == music;
+            if (!playing && SelectDriveRowOfPath(music) && m_bySeat == 0 &&
+                kernel->m_Settings.iMediaType == 0 && !kernel->m_Settings.szCurrentPlaylist[0] &&
+                FolderOf(music).size() == 3)
+                PlaySelected();
         }
     }
     if (param != 255)
@@ -1857,6 +1865,10 @@ void CMPDefaultDlg::ResumeLast() {
     if (!kernel)
         return;
     const SYS_SETTINGS& s = kernel->m_Settings;
+    // Already resumed by the first show.
+    if (m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING &&
+        m_strCurrentPath == s.szCurrentMusic)
+        return;
     if (s.szCurrentPlaylist[0]) {
         if (m_bySourceMode == MP_SOURCE_FOLDERS)
             ToggleSource();

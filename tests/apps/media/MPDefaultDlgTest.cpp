@@ -728,3 +728,40 @@ TEST(MusicPage, TheStampIsCutOnlyWhereThereIsOne) {
     broken[broken.size() - 3] = u'x';
     EXPECT_EQ(CMPDefaultDlg::CutStamp(broken), broken);
 }
+
+TEST(MusicPage, ResumesTheLastMusicOfTheFrontSeatAfterARestart) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::LongWav();  // it must not end while looked at
+    ASSERT_FALSE(wav.empty());
+    for (const std::string saved : {"e:\\root.wav", "e:\\Sub\\deep.wav", "e:\\gone.wav"}) {
+        SCOPED_TRACE(saved);
+        HeadUnitOptions options;
+        options.settings = [&](SYS_SETTINGS& s) {
+            plat::StrCopy(s.szCurrentMusic, plat::Utf8ToUtf16(saved));
+            s.iMediaType = 0;
+            s.szCurrentPlaylist[0] = 0;
+            s.iCurrentApp = APPTYPE_MUSIC;
+        };
+        HeadUnit unit(options);
+        const std::string stick = unit.Drives().Folder("stick");
+        CopyTo(wav, stick + "/root.wav");
+        CopyTo(wav, stick + "/Sub/deep.wav");
+        unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+        ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+        unit.Advance(2500);
+        Launch(unit, 0);
+        unit.Advance(1500);
+        CMPDefaultDlg* front = Music(unit, 0);
+        ASSERT_NE(front, nullptr);
+        if (saved == "e:\\gone.wav") {
+            EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+            EXPECT_TRUE(front->Button(MP_BTN_PLAY)->IsVisible());
+            continue;
+        }
+        EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+        EXPECT_EQ(plat::Utf16ToUtf8(front->m_strCurrentPath), saved);
+        EXPECT_EQ(plat::Utf16ToUtf8(ListRowAt(front->FileList())->szName),
+                  saved.substr(saved.rfind('\\') + 1));
+        EXPECT_EQ(front->m_dwPlayEvents.load(), 1u) << "resumed once, not restarted";
+    }
+}
