@@ -346,6 +346,29 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
     EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 1);
 
+    // A tap on track 2 plays it; Next and Previous wrap over the tracks; the repeat cycles
+    // 1, 2, 3, 1 with a disc.
+    TapRow(unit, 0, front->FileList(), 1);
+    EXPECT_EQ(front->m_iCDTrack, 2);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iCurrentTrackId, 2);
+    EXPECT_NE(front->m_byRepeatMode, 0);
+    front->HandleNextFile(true);
+    front->HandleNextFile(true);
+    EXPECT_EQ(front->m_iCDTrack, 1);
+    front->HandleNextFile(false);
+    EXPECT_EQ(front->m_iCDTrack, 3);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iCurrentTrackId, 3);
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic).substr(3), "Track03.cda");
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    for (int i = 0; i < 4 && front->m_byRepeatMode != 1; ++i)
+        front->ChangeRepeat();
+    std::vector<int> cycle;
+    for (int i = 0; i < 3; ++i) {
+        front->ChangeRepeat();
+        cycle.push_back(front->m_byRepeatMode);
+    }
+    EXPECT_EQ(cycle, (std::vector<int>{2, 3, 1})) << "no repeat mode 0 with a disc";
+
     // The disc leaves while it plays: the page stops.
     drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
     unit.Advance(2500);
