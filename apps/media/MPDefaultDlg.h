@@ -4,8 +4,10 @@
 // from its tick, and plays music through the library player.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "apps/media/MediaListHandlers.h"
@@ -55,6 +57,22 @@ enum : uint8_t {
     MP_SOURCE_EDIT_PLAYLIST = 3,
 };
 
+// Status words of the music page, for the outside monitor program; the rear seat adds
+// MP_STATUS_REAR.
+enum : uint32_t {
+    MP_STATUS_STOPPED = 0,
+    MP_STATUS_PLAYING = 0x30101,
+    MP_STATUS_PAUSED = 0x30201,
+    MP_STATUS_REAR = 0x01000000,
+};
+
+// What a playlist entry made by Add-File carries after the file name: fifty blanks and
+// "[hhmmssmmm]".
+#define MP_STAMP_CHARS 61
+
+// Tries at the end of a file before playback stays stopped.
+#define MP_END_TRIES 5
+
 #define MP_SKIN_FOLDER u"mplayer"
 #define MP_SKIN_FILE u"mplayer\\mplayer.ini"
 
@@ -76,6 +94,7 @@ public:
     void StopAll() override;
     void PauseIfPlaying(bool pause) override;
     void OnBack() override;
+    void KeyHandler(int command) override;
 
     // A tap on the drive list's current row.
     void OnDriveListTap();
@@ -87,6 +106,24 @@ public:
     bool PlaySelected();
     // Runs the action of a released button (from Render).
     void RunButton(int button);
+
+    // Play/Pause, Previous/Next and the repeat change of the buttons and keys.
+    void PlayPause();
+    void HandleNextFile(bool next);
+    void ChangeRepeat();
+    // The work of a file's end (and of a broken file), from the 250 ms tick.
+    void HandleEndOfFile(uint16_t status);
+    // The audio CD track watch, from the 250 ms tick.
+    void WatchCdTrack();
+    // The status word of the seat, with "Status" and "TimeCurrent" written.
+    void WriteStatus(uint32_t word);
+    // Random picks (repeat mode 3) come from here; tests seed it.
+    void SeedRandom(uint32_t seed) { m_Random.seed(seed); }
+
+    // A playlist entry's path without its stamp; a path without one stays as it is.
+    static std::u16string CutStamp(const std::u16string& path);
+    // "name" + fifty blanks + "[hhmmssmmm]" of the local time.
+    static std::u16string StampName(const std::u16string& name);
 
     KvUserInterface::IKvListbox* DriveList() const { return m_pListbox[0]; }
     KvUserInterface::IKvListbox* FileList() const { return m_pListbox[1]; }
@@ -104,6 +141,20 @@ public:
     KvMultimedia::IKvPlayer* m_pPlayer = nullptr;
     KvMultimedia::IKvPListContainer* m_pContainer = nullptr;
     KvMultimedia::IKvPlaylist* m_pPlayingList = nullptr;  // own reference
+    // The files of the current folder (or playlist), in file-list order, cursor on the file
+    // playing. Own reference.
+    KvMultimedia::IKvPlaylist* m_pFolderList = nullptr;
+    std::mt19937 m_Random;
+    uint32_t m_dwStatusWord = MP_STATUS_STOPPED;  // without the rear seat's bit
+    // Playback starts, counted: what the restore of the last run waits for.
+    std::atomic<uint32_t> m_dwPlayEvents{0};
+    int m_iEndTries = 0;
+    // Playlist editing: the playlist made or edited, the one marked for deletion on Save, and
+    // whether the drive and file lists to add from are offered.
+    std::u16string m_strEditName;
+    std::u16string m_strDeleteName;
+    uint8_t m_bAddingView = 0;
+    // opens tried in this round at the end of a file
     KvUserInterface::IKvButton* m_pButtons[MP_BTN_COUNT] = {};
     KvUserInterface::IKvText* m_pTexts[MP_TEXT_COUNT] = {};
 
@@ -164,4 +215,32 @@ private:
     void SwitchToMusic();
     void SaveSettings();
     bool PlayPath(const std::u16string& folder, const std::u16string& name);
+    // Opens the entry (stamp cut in the playlists) and plays it; false when either fails, with
+    // the page showing stopped.
+    bool OpenAndPlay(const std::u16string& path);
+    void StopPlayback();
+    void RefillFolderList();
+    bool BuildPlayingList();
+    // The entry's place in the playing list by name and folder; -1 when none.
+    int PlayingIndexOf(const std::u16string& name, const std::u16string& folder);
+    // After a start: the lists, the rows remembered and the settings.
+    void MarkPlaying(const std::u16string& path);
+    void SetStatus(uint32_t word);
+    int RandomIndex(int count);
+    bool NextEntry(KvMultimedia::IKvPlaylist* list, uint8_t how, std::u16string& name,
+                   std::u16string& folder);
+    void CdStep(bool next);
+    bool PlayCdTrack(int track);
+    void SetRepeat(uint8_t mode);
+    // Buttons 12-19, the playlist editing.
+    void RunEditButton(int button);
+    // Out of an edit mode without saving.
+    void LeaveEditing();
+    void SavePlaylistEdit();
+    KvMultimedia::IKvPlaylist* FindPlaylistNamed(const std::u16string& name);
+    void ShowCount(KvMultimedia::IKvPlaylist* list);
+    void ShowEditView(bool edit);
+    void ReturnToPlaylistView();
+    void SelectPlaylistRow(const std::u16string& name);
+    void EditMessage(const char16_t* text);
 };

@@ -379,27 +379,45 @@ void CFileListHandler::FillFolder(std::u16string path) {
         AddListRow(m_pList, path.c_str(), ROW_FILE, path, path);
         return;
     }
+    std::vector<std::u16string> names;
+    const bool scanned = ScanMediaNames(m_byKind, path, names);
+    m_pList->RemoveAll();
+    if (!scanned)
+        return;
+    int view = 0;
+    m_pList->GetViewMode(&view);
+    for (const std::u16string& file : names) {
+        std::u16string image;
+        if (view == KvUserInterface::LISTBOX_VIEW_GRID)
+            image = plat::Utf8ToUtf16(
+                plat::NativePath(plat::FormatStr(u"%s\\%s", path.c_str(), file.c_str())));
+        AddListRow(m_pList, file.c_str(), ROW_FILE, file, path,
+                   image.empty() ? nullptr : image.c_str());
+    }
+}
+
+bool ScanMediaNames(uint8_t kind, std::u16string path, std::vector<std::u16string>& names) {
+    names.clear();
+    if (path.size() > 1 && (path.back() == u'\\' || path.back() == u'/'))
+        path.pop_back();
     CKernel* kernel = CKernel::Instance();
     KvUtility::IKvDirectory* dir = nullptr;
-    if (!kernel || !kernel->m_pRoot || kernel->m_pRoot->CreateDirectory(&dir) != RZ_OK || !dir)
-        return;
+    if (path.empty() || !kernel || !kernel->m_pRoot ||
+        kernel->m_pRoot->CreateDirectory(&dir) != RZ_OK || !dir)
+        return false;
     int count = 0;
-    const char16_t* const* extensions = MediaExtensions(m_byKind, &count);
+    const char16_t* const* extensions = MediaExtensions(kind, &count);
     if (!extensions)
         extensions = MediaExtensions(MEDIA_KIND_PHOTO, &count);
     // A drive's root keeps its separator ("e:" alone is no folder).
-    std::u16string scanPath = path;
-    if (scanPath.size() == 2 && scanPath[1] == u':')
-        scanPath += u"\\";
+    if (path.size() == 2 && path[1] == u':')
+        path += u"\\";
     // The library is handed the folder the letter stands for now: its own copy of the drive
     // map does not follow the sticks that come and go.
-    dir->SetPath(plat::Utf8ToUtf16(plat::NativePath(scanPath)).c_str());
+    dir->SetPath(plat::Utf8ToUtf16(plat::NativePath(path)).c_str());
     dir->SetFilter(count, const_cast<const char16_t**>(extensions));
-    m_pList->RemoveAll();
-    if (dir->Scan() == RZ_OK) {
-        int view = 0;
-        m_pList->GetViewMode(&view);
-        std::vector<std::u16string> names;
+    const bool ok = dir->Scan() == RZ_OK;
+    if (ok) {
         char16_t name[KvUtility::KVDIR_NAME_CHARS];
         uint16_t type = 0;
         for (RZRESULT r = dir->GetFirst(name, KvUtility::KVDIR_NAME_CHARS, &type); r == RZ_OK;
@@ -411,16 +429,9 @@ void CFileListHandler::FillFolder(std::u16string path) {
         std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
             return plat::StrCmpNoCase(a, b) < 0;
         });
-        for (const std::u16string& file : names) {
-            std::u16string image;
-            if (view == KvUserInterface::LISTBOX_VIEW_GRID)
-                image = plat::Utf8ToUtf16(
-                    plat::NativePath(plat::FormatStr(u"%s\\%s", path.c_str(), file.c_str())));
-            AddListRow(m_pList, file.c_str(), ROW_FILE, file, path,
-                       image.empty() ? nullptr : image.c_str());
-        }
     }
     dir->Release();
+    return ok;
 }
 
 // ---- Playlists -------------------------------------------------------------------------------

@@ -56,6 +56,10 @@ const char16_t* const* MediaExtensions(uint8_t kind, int* count);
 // Whether a file name ends in one of the kind's extensions, in any case.
 bool IsMediaFileName(uint8_t kind, std::u16string_view name);
 
+// The names of the kind's media files directly in a folder, in name order; false when the
+// folder cannot be read.
+bool ScanMediaNames(uint8_t kind, std::u16string path, std::vector<std::u16string>& names);
+
 // A zeroed row with the fields filled; false (row untouched) when the name or the folder does
 // not fit its field, since a cut path would name another file.
 bool MakeListRow(uint16_t kind, std::u16string_view name, std::u16string_view folder,

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -344,6 +346,29 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
     EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 1);
 
+    // A tap on track 2 plays it; Next and Previous wrap over the tracks; the repeat cycles
+    // 1, 2, 3, 1 with a disc.
+    TapRow(unit, 0, front->FileList(), 1);
+    EXPECT_EQ(front->m_iCDTrack, 2);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iCurrentTrackId, 2);
+    EXPECT_NE(front->m_byRepeatMode, 0);
+    front->HandleNextFile(true);
+    front->HandleNextFile(true);
+    EXPECT_EQ(front->m_iCDTrack, 1);
+    front->HandleNextFile(false);
+    EXPECT_EQ(front->m_iCDTrack, 3);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iCurrentTrackId, 3);
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic).substr(3), "Track03.cda");
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    for (int i = 0; i < 4 && front->m_byRepeatMode != 1; ++i)
+        front->ChangeRepeat();
+    std::vector<int> cycle;
+    for (int i = 0; i < 3; ++i) {
+        front->ChangeRepeat();
+        cycle.push_back(front->m_byRepeatMode);
+    }
+    EXPECT_EQ(cycle, (std::vector<int>{2, 3, 1})) << "no repeat mode 0 with a disc";
+
     // The disc leaves while it plays: the page stops.
     drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
     unit.Advance(2500);
@@ -370,4 +395,396 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     ASSERT_EQ(Names(front->DriveList()).back(), "DVD");
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "DVD"));
     EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"No Files"}));
+}
+
+namespace {
+
+// The file the page plays now, as the settings keep it.
+std::string CurrentMusic(HeadUnit& unit) {
+    return plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic);
+}
+
+uint32_t StatusValue(HeadUnit& unit) {
+    uint32_t v = 0xDEAD;
+    unit.Kernel()->Registry().GetDword(KERNEL_STATUS_KEY, "Status", &v);
+    return v;
+}
+
+// Ticks until the page plays `path` (the music ends at once: the sink does not wait).
+bool PlaysNext(HeadUnit& unit, CMPDefaultDlg* page, const std::string& path) {
+    return unit.WaitFor([&] { return plat::Utf16ToUtf8(page->m_strCurrentPath) == path; }, 4000);
+}
+
+void WriteGarbage(const std::string& path) {
+    fs::create_directories(fs::path(path).parent_path());
+    testsupport::WriteText(path, std::string(4096, 'x'));
+}
+
+}  // namespace
+
+TEST(MusicPage, PlaysOnByTheRepeatModesAndSkipsBrokenFiles) {
+    QuietPlayer quiet;
+    ::setenv("VELKORA_AUDIO_SINK", "fakesink sync=false", 1);
+    const std::string wav = testmedia::Wav();
+    const std::string mp3 = testmedia::Mp3();
+    ASSERT_FALSE(wav.empty() || mp3.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("stick");
+    CopyTo(wav, stick + "/Album/1.wav");
+    CopyTo(mp3, stick + "/Album/2.mp3");
+    CopyTo(wav, stick + "/Album/3.wav");
+    CopyTo(wav, stick + "/Mixed/a.wav");
+    WriteGarbage(stick + "/Mixed/b.mp3");
+    CopyTo(mp3, stick + "/Mixed/c.mp3");
+    CopyTo(wav, stick + "/Broken/0.wav");
+    for (int i = 1; i <= 6; ++i)
+        WriteGarbage(stick + "/Broken/" + std::to_string(i) + ".mp3");
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    Launch(unit, 0);
+    CMPDefaultDlg* front = Music(unit, 0);
+    ASSERT_NE(front, nullptr);
+    front->SeedRandom(7);
+    ASSERT_EQ(front->m_byRepeatMode, 0);
+
+    // Keys while stopped only move the selection, wrapping, also on an empty list.
+    front->KeyHandler(0x1002);
+    EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Album"));
+    ASSERT_EQ(Names(front->FileList()), (std::vector<std::string>{"1.wav", "2.mp3", "3.wav"}));
+    front->FileList()->SetCurrentIndex(0);
+    front->KeyHandler(0x1002);
+    EXPECT_EQ(CurrentName(front->FileList()), "3.wav");
+    front->KeyHandler(0x2000);
+    EXPECT_EQ(CurrentName(front->FileList()), "1.wav");
+    EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+
+    // Repeat 1: the folder, wrapping at its end; the settings follow every file.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMusicRepeatMode, 1);
+    TapRow(unit, 0, front->FileList(), 0);
+    EXPECT_EQ(unit.Seat(0)->m_dwMonitorStatus, 0x30101u);
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Album\\2.mp3"));
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Album\\3.wav"));
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Album\\1.wav"));
+    EXPECT_EQ(CurrentMusic(unit), "e:\\Album\\1.wav");
+    EXPECT_EQ(CurrentName(front->FileList()), "1.wav");
+
+    // Repeat 2: the end of a file plays it again; Next still moves on and Previous wraps.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 2);
+    const std::string again = plat::Utf16ToUtf8(front->m_strCurrentPath);
+    const uint32_t starts = front->m_dwPlayEvents.load();
+    EXPECT_TRUE(unit.WaitFor([&] { return front->m_dwPlayEvents.load() >= starts + 2; }));
+    EXPECT_EQ(plat::Utf16ToUtf8(front->m_strCurrentPath), again);
+    front->HandleNextFile(true);
+    const std::string moved = plat::Utf16ToUtf8(front->m_strCurrentPath);
+    EXPECT_NE(moved, again);
+    front->HandleNextFile(false);
+    front->HandleNextFile(false);
+    EXPECT_NE(plat::Utf16ToUtf8(front->m_strCurrentPath), moved);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+
+    // Repeat 3: random picks within the playing list (the music of the folders listed).
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 3);
+    for (int i = 0; i < 6; ++i) {
+        front->HandleNextFile(true);
+        const std::string path = plat::Utf16ToUtf8(front->m_strCurrentPath);
+        EXPECT_TRUE(path.rfind("e:\\Album\\", 0) == 0 || path.rfind("e:\\Mixed\\", 0) == 0 ||
+                    path.rfind("e:\\Broken\\0", 0) == 0 || path.empty())
+            << path;
+    }
+
+    // Repeat wraps to 0: the playing list, Next wrapping over all folders listed.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 0);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMusicRepeatMode, 0);
+
+    // A broken file in a folder is skipped at the end of the one before.
+    TapButton(unit, 0, front->Button(MP_BTN_REPEAT));
+    ASSERT_EQ(front->m_byRepeatMode, 1);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Mixed"));
+    TapRow(unit, 0, front->FileList(), 0);
+    EXPECT_TRUE(PlaysNext(unit, front, "e:\\Mixed\\c.mp3"));
+    EXPECT_NE(unit.Log().find("cannot open e:\\Mixed\\b.mp3"), std::string::npos);
+
+    // A folder of broken files: five tries, then stopped for good, and no more tries.
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Broken"));
+    const size_t before = unit.Log().size();
+    TapRow(unit, 0, front->FileList(), 0);
+    EXPECT_TRUE(unit.WaitFor([&] { return front->m_strCurrentPath.empty(); }));
+    const size_t tries = [&] {
+        size_t n = 0;
+        const std::string log = unit.Log().substr(before);
+        for (size_t at = log.find("cannot open e:\\Broken\\"); at != std::string::npos;
+             at = log.find("cannot open e:\\Broken\\", at + 1))
+            ++n;
+        return n;
+    }();
+    EXPECT_EQ(tries, 5u);
+    unit.Advance(3000);
+    EXPECT_EQ(unit.Log().find("cannot open e:\\Broken\\6.mp3", before), std::string::npos);
+    EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(unit.Seat(0)->m_dwMonitorStatus, 0u);
+    EXPECT_TRUE(front->Button(MP_BTN_PLAY)->IsVisible());
+    EXPECT_FALSE(front->Button(MP_BTN_PAUSE)->IsVisible());
+}
+
+TEST(MusicPage, StatusWordsAndTimeFollowThePlayerOnBothSeats) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::Wav();
+    ASSERT_FALSE(wav.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("stick");
+    CopyTo(wav, stick + "/tone.wav");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    for (int seat = 0; seat < 2; ++seat) {
+        Launch(unit, seat);
+        CMPDefaultDlg* page = Music(unit, seat);
+        ASSERT_NE(page, nullptr);
+        const uint32_t rear = seat ? 0x01000000u : 0u;
+        // A lone stick with music opens by itself.
+        if (IndexOf(page->DriveList(), "Storage 01") >= 0)
+            TapRow(unit, seat, page->DriveList(), IndexOf(page->DriveList(), "Storage 01"));
+        ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"tone.wav"}));
+        TapRow(unit, seat, page->FileList(), 0);
+        ASSERT_EQ(page->GetPlayState(), PLAYSTATE_PLAYING);
+        EXPECT_EQ(unit.Seat(seat)->m_dwMonitorStatus, 0x30101u | rear);
+        std::u16string time;
+        EXPECT_TRUE(unit.WaitFor(
+            [&] {
+                unit.Kernel()->Registry().GetString(KERNEL_STATUS_KEY, "TimeCurrent", &time);
+                return time == u"00:00:01";
+            },
+            3000))
+            << plat::Utf16ToUtf8(time);
+        page->KeyHandler(0x1046);
+        EXPECT_EQ(page->GetPlayState(), PLAYSTATE_PAUSED);
+        EXPECT_EQ(StatusValue(unit), 0x30201u | rear);
+        EXPECT_TRUE(page->Button(MP_BTN_PLAY)->IsVisible());
+        page->PauseIfPlaying(false);
+        EXPECT_EQ(StatusValue(unit), 0x30101u | rear);
+        page->StopAll();
+        EXPECT_EQ(StatusValue(unit), 0u);
+        EXPECT_TRUE(page->Button(MP_BTN_PLAY)->IsVisible());
+        TapButton(unit, seat, page->Button(MP_BTN_RET_MENU));
+        unit.Advance(200);
+    }
+}
+
+namespace {
+
+// The playlist file of `entries` (name, folder): each line in UTF-16LE with a line feed and a
+// NUL after it.
+std::vector<uint8_t> PlaylistBytes(
+    const std::vector<std::pair<std::u16string, std::u16string>>& entries) {
+    std::vector<uint8_t> bytes;
+    for (const auto& e : entries) {
+        for (const std::u16string* line : {&e.first, &e.second}) {
+            std::u16string l = *line + u'\n';
+            l.push_back(u'\0');
+            for (char16_t c : l) {
+                bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+                bytes.push_back(static_cast<uint8_t>(c >> 8));
+            }
+        }
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// What the keyboard page hands back after a name was typed and saved.
+void TypeName(HeadUnit& unit, CMPDefaultDlg* page, const std::u16string& name) {
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_KB);
+    plat::StrCopy(unit.Kernel()->m_szKbResult, name);
+    // As the keyboard page's Save does: back to the music page, switched on the next paint.
+    plat::ui::SendMessage(page->m_hMainWnd, WM_SWITCH_APP, 0,
+                          (intptr_t(APPTYPE_KB) << 16) | APPTYPE_MUSIC);
+    plat::ui::InvalidateRect(unit.Seat(0)->Id());
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+}
+
+}  // namespace
+
+TEST(MusicPage, PlaylistsAreMadeEditedRenamedAndDeleted) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::Wav();
+    ASSERT_FALSE(wav.empty());
+    HeadUnitOptions options;
+    options.prepare = [&](const std::string& dir) {
+        fs::create_directories(dir + "/PLAYLIST");
+        const std::vector<uint8_t> classics = PlaylistBytes({{u"1.wav", u"e:\\Album"}});
+        testsupport::WriteBytes(dir + "/PLAYLIST/Rock Classics", classics);
+    };
+    HeadUnit unit(options);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("stick");
+    CopyTo(wav, stick + "/Album/1.wav");
+    CopyTo(wav, stick + "/Album/2.wav");
+    CopyTo(wav, stick + "/Album/3.wav");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    Launch(unit, 0);
+    CMPDefaultDlg* front = Music(unit, 0);
+    ASSERT_NE(front, nullptr);
+    const std::string folder = unit.BaseDir() + "/PLAYLIST/";
+
+    // A new playlist: two files with their stamps, a name typed on the keyboard page, Save.
+    TapButton(unit, 0, front->Button(MP_BTN_PLAY_LIST));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_LIST));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_NEW_PLAYLIST);
+    EXPECT_EQ(front->m_strEditName, u"Playlist02");
+    EXPECT_TRUE(front->Button(MP_BTN_SAVE)->IsVisible());
+    EXPECT_FALSE(front->Button(MP_BTN_PLAY)->IsVisible());
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));
+    if (IndexOf(front->DriveList(), "Storage 01") >= 0)
+        TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Album"));
+    ASSERT_EQ(Names(front->FileList()), (std::vector<std::string>{"1.wav", "2.wav", "3.wav"}));
+    for (int row : {2, 0}) {
+        front->FileList()->SetCurrentIndex(row);
+        TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));
+    }
+    EXPECT_EQ(front->GetPlayState() == PLAYSTATE_PLAYING, false);
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Rock");
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    const std::vector<uint8_t> saved = ReadAll(folder + "Rock");
+    ASSERT_FALSE(saved.empty());
+    // Stamps differ by the time of adding: the layout is compared around them.
+    const std::u16string blanks(50, u' ');
+    std::u16string text;
+    for (size_t i = 0; i + 1 < saved.size(); i += 2)
+        text.push_back(static_cast<char16_t>(saved[i] | (saved[i + 1] << 8)));
+    ASSERT_EQ(text.size(), 2 * (5 + 61 + 2 + 8 + 2));
+    EXPECT_EQ(text.substr(0, 5 + 51), u"3.wav" + blanks + u"[");
+    EXPECT_EQ(text.substr(66, 12), std::u16string(u"\n\0e:\\Album\n\0", 12));
+    EXPECT_EQ(text.substr(78, 56), u"1.wav" + blanks + u"[");
+    EXPECT_TRUE(fs::exists(folder + "Rock Classics"));
+    // Saved, it plays: the stamp is cut before opening.
+    EXPECT_EQ(CurrentName(front->PlaylistList()), "Rock");
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentPlaylist), "Rock");
+    front->HandleNextFile(true);
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(front->m_strCurrentPath.substr(0, 14), u"e:\\Album\\1.wav");
+
+    // Edit while it plays: add a file, delete one, rename; the old file goes after the save.
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_EDIT_PLAYLIST);
+    EXPECT_EQ(Names(front->FileList()).size(), 2u);
+    front->FileList()->SetCurrentIndex(0);
+    TapButton(unit, 0, front->Button(MP_BTN_DEL_FILE));
+    EXPECT_EQ(Names(front->FileList()).size(), 1u);
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));  // the lists to add from
+    if (IndexOf(front->DriveList(), "Storage 01") >= 0)
+        TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Album"));
+    front->FileList()->SetCurrentIndex(1);
+    TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Rock Classics");  // taken: refused, nothing changes
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_EDIT_PLAYLIST);
+    EXPECT_FALSE(unit.TakeBoxes().empty());
+    EXPECT_TRUE(fs::exists(folder + "Rock"));
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Rock/Pop");  // a separator: refused
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_EDIT_PLAYLIST);
+    unit.TakeBoxes();
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
+    TypeName(unit, front, u"Road");
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    ASSERT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    EXPECT_FALSE(fs::exists(folder + "Rock"));
+    EXPECT_TRUE(fs::exists(folder + "Rock Classics"));
+    const std::vector<uint8_t> road = ReadAll(folder + "Road");
+    std::u16string roadText;
+    for (size_t i = 0; i + 1 < road.size(); i += 2)
+        roadText.push_back(static_cast<char16_t>(road[i] | (road[i + 1] << 8)));
+    EXPECT_EQ(roadText.substr(0, 5), u"1.wav");
+    EXPECT_NE(roadText.find(std::u16string(u"2.wav\n\0", 7)), std::u16string::npos)
+        << "added while editing: no stamp";
+    // The playing list was the page's own: the end of the file and Next go on.
+    front->HandleNextFile(true);
+
+    // Exit leaves the files alone; Del-List deletes only its own file on Save.
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
+    TapButton(unit, 0, front->Button(MP_BTN_DEL_LIST));
+    TapButton(unit, 0, front->Button(MP_BTN_EXIT));
+    EXPECT_EQ(front->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+    EXPECT_TRUE(fs::exists(folder + "Road"));
+    front->PlaylistList()->SetCurrentIndex(IndexOf(front->PlaylistList(), "Rock Classics"));
+    TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
+    EXPECT_EQ(front->m_strEditName, u"Rock Classics");
+    TapButton(unit, 0, front->Button(MP_BTN_DEL_LIST));
+    TapButton(unit, 0, front->Button(MP_BTN_SAVE));
+    EXPECT_FALSE(fs::exists(folder + "Rock Classics"));
+    EXPECT_TRUE(fs::exists(folder + "Road"));
+    EXPECT_EQ(IndexOf(front->PlaylistList(), "Rock Classics"), -1);
+    EXPECT_EQ(IndexOf(front->PlaylistList(), "Temp-Playlist"), -1);
+}
+
+TEST(MusicPage, TheStampIsCutOnlyWhereThereIsOne) {
+    const std::u16string stamped = CMPDefaultDlg::StampName(u"song.mp3");
+    ASSERT_EQ(stamped.size(), 8u + MP_STAMP_CHARS);
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(u"e:\\a\\" + stamped), u"e:\\a\\song.mp3");
+    // Without a stamp, or too short to hold one, the path stays whole.
+    const std::u16string plain = u"e:\\music\\" + std::u16string(70, u'x') + u".mp3";
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(plain), plain);
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(u"e:\\a.mp3"), u"e:\\a.mp3");
+    std::u16string broken = u"e:\\a\\" + stamped;
+    broken[broken.size() - 3] = u'x';
+    EXPECT_EQ(CMPDefaultDlg::CutStamp(broken), broken);
+}
+
+TEST(MusicPage, ResumesTheLastMusicOfTheFrontSeatAfterARestart) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::LongWav();  // it must not end while looked at
+    ASSERT_FALSE(wav.empty());
+    for (const std::string saved : {"e:\\root.wav", "e:\\Sub\\deep.wav", "e:\\gone.wav"}) {
+        SCOPED_TRACE(saved);
+        HeadUnitOptions options;
+        options.settings = [&](SYS_SETTINGS& s) {
+            plat::StrCopy(s.szCurrentMusic, plat::Utf8ToUtf16(saved));
+            s.iMediaType = 0;
+            s.szCurrentPlaylist[0] = 0;
+            s.iCurrentApp = APPTYPE_MUSIC;
+        };
+        HeadUnit unit(options);
+        const std::string stick = unit.Drives().Folder("stick");
+        CopyTo(wav, stick + "/root.wav");
+        CopyTo(wav, stick + "/Sub/deep.wav");
+        unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+        ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+        unit.Advance(2500);
+        Launch(unit, 0);
+        unit.Advance(1500);
+        CMPDefaultDlg* front = Music(unit, 0);
+        ASSERT_NE(front, nullptr);
+        if (saved == "e:\\gone.wav") {
+            EXPECT_NE(front->GetPlayState(), PLAYSTATE_PLAYING);
+            EXPECT_TRUE(front->Button(MP_BTN_PLAY)->IsVisible());
+            continue;
+        }
+        EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+        EXPECT_EQ(plat::Utf16ToUtf8(front->m_strCurrentPath), saved);
+        EXPECT_EQ(plat::Utf16ToUtf8(ListRowAt(front->FileList())->szName),
+                  saved.substr(saved.rfind('\\') + 1));
+        EXPECT_EQ(front->m_dwPlayEvents.load(), 1u) << "resumed once, not restarted";
+    }
 }
