@@ -1,0 +1,245 @@
+// The photo page in the whole head unit (tests/harness): a stick of pictures made at test time
+// (landscape and portrait JPEG, an upper-case .JPG, a BMP, a truncated JPEG), taps on both
+// screens, the slideshow on the manual clock and what the screen shows.
+#include "apps/media/PhotoDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/kernel/Kernel.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "library/include/IKvButton.h"
+#include "library/include/IKvImage.h"
+#include "library/include/IKvPlaylist.h"
+#include "platform/gfx/ImageFile.h"
+#include "platform/text/Text.h"
+#include "tests/harness/HeadUnit.h"
+#include "tests/harness/SkinProbe.h"
+#include "tests/support/TestSupport.h"
+
+using harness::HeadUnit;
+using harness::HeadUnitOptions;
+using KvUserInterface::IKvButton;
+using KvUserInterface::IKvListbox;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kRed = 0xFFE02020;
+constexpr uint32_t kGreen = 0xFF20C020;
+constexpr uint32_t kBlue = 0xFF2040E0;
+
+void Picture(const std::string& path, int w, int h, uint32_t colour, plat::ImageFormat format) {
+    plat::Surface s(w, h);
+    s.Fill(colour);
+    fs::create_directories(fs::path(path).parent_path());
+    ASSERT_TRUE(plat::SaveImageFile(path, s, format, 95)) << path;
+}
+
+bool Near(uint32_t a, uint32_t b) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d > 24 || d < -24)
+            return false;
+    }
+    return true;
+}
+
+CPhotoDlg* Photo(HeadUnit& unit, int seat) {
+    return static_cast<CPhotoDlg*>(unit.Page(seat, APPTYPE_PHOTO));
+}
+
+std::vector<std::string> Names(IKvListbox* list) {
+    std::vector<std::string> names;
+    int count = 0;
+    list->GetCount(&count);
+    for (int i = 0; i < count; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(list, i);
+        names.push_back(r ? plat::Utf16ToUtf8(r->szName) : "?");
+    }
+    return names;
+}
+
+int IndexOf(IKvListbox* list, const std::string& name) {
+    const std::vector<std::string> names = Names(list);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i].find(name) != std::string::npos)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TapRow(HeadUnit& unit, int seat, IKvListbox* list, int index) {
+    ASSERT_GE(index, 0);
+    list->SetCurrentIndex(index);
+    plat::Rect r;
+    ASSERT_EQ(list->GetItemRect(index, &r), RZ_OK);
+    unit.Tap((r.left + r.right) / 2 + (seat ? 800 : 0), (r.top + r.bottom) / 2);
+    unit.Advance(60);
+}
+
+void TapButton(HeadUnit& unit, int seat, IKvButton* button) {
+    ASSERT_NE(button, nullptr);
+    plat::Rect r;
+    button->GetRect(&r);
+    unit.Tap((r.left + r.right) / 2 + (seat ? 800 : 0), (r.top + r.bottom) / 2);
+    unit.Advance(60);
+}
+
+void Launch(HeadUnit& unit, int seat) {
+    plat::Point p = harness::HomepageIconCentre(seat, "APPTYPE_PHOTO");
+    unit.Tap(p.x, p.y);
+    unit.Advance(200);
+}
+
+std::string CurrentName(IKvListbox* list) {
+    const UI_LIST_ROW* r = ListRowAt(list);
+    return r ? plat::Utf16ToUtf8(r->szName) : "";
+}
+
+}  // namespace
+
+TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("pics");
+    Picture(stick + "/Trip/a.jpg", 640, 400, kRed, plat::ImageFormat::Jpeg);
+    Picture(stick + "/Trip/b.JPG", 300, 500, kGreen, plat::ImageFormat::Jpeg);
+    Picture(stick + "/Trip/c.bmp", 1600, 400, kBlue, plat::ImageFormat::Bmp);
+    Picture(stick + "/Trip/full.jpg", 640, 400, kRed, plat::ImageFormat::Jpeg);
+    {
+        // A JPEG cut off in its header: named so that it comes last in the folder.
+        std::vector<uint8_t> bytes = testsupport::ReadBytes(stick + "/Trip/full.jpg");
+        bytes.resize(120);  // the header's first markers, no picture data
+        testsupport::WriteBytes(stick + "/Trip/d.jpg", bytes);
+        fs::remove(stick + "/Trip/full.jpg");
+    }
+    Picture(stick + "/VCD/v.jpg", 64, 64, kRed, plat::ImageFormat::Jpeg);
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+
+    Launch(unit, 0);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_PHOTO);
+    CPhotoDlg* front = Photo(unit, 0);
+    CPhotoDlg* rear = Photo(unit, 1);
+    ASSERT_NE(front, nullptr);
+    ASSERT_NE(rear, nullptr);
+
+    // Source steps through the views from the 3 x 3 grid; Speed through its four intervals.
+    EXPECT_EQ(front->m_byViewMode, PH_VIEW_GRID3);
+    std::vector<int> views;
+    for (int i = 0; i < 3; ++i) {
+        TapButton(unit, 0, front->Button(PH_BTN_SOURCE));
+        views.push_back(front->m_byViewMode);
+    }
+    EXPECT_EQ(views, (std::vector<int>{3, 1, 2}));
+    std::vector<uint32_t> intervals;
+    for (int i = 0; i < 4; ++i) {
+        TapButton(unit, 0, front->Button(PH_BTN_SPEED));
+        intervals.push_back(front->m_bySpeedMode * 10000u + front->m_dwInterval);
+    }
+    EXPECT_EQ(intervals, (std::vector<uint32_t>{11500, 23000, 35000, 1500}));
+    EXPECT_EQ(unit.Kernel()->m_Settings.iPhotoSpeedMode, 0);
+
+    // The grid's hit test is strict on every side, on both seats and in both grids.
+    EXPECT_EQ(front->HitTestGrid(272, 100), -1);
+    EXPECT_EQ(front->HitTestGrid(273, 86), 0);
+    EXPECT_EQ(front->HitTestGrid(432, 100), -1);
+    EXPECT_EQ(front->HitTestGrid(434, 190), 4);
+    EXPECT_EQ(front->HitTestGrid(300, 187), -1);
+    EXPECT_EQ(rear->HitTestGrid(300, 86), -1);  // the rear rows lie lower
+    EXPECT_EQ(rear->HitTestGrid(300, 85 + 32 + 1), 0);
+    EXPECT_EQ(rear->HitTestGrid(300, 293 + 92 + 101), 6);
+    rear->m_byViewMode = PH_VIEW_GRID4;
+    EXPECT_EQ(rear->HitTestGrid(393, 220), -1);
+    EXPECT_EQ(rear->HitTestGrid(394, 162 + 52 + 1), 5);
+    rear->m_byViewMode = PH_VIEW_GRID3;
+
+    // The full view fits the screen, keeps the shape and never enlarges.
+    int w = 0, h = 0;
+    front->FitToScreen(6000, 4000, &w, &h);
+    EXPECT_LE(w, 800);
+    EXPECT_LE(h, 480);
+    EXPECT_GT(w, 700);
+    EXPECT_NEAR(static_cast<double>(w) / h, 1.5, 0.01);
+    rear->FitToScreen(300, 700, &w, &h);
+    EXPECT_LE(h, 600);
+    EXPECT_GT(h, 580);
+    front->FitToScreen(300, 200, &w, &h);
+    EXPECT_EQ(w, 300);
+    EXPECT_EQ(h, 200);
+
+    // VCD folders hold no pictures to show.
+    const int drive = IndexOf(front->DriveList(), "Storage");
+    ASSERT_GE(drive, 0) << ::testing::PrintToString(Names(front->DriveList()));
+    TapRow(unit, 0, front->DriveList(), drive);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "VCD"));
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"No Files"}));
+
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Trip"));
+    ASSERT_EQ(Names(front->FileList()),
+              (std::vector<std::string>{"a.jpg", "b.JPG", "c.bmp", "d.jpg"}));
+
+    // A tap on a cell's left edge misses; inside the cell it shows that picture in full.
+    unit.Tap(433, 189 + 50);
+    unit.Advance(60);
+    EXPECT_EQ(front->m_bPictureShown, 0);
+    const std::vector<uint8_t> original = testsupport::ReadBytes(stick + "/Trip/b.JPG");
+    unit.Tap(433 + 80, 85 + 50);
+    unit.Advance(100);
+    ASSERT_EQ(front->m_bPictureShown, 1);
+    EXPECT_EQ(CurrentName(front->FileList()), "b.JPG");
+    EXPECT_NE(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szPicturePath).find("b.JPG"),
+              std::string::npos);
+    plat::Surface screen = unit.Screen(0);
+    EXPECT_TRUE(Near(screen.PixelAt(400, 240), kGreen)) << std::hex << screen.PixelAt(400, 240);
+    // Portrait, 300 x 500 scaled to fit 480 rows: the sides of the screen stay the page's.
+    EXPECT_FALSE(Near(screen.PixelAt(400 - 160, 240), kGreen));
+
+    // A quarter turn writes the turned copy and leaves the photo's own file alone.
+    TapButton(unit, 0, front->Button(PH_BTN_ROTATE));
+    plat::Surface turned;
+    ASSERT_TRUE(plat::LoadImageFile(unit.File("temp.jpg"), turned));
+    EXPECT_EQ(turned.Width(), 500);
+    EXPECT_EQ(turned.Height(), 300);
+    EXPECT_EQ(testsupport::ReadBytes(stick + "/Trip/b.JPG"), original);
+    uint32_t pw = 0, ph = 0;
+    ASSERT_NE(front->Picture(), nullptr);
+    front->Picture()->GetSize(&pw, &ph);
+    EXPECT_EQ(pw, 500u);
+    EXPECT_EQ(ph, 300u);
+    EXPECT_EQ(CurrentName(front->FileList()), "b.JPG");
+
+    // Next and Previous walk the folder with wrapping while a picture is shown.
+    TapButton(unit, 0, front->Button(PH_BTN_NEXT));
+    EXPECT_EQ(CurrentName(front->FileList()), "c.bmp");
+    TapButton(unit, 0, front->Button(PH_BTN_PREV));
+    TapButton(unit, 0, front->Button(PH_BTN_PREV));
+    TapButton(unit, 0, front->Button(PH_BTN_PREV));
+    EXPECT_EQ(CurrentName(front->FileList()), "d.jpg");
+    EXPECT_EQ(front->Picture(), nullptr);  // broken: nothing to show
+
+    // The slideshow at speed 1 starts on the folder's current picture, steps after 1500 ms with
+    // the file list following, and stops on the broken picture.
+    TapButton(unit, 0, front->Button(PH_BTN_PREV));  // back on c.bmp
+    unit.Tap(400, 240);                              // the full view closes
+    unit.Advance(60);
+    EXPECT_EQ(front->m_bPictureShown, 0);
+    TapButton(unit, 0, front->Button(PH_BTN_SPEED));
+    TapButton(unit, 0, front->Button(PH_BTN_PLAY));
+    ASSERT_EQ(front->m_bSlideshow, 1);
+    EXPECT_EQ(CurrentName(front->FileList()), "c.bmp");
+    EXPECT_TRUE(front->Button(PH_BTN_PAUSE)->IsVisible());
+    unit.Advance(100);
+    screen = unit.Screen(0);
+    EXPECT_TRUE(Near(screen.PixelAt(400, 240), kBlue)) << std::hex << screen.PixelAt(400, 240);
+    unit.Advance(1500);
+    EXPECT_EQ(CurrentName(front->FileList()), "d.jpg");
+    EXPECT_EQ(front->m_bSlideshow, 0);
+    EXPECT_TRUE(front->Button(PH_BTN_PLAY)->IsVisible());
+    EXPECT_FALSE(front->Button(PH_BTN_PAUSE)->IsVisible());
+}
