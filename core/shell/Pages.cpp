@@ -4,6 +4,7 @@
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
 #include "apps/media/MPDefaultDlg.h"
+#include "apps/settings/ApplicationSetDlg.h"
 #include "apps/settings/DateTimeDlg.h"
 #include "apps/settings/DisplayDlg.h"
 #include "apps/settings/LightSettingsDlg.h"
@@ -19,5 +20,6 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_DISPLAY, 0, &NewApplicationDlg<CDisplayDlg>},
     {APPKIND_OWN, APPTYPE_LIGHT_SETTINGS, &NewApplicationDlg<CLightSettingsDlg>},
     {APPKIND_OWN, APPTYPE_DATETIME, &NewApplicationDlg<CDateTimeDlg>},
+    {APPKIND_APPLICATION_SET, 0, &NewApplicationDlg<CApplicationSetDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);
