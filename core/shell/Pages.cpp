@@ -4,6 +4,7 @@
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
 #include "apps/media/MPDefaultDlg.h"
+#include "apps/settings/AboutDlg.h"
 #include "apps/settings/ApplicationSetDlg.h"
 #include "apps/settings/DateTimeDlg.h"
 #include "apps/settings/DisplayDlg.h"
@@ -21,5 +22,6 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_OWN, APPTYPE_LIGHT_SETTINGS, &NewApplicationDlg<CLightSettingsDlg>},
     {APPKIND_OWN, APPTYPE_DATETIME, &NewApplicationDlg<CDateTimeDlg>},
     {APPKIND_APPLICATION_SET, 0, &NewApplicationDlg<CApplicationSetDlg>},
+    {APPKIND_OWN, APPTYPE_ABOUT, &NewApplicationDlg<CAboutDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);
