@@ -7,6 +7,8 @@
 #include "apps/media/PhotoDlg.h"
 #include "apps/radio/RadioDlg.h"
 #include "apps/settings/AUXDlg.h"
+#include "apps/settings/AboutDlg.h"
+#include "apps/settings/ApplicationSetDlg.h"
 #include "apps/settings/DateTimeDlg.h"
 #include "apps/settings/DisplayDlg.h"
 #include "apps/settings/DualSetDlg.h"
@@ -31,5 +33,7 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_AUX, 0, &NewApplicationDlg<CAUXDlg>},
     {APPKIND_DUAL_SET, 0, &NewApplicationDlg<CDualSetDlg>},
     {APPKIND_SYSTEM_SET, 0, &NewApplicationDlg<CSystemSetDlg>},
+    {APPKIND_APPLICATION_SET, 0, &NewApplicationDlg<CApplicationSetDlg>},
+    {APPKIND_OWN, APPTYPE_ABOUT, &NewApplicationDlg<CAboutDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);

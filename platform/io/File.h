@@ -101,6 +101,8 @@ inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>&
 bool PathExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
 bool IsDirectory(const std::string& path);
+// A regular file that someone may run (an execute bit set).
+bool IsExecutableFile(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Creates one folder (not its parents); true when it exists afterwards.
 bool MakeDirectory(const std::string& path);
