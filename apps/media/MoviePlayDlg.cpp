@@ -406,14 +406,15 @@ void CMoviePlayDlg::OnLButtonDown(int x, int y) {
     }
     m_byPending = MV_BTN_NONE;
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    const bool pausedVideo = status == IKvPlayer::STATUS_PAUSED && m_bVideoShown;
     uint8_t action = 0;
-    if (DriveList())
+    if (DriveList() && !pausedVideo)
         DriveList()->OnLButtonDown(x, y, &action);
     // The file list hides under a paused video: the tap there takes the video away first.
-    if (status == IKvPlayer::STATUS_PAUSED && m_bVideoShown) {
+    // Otherwise, playing or not, the list needs the pen-down for a tap on a row to count.
+    if (pausedVideo) {
         ShowVideo(false);
-    } else if (FileList() && !m_bVideoShown) {
-        // While playing the list still needs the pen-down for its row to be tapped.
+    } else if (FileList()) {
         action = 0;
         FileList()->OnLButtonDown(x, y, &action);
     }
@@ -441,19 +442,21 @@ void CMoviePlayDlg::OnLButtonUp(int x, int y) {
     if (!onButton) {
         const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
         uint8_t action = 0;
-        if (DriveList())
-            DriveList()->OnLButtonUp(x, y, &action);
-        if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
-            OnDriveListTap();
-        } else if (action == KvUserInterface::LISTBOX_ACTION_NONE && FileList() && !m_bVideoShown) {
-            FileList()->OnLButtonUp(x, y, &action);
-            if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
-                m_dwIdle = plat::GetTickCount();
-                m_byPending = MV_BTN_PLAY;
-                m_bActionReady = 1;
-            }
-        } else if (status == IKvPlayer::STATUS_PAUSED && m_bVideoShown) {
+        if (status == IKvPlayer::STATUS_PAUSED && m_bVideoShown) {
             ShowVideo(false);
+        } else {
+            if (DriveList())
+                DriveList()->OnLButtonUp(x, y, &action);
+            if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+                OnDriveListTap();
+            } else if (action == KvUserInterface::LISTBOX_ACTION_NONE && FileList()) {
+                FileList()->OnLButtonUp(x, y, &action);
+                if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+                    m_dwIdle = plat::GetTickCount();
+                    m_byPending = MV_BTN_PLAY;
+                    m_bActionReady = 1;
+                }
+            }
         }
     }
     for (IKvButton* button : m_pButtons) {

@@ -142,6 +142,12 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     page->AllPlaylist()->GetCount(&all);
     EXPECT_EQ(all, 2);
 
+    // A tap on another row while a film plays starts that one.
+    TapRow(unit, page->FileList(), 1);
+    EXPECT_NE(Playing(page).find("b.mp4"), std::string::npos) << Playing(page);
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos) << Playing(page);
+
     // Pause and on again.
     TapButton(unit, page->Button(MV_BTN_PAUSE));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
@@ -174,7 +180,8 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
 
     // Left alone, the film covers the screen; a tap brings the page back and does nothing else.
     EXPECT_FALSE(page->m_bFullScreen);
-    unit.Advance(6500);
+    page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;  // as if left alone for six seconds
+    unit.Advance(300);
     EXPECT_TRUE(page->m_bFullScreen);
     unit.Tap(400, 240);
     unit.Advance(60);
@@ -183,6 +190,7 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
 
     // At the end of a film the next one starts.
     const std::string before = Playing(page);
+    page->Player()->SetPosition(19000000);  // 1.9 s of 2
     ASSERT_TRUE(unit.WaitFor(
         [&] {
             unit.Advance(300);
