@@ -333,6 +333,11 @@ void CMoviePlayDlg::Show(bool visible, uint8_t param) {
         m_bFirstShow = 0;
         if (m_pDriveHandler && !m_pDriveHandler->Head())
             m_pDriveHandler->ListDrives();
+        if (kernel) {
+            m_DriveSnapshot = kernel->GetDriveSnapshot();
+            if (kernel->m_Settings.szCurrentMovie[0])
+                SelectMovie(kernel->m_Settings.szCurrentMovie);
+        }
     }
     m_bFullScreen = 0;
     FitVideoWindow(false, false);
@@ -917,6 +922,99 @@ void CMoviePlayDlg::AspectFit() {
     m_pPlayer->SetVideoPos(m_Area[0] + (m_Area[2] - w) / 2, m_Area[1] + (m_Area[3] - h) / 2, w, h);
 }
 
+// ---- Drives ----------------------------------------------------------------------------------
+
+bool CMoviePlayDlg::SelectMovie(const std::u16string& path) {
+    if (!m_pDriveHandler || !m_pFileHandler || path.size() < 4 || path[1] != u':')
+        return false;
+    while (m_pDriveHandler->Inside())
+        m_pDriveHandler->GoUp();
+    m_pDriveHandler->ListDrives();
+    m_iFolderDepth = 0;
+    const size_t sep = path.find_last_of(u"\\/");
+    if (sep == std::u16string::npos)
+        return false;
+    const std::u16string folder = sep == 2 ? path.substr(0, 3) : path.substr(0, sep);
+    const std::u16string name = path.substr(sep + 1);
+    // The storage place whose folder starts the path.
+    const int drives = ListCount(DriveList());
+    int drive = -1;
+    for (int i = 0; i < drives && drive < 0; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        const size_t n = r ? plat::StrLen(r->szFolder) : 0;
+        if (n > 0 && path.size() > n &&
+            plat::StrCmpNoCase(std::u16string_view(r->szFolder, n),
+                               std::u16string_view(path).substr(0, n)) == 0)
+            drive = i;
+    }
+    if (drive < 0)
+        return false;
+    DriveList()->SetCurrentIndex(drive);
+    m_pDriveHandler->EnterSelected();
+    m_iFolderDepth = 1;
+    const UI_LIST_ROW* head = m_pDriveHandler->Head();
+    if (!head)
+        return false;
+    std::u16string headFolder = head->szFolder;
+    const bool atRoot = SamePath(headFolder, folder) || SamePath(headFolder + u"\\", folder) ||
+                        SamePath(headFolder, folder + u"\\");
+    m_pFileHandler->FillFolder(atRoot ? headFolder : folder);
+    BuildAllPlaylist();
+    if (!atRoot) {
+        const int rows = ListCount(DriveList());
+        for (int i = 1; i < rows; ++i) {
+            const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+            if (r && SamePath(r->szFolder, folder)) {
+                DriveList()->SetCurrentIndex(i);
+                break;
+            }
+        }
+    }
+    const int files = ListCount(FileList());
+    for (int i = 0; i < files; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(FileList(), i);
+        if (r && SamePath(r->szName, name)) {
+            FileList()->SetCurrentIndex(i);
+            if (atRoot)
+                return PlayFromList();
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMoviePlayDlg::RefreshDrives() {
+    if (!m_pDriveHandler || !m_pFileHandler)
+        return;
+    auto present = [&](char16_t letter) {
+        letter = static_cast<char16_t>(letter | 0x20);
+        if (m_DriveSnapshot.chDvd && (m_DriveSnapshot.chDvd | 0x20) == letter)
+            return true;
+        for (int i = 0; i < m_DriveSnapshot.byCount && i < 24; ++i)
+            if ((m_DriveSnapshot.szDrive[i] | 0x20) == letter)
+                return true;
+        return false;
+    };
+    // A film whose stick went is closed, and the lists forget that stick.
+    if (!m_strCurrentPath.empty() && !present(m_strCurrentPath[0])) {
+        StopAll();
+        if (FileList())
+            FileList()->RemoveAll();
+    }
+    const UI_LIST_ROW* head = m_pDriveHandler->Head();
+    if (m_pDriveHandler->Inside() && head && !present(head->szFolder[0])) {
+        while (m_pDriveHandler->Inside())
+            m_pDriveHandler->GoUp();
+        m_iFolderDepth = 0;
+        if (FileList())
+            FileList()->RemoveAll();
+        ReleasePlaylists();
+    }
+    if (!m_pDriveHandler->Inside())
+        m_pDriveHandler->ListDrives();
+    InvalidateOwner();
+}
+
 // ---- Tick ------------------------------------------------------------------------------------
 
 void CMoviePlayDlg::OnTick() {
@@ -936,6 +1034,14 @@ void CMoviePlayDlg::OnTick() {
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     if (now - m_dwLast1000 > 1000) {
         m_dwLast1000 = now;
+        if (CKernel* kernel = CKernel::Instance()) {
+            const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
+            if (std::memcmp(&snap, &m_DriveSnapshot, sizeof snap) != 0) {
+                m_DriveSnapshot = snap;
+                if (!m_bDvdSetupMode)
+                    RefreshDrives();
+            }
+        }
         if (m_bVisible && status == IKvPlayer::STATUS_PLAYING) {
             KvMultimedia::KvPlayerTime t = {};
             if (m_pPlayer->GetTime(&t) == RZ_OK) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "apps/media/MediaListHandlers.h"
+#include "core/kernel/KernelDrives.h"
 #include "core/ui/MPlayerDlg.h"
 
 // Buttons, in the order of their skin keys.
@@ -78,6 +79,10 @@ public:
     // The end-of-item poll: advances through the all-files playlist.
     void HandleDShow();
     void RunButton(int button);
+    // Selects the drive, folder and file rows of `path`; a file at a drive's root also plays.
+    bool SelectMovie(const std::u16string& path);
+    // The drive list again after drives came or went; a film whose drive went is closed.
+    void RefreshDrives();
 
     KvUserInterface::IKvListbox* DriveList() const { return m_pListbox[0]; }
     KvUserInterface::IKvListbox* FileList() const { return m_pListbox[1]; }
@@ -113,6 +118,7 @@ public:
     UI_LIST_ROW m_PlayDriveRow = {};
     bool m_bPlayDriveRow = false;
     bool m_bPlayEvent = false;  // set when a file starts from the list
+    DRIVE_SNAPSHOT m_DriveSnapshot = {};
 
 private:
     void ReleaseAll();

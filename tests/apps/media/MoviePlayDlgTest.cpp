@@ -11,7 +11,9 @@
 
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
+#include "core/shell/MainCtrlDlg.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvPlayer.h"
 #include "platform/text/Text.h"
@@ -89,6 +91,18 @@ uint32_t ActionF(HeadUnit& unit) {
     return action;
 }
 
+int ListCount(IKvListbox* list) {
+    int count = 0;
+    list->GetCount(&count);
+    return count;
+}
+
+int CurrentRow(IKvListbox* list) {
+    int index = -1;
+    list->GetCurrentIndex(&index);
+    return index;
+}
+
 bool Visible(IKvButton* button) {
     return button && button->IsVisible();
 }
@@ -129,7 +143,7 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     // A tap on a row plays it; the settings remember it.
     TapRow(unit, page->FileList(), 0);
     ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
-    EXPECT_NE(Playing(page).find("Films\\a.mp4"), std::string::npos) << Playing(page);
+    EXPECT_EQ(Playing(page).substr(1), ":\\Films\\a.mp4");
     EXPECT_EQ(ActionF(unit), 0x10070103u);
     EXPECT_NE(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMovie).find("a.mp4"),
               std::string::npos);
@@ -207,6 +221,62 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
     EXPECT_TRUE(Playing(page).empty());
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+
+    // Keys: with nothing playing they move the file list's selection, wrapping round.
+    plat::ui::SendMessage(unit.Main()->Id(), WM_KEY_COMMAND, 0, 0x1002);
+    EXPECT_EQ(CurrentRow(page->FileList()), 1);
+    plat::ui::SendMessage(unit.Main()->Id(), WM_KEY_COMMAND, 0, 0x1003);
+    EXPECT_EQ(CurrentRow(page->FileList()), 0);
+
+    // The film plays; the stick goes: the page closes it and forgets the folder.
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    drives.Unmount(stick);
+    unit.Advance(2500);
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    EXPECT_EQ(ListCount(page->FileList()), 0);
+    EXPECT_EQ(page->m_iFolderDepth, 0);
+
+    // Home: the seat shows the homepage, and the page, hidden, says so last.
+    TapButton(unit, page->Button(MV_BTN_RET_MENU));
+    unit.Advance(100);
+    EXPECT_EQ(ActionF(unit), 0x70400u);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+}
+
+// The film remembered in the settings: at a drive's root it plays when the page first shows.
+TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
+    QuietPlayer quiet;
+    const std::string mp4 = testmedia::VideoMp4();
+    ASSERT_FALSE(mp4.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(mp4, stick + "/top.mp4");
+    CopyTo(mp4, stick + "/Films/a.mp4");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    // The stick's letter, as the drive list has it.
+    std::u16string letter;
+    for (char16_t c = u'c'; c <= u'z' && letter.empty(); ++c)
+        if (unit.Kernel()->GetDriveSnapshot().szDrive[0] == c)
+            letter = std::u16string(1, c);
+    ASSERT_FALSE(letter.empty());
+    plat::StrCopy(unit.Kernel()->m_Settings.szCurrentMovie, letter + u":\\top.mp4");
+
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\top.mp4");
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"top.mp4"}));
+    int all = 0;
+    page->AllPlaylist()->GetCount(&all);
+    EXPECT_EQ(all, 2) << "the root's film and the folder's";
 }
 
 // Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
