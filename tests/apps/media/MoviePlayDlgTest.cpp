@@ -2,6 +2,8 @@
 // test time, taps on the front screen, playback into a silent sink.
 #include "apps/media/MoviePlayDlg.h"
 
+#include "apps/media/MovieResume.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,10 +18,12 @@
 #include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvPlayer.h"
+#include "platform/io/File.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
 #include "tests/media/TestMedia.h"
+#include "tests/support/TestSupport.h"
 
 using harness::HeadUnit;
 using KvMultimedia::IKvPlayer;
@@ -296,4 +300,44 @@ TEST(MoviePage, FitsAnySizeOfPicture) {
     FitVideoSize(800, 480, true, w, h);
     EXPECT_EQ(w, 635);  // 320 x 1.2^4 x 0.96, truncated each step
     EXPECT_EQ(h, 476);
+}
+
+// The Video CD resume file: a position past 214 s comes back whole; anything but 64 bytes of
+// digits and a terminator means no seek.
+TEST(MoviePage, VcdResumeFileKeepsThePositionAndRefusesGarbage) {
+    testsupport::TempDir dir;
+    const std::string path = dir.File("c_1.bmk");
+    ASSERT_TRUE(WriteVcdResume(path, 2150000000LL));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(path, bytes));
+    ASSERT_EQ(bytes.size(), 64u);
+    EXPECT_EQ(bytes[0], '2');
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[20], 0) << "ten digits, then the terminator";
+    int64_t position = 0;
+    ASSERT_TRUE(ReadVcdResume(path, &position));
+    EXPECT_EQ(position, 2150000000LL);
+
+    auto refused = [&](std::vector<uint8_t> b) {
+        testsupport::WriteBytes(path, b.data(), b.size());
+        int64_t p = 7;
+        return !ReadVcdResume(path, &p) && p == 7;
+    };
+    std::vector<uint8_t> good = MakeVcdResume(42);
+    EXPECT_TRUE(refused(std::vector<uint8_t>(good.begin(), good.begin() + 63)));
+    std::vector<uint8_t> longer = good;
+    longer.push_back(0);
+    EXPECT_TRUE(refused(longer));
+    EXPECT_TRUE(refused(std::vector<uint8_t>(64, 0))) << "empty text";
+    std::vector<uint8_t> digits(64, 0);
+    for (int i = 0; i < 32; ++i)
+        digits[i * 2] = '1';
+    EXPECT_TRUE(refused(digits)) << "no terminator";
+    std::vector<uint8_t> letters = good;
+    letters[2] = 'x';
+    EXPECT_TRUE(refused(letters));
+    std::vector<uint8_t> huge(64, 0);
+    for (int i = 0; i < 25; ++i)
+        huge[i * 2] = '9';
+    EXPECT_TRUE(refused(huge)) << "more than a 64-bit position holds";
 }
