@@ -924,7 +924,7 @@ void CMoviePlayDlg::AspectFit() {
 
 // ---- Drives ----------------------------------------------------------------------------------
 
-bool CMoviePlayDlg::SelectMovie(const std::u16string& path) {
+bool CMoviePlayDlg::SelectMovie(const std::u16string& path, bool play) {
     if (!m_pDriveHandler || !m_pFileHandler || path.size() < 4 || path[1] != u':')
         return false;
     while (m_pDriveHandler->Inside())
@@ -975,7 +975,7 @@ bool CMoviePlayDlg::SelectMovie(const std::u16string& path) {
         const UI_LIST_ROW* r = ListRowAt(FileList(), i);
         if (r && SamePath(r->szName, name)) {
             FileList()->SetCurrentIndex(i);
-            if (atRoot)
+            if (atRoot || play)
                 return PlayFromList();
             return true;
         }
@@ -1012,7 +1012,63 @@ void CMoviePlayDlg::RefreshDrives() {
     }
     if (!m_pDriveHandler->Inside())
         m_pDriveHandler->ListDrives();
+    CKernel* kernel = CKernel::Instance();
+    if (kernel && m_bAutoPlayArmed && CurrentApp() == APPTYPE_MOVIE) {
+        m_bAutoPlayArmed = 0;
+        m_dwIdle = plat::GetTickCount();
+        if (kernel->m_Settings.iMediaType == 2 && kernel->m_Settings.szCurrentMovie[0])
+            SelectMovie(kernel->m_Settings.szCurrentMovie, true);
+    }
     InvalidateOwner();
+}
+
+int CMoviePlayDlg::CurrentApp() const {
+    if (m_pOwner)
+        return m_pOwner->m_iCurrentApp;
+    CKernel* kernel = CKernel::Instance();
+    return kernel ? kernel->m_Settings.iCurrentApp : APPTYPE_HOMEPAGE;
+}
+
+void CMoviePlayDlg::RunAutoLaunch() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || m_bySeat != 0)
+        return;
+    kernel->CheckDiscChange();
+    const int code = kernel->m_iAutoLaunch;
+    if (code == 0) {
+        WriteLog("Movie :: CD/DVD Clear");
+        kernel->m_iAutoLaunch = -1;
+        return;
+    }
+    if (code != 2 && code != 3 && code != 4)
+        return;
+    kernel->m_iAutoLaunch = -1;
+    // A call in progress keeps its page.
+    if (CurrentApp() == APPTYPE_PHONE || kernel->m_Settings.iCurrentApp == APPTYPE_PHONE)
+        return;
+    kernel->m_Settings.iMediaType = code == 2 ? 3 : code == 3 ? 4 : 2;
+    if (code == 4) {
+        const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
+        if (snap.chDvd) {
+            const std::u16string root = plat::FormatStr(u"%c:\\", snap.chDvd);
+            for (const std::u16string& name : MovieFilesOf(root)) {
+                std::u16string lower = name;
+                for (char16_t& c : lower)
+                    c = plat::ToLowerAscii(c);
+                if (lower.find(u".avi") == std::u16string::npos)
+                    continue;
+                const std::u16string path = root + name;
+                if (path.size() < SYS_PATH_CHARS)
+                    plat::StrCopy(kernel->m_Settings.szCurrentMovie, path);
+                break;
+            }
+        }
+    }
+    m_bAutoPlayPending = 1;
+    if (CurrentApp() != APPTYPE_MOVIE) {
+        plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0x20002);
+        InvalidateOwner();
+    }
 }
 
 // ---- Tick ------------------------------------------------------------------------------------
@@ -1034,6 +1090,7 @@ void CMoviePlayDlg::OnTick() {
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     if (now - m_dwLast1000 > 1000) {
         m_dwLast1000 = now;
+        RunAutoLaunch();
         if (CKernel* kernel = CKernel::Instance()) {
             const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
             if (std::memcmp(&snap, &m_DriveSnapshot, sizeof snap) != 0) {
@@ -1053,7 +1110,26 @@ void CMoviePlayDlg::OnTick() {
     }
     if (now - m_dwLast250 > 250) {
         m_dwLast250 = now;
-        HandleDShow();
+        // An inserted disc or stick: out of any folder and stopped, then, a step later, the
+        // drives again, which start what the settings name.
+        if (m_bAutoPlayPending) {
+            m_bAutoPlayPending = 0;
+            if (m_pDriveHandler && m_pDriveHandler->Inside()) {
+                m_pDriveHandler->GoUp();
+                m_iFolderDepth = static_cast<int>(m_pDriveHandler->Depth());
+                if (const UI_LIST_ROW* head = m_pDriveHandler->Head())
+                    m_pFileHandler->FillFolder(head->szFolder);
+            }
+            Stop();
+            FitVideoWindow(false, false);
+            m_bRefreshPending = 1;
+        } else if (m_bRefreshPending) {
+            m_bRefreshPending = 0;
+            m_bAutoPlayArmed = 1;
+            RefreshDrives();
+        } else {
+            HandleDShow();
+        }
     }
     if (m_bTicking && status == IKvPlayer::STATUS_PLAYING) {
         if (m_bySpeed != 0) {

@@ -80,7 +80,7 @@ public:
     void HandleDShow();
     void RunButton(int button);
     // Selects the drive, folder and file rows of `path`; a file at a drive's root also plays.
-    bool SelectMovie(const std::u16string& path);
+    bool SelectMovie(const std::u16string& path, bool play = false);
     // The drive list again after drives came or went; a film whose drive went is closed.
     void RefreshDrives();
 
@@ -119,9 +119,15 @@ public:
     bool m_bPlayDriveRow = false;
     bool m_bPlayEvent = false;  // set when a file starts from the list
     DRIVE_SNAPSHOT m_DriveSnapshot = {};
+    uint8_t m_bAutoPlayArmed = 1;
+    uint8_t m_bAutoPlayPending = 0;
+    uint8_t m_bRefreshPending = 0;
 
 private:
     void ReleaseAll();
+    // The disc and storage codes of the kernel's drive watch (front seat).
+    void RunAutoLaunch();
+    int CurrentApp() const;
     void ShowPlayButton(bool playing);
     void ShowVideo(bool show);
     void OnDriveListTap();

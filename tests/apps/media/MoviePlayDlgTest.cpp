@@ -281,6 +281,27 @@ TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
     int all = 0;
     page->AllPlaylist()->GetCount(&all);
     EXPECT_EQ(all, 2) << "the root's film and the folder's";
+
+    // Home again; a film arriving while the phone page is current leaves the phone alone.
+    page->StopAll();
+    plat::StrCopy(unit.Kernel()->m_Settings.szCurrentMovie, letter + u":\\Films\\a.mp4");
+    unit.Seat(0)->m_iCurrentApp = APPTYPE_PHONE;
+    unit.Kernel()->m_iAutoLaunch = 4;
+    unit.Advance(1500);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_EQ(unit.Kernel()->m_iAutoLaunch, -1);
+
+    // From the homepage the seat switches to the movie page, which plays it.
+    unit.Seat(0)->m_iCurrentApp = APPTYPE_MOVIE;
+    TapButton(unit, page->Button(MV_BTN_RET_MENU));
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    unit.Kernel()->m_iAutoLaunch = 4;
+    unit.Advance(2000);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\Films\\a.mp4");
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 }
 
 // Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
