@@ -4,6 +4,7 @@
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
 #include "apps/media/MPDefaultDlg.h"
+#include "apps/media/MoviePlayDlg.h"
 #include "apps/media/PhotoDlg.h"
 #include "apps/radio/RadioDlg.h"
 #include "apps/settings/AUXDlg.h"
@@ -25,6 +26,7 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_MUSIC, 0, &NewApplicationDlg<CMPDefaultDlg>},
     {APPKIND_RADIO, 0, &NewApplicationDlg<CRadioDlg>},
     {APPKIND_PHOTO, 0, &NewApplicationDlg<CPhotoDlg>},
+    {APPKIND_MOVIE, 0, &NewApplicationDlg<CMoviePlayDlg>},
     {APPKIND_SOUND_EFFECT, 0, &NewApplicationDlg<CSoundEffect>},
     {APPKIND_DISPLAY, 0, &NewApplicationDlg<CDisplayDlg>},
     {APPKIND_OWN, APPTYPE_LIGHT_SETTINGS, &NewApplicationDlg<CLightSettingsDlg>},

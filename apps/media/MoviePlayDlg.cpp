@@ -1,0 +1,1192 @@
+#include "apps/media/MoviePlayDlg.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/kernel/CfgData.h"
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "library/include/Vantrel.h"
+#include "platform/io/Path.h"
+#include "platform/sys/Clock.h"
+#include "platform/text/Text.h"
+
+using KvMultimedia::IKvPlayer;
+using KvMultimedia::IKvPlaylist;
+using KvUserInterface::IKvButton;
+using KvUserInterface::IKvListbox;
+using KvUserInterface::IKvText;
+
+namespace {
+
+const char16_t* const kButtonKeys[MV_BTN_COUNT] = {
+    u"Vol-Add",      u"Vol-Icon",     u"Vol-Del",   u"Play",       u"Pause",
+    u"Prev-Section", u"Next-Section", u"Speed",     u"Speed-Icon", u"Sound-Effect",
+    u"Ret-Menu",     u"Ratio",        u"DVD-Setup", u"Save",       u"Exit",
+};
+
+template <typename T>
+void ReleaseAndClear(T*& p) {
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+std::u16string JoinWide(const std::u16string& folder, const std::u16string& name) {
+    if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/'))
+        return folder + name;
+    return folder + u"\\" + name;
+}
+
+int ListCount(IKvListbox* list) {
+    int count = 0;
+    if (!list || list->GetCount(&count) != RZ_OK)
+        return 0;
+    return count;
+}
+
+int ListCurrent(IKvListbox* list) {
+    int index = -1;
+    if (!list || list->GetCurrentIndex(&index) != RZ_OK)
+        return -1;
+    return index;
+}
+
+bool SamePath(const std::u16string& a, const std::u16string& b) {
+    return plat::StrCmpNoCase(a, b) == 0;
+}
+
+// The video files of one folder in name order, as the file list shows them.
+std::vector<std::u16string> MovieFilesOf(std::u16string folder) {
+    std::vector<std::u16string> names;
+    CKernel* kernel = CKernel::Instance();
+    KvUtility::IKvDirectory* dir = nullptr;
+    if (folder.empty() || !kernel || !kernel->m_pRoot ||
+        kernel->m_pRoot->CreateDirectory(&dir) != RZ_OK || !dir)
+        return names;
+    if (folder.size() == 2 && folder[1] == u':')
+        folder += u"\\";
+    int count = 0;
+    const char16_t* const* extensions = MediaExtensions(MEDIA_KIND_MOVIE, &count);
+    dir->SetPath(plat::Utf8ToUtf16(plat::NativePath(folder)).c_str());
+    dir->SetFilter(count, const_cast<const char16_t**>(extensions));
+    if (dir->Scan() == RZ_OK) {
+        char16_t name[KvUtility::KVDIR_NAME_CHARS];
+        uint16_t type = 0;
+        for (RZRESULT r = dir->GetFirst(name, KvUtility::KVDIR_NAME_CHARS, &type); r == RZ_OK;
+             r = dir->GetNext(name, KvUtility::KVDIR_NAME_CHARS, &type))
+            if (type == KvUtility::DIR_ENTRY_FILE)
+                names.emplace_back(name);
+    }
+    dir->Release();
+    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+        return plat::StrCmpNoCase(a, b) < 0;
+    });
+    return names;
+}
+
+// Makes `name` in `folder` the current entry of `playlist`.
+void MakeCurrent(IKvPlaylist* playlist, const std::u16string& name, const std::u16string& folder) {
+    if (!playlist)
+        return;
+    int count = 0;
+    playlist->GetCount(&count);
+    for (int i = 0; i < count; ++i) {
+        char16_t* n = nullptr;
+        char16_t* f = nullptr;
+        uint8_t type = 0;
+        if (playlist->GetItem(&n, &f, &type, i) == RZ_OK && n && f &&
+            SamePath(JoinWide(f, n), JoinWide(folder, name))) {
+            playlist->SetCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void FitVideoSize(int areaW, int areaH, bool growWhileBothSmaller, int& w, int& h) {
+    if (w < 1 || h < 1 || areaW < 1 || areaH < 1)
+        return;
+    auto grow = [&](double f) {
+        const int nw = static_cast<int>(w * f);
+        const int nh = static_cast<int>(h * f);
+        // A size so small that the product truncates back to it still moves on.
+        w = nw > w ? nw : w + 1;
+        h = nh > h ? nh : h + 1;
+    };
+    if (growWhileBothSmaller) {
+        while (w < areaW && h < areaH)
+            grow(1.2);
+    } else if (w < areaW) {
+        while (h < areaH && w < areaW)
+            grow(1.2);
+    }
+    while ((w > areaW || h > areaH) && w > 1 && h > 1) {
+        w = static_cast<int>(w * 0.96);
+        h = static_cast<int>(h * 0.96);
+    }
+}
+
+CMoviePlayDlg::CMoviePlayDlg() = default;
+
+CMoviePlayDlg::~CMoviePlayDlg() {
+    ReleaseAll();
+}
+
+void CMoviePlayDlg::ReleaseAll() {
+    ReleasePlaylists();
+    if (m_pPlayer) {
+        m_pPlayer->Close();
+        ReleaseAndClear(m_pPlayer);
+    }
+    ReleaseAndClear(m_pContainer);
+    for (IKvButton*& button : m_pButtons)
+        ReleaseAndClear(button);
+    for (IKvText*& text : m_pTimes)
+        ReleaseAndClear(text);
+    for (IKvListbox*& list : m_pListbox)
+        ReleaseAndClear(list);
+    m_pDriveHandler.reset();
+    m_pFileHandler.reset();
+}
+
+void CMoviePlayDlg::ReleasePlaylists() {
+    ReleaseAndClear(m_pFolderPlaylist);
+    ReleaseAndClear(m_pAllPlaylist);
+    if (m_pContainer)
+        m_pContainer->RemoveAll();
+    m_strFolderOfPlaylist.clear();
+}
+
+void CMoviePlayDlg::ResetDefault() {
+    WriteLog("CMoviePlayDlg::ResetDefault()");
+    m_bySpeed = 0;
+    m_byAspect = 0;
+    m_bDvdSetupMode = 0;
+}
+
+short CMoviePlayDlg::GetPlayState() {
+    if (!m_pPlayer)
+        return -1;
+    return static_cast<short>(m_pPlayer->GetStatus());
+}
+
+void CMoviePlayDlg::Action(uint32_t word, const std::u16string* path, int bytes) {
+    if (m_bySeat == 1)
+        word |= 0x01000000;
+    if (m_pOwner)
+        m_pOwner->SetMonitorAction(this, word, path ? path->c_str() : nullptr, bytes);
+}
+
+void CMoviePlayDlg::SaveSettings() {
+    if (CKernel* kernel = CKernel::Instance())
+        kernel->SaveSettings();
+}
+
+// ---- Skin ------------------------------------------------------------------------------------
+
+bool CMoviePlayDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) {
+    IMPlayerDlg::SetSkin(seat, mainWnd, appType);
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !kernel->m_pRoot)
+        return false;
+    IVantrel* root = kernel->m_pRoot;
+    for (IKvListbox*& list : m_pListbox) {
+        if (!list && (root->CreateListbox(&list) != RZ_OK || !list))
+            return false;
+        list->Show(1);
+    }
+    m_pDriveHandler = std::make_unique<CDriveListHandler>(DriveList(), MEDIA_KIND_MOVIE);
+    m_pFileHandler = std::make_unique<CFileListHandler>(FileList(), MEDIA_KIND_MOVIE);
+    DriveList()->SetHandler(m_pDriveHandler.get());
+    FileList()->SetHandler(m_pFileHandler.get());
+    if (!m_pPlayer && (root->CreatePlayer(&m_pPlayer) != RZ_OK || !m_pPlayer))
+        return false;
+    if (!m_pContainer && (root->CreatePListContainer(&m_pContainer) != RZ_OK || !m_pContainer))
+        return false;
+    if (!LoadSkin())
+        return false;
+    if (appType == APPTYPE_MOVIE) {
+        plat::Rect r;
+        if (FileList()->GetRect(&r) == RZ_OK) {
+            m_rcVideo[0] = r.left;
+            m_rcVideo[1] = r.top;
+            m_rcVideo[2] = r.right;
+            m_rcVideo[3] = r.bottom;
+        }
+    }
+    return true;
+}
+
+bool CMoviePlayDlg::LoadSkin() {
+    const uint32_t started = plat::GetTickCount();
+    if (!CVelkoraAppDlg::LoadSkin())
+        return false;
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !kernel->m_pRoot)
+        return false;
+    IVantrel* root = kernel->m_pRoot;
+    const std::u16string folder = SkinPath(MV_SKIN_FOLDER);
+    const std::u16string file = SkinPath(MV_SKIN_FILE);
+    char16_t background[512] = {};
+    root->GetIniString(file.c_str(), u"Property", u"Background", background, 512);
+    if (background[0]) {
+        KvMultimedia::IKvImage* image =
+            LoadImage(plat::FormatStr(u"%s\\%s", folder.c_str(), background));
+        ReleaseAndClear(m_pBackground);
+        m_pBackground = image;
+    }
+    const bool rear = m_bySeat == 1;
+    const char16_t* section = rear ? u"Rear Buttons" : u"Buttons";
+    for (int i = 0; i < MV_BTN_COUNT; ++i) {
+        ReleaseAndClear(m_pButtons[i]);
+        if (root->CreateButton(&m_pButtons[i]) != RZ_OK || !m_pButtons[i])
+            return false;
+        m_pButtons[i]->LoadLayout(file.c_str(), section, kButtonKeys[i], folder.c_str());
+        m_pButtons[i]->SetTitleAlign(0x26);
+        m_pButtons[i]->Show(1);
+    }
+    // The DVD setup view comes with DVD playing; until then its buttons stay hidden.
+    for (int i : {MV_BTN_PAUSE, MV_BTN_SPEED, MV_BTN_SAVE, MV_BTN_EXIT, MV_BTN_DVD_SETUP})
+        m_pButtons[i]->Show(0);
+    for (int i : {MV_BTN_VOL_ICON, MV_BTN_RATIO, MV_BTN_SPEED}) {
+        m_pButtons[i]->SetFixedFrame(1);
+        m_pButtons[i]->SetFrame(0);
+    }
+    m_pButtons[MV_BTN_RATIO]->SetFrame(m_byAspect);
+    DriveList()->LoadLayout(file.c_str(), rear ? u"Rear Drive" : u"Drive Listbox", folder.c_str());
+    FileList()->LoadLayout(file.c_str(), rear ? u"Rear File" : u"File Listbox", folder.c_str());
+    const struct {
+        int y;
+        uint8_t grey;
+    } times[2] = {{15, 164}, {40, 108}};
+    for (int i = 0; i < 2; ++i) {
+        if (m_pTimes[i])
+            continue;
+        if (root->CreateText(&m_pTimes[i]) != RZ_OK || !m_pTimes[i])
+            return false;
+        m_pTimes[i]->SetRect(10, times[i].y, 300, 24);
+        m_pTimes[i]->SetFont(14, times[i].grey, times[i].grey, times[i].grey);
+        m_pTimes[i]->Show(1);
+    }
+    WriteLog("CMoviePlayDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
+    return true;
+}
+
+void CMoviePlayDlg::SetOwner(CSeatCtrlDlg* owner) {
+    IMPlayerDlg::SetOwner(owner);
+    if (m_pPlayer)
+        m_pPlayer->Init(0, static_cast<uintptr_t>(OwnerWindow()));
+}
+
+void CMoviePlayDlg::ShowPlayButton(bool playing) {
+    if (IKvButton* b = Button(MV_BTN_PLAY))
+        b->Show(playing ? 0 : 1);
+    if (IKvButton* b = Button(MV_BTN_PAUSE))
+        b->Show(playing ? 1 : 0);
+}
+
+void CMoviePlayDlg::ShowVideo(bool show) {
+    m_bVideoShown = show ? 1 : 0;
+    if (m_pPlayer)
+        m_pPlayer->ShowVideo(m_bVideoShown);
+}
+
+// ---- Show ------------------------------------------------------------------------------------
+
+void CMoviePlayDlg::Show(bool visible, uint8_t param) {
+    Action(0x70400);
+    if (param != 255)
+        m_byShowParam = param;
+    if (!visible) {
+        m_bVisible = 0;
+        m_bTicking = 0;
+        ShowVideo(false);
+        return;
+    }
+    m_bVisible = 1;
+    CKernel* kernel = CKernel::Instance();
+    m_dwIdle = plat::GetTickCount();
+    UpdateVolume(false);
+    m_bTicking = 1;
+    if (CHWAudioHolder* holder = CHWAudioHolder::GetInstance())
+        if (holder->m_pAudio[m_bySeat == 1 ? 1 : 0])
+            holder->m_pAudio[m_bySeat == 1 ? 1 : 0]->SelectSource(0, false);
+    if (kernel) {
+        m_bMute = kernel->m_bMute.load();
+        if (IKvButton* b = Button(MV_BTN_VOL_ICON))
+            b->SetFrame(m_bMute ? 1 : 0);
+    }
+    plat::ui::SendMessage(m_hMainWnd, WM_STOP_MUSIC, m_bySeat, 0);
+    m_iSeatActionPending = 2;
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    if (!m_bDvdSetupMode &&
+        (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED))
+        ShowVideo(true);
+    if (m_bFirstShow) {
+        m_bFirstShow = 0;
+        if (m_pDriveHandler && !m_pDriveHandler->Head())
+            m_pDriveHandler->ListDrives();
+        if (kernel) {
+            m_DriveSnapshot = kernel->GetDriveSnapshot();
+            if (kernel->m_Settings.szCurrentMovie[0])
+                SelectMovie(kernel->m_Settings.szCurrentMovie);
+        }
+    }
+    m_bFullScreen = 0;
+    FitVideoWindow(false, false);
+    InvalidateOwner();
+}
+
+// ---- Paint -----------------------------------------------------------------------------------
+
+void CMoviePlayDlg::Render(plat::Canvas* hdc) {
+    if (!m_bFullScreen) {
+        CVelkoraAppDlg::Render(hdc);
+        if (IKvButton* mute = Button(MV_BTN_VOL_ICON))
+            mute->SetFrame(m_bMute ? 1 : 0);
+        for (IKvButton* button : m_pButtons)
+            if (button)
+                button->Draw(hdc, 0, 0);
+        if (DriveList())
+            DriveList()->Draw(hdc);
+        if (FileList() && !m_bVideoShown)
+            FileList()->Draw(hdc);
+        for (IKvText* text : m_pTimes)
+            if (text)
+                text->Draw(hdc);
+    }
+    if (m_bActionReady && m_byPending == MV_BTN_RET_MENU) {
+        m_bActionReady = 0;
+        m_byPending = MV_BTN_NONE;
+        RunButton(MV_BTN_RET_MENU);
+    }
+    if (m_iSeatActionPending == 2) {
+        m_iSeatActionPending = 0;
+        plat::ui::SendMessage(m_hMainWnd, WM_SEAT_ACTION, m_bySeat, 0x20002);
+    }
+}
+
+void CMoviePlayDlg::PostRender() {
+    if (!m_bActionReady || m_byPending == MV_BTN_NONE)
+        return;
+    const int button = m_byPending;
+    m_bActionReady = 0;
+    m_byPending = MV_BTN_NONE;
+    if (IKvButton* b = Button(button))
+        b->SetNormal();
+    RunButton(button);
+    InvalidateOwner();
+}
+
+// ---- Pen -------------------------------------------------------------------------------------
+
+void CMoviePlayDlg::OnLButtonDown(int x, int y) {
+    m_dwIdle = plat::GetTickCount();
+    m_bPenDown = 1;
+    m_iPenX = x;
+    m_iPenY = y;
+    m_iLongPress = 0;
+    if (m_bFullScreen)
+        return;
+    for (int i = 0; i < MV_BTN_COUNT; ++i) {
+        if (!m_pButtons[i] || m_pButtons[i]->OnLButtonDown(x, y) != RZ_HIT)
+            continue;
+        if ((i == MV_BTN_RATIO || i == MV_BTN_DVD_SETUP) && m_bySpeed != 0) {
+            StepSpeed(true);
+            m_byPending = MV_BTN_NONE;
+            return;
+        }
+        m_pButtons[i]->SetPressed();
+        m_byPending = static_cast<uint8_t>(i);
+        m_bActionReady = 0;
+        InvalidateOwner();
+        return;
+    }
+    m_byPending = MV_BTN_NONE;
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    const bool pausedVideo = status == IKvPlayer::STATUS_PAUSED && m_bVideoShown;
+    uint8_t action = 0;
+    if (DriveList() && !pausedVideo)
+        DriveList()->OnLButtonDown(x, y, &action);
+    // The file list hides under a paused video: the tap there takes the video away first.
+    // Otherwise, playing or not, the list needs the pen-down for a tap on a row to count.
+    if (pausedVideo) {
+        ShowVideo(false);
+    } else if (FileList()) {
+        action = 0;
+        FileList()->OnLButtonDown(x, y, &action);
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::OnLButtonUp(int x, int y) {
+    m_bPenDown = 0;
+    if (m_bFullScreen) {
+        FitVideoWindow(false, true);
+        m_dwIdle = plat::GetTickCount();
+        return;
+    }
+    bool onButton = false;
+    for (int i = 0; i < MV_BTN_COUNT; ++i) {
+        if (!m_pButtons[i] || m_pButtons[i]->OnLButtonUp(x, y) != RZ_HIT)
+            continue;
+        onButton = true;
+        if (m_byPending == i)
+            m_bActionReady = 1;
+        else
+            m_byPending = static_cast<uint8_t>(i);
+        break;
+    }
+    if (!onButton) {
+        const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+        uint8_t action = 0;
+        if (status == IKvPlayer::STATUS_PAUSED && m_bVideoShown) {
+            ShowVideo(false);
+        } else {
+            if (DriveList())
+                DriveList()->OnLButtonUp(x, y, &action);
+            if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+                OnDriveListTap();
+            } else if (action == KvUserInterface::LISTBOX_ACTION_NONE && FileList()) {
+                FileList()->OnLButtonUp(x, y, &action);
+                if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+                    m_dwIdle = plat::GetTickCount();
+                    m_byPending = MV_BTN_PLAY;
+                    m_bActionReady = 1;
+                }
+            }
+        }
+    }
+    for (IKvButton* button : m_pButtons) {
+        uint8_t state = 0;
+        if (button && button->GetState(&state) == RZ_OK &&
+            state == KvUserInterface::BUTTON_PRESSED &&
+            !(m_bActionReady && button == Button(m_byPending)))
+            button->SetNormal();
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::OnDriveListTap() {
+    const int index = ListCurrent(DriveList());
+    const UI_LIST_ROW* current = ListRowAt(DriveList());
+    if (!current || !m_pDriveHandler || !m_pFileHandler)
+        return;
+    const UI_LIST_ROW row = *current;
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    const bool playing = status == IKvPlayer::STATUS_PLAYING;
+    if (!playing && !m_bDvdSetupMode)
+        ShowVideo(false);
+    if (index == 0 && m_pDriveHandler->Inside()) {
+        m_pDriveHandler->GoUp();
+        m_iFolderDepth = static_cast<int>(m_pDriveHandler->Depth());
+        if (const UI_LIST_ROW* head = m_pDriveHandler->Head())
+            m_pFileHandler->FillFolder(head->szFolder);
+    } else if (m_pDriveHandler->Inside()) {
+        m_pFileHandler->FillFolder(row.szFolder);
+    } else {
+        m_iFolderDepth = 1;
+        m_pDriveHandler->EnterSelected();
+        if (const UI_LIST_ROW* head = m_pDriveHandler->Head())
+            m_pFileHandler->FillFolder(head->szFolder);
+        BuildAllPlaylist();
+    }
+    if (playing || status == IKvPlayer::STATUS_PAUSED)
+        SelectPlayingRow();
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::SelectPlayingRow() {
+    if (!FileList())
+        return;
+    const int count = ListCount(FileList());
+    for (int i = 0; i < count; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(FileList(), i);
+        if (r && r->wKind == ROW_FILE &&
+            SamePath(JoinWide(r->szFolder, r->szName), m_strCurrentPath)) {
+            FileList()->SetCurrentIndex(i);
+            FileList()->SetFlag(0);
+            return;
+        }
+    }
+    FileList()->SetFlag(1);
+}
+
+// ---- Playlists -------------------------------------------------------------------------------
+
+void CMoviePlayDlg::BuildAllPlaylist() {
+    if (!m_pContainer)
+        return;
+    ReleaseAndClear(m_pAllPlaylist);
+    if (m_pContainer->NewPlaylist(&m_pAllPlaylist) != RZ_OK || !m_pAllPlaylist)
+        return;
+    // Each file once: the listed folder may also be a row of the drive list.
+    std::vector<std::u16string> added;
+    auto add = [&](const std::u16string& name, const std::u16string& folder) {
+        const std::u16string path = JoinWide(folder, name);
+        for (const std::u16string& p : added)
+            if (SamePath(p, path))
+                return;
+        added.push_back(path);
+        m_pAllPlaylist->AddItem(name.c_str(), folder.c_str());
+    };
+    const int files = ListCount(FileList());
+    for (int i = 0; i < files; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(FileList(), i);
+        if (r && r->wKind == ROW_FILE && plat::StrCmp(r->szName, ROW_NO_FILES) != 0 &&
+            plat::StrCmp(r->szName, ROW_PLAY_DVD) != 0 &&
+            plat::StrCmp(r->szName, ROW_PLAY_VCD) != 0)
+            add(r->szName, r->szFolder);
+    }
+    const int drives = ListCount(DriveList());
+    const bool inside = m_pDriveHandler && m_pDriveHandler->Inside();
+    for (int i = inside ? 1 : 0; i < drives; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        if (!r || !r->szFolder[0])
+            continue;
+        const std::u16string folder = r->szFolder;
+        for (const std::u16string& name : MovieFilesOf(folder))
+            add(name, folder);
+    }
+    if (const UI_LIST_ROW* r = ListRowAt(FileList()))
+        MakeCurrent(m_pAllPlaylist, r->szName, r->szFolder);
+}
+
+// ---- Playing ---------------------------------------------------------------------------------
+
+bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int bytes) {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel)
+        return false;
+    if (m_bySpeed)
+        StepSpeed(true);
+    const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(path));
+    if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK) {
+        WriteLog("Movie: cannot open %s", plat::Utf16ToUtf8(path).c_str());
+        ShowPlayButton(false);
+        return false;
+    }
+    m_dwIdle = plat::GetTickCount();
+    Action(action, &path, bytes);
+    if (m_pPlayer->Play() != RZ_OK) {
+        ShowPlayButton(false);
+        return false;
+    }
+    m_strCurrentPath = path;
+    if (path.size() < SYS_PATH_CHARS)
+        plat::StrCopy(kernel->m_Settings.szCurrentMovie, path);
+    kernel->m_Settings.iMediaType = 2;
+    kernel->m_Settings.byMediaSeat = m_bySeat;
+    SaveSettings();
+    ShowPlayButton(true);
+    m_bPlayDriveRow = false;
+    if (const UI_LIST_ROW* drive = ListRowAt(DriveList())) {
+        m_PlayDriveRow = *drive;
+        m_bPlayDriveRow = true;
+    }
+    FitVideoWindow(m_bFullScreen != 0, false);
+    ShowVideo(m_bVisible != 0);
+    InvalidateOwner();
+    return true;
+}
+
+bool CMoviePlayDlg::PlayFromList() {
+    const UI_LIST_ROW* current = ListRowAt(FileList());
+    if (!current || current->wKind != ROW_FILE || !m_pContainer)
+        return false;
+    const UI_LIST_ROW row = *current;
+    const std::u16string name = row.szName;
+    if (name == ROW_NO_FILES || name == ROW_PLAY_DVD || name == ROW_PLAY_VCD)
+        return false;
+    const std::u16string folder = row.szFolder;
+    if (!m_pFolderPlaylist) {
+        const std::u16string title = u"(sysfolder)" + folder;
+        if (m_pContainer->CreatePlaylist(title.c_str(), &m_pFolderPlaylist, nullptr) != RZ_OK ||
+            !m_pFolderPlaylist)
+            return false;
+        m_pFolderPlaylist->AddRef();
+    }
+    if (!SamePath(m_strFolderOfPlaylist, folder)) {
+        m_pFolderPlaylist->RemoveAll();
+        const int count = ListCount(FileList());
+        for (int i = 0; i < count; ++i)
+            if (const UI_LIST_ROW* r = ListRowAt(FileList(), i))
+                m_pFolderPlaylist->AddItem(r->szName, r->szFolder);
+        m_strFolderOfPlaylist = folder;
+    }
+    if (!m_pAllPlaylist)
+        BuildAllPlaylist();
+    MakeCurrent(m_pFolderPlaylist, name, folder);
+    MakeCurrent(m_pAllPlaylist, name, folder);
+    const std::u16string path = JoinWide(folder, name);
+    if (!StartPath(path, 0x10070103, 1024))
+        return false;
+    FileList()->SetFlag(0);
+    m_bPlayEvent = true;
+    return true;
+}
+
+void CMoviePlayDlg::PlayPause() {
+    if (m_bySpeed)
+        StepSpeed(true);
+    const UI_LIST_ROW* row = ListRowAt(FileList());
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    const bool open = status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED ||
+                      status == IKvPlayer::STATUS_STOPPED;
+    if (!row || !m_pPlayer)
+        return;
+    const std::u16string path = JoinWide(row->szFolder, row->szName);
+    if (!open || !SamePath(path, m_strCurrentPath)) {
+        PlayFromList();
+        return;
+    }
+    if (status == IKvPlayer::STATUS_PAUSED) {
+        Action(0x70103);
+        if (m_pPlayer->Play() != RZ_OK) {
+            ShowPlayButton(false);
+        } else {
+            ShowPlayButton(true);
+            ShowVideo(m_bVisible != 0);
+        }
+    } else {
+        Action(0x70203);
+        m_pPlayer->Pause();
+        ShowPlayButton(false);
+        ShowVideo(false);
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::PreviousItem() {
+    if (m_bySpeed)
+        StepSpeed(true);
+    if (!ListRowAt(DriveList()) || !m_pAllPlaylist)
+        return;
+    char16_t* name = nullptr;
+    char16_t* folder = nullptr;
+    uint8_t type = 0;
+    if (m_pAllPlaylist->PrevItem(&name, &folder, &type, 1) != RZ_OK || !name || !folder)
+        return;
+    const std::u16string path = JoinWide(folder, name);
+    if (StartPath(path, 0x10070103, 1024)) {
+        FitVideoWindow(false, false);
+        SelectPlayingRow();
+    }
+}
+
+void CMoviePlayDlg::HandleNextSect() {
+    if (m_bySpeed)
+        StepSpeed(true);
+    if (!ListRowAt(DriveList()) || !m_pAllPlaylist)
+        return;
+    char16_t* name = nullptr;
+    char16_t* folder = nullptr;
+    uint8_t type = 0;
+    if (m_pAllPlaylist->NextItem(&name, &folder, &type, 1) != RZ_OK || !name || !folder) {
+        WriteLog("HandleNextSect():m_pAllPlaylist->NextItem() failed");
+        return;
+    }
+    const std::u16string path = JoinWide(folder, name);
+    if (StartPath(path, 0x10070103, 1024)) {
+        FitVideoWindow(false, false);
+        SelectPlayingRow();
+    }
+}
+
+void CMoviePlayDlg::StepSpeed(bool reset) {
+    if (reset) {
+        m_bySpeed = 0;
+    } else {
+        ++m_bySpeed;
+        // Fast play of files stops at double speed; discs go up to three steps.
+        if (m_bySpeed > 1)
+            m_bySpeed = 0;
+    }
+    if (CHWAudioHolder* holder = CHWAudioHolder::GetInstance())
+        if (holder->m_pAudio[0])
+            holder->m_pAudio[0]->MuteWaveOut(m_bySpeed != 0);
+    if (IKvButton* b = Button(MV_BTN_SPEED_ICON))
+        b->Show(m_bySpeed == 0 ? 1 : 0);
+    if (IKvButton* b = Button(MV_BTN_SPEED)) {
+        b->Show(m_bySpeed == 0 ? 0 : 1);
+        if (m_bySpeed)
+            b->SetFrame(m_bySpeed - 1);
+    }
+    Action(0x70700 | m_bySpeed);
+    double rate = static_cast<double>(1 << m_bySpeed);
+    if (rate > 4)
+        rate = 6;
+    if (m_pPlayer)
+        m_pPlayer->SetRate(rate);
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::StepAspect() {
+    m_byAspect = static_cast<uint8_t>(m_byAspect >= 2 ? 0 : m_byAspect + 1);
+    if (IKvButton* b = Button(MV_BTN_RATIO))
+        b->SetFrame(m_byAspect);
+    AspectFit();
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::Stop() {
+    if (m_bySpeed)
+        StepSpeed(true);
+    if (m_pPlayer) {
+        const uint16_t status = m_pPlayer->GetStatus();
+        if (status != IKvPlayer::STATUS_STOPPED && status != IKvPlayer::STATUS_NONE) {
+            Action(0x70300);
+            m_pPlayer->Stop();
+        }
+    }
+    m_strCurrentPath.clear();
+    ShowPlayButton(false);
+    ShowVideo(false);
+}
+
+void CMoviePlayDlg::StopAll() {
+    Stop();
+    Action(0x70300);
+    if (m_pPlayer)
+        m_pPlayer->Close();
+    ShowVideo(false);
+    ShowPlayButton(false);
+    ReleasePlaylists();
+}
+
+void CMoviePlayDlg::PauseIfPlaying(bool leaveVideo) {
+    if (!m_pPlayer || m_pPlayer->GetStatus() != IKvPlayer::STATUS_PLAYING)
+        return;
+    PlayPause();
+    if (leaveVideo)
+        ShowVideo(false);
+    FitVideoWindow(false, true);
+}
+
+void CMoviePlayDlg::RunButton(int button) {
+    if (button <= MV_BTN_VOL_DEL)
+        UpdateVolume(false);
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    switch (button) {
+        case MV_BTN_VOL_ADD:
+            StepVolume(1, Button(MV_BTN_VOL_ICON), this);
+            break;
+        case MV_BTN_VOL_ICON:
+            StepVolume(0, Button(MV_BTN_VOL_ICON), this);
+            break;
+        case MV_BTN_VOL_DEL:
+            StepVolume(-1, Button(MV_BTN_VOL_ICON), this);
+            break;
+        case MV_BTN_PLAY:
+        case MV_BTN_PAUSE:
+            if (!m_bDvdSetupMode)
+                PlayPause();
+            break;
+        case MV_BTN_PREV:
+            if (!m_bDvdSetupMode)
+                PreviousItem();
+            break;
+        case MV_BTN_NEXT:
+            if (!m_bDvdSetupMode)
+                HandleNextSect();
+            break;
+        case MV_BTN_SPEED:
+        case MV_BTN_SPEED_ICON:
+            if (!m_bDvdSetupMode && status == IKvPlayer::STATUS_PLAYING)
+                StepSpeed(false);
+            break;
+        case MV_BTN_SOUND_EFFECT:
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0x20014);
+            break;
+        case MV_BTN_RET_MENU:
+            if (status == IKvPlayer::STATUS_PAUSED && m_pPlayer) {
+                m_pPlayer->Close();
+                ShowPlayButton(false);
+            }
+            Action(0x70800);
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0x20000);
+            ShowVideo(false);
+            break;
+        case MV_BTN_RATIO:
+            StepAspect();
+            break;
+        default:
+            break;
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::KeyHandler(int command) {
+    if (m_bDvdSetupMode)
+        return;
+    m_dwIdle = plat::GetTickCount();
+    const bool playing = m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING;
+    const int count = ListCount(FileList());
+    int index = ListCurrent(FileList());
+    switch (command) {
+        case 0x1002:
+        case 0x2010:
+            if (playing)
+                PreviousItem();
+            else if (count > 0)
+                FileList()->SetCurrentIndex(index <= 0 ? count - 1 : index - 1);
+            break;
+        case 0x1003:
+        case 0x2000:
+            if (playing)
+                HandleNextSect();
+            else if (count > 0)
+                FileList()->SetCurrentIndex(index + 1 >= count ? 0 : index + 1);
+            break;
+        case 0x1046:
+            if (m_bVisible) {
+                m_byPending = MV_BTN_PLAY;
+                m_bActionReady = 1;
+            } else {
+                PlayPause();
+            }
+            break;
+        default:
+            break;
+    }
+    InvalidateOwner();
+}
+
+// ---- Video window ----------------------------------------------------------------------------
+
+void CMoviePlayDlg::FitVideoWindow(bool fullScreen, bool repaint) {
+    if (!m_pPlayer)
+        return;
+    uint32_t w = 0, h = 0;
+    const bool sized = m_pPlayer->GetVideoSize(&w, &h) == RZ_OK && w > 0 && h > 0;
+    int iw = static_cast<int>(w), ih = static_cast<int>(h);
+    if (fullScreen) {
+        m_Area[0] = 0;
+        m_Area[1] = 0;
+        m_Area[2] = 800;
+        m_Area[3] = m_bySeat == 1 ? 600 : 480;
+        if (!sized) {
+            m_pPlayer->SetVideoPos(0, 0, 800, m_Area[3]);
+        } else {
+            FitVideoSize(800, m_Area[3], true, iw, ih);
+            m_pPlayer->SetVideoPos((800 - iw) / 2, (m_Area[3] - ih) / 2, iw, ih);
+        }
+        m_bFullScreen = 1;
+    } else {
+        const int W = m_rcVideo[2] - m_rcVideo[0];
+        const int H = m_rcVideo[3] - m_rcVideo[1];
+        m_Area[0] = m_rcVideo[0];
+        m_Area[1] = m_rcVideo[1];
+        m_Area[2] = W;
+        m_Area[3] = H;
+        if (!sized) {
+            KvMultimedia::KvRect r = {m_rcVideo[0], m_rcVideo[1], m_rcVideo[2], m_rcVideo[3]};
+            m_pPlayer->SetVideoRect(&r);
+        } else {
+            FitVideoSize(W, H, false, iw, ih);
+            m_pPlayer->SetVideoPos(m_rcVideo[0] + (W - iw) / 2, m_rcVideo[1] + (H - ih) / 2, iw,
+                                   ih);
+        }
+        m_bFullScreen = 0;
+    }
+    if (sized) {
+        m_iFittedW = iw;
+        m_iFittedH = ih;
+        AspectFit();
+    }
+    if (!m_bVisible)
+        ShowVideo(false);
+    if (repaint)
+        InvalidateOwner();
+}
+
+void CMoviePlayDlg::AspectFit() {
+    if (!m_bVideoShown || !m_pPlayer || m_iFittedW < 1 || m_iFittedH < 1)
+        return;
+    int w = m_iFittedW;
+    int h = m_byAspect == 1 ? w * 9 / 16 : m_byAspect == 2 ? w * 3 / 4 : m_iFittedH;
+    if (h < 1)
+        h = 1;
+    if (m_bFullScreen) {
+        FitVideoSize(800, m_Area[3], true, w, h);
+    } else {
+        FitVideoSize(m_Area[2], m_Area[3], false, w, h);
+    }
+    m_pPlayer->SetVideoPos(m_Area[0] + (m_Area[2] - w) / 2, m_Area[1] + (m_Area[3] - h) / 2, w, h);
+}
+
+// ---- Drives ----------------------------------------------------------------------------------
+
+bool CMoviePlayDlg::SelectMovie(const std::u16string& path, bool play) {
+    if (!m_pDriveHandler || !m_pFileHandler || path.size() < 4 || path[1] != u':')
+        return false;
+    while (m_pDriveHandler->Inside())
+        m_pDriveHandler->GoUp();
+    m_pDriveHandler->ListDrives();
+    m_iFolderDepth = 0;
+    const size_t sep = path.find_last_of(u"\\/");
+    if (sep == std::u16string::npos)
+        return false;
+    const std::u16string folder = sep == 2 ? path.substr(0, 3) : path.substr(0, sep);
+    const std::u16string name = path.substr(sep + 1);
+    // The storage place whose folder starts the path.
+    const int drives = ListCount(DriveList());
+    int drive = -1;
+    for (int i = 0; i < drives && drive < 0; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        const size_t n = r ? plat::StrLen(r->szFolder) : 0;
+        if (n > 0 && path.size() > n &&
+            plat::StrCmpNoCase(std::u16string_view(r->szFolder, n),
+                               std::u16string_view(path).substr(0, n)) == 0)
+            drive = i;
+    }
+    if (drive < 0)
+        return false;
+    DriveList()->SetCurrentIndex(drive);
+    m_pDriveHandler->EnterSelected();
+    m_iFolderDepth = 1;
+    const UI_LIST_ROW* head = m_pDriveHandler->Head();
+    if (!head)
+        return false;
+    std::u16string headFolder = head->szFolder;
+    const bool atRoot = SamePath(headFolder, folder) || SamePath(headFolder + u"\\", folder) ||
+                        SamePath(headFolder, folder + u"\\");
+    m_pFileHandler->FillFolder(atRoot ? headFolder : folder);
+    BuildAllPlaylist();
+    if (!atRoot) {
+        const int rows = ListCount(DriveList());
+        for (int i = 1; i < rows; ++i) {
+            const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+            if (r && SamePath(r->szFolder, folder)) {
+                DriveList()->SetCurrentIndex(i);
+                break;
+            }
+        }
+    }
+    const int files = ListCount(FileList());
+    for (int i = 0; i < files; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(FileList(), i);
+        if (r && SamePath(r->szName, name)) {
+            FileList()->SetCurrentIndex(i);
+            if (atRoot || play)
+                return PlayFromList();
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMoviePlayDlg::RefreshDrives() {
+    if (!m_pDriveHandler || !m_pFileHandler)
+        return;
+    auto present = [&](char16_t letter) {
+        letter = static_cast<char16_t>(letter | 0x20);
+        if (m_DriveSnapshot.chDvd && (m_DriveSnapshot.chDvd | 0x20) == letter)
+            return true;
+        for (int i = 0; i < m_DriveSnapshot.byCount && i < 24; ++i)
+            if ((m_DriveSnapshot.szDrive[i] | 0x20) == letter)
+                return true;
+        return false;
+    };
+    // A film whose stick went is closed, and the lists forget that stick.
+    if (!m_strCurrentPath.empty() && !present(m_strCurrentPath[0])) {
+        StopAll();
+        if (FileList())
+            FileList()->RemoveAll();
+    }
+    const UI_LIST_ROW* head = m_pDriveHandler->Head();
+    if (m_pDriveHandler->Inside() && head && !present(head->szFolder[0])) {
+        while (m_pDriveHandler->Inside())
+            m_pDriveHandler->GoUp();
+        m_iFolderDepth = 0;
+        if (FileList())
+            FileList()->RemoveAll();
+        ReleasePlaylists();
+    }
+    if (!m_pDriveHandler->Inside())
+        m_pDriveHandler->ListDrives();
+    CKernel* kernel = CKernel::Instance();
+    if (kernel && m_bAutoPlayArmed && CurrentApp() == APPTYPE_MOVIE) {
+        m_bAutoPlayArmed = 0;
+        m_dwIdle = plat::GetTickCount();
+        if (kernel->m_Settings.iMediaType == 2 && kernel->m_Settings.szCurrentMovie[0])
+            SelectMovie(kernel->m_Settings.szCurrentMovie, true);
+    }
+    InvalidateOwner();
+}
+
+int CMoviePlayDlg::CurrentApp() const {
+    if (m_pOwner)
+        return m_pOwner->m_iCurrentApp;
+    CKernel* kernel = CKernel::Instance();
+    return kernel ? kernel->m_Settings.iCurrentApp : APPTYPE_HOMEPAGE;
+}
+
+void CMoviePlayDlg::RunAutoLaunch() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || m_bySeat != 0)
+        return;
+    kernel->CheckDiscChange();
+    const int code = kernel->m_iAutoLaunch;
+    if (code == 0) {
+        WriteLog("Movie :: CD/DVD Clear");
+        kernel->m_iAutoLaunch = -1;
+        return;
+    }
+    if (code != 2 && code != 3 && code != 4)
+        return;
+    kernel->m_iAutoLaunch = -1;
+    // A call in progress keeps its page.
+    if (CurrentApp() == APPTYPE_PHONE || kernel->m_Settings.iCurrentApp == APPTYPE_PHONE)
+        return;
+    kernel->m_Settings.iMediaType = code == 2 ? 3 : code == 3 ? 4 : 2;
+    if (code == 4) {
+        const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
+        if (snap.chDvd) {
+            const std::u16string root = plat::FormatStr(u"%c:\\", snap.chDvd);
+            for (const std::u16string& name : MovieFilesOf(root)) {
+                std::u16string lower = name;
+                for (char16_t& c : lower)
+                    c = plat::ToLowerAscii(c);
+                if (lower.find(u".avi") == std::u16string::npos)
+                    continue;
+                const std::u16string path = root + name;
+                if (path.size() < SYS_PATH_CHARS)
+                    plat::StrCopy(kernel->m_Settings.szCurrentMovie, path);
+                break;
+            }
+        }
+    }
+    m_bAutoPlayPending = 1;
+    if (CurrentApp() != APPTYPE_MOVIE) {
+        plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0x20002);
+        InvalidateOwner();
+    }
+}
+
+// ---- Tick ------------------------------------------------------------------------------------
+
+void CMoviePlayDlg::OnTick() {
+    if (!m_bFullScreen)
+        CVelkoraAppDlg::OnTick();
+    const uint32_t now = plat::GetTickCount();
+    if (m_bPenDown && now - m_dwLast250 > 250) {
+        if (++m_iLongPress >= 2) {
+            uint8_t action = 0;
+            for (IKvListbox* list : m_pListbox)
+                if (list)
+                    list->OnLButtonUp(m_iPenX, m_iPenY, &action);
+            if (m_byPending == MV_BTN_VOL_ADD || m_byPending == MV_BTN_VOL_DEL)
+                RunButton(m_byPending);
+        }
+    }
+    const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    if (now - m_dwLast1000 > 1000) {
+        m_dwLast1000 = now;
+        RunAutoLaunch();
+        if (CKernel* kernel = CKernel::Instance()) {
+            const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
+            if (std::memcmp(&snap, &m_DriveSnapshot, sizeof snap) != 0) {
+                m_DriveSnapshot = snap;
+                if (!m_bDvdSetupMode)
+                    RefreshDrives();
+            }
+        }
+        if (m_bVisible && status == IKvPlayer::STATUS_PLAYING) {
+            KvMultimedia::KvPlayerTime t = {};
+            if (m_pPlayer->GetTime(&t) == RZ_OK) {
+                m_pTimes[0]->SetText(t.szCurrent);
+                m_pTimes[1]->SetText(t.szTotal);
+                InvalidateOwner();
+            }
+        }
+    }
+    if (now - m_dwLast250 > 250) {
+        m_dwLast250 = now;
+        // An inserted disc or stick: out of any folder and stopped, then, a step later, the
+        // drives again, which start what the settings name.
+        if (m_bAutoPlayPending) {
+            m_bAutoPlayPending = 0;
+            if (m_pDriveHandler && m_pDriveHandler->Inside()) {
+                m_pDriveHandler->GoUp();
+                m_iFolderDepth = static_cast<int>(m_pDriveHandler->Depth());
+                if (const UI_LIST_ROW* head = m_pDriveHandler->Head())
+                    m_pFileHandler->FillFolder(head->szFolder);
+            }
+            Stop();
+            FitVideoWindow(false, false);
+            m_bRefreshPending = 1;
+        } else if (m_bRefreshPending) {
+            m_bRefreshPending = 0;
+            m_bAutoPlayArmed = 1;
+            RefreshDrives();
+        } else {
+            HandleDShow();
+        }
+    }
+    if (m_bTicking && status == IKvPlayer::STATUS_PLAYING) {
+        if (m_bySpeed != 0) {
+            m_dwIdle = now;
+        } else if (!m_bFullScreen && now - m_dwIdle >= MV_IDLE_FULL_SCREEN_MS) {
+            FitVideoWindow(true, true);
+            m_dwIdle = now;
+        }
+    }
+}
+
+void CMoviePlayDlg::HandleDShow() {
+    if (!m_pPlayer)
+        return;
+    const uint16_t status = m_pPlayer->HandleEvent();
+    if (status == IKvPlayer::STATUS_ERROR) {
+        Action(0x70105);
+        m_pPlayer->Close();
+        if (FileList())
+            FileList()->RemoveAll();
+        ReleasePlaylists();
+        Stop();
+        m_bFullScreen = 0;
+        WriteLog("MOVIE :: dwStatus == IKvPlayer::STATUS_ERROR");
+        InvalidateOwner();
+        return;
+    }
+    if (m_pPlayer->GetMediaType() == IKvPlayer::MEDIA_NONE) {
+        if (m_bVideoShown) {
+            Action(0x70106);
+            m_strCurrentPath.clear();
+            ShowPlayButton(false);
+            ShowVideo(false);
+            m_bFullScreen = 0;
+            InvalidateOwner();
+        }
+        return;
+    }
+    if (!m_pFolderPlaylist || !m_pAllPlaylist ||
+        (status != IKvPlayer::STATUS_COMPLETED && status != IKvPlayer::STATUS_NONE))
+        return;
+    Action(0x70107);
+    // Up to five files are tried; a folder of broken files stops without a word.
+    for (int attempt = 0; attempt < MV_NEXT_TRIES; ++attempt) {
+        char16_t* name = nullptr;
+        char16_t* folder = nullptr;
+        uint8_t type = 0;
+        if (m_pAllPlaylist->NextItem(&name, &folder, &type, 1) != RZ_OK || !name || !folder) {
+            WriteLog("HandleDShow():m_pAllPlaylist->NextItem() failed");
+            continue;
+        }
+        const std::u16string path = JoinWide(folder, name);
+        if (StartPath(path, 0x10070103, 512)) {
+            SelectPlayingRow();
+            return;
+        }
+    }
+    Stop();
+    InvalidateOwner();
+}

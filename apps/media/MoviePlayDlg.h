@@ -1,0 +1,150 @@
+// The movie page (APPTYPE_MOVIE, on both seats): a drive list of storage places and folders, a
+// file list of the video files of one folder, time labels and fifteen buttons. It plays the
+// files through the library player, steps through every file it lists, plays fast at the speed
+// steps, fits the video into the file list's place or onto the whole screen, and switches to
+// full screen when nobody has touched the page for a while.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "apps/media/MediaListHandlers.h"
+#include "core/kernel/KernelDrives.h"
+#include "core/ui/MPlayerDlg.h"
+
+// Buttons, in the order of their skin keys.
+enum : int {
+    MV_BTN_VOL_ADD = 0,
+    MV_BTN_VOL_ICON = 1,
+    MV_BTN_VOL_DEL = 2,
+    MV_BTN_PLAY = 3,
+    MV_BTN_PAUSE = 4,
+    MV_BTN_PREV = 5,
+    MV_BTN_NEXT = 6,
+    MV_BTN_SPEED = 7,
+    MV_BTN_SPEED_ICON = 8,
+    MV_BTN_SOUND_EFFECT = 9,
+    MV_BTN_RET_MENU = 10,
+    MV_BTN_RATIO = 11,
+    MV_BTN_DVD_SETUP = 12,
+    MV_BTN_SAVE = 13,
+    MV_BTN_EXIT = 14,
+    MV_BTN_COUNT = 15,
+    MV_BTN_NONE = 255,
+};
+
+#define MV_SKIN_FOLDER u"movie-player"
+#define MV_SKIN_FILE u"movie-player\\movie-player.ini"
+
+// Idle time, while playing windowed, before the video covers the screen.
+#define MV_IDLE_FULL_SCREEN_MS 6000
+// Tries of the next item at the end of one before the page gives up.
+#define MV_NEXT_TRIES 5
+
+// A video of w x h fitted into an area of W x H as the page places it: grown by 1.2 while
+// smaller, shrunk by 0.96 while larger. Sizes too small for a truncated x1.2 to change grow
+// one pixel a step, so the fit always ends.
+void FitVideoSize(int areaW, int areaH, bool growWhileBothSmaller, int& w, int& h);
+
+class CMoviePlayDlg : public IMPlayerDlg {
+public:
+    CMoviePlayDlg();
+    ~CMoviePlayDlg() override;
+
+    void ResetDefault() override;
+    bool LoadSkin() override;
+    void OnLButtonUp(int x, int y) override;
+    void OnLButtonDown(int x, int y) override;
+    short GetPlayState() override;
+    bool SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) override;
+    void SetOwner(CSeatCtrlDlg* owner) override;
+    void Show(bool visible, uint8_t param) override;
+    void OnTick() override;
+    void Render(plat::Canvas* hdc) override;
+    void PostRender() override;
+    void StopAll() override;
+    void PauseIfPlaying(bool leaveVideo) override;
+    void KeyHandler(int command) override;
+
+    void PlayPause();
+    bool PlayFromList();
+    void PreviousItem();
+    void HandleNextSect();
+    // One speed step on, or back to normal speed with `reset`.
+    void StepSpeed(bool reset);
+    void StepAspect();
+    void Stop();
+    void FitVideoWindow(bool fullScreen, bool repaint);
+    // The end-of-item poll: advances through the all-files playlist.
+    void HandleDShow();
+    void RunButton(int button);
+    // Selects the drive, folder and file rows of `path`; a file at a drive's root also plays.
+    bool SelectMovie(const std::u16string& path, bool play = false);
+    // The drive list again after drives came or went; a film whose drive went is closed.
+    void RefreshDrives();
+
+    KvUserInterface::IKvListbox* DriveList() const { return m_pListbox[0]; }
+    KvUserInterface::IKvListbox* FileList() const { return m_pListbox[1]; }
+    KvUserInterface::IKvButton* Button(int i) const {
+        return i >= 0 && i < MV_BTN_COUNT ? m_pButtons[i] : nullptr;
+    }
+    KvMultimedia::IKvPlayer* Player() const { return m_pPlayer; }
+    KvMultimedia::IKvPlaylist* AllPlaylist() const { return m_pAllPlaylist; }
+
+    uint8_t m_bySpeed = 0;
+    uint8_t m_byAspect = 0;
+    uint8_t m_bDvdSetupMode = 0;
+    uint8_t m_bVideoShown = 0;
+    uint8_t m_bFullScreen = 0;
+    uint8_t m_bTicking = 0;
+    uint8_t m_bFirstShow = 1;
+    int m_iFolderDepth = 0;
+    int m_iSeatActionPending = 0;
+    uint32_t m_dwIdle = 0;
+    uint32_t m_dwLast1000 = 0;
+    uint32_t m_dwLast250 = 0;
+    int m_iLongPress = 0;
+    uint8_t m_byPending = MV_BTN_NONE;
+    uint8_t m_bActionReady = 0;
+    int m_iPenX = 0;
+    int m_iPenY = 0;
+    int m_rcVideo[4] = {0, 0, 0, 0};  // left, top, right, bottom
+    int m_iFittedW = 0;
+    int m_iFittedH = 0;
+    int m_Area[4] = {0, 0, 0, 0};  // x, y, w, h of the last fit
+    std::u16string m_strCurrentPath;
+    std::u16string m_strFolderOfPlaylist;
+    UI_LIST_ROW m_PlayDriveRow = {};
+    bool m_bPlayDriveRow = false;
+    bool m_bPlayEvent = false;  // set when a file starts from the list
+    DRIVE_SNAPSHOT m_DriveSnapshot = {};
+    uint8_t m_bAutoPlayArmed = 1;
+    uint8_t m_bAutoPlayPending = 0;
+    uint8_t m_bRefreshPending = 0;
+
+private:
+    void ReleaseAll();
+    // The disc and storage codes of the kernel's drive watch (front seat).
+    void RunAutoLaunch();
+    int CurrentApp() const;
+    void ShowPlayButton(bool playing);
+    void ShowVideo(bool show);
+    void OnDriveListTap();
+    void BuildAllPlaylist();
+    void ReleasePlaylists();
+    void SelectPlayingRow();
+    void AspectFit();
+    bool StartPath(const std::u16string& path, uint32_t action, int bytes);
+    void Action(uint32_t word, const std::u16string* path = nullptr, int bytes = 0);
+    void SaveSettings();
+
+    std::unique_ptr<CDriveListHandler> m_pDriveHandler;
+    std::unique_ptr<CFileListHandler> m_pFileHandler;
+    KvMultimedia::IKvPlayer* m_pPlayer = nullptr;
+    KvMultimedia::IKvPListContainer* m_pContainer = nullptr;
+    KvMultimedia::IKvPlaylist* m_pFolderPlaylist = nullptr;  // own reference
+    KvMultimedia::IKvPlaylist* m_pAllPlaylist = nullptr;     // own reference
+    KvUserInterface::IKvButton* m_pButtons[MV_BTN_COUNT] = {};
+    KvUserInterface::IKvText* m_pTimes[2] = {nullptr, nullptr};
+};

@@ -1,0 +1,364 @@
+// The movie page in the whole head unit (tests/harness): a stick of films made by GStreamer at
+// test time, taps on the front screen, playback into a silent sink.
+#include "apps/media/MoviePlayDlg.h"
+
+#include "apps/media/MovieResume.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/kernel/Kernel.h"
+#include "core/kernel/KernelData.h"
+#include "core/shell/MainCtrlDlg.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "library/include/IKvButton.h"
+#include "library/include/IKvPlayer.h"
+#include "platform/io/File.h"
+#include "platform/text/Text.h"
+#include "tests/harness/HeadUnit.h"
+#include "tests/harness/SkinProbe.h"
+#include "tests/media/TestMedia.h"
+#include "tests/support/TestSupport.h"
+
+using harness::HeadUnit;
+using KvMultimedia::IKvPlayer;
+using KvUserInterface::IKvButton;
+using KvUserInterface::IKvListbox;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class QuietPlayer {
+public:
+    QuietPlayer() { ::setenv("VELKORA_AUDIO_SINK", "fakesink sync=true", 1); }
+    ~QuietPlayer() { ::unsetenv("VELKORA_AUDIO_SINK"); }
+};
+
+void CopyTo(const std::string& from, const std::string& to) {
+    fs::create_directories(fs::path(to).parent_path());
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+std::vector<std::string> Names(IKvListbox* list) {
+    std::vector<std::string> names;
+    int count = 0;
+    list->GetCount(&count);
+    for (int i = 0; i < count; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(list, i);
+        names.push_back(r ? plat::Utf16ToUtf8(r->szName) : "?");
+    }
+    return names;
+}
+
+int IndexOf(IKvListbox* list, const std::string& name) {
+    std::vector<std::string> names = Names(list);
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TapRow(HeadUnit& unit, IKvListbox* list, int index) {
+    ASSERT_GE(index, 0);
+    int top = 0, end = 0;
+    list->GetTopIndex(&top);
+    list->GetEndIndex(&end);
+    if (index < top || index >= end)
+        list->SetCurrentIndex(index);
+    plat::Rect r;
+    ASSERT_EQ(list->GetItemRect(index, &r), RZ_OK);
+    unit.Tap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    unit.Advance(60);
+}
+
+void TapButton(HeadUnit& unit, IKvButton* button) {
+    ASSERT_NE(button, nullptr);
+    plat::Rect r;
+    button->GetRect(&r);
+    unit.Tap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    unit.Advance(60);
+}
+
+std::string Playing(CMoviePlayDlg* page) {
+    return plat::Utf16ToUtf8(page->m_strCurrentPath);
+}
+
+uint32_t ActionF(HeadUnit& unit) {
+    uint32_t action = 0;
+    unit.Kernel()->Registry().GetDword(KERNEL_STATUS_KEY, "ActionF", &action);
+    return action;
+}
+
+int ListCount(IKvListbox* list) {
+    int count = 0;
+    list->GetCount(&count);
+    return count;
+}
+
+int CurrentRow(IKvListbox* list) {
+    int index = -1;
+    list->GetCurrentIndex(&index);
+    return index;
+}
+
+bool Visible(IKvButton* button) {
+    return button && button->IsVisible();
+}
+
+}  // namespace
+
+// A stick with one folder of films and one broken file: browse, play, pause, fast play, the
+// next and previous films, the idle switch to full screen and back, and the end of a film.
+TEST(MoviePage, PlaysTheFilmsOfAStick) {
+    QuietPlayer quiet;
+    const std::string mp4 = testmedia::VideoMp4();
+    ASSERT_FALSE(mp4.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("films");
+    CopyTo(mp4, stick + "/Films/a.mp4");
+    CopyTo(mp4, stick + "/Films/b.mp4");
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(unit.Page(1, APPTYPE_MOVIE), nullptr) << "one page a seat";
+
+    // Into the stick, then its folder of films.
+    const int storage = static_cast<int>(Names(page->DriveList()).size()) - 1;
+    ASSERT_GE(storage, 0);
+    TapRow(unit, page->DriveList(), storage);
+    EXPECT_EQ(page->m_iFolderDepth, 1);
+    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "Films"));
+    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"a.mp4", "b.mp4"}));
+
+    // A tap on a row plays it; the settings remember it.
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Playing(page).substr(1), ":\\Films\\a.mp4");
+    EXPECT_EQ(ActionF(unit), 0x10070103u);
+    EXPECT_NE(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMovie).find("a.mp4"),
+              std::string::npos);
+    EXPECT_TRUE(page->m_bVideoShown);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_PLAY)));
+    // Each film once in the list that next and previous walk.
+    int all = 0;
+    ASSERT_NE(page->AllPlaylist(), nullptr);
+    page->AllPlaylist()->GetCount(&all);
+    EXPECT_EQ(all, 2);
+
+    // A tap on another row while a film plays starts that one.
+    TapRow(unit, page->FileList(), 1);
+    EXPECT_NE(Playing(page).find("b.mp4"), std::string::npos) << Playing(page);
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos) << Playing(page);
+
+    // Pause and on again.
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
+    EXPECT_EQ(ActionF(unit), 0x70203u);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+    TapButton(unit, page->Button(MV_BTN_PLAY));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(ActionF(unit), 0x70103u);
+
+    // Fast play: double speed, and the second press back to normal.
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    EXPECT_EQ(page->m_bySpeed, 1);
+    EXPECT_EQ(ActionF(unit), 0x70701u);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED)));
+    TapButton(unit, page->Button(MV_BTN_SPEED));
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
+
+    // Fast play belongs to its film: the next one plays at normal speed.
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    ASSERT_EQ(page->m_bySpeed, 1);
+    TapButton(unit, page->Button(MV_BTN_NEXT));
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_NE(Playing(page).find("b.mp4"), std::string::npos) << Playing(page);
+    EXPECT_EQ(Names(page->FileList())[1], "b.mp4");
+    TapButton(unit, page->Button(MV_BTN_NEXT));
+    EXPECT_NE(Playing(page).find("a.mp4"), std::string::npos) << "wraps round";
+    TapButton(unit, page->Button(MV_BTN_PREV));
+    EXPECT_NE(Playing(page).find("b.mp4"), std::string::npos);
+
+    // Left alone, the film covers the screen; a tap brings the page back and does nothing else.
+    EXPECT_FALSE(page->m_bFullScreen);
+    page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;  // as if left alone for six seconds
+    unit.Advance(300);
+    EXPECT_TRUE(page->m_bFullScreen);
+    unit.Tap(400, 240);
+    unit.Advance(60);
+    EXPECT_FALSE(page->m_bFullScreen);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // At the end of a film the next one starts.
+    const std::string before = Playing(page);
+    page->Player()->SetPosition(19000000);  // 1.9 s of 2
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(300);
+            return Playing(page) != before && !Playing(page).empty();
+        },
+        8000))
+        << Playing(page);
+    EXPECT_NE(Playing(page).find("a.mp4"), std::string::npos);
+
+    // StopAll leaves nothing open and the page at normal speed.
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    page->StopAll();
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+
+    // Keys: with nothing playing they move the file list's selection, wrapping round.
+    plat::ui::SendMessage(unit.Main()->Id(), WM_KEY_COMMAND, 0, 0x1002);
+    EXPECT_EQ(CurrentRow(page->FileList()), 1);
+    plat::ui::SendMessage(unit.Main()->Id(), WM_KEY_COMMAND, 0, 0x1003);
+    EXPECT_EQ(CurrentRow(page->FileList()), 0);
+
+    // The film plays; the stick goes: the page closes it and forgets the folder.
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    drives.Unmount(stick);
+    unit.Advance(2500);
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    EXPECT_EQ(ListCount(page->FileList()), 0);
+    EXPECT_EQ(page->m_iFolderDepth, 0);
+
+    // Home: the seat shows the homepage, and the page, hidden, says so last.
+    TapButton(unit, page->Button(MV_BTN_RET_MENU));
+    unit.Advance(100);
+    EXPECT_EQ(ActionF(unit), 0x70400u);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+}
+
+// The film remembered in the settings: at a drive's root it plays when the page first shows.
+TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
+    QuietPlayer quiet;
+    const std::string mp4 = testmedia::VideoMp4();
+    ASSERT_FALSE(mp4.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(mp4, stick + "/top.mp4");
+    CopyTo(mp4, stick + "/Films/a.mp4");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    // The stick's letter, as the drive list has it.
+    std::u16string letter;
+    for (char16_t c = u'c'; c <= u'z' && letter.empty(); ++c)
+        if (unit.Kernel()->GetDriveSnapshot().szDrive[0] == c)
+            letter = std::u16string(1, c);
+    ASSERT_FALSE(letter.empty());
+    plat::StrCopy(unit.Kernel()->m_Settings.szCurrentMovie, letter + u":\\top.mp4");
+
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\top.mp4");
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"top.mp4"}));
+    int all = 0;
+    page->AllPlaylist()->GetCount(&all);
+    EXPECT_EQ(all, 2) << "the root's film and the folder's";
+
+    // Home again; a film arriving while the phone page is current leaves the phone alone.
+    page->StopAll();
+    plat::StrCopy(unit.Kernel()->m_Settings.szCurrentMovie, letter + u":\\Films\\a.mp4");
+    unit.Seat(0)->m_iCurrentApp = APPTYPE_PHONE;
+    unit.Kernel()->m_iAutoLaunch = 4;
+    unit.Advance(1500);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_EQ(unit.Kernel()->m_iAutoLaunch, -1);
+
+    // From the homepage the seat switches to the movie page, which plays it.
+    unit.Seat(0)->m_iCurrentApp = APPTYPE_MOVIE;
+    TapButton(unit, page->Button(MV_BTN_RET_MENU));
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    unit.Kernel()->m_iAutoLaunch = 4;
+    unit.Advance(2000);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\Films\\a.mp4");
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+}
+
+// Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
+TEST(MoviePage, FitsAnySizeOfPicture) {
+    for (int size = 1; size <= 4; ++size) {
+        int w = size, h = size;
+        FitVideoSize(480, 308, false, w, h);
+        EXPECT_LE(w, 480);
+        EXPECT_LE(h, 308);
+        EXPECT_GE(h, 280) << "a " << size << "x" << size << " picture fills the height";
+        int fw = size, fh = 1;
+        FitVideoSize(800, 480, true, fw, fh);
+        EXPECT_LE(fw, 800);
+        EXPECT_LE(fh, 480);
+    }
+    int w = 320, h = 240;
+    FitVideoSize(800, 480, true, w, h);
+    EXPECT_EQ(w, 635);  // 320 x 1.2^4 x 0.96, truncated each step
+    EXPECT_EQ(h, 476);
+}
+
+// The Video CD resume file: a position past 214 s comes back whole; anything but 64 bytes of
+// digits and a terminator means no seek.
+TEST(MoviePage, VcdResumeFileKeepsThePositionAndRefusesGarbage) {
+    testsupport::TempDir dir;
+    const std::string path = dir.File("c_1.bmk");
+    ASSERT_TRUE(WriteVcdResume(path, 2150000000LL));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(path, bytes));
+    ASSERT_EQ(bytes.size(), 64u);
+    EXPECT_EQ(bytes[0], '2');
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[20], 0) << "ten digits, then the terminator";
+    int64_t position = 0;
+    ASSERT_TRUE(ReadVcdResume(path, &position));
+    EXPECT_EQ(position, 2150000000LL);
+
+    auto refused = [&](std::vector<uint8_t> b) {
+        testsupport::WriteBytes(path, b.data(), b.size());
+        int64_t p = 7;
+        return !ReadVcdResume(path, &p) && p == 7;
+    };
+    std::vector<uint8_t> good = MakeVcdResume(42);
+    EXPECT_TRUE(refused(std::vector<uint8_t>(good.begin(), good.begin() + 63)));
+    std::vector<uint8_t> longer = good;
+    longer.push_back(0);
+    EXPECT_TRUE(refused(longer));
+    EXPECT_TRUE(refused(std::vector<uint8_t>(64, 0))) << "empty text";
+    std::vector<uint8_t> digits(64, 0);
+    for (int i = 0; i < 32; ++i)
+        digits[i * 2] = '1';
+    EXPECT_TRUE(refused(digits)) << "no terminator";
+    std::vector<uint8_t> letters = good;
+    letters[2] = 'x';
+    EXPECT_TRUE(refused(letters));
+    std::vector<uint8_t> huge(64, 0);
+    for (int i = 0; i < 25; ++i)
+        huge[i * 2] = '9';
+    EXPECT_TRUE(refused(huge)) << "more than a 64-bit position holds";
+}
