@@ -4,6 +4,7 @@
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
 #include "apps/media/MPDefaultDlg.h"
+#include "apps/phone/Phone.h"
 #include "apps/settings/DateTimeDlg.h"
 #include "apps/settings/DisplayDlg.h"
 #include "apps/settings/LightSettingsDlg.h"
@@ -15,6 +16,7 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_OWN, APPTYPE_HOMEPAGE, &NewApplicationDlg<CHomepageDlg>},
     {APPKIND_KB, 0, &NewApplicationDlg<CKBDlg>},
     {APPKIND_MUSIC, 0, &NewApplicationDlg<CMPDefaultDlg>},
+    {APPKIND_PHONE, 0, &NewApplicationDlg<CPhone>},
     {APPKIND_SOUND_EFFECT, 0, &NewApplicationDlg<CSoundEffect>},
     {APPKIND_DISPLAY, 0, &NewApplicationDlg<CDisplayDlg>},
     {APPKIND_OWN, APPTYPE_LIGHT_SETTINGS, &NewApplicationDlg<CLightSettingsDlg>},

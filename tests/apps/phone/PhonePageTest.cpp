@@ -1,0 +1,263 @@
+// The phone page on the whole head unit, with the Bluetooth module emulator on a
+// pseudo-terminal behind "com4": pairing, connecting, the keypad, calls and tones, and an
+// incoming call that takes the front seat from the music page and gives it back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "apps/phone/Phone.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/Language.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "devices/BTModuleEmulator.h"
+#include "library/include/IKvButton.h"
+#include "platform/io/PortMap.h"
+#include "tests/harness/HeadUnit.h"
+#include "tests/harness/SkinProbe.h"
+
+using harness::HeadUnit;
+using harness::HeadUnitOptions;
+using KvUserInterface::BUTTON_DISABLED;
+using KvUserInterface::IKvButton;
+
+namespace {
+
+// A unit with the emulated module on com4.
+class PhonePage : public ::testing::Test {
+protected:
+    void Start(const emu::BTModuleSettings& settings) {
+        m_module = std::make_unique<emu::BTModuleEmulator>(settings);
+        ASSERT_TRUE(m_module->Start());
+        HeadUnitOptions options;
+        const std::string device = m_module->DevicePath();
+        options.prepare = [device](const std::string& base) {
+            ASSERT_TRUE(plat::SetPortMapEntry(base + "/" + plat::kPortMapFile, "com4", device));
+        };
+        m_unit = std::make_unique<HeadUnit>(options);
+        ASSERT_TRUE(m_unit->Start()) << "exit status " << m_unit->StartStatus();
+    }
+    void TearDown() override {
+        m_unit.reset();
+        m_module.reset();
+    }
+
+    CPhone* Page(int seat = 0) {
+        return dynamic_cast<CPhone*>(m_unit->Page(seat, APPTYPE_PHONE));
+    }
+    void Open(int seat, int app) {
+        intptr_t result = -1;
+        ASSERT_TRUE(plat::ui::SendMessage(m_unit->Main()->Id(), WM_SWITCH_APP, seat,
+                                          (APPTYPE_HOMEPAGE << 16) | app, &result));
+        plat::ui::InvalidateRect(m_unit->Seat(seat)->Id());
+        m_unit->Advance(100);
+    }
+    // The music page from the seat's homepage, as a user opens it.
+    void LaunchMusic(int seat) {
+        Open(seat, APPTYPE_HOMEPAGE);
+        plat::Point p = harness::HomepageIconCentre(seat, "APPTYPE_MUSIC");
+        m_unit->Tap(p.x, p.y);
+        m_unit->Advance(200);
+    }
+    // A tap in the middle of a button of the front page, and the paint that runs it.
+    void Tap(int index, int seat = 0) {
+        IKvButton* button = Page(seat)->Button(index);
+        ASSERT_NE(button, nullptr);
+        plat::Rect r;
+        button->GetRect(&r);
+        m_unit->Tap((seat ? 800 : 0) + (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        m_unit->Advance(50);
+    }
+    // The module's replies have time to arrive, then the page's next second pass reads them.
+    void Settle() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        m_unit->Advance(1050);
+    }
+    // Commands the module received since the last look.
+    std::vector<std::string> NewCommands() {
+        std::vector<std::string> all = m_module->CommandTexts();
+        std::vector<std::string> out(all.begin() + static_cast<long>(m_seen), all.end());
+        m_seen = all.size();
+        return out;
+    }
+    // The new commands other than the link's once-a-while status and presence checks.
+    std::vector<std::string> NewActions() {
+        std::vector<std::string> out;
+        for (const std::string& c : NewCommands()) {
+            if (c != "j4" && c != "i")
+                out.push_back(c);
+        }
+        return out;
+    }
+    bool Enabled(int index, int seat = 0) {
+        uint8_t state = 0;
+        Page(seat)->Button(index)->GetState(&state);
+        return state != BUTTON_DISABLED;
+    }
+    const char16_t* Lang(int id) { return m_unit->Kernel()->m_Language[id]; }
+
+    std::unique_ptr<emu::BTModuleEmulator> m_module;
+    std::unique_ptr<HeadUnit> m_unit;
+    size_t m_seen = 0;
+};
+
+using Commands = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(PhonePage, PairConnectDialTonesAndAnIncomingCallThatTakesTheFrontSeat) {
+    Start(emu::BTModuleSettings());
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    ASSERT_TRUE(Page(1) && Page(1)->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+
+    // A module that knows no phone yet: pairing is all it offers.
+    EXPECT_EQ(page->BTState(), PH_BT_NOT_PAIRED);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_UNPAIRED));
+    EXPECT_EQ(page->NumberText(), Lang(MSG_BT_NEED_PAIR));
+    EXPECT_TRUE(Enabled(PH_BT_PAIR));
+    EXPECT_FALSE(Enabled(PH_BT_CONNECT));
+    EXPECT_FALSE(Enabled(PH_DIAL));
+    EXPECT_FALSE(Enabled(PH_DIGIT_0 + 5));
+    NewCommands();
+
+    // Pairing: "p", the port closed a second later and opened again by the tick.
+    Tap(PH_BT_PAIR);
+    EXPECT_EQ(NewActions(), Commands({"p"}));
+    Settle();
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_DISCONNECTED));
+    EXPECT_EQ(page->NumberText(), u"");
+    EXPECT_TRUE(Enabled(PH_BT_CONNECT));
+    EXPECT_FALSE(Enabled(PH_DIAL));
+
+    Tap(PH_BT_CONNECT);
+    EXPECT_EQ(NewActions(), Commands({"c1", "x1"}));
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_CONNECTED);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_CONNECTED));
+    EXPECT_TRUE(Enabled(PH_DIAL));
+    EXPECT_FALSE(Enabled(PH_BT_PAIR));
+    EXPECT_EQ(page->Button(PH_BT_DISCONNECT)->IsVisible(), 1);
+    EXPECT_EQ(page->Button(PH_BT_CONNECT)->IsVisible(), 0);
+
+    // Twelve digits, the thirteenth ignored; Back takes one off, Clear all.
+    for (int d : {0, 3, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9})
+        Tap(PH_DIGIT_0 + d);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"030123456789");
+    EXPECT_EQ(page->NumberText(), u"030123456789");
+    Tap(PH_DIGIT_BACK);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"03012345678");
+    EXPECT_TRUE(NewActions().empty()) << "no tones without a call";
+
+    Tap(PH_DIAL);
+    EXPECT_EQ(NewActions(), Commands({"d03012345678"}));
+    Settle();
+    EXPECT_TRUE(page->InCall());
+    EXPECT_EQ(page->CallLabel(), u"00:00:00");
+    // Dial during a call sends nothing; digits are tones now, each one sent.
+    Tap(PH_DIAL);
+    Tap(PH_DIGIT_0 + 5);
+    Tap(PH_DIGIT_WELL);
+    Tap(PH_DIGIT_STAR);
+    EXPECT_EQ(NewActions(), Commands({"k5", "k#", "k*"}));
+    EXPECT_EQ(std::u16string(page->DtmfText()), u"5#*");
+    EXPECT_EQ(page->NumberText(), u"5#*");
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"03012345678") << "the redial number stays";
+    // A long run of tones: every one goes out, the text keeps the newest 63.
+    for (int i = 0; i < 70; ++i)
+        Tap(PH_DIGIT_0 + i % 10);
+    const Commands tones = NewActions();
+    ASSERT_EQ(tones.size(), 70u);
+    EXPECT_EQ(tones.back(), "k9");
+    const std::u16string dtmf = page->DtmfText();
+    ASSERT_EQ(dtmf.size(), 63u);
+    EXPECT_EQ(dtmf.substr(dtmf.size() - 3), u"789");
+    Tap(PH_HANG);
+    EXPECT_EQ(NewActions(), Commands({"h"}));
+    Settle();
+    EXPECT_FALSE(page->InCall());
+
+    // A call comes while the music page shows on the front seat: the phone page comes up with
+    // the caller's number, the rear seat stays where it is.
+    LaunchMusic(0);
+    const int rearApp = m_unit->Seat(1)->m_iCurrentApp;
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    m_module->Ring("0301234567", "Ana");
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    EXPECT_EQ(m_unit->Seat(1)->m_iCurrentApp, rearApp);
+    EXPECT_EQ(page->AppBeforeCall(), APPTYPE_MUSIC);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"0301234567");
+    EXPECT_EQ(page->NumberText(), u"0301234567");
+    EXPECT_EQ(page->CallLabel(), Lang(MSG_BT_CALLING));
+    EXPECT_EQ(Page(1)->AppBeforeCall(), -1);
+    // Answered with Dial: "a", and the call runs.
+    NewCommands();
+    Tap(PH_DIAL);
+    EXPECT_EQ(NewActions(), Commands({"a"}));
+    Settle();
+    EXPECT_TRUE(page->InCall());
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    // The other side hangs up: the music page comes back.
+    m_module->HangUp();
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_FALSE(page->InCall());
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    EXPECT_EQ(page->AppBeforeCall(), -1);
+
+    // A caller id without digits: the number text says the caller is unknown; Hang rejects.
+    m_module->Ring("", "Bob");
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    EXPECT_EQ(page->NumberText(), Lang(MSG_MSG_UNKNOWN));
+    NewCommands();
+    Tap(PH_HANG);
+    EXPECT_EQ(NewActions(), Commands({"h"}));
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+
+    // Disconnect from the phone page: the call buttons go, Connect comes back.
+    Open(0, APPTYPE_PHONE);
+    NewCommands();
+    Tap(PH_BT_DISCONNECT);
+    EXPECT_EQ(NewActions(), Commands({"c0", "x0"}));
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
+    EXPECT_FALSE(Enabled(PH_DIAL));
+    EXPECT_TRUE(Enabled(PH_BT_CONNECT));
+}
+
+TEST_F(PhonePage, WithoutAModuleEveryCallButtonIsDisabledAndNothingIsSent) {
+    emu::BTModuleSettings s;
+    s.behaviour = emu::BTBehaviour::Silent;
+    Start(s);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_NO_MODULE);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_NODEVICE));
+    for (int i = PH_BT_CONNECT; i < PH_BUTTON_COUNT; ++i)
+        EXPECT_FALSE(Enabled(i)) << "button " << i;
+    // Pairing is offered, but with no port it sends nothing and closes nothing.
+    EXPECT_TRUE(Enabled(PH_BT_PAIR));
+    Tap(PH_BT_PAIR);
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_NO_MODULE);
+    // The volume and menu buttons still work.
+    EXPECT_TRUE(Enabled(PH_VOL_ADD));
+    EXPECT_TRUE(Enabled(PH_RET_MENU));
+}
+
