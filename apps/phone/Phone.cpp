@@ -1,6 +1,8 @@
 #include "apps/phone/Phone.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
@@ -24,12 +26,11 @@ using KvUserInterface::IKvText;
 namespace {
 
 const char16_t* const kButtonNames[PH_BUTTON_COUNT] = {
-    u"Vol-Add",     u"Vol-Icon",     u"Vol-Del",      u"Ret-Menu",     u"Phone-Entry",
-    u"Skype",       u"BT-Pair",      u"BT-Connect",   u"BT-Disconnect", u"Switch-Cell",
-    u"Phonebook",   u"REC",          u"Dial",         u"Hang",         u"Digit-0",
-    u"Digit-1",     u"Digit-2",      u"Digit-3",      u"Digit-4",      u"Digit-5",
-    u"Digit-6",     u"Digit-7",      u"Digit-8",      u"Digit-9",      u"Digit-star",
-    u"Digit-well",  u"Digit-memory", u"Digit-space",  u"Digit-redial", u"Digit-back",
+    u"Vol-Add",    u"Vol-Icon",   u"Vol-Del",       u"Ret-Menu",    u"Phone-Entry",  u"Skype",
+    u"BT-Pair",    u"BT-Connect", u"BT-Disconnect", u"Switch-Cell", u"Phonebook",    u"REC",
+    u"Dial",       u"Hang",       u"Digit-0",       u"Digit-1",     u"Digit-2",      u"Digit-3",
+    u"Digit-4",    u"Digit-5",    u"Digit-6",       u"Digit-7",     u"Digit-8",      u"Digit-9",
+    u"Digit-star", u"Digit-well", u"Digit-memory",  u"Digit-space", u"Digit-redial", u"Digit-back",
 };
 
 constexpr uint8_t kCaptionAlign = 0x26;
@@ -40,6 +41,9 @@ constexpr uint32_t kRepeatMs = 251;
 constexpr int kNumberWidth = 300;
 constexpr int kNeedPairWidth = 500;
 constexpr const char* kPortName = "com4";
+constexpr uint32_t kDownloadStepMs = 250;
+constexpr size_t kShortestNumber = 6;
+constexpr int kRowRecordBytes = 1548;
 
 template <typename T>
 void ReleaseAndClear(T*& p) {
@@ -149,8 +153,7 @@ std::u16string CPhone::StateText() const {
 }
 
 std::u16string CPhone::CallLabel() const {
-    return m_pCallLabel && m_pCallLabel->IsVisible() == 1 ? TextOf(m_pCallLabel)
-                                                              : std::u16string();
+    return m_pCallLabel && m_pCallLabel->IsVisible() == 1 ? TextOf(m_pCallLabel) : std::u16string();
 }
 
 const char16_t* CPhone::Text(int id) const {
@@ -239,7 +242,11 @@ bool CPhone::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) 
 void CPhone::Show(bool visible, uint8_t param) {
     if (visible && m_bSkinned) {
         CKernel* kernel = CKernel::Instance();
-        m_pButtons[PH_PHONEBOOK]->SetNormal();
+        if (!m_iDownloadKind)
+            m_pButtons[PH_PHONEBOOK]->SetNormal();
+        // A running download holds entries not yet written.
+        if (!m_iDownloadKind)
+            LoadPhonebook();
         SelectMixer(9);
         if (kernel) {
             m_bMute = kernel->m_bMute.load();
@@ -279,7 +286,7 @@ void CPhone::UpdateCallButtons() {
     };
     const bool connected = bt.IsComReady() && bt.IsConnected();
     for (int i = PH_BT_PAIR; i < PH_BUTTON_COUNT; ++i)
-        enable(m_pButtons[i], connected);
+        enable(m_pButtons[i], connected && !(i == PH_PHONEBOOK && m_iDownloadKind));
     if (!connected) {
         enable(m_pButtons[PH_BT_PAIR], true);
         enable(m_pButtons[PH_BT_CONNECT], bt.IsComReady() && bt.IsPaired());
@@ -412,6 +419,9 @@ void CPhone::RunAction(int action) {
             if (bt.IsConnected())
                 bt.Send("t");
             break;
+        case PH_PHONEBOOK:
+            RequestPhonebook(3);
+            break;
         case PH_DIAL:
         case PH_DIGIT_REDIAL:
             HandleDial();
@@ -460,10 +470,16 @@ void CPhone::OnTick() {
         bt.CloseHandle();
     }
     bool repaint = false;
+    bool polled = false;
     if (now - m_dwLastTick > kSecondMs) {
         m_dwLastTick = now;
         SecondPass(now);
+        polled = true;
         repaint = m_bVisible != 0;
+    }
+    if (now - m_dwLast250 > kDownloadStepMs) {
+        m_dwLast250 = now;
+        StoreDownloadedEntries(polled);
     }
     if (now - m_dwLastCallTick > kSecondMs && m_pCallLabel)
         m_pCallLabel->Show(0);
@@ -606,8 +622,7 @@ void CPhone::OnLButtonDown(int x, int y) {
             return;
         }
     }
-    if (m_pListbox[0])
-        {
+    if (m_pListbox[0]) {
         uint8_t action = 0;
         m_pListbox[0]->OnLButtonDown(x, y, &action);
     }
@@ -634,8 +649,7 @@ void CPhone::OnLButtonUp(int x, int y) {
             previous->SetNormal();
         m_byPressedIdx = 255;
     }
-    if (released < 0 && m_pListbox[0])
-        {
+    if (released < 0 && m_pListbox[0]) {
         uint8_t action = 0;
         m_pListbox[0]->OnLButtonUp(x, y, &action);
     }
@@ -672,4 +686,135 @@ void CPhone::Render(plat::Canvas* hdc) {
             m_byPressedIdx = 255;
         InvalidateOwner();
     }
+}
+
+// ---- Phone book --------------------------------------------------------------------------
+
+int CPhone::ListCount() const {
+    int n = 0;
+    if (m_pListbox[0])
+        m_pListbox[0]->GetCount(&n);
+    return n;
+}
+
+void CPhone::LoadPhonebook() {
+    m_Book.Load();
+    KvUserInterface::IKvListbox* list = m_pListbox[0];
+    if (!list)
+        return;
+    list->RemoveAll();
+    std::vector<uint8_t> row(kRowRecordBytes, 0);
+    for (size_t i = 0; i < m_Book.Count(); ++i) {
+        const PHONEBOOK_ENTRY& e = m_Book.At(i);
+        std::fill(row.begin(), row.end(), 0);
+        // kind 0 (a text row), then the name.
+        std::memcpy(row.data() + 2, e.szName, sizeof e.szName);
+        list->AddItem(e.szName, row.data(), kRowRecordBytes, nullptr);
+    }
+    list->SetCurrentIndex(-1);
+}
+
+void CPhone::SavePhonebook() {
+    if (m_Book.Count() > 0 && !m_Book.Save())
+        WriteLog("CPhone: %s not written", PHONEBOOK_FILE);
+}
+
+void CPhone::TakeRow(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= m_Book.Count())
+        return;
+    SetTyped(m_Book.At(static_cast<size_t>(index)).szNumber);
+}
+
+void CPhone::RequestPhonebook(int kind) {
+    CBTModule& bt = GetBTModule();
+    if (!bt.IsComReady() || !bt.IsConnected())
+        return;
+    m_iDownloadKind = kind;
+    bt.Send(kind == 2 ? "b02" : "b03");
+    // The notice is the display's alone: the typed number stays what it was.
+    SetNumberText(u"Waiting...");
+    if (m_pCallLabel)
+        m_pCallLabel->SetText(u"");
+    m_pButtons[PH_PHONEBOOK]->Disable();
+}
+
+// One downloaded line into the book: 2 separators "B1<m><number>+x+<name>", 3 separators
+// "B1<m>..+<number>+x+<name>"; the SIM's names carry a mark before them.
+void CPhone::StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index) {
+    const char16_t* line = entry.szLine;
+    size_t numberFrom;
+    size_t numberTo;
+    size_t nameFrom;
+    if (entry.iSepCount == 2) {
+        numberFrom = 3;
+        numberTo = static_cast<size_t>(entry.iSepPos[0]) - 1;
+        nameFrom = static_cast<size_t>(entry.iSepPos[1]);
+    } else if (entry.iSepCount == 3) {
+        numberFrom = static_cast<size_t>(entry.iSepPos[0]);
+        numberTo = static_cast<size_t>(entry.iSepPos[1]) - 1;
+        nameFrom = static_cast<size_t>(entry.iSepPos[2]);
+    } else {
+        WriteLog("index%2d: Not saved(cnt:%d)", index, entry.iSepCount);
+        return;
+    }
+    const size_t length = Length(line);
+    if (line[2] == u'2')
+        ++nameFrom;
+    std::u16string number;
+    for (size_t i = numberFrom; i < numberTo && i < length; ++i) {
+        // A control character in a number would end a dial command early.
+        if (line[i] >= 0x20)
+            number.push_back(line[i]);
+    }
+    const std::u16string name = nameFrom < length ? std::u16string(line + nameFrom) : u"";
+    if (number.size() < kShortestNumber || name.empty())
+        return;
+    ++m_iDownloaded;
+    if (m_Book.FindDouble(number) >= 0)
+        return;
+    if (m_Book.Full()) {
+        WriteLog("CPhone: the phone book is full, entry %d not added", index);
+        return;
+    }
+    m_Book.Insert(name, number);
+}
+
+void CPhone::StoreDownloadedEntries(bool polled) {
+    if (!m_iDownloadKind)
+        return;
+    CBTModule& bt = GetBTModule();
+    if (bt.m_bDownloadStarted) {
+        bt.m_bDownloadStarted = false;
+        std::memset(bt.m_DownloadList, 0, sizeof bt.m_DownloadList);
+        m_iDownloadHandled = 0;
+        m_iDownloaded = 0;
+        bt.Send("b30");
+    }
+    if (bt.m_iDownloadState != BT_DOWNLOAD_LINES && bt.m_iDownloadState != BT_DOWNLOAD_DONE)
+        return;
+    if (bt.m_iDownloadState == BT_DOWNLOAD_LINES && !polled)
+        bt.Poll();
+    // Every line that came since the last step, not only the newest: several arrive between
+    // two steps at the module's speed.
+    const int count = std::min(bt.m_iDownloadCount, BT_DOWNLOAD_MAX);
+    for (; m_iDownloadHandled < count; ++m_iDownloadHandled)
+        StoreLine(bt.m_DownloadList[m_iDownloadHandled], m_iDownloadHandled);
+    if (bt.m_iDownloadState != BT_DOWNLOAD_DONE)
+        return;
+    bt.m_iDownloadState = BT_DOWNLOAD_IDLE;
+    WriteLog("count:%d, index:%d", m_iDownloaded, count);
+    const int kind = m_iDownloadKind;
+    m_iDownloadKind = 0;
+    SavePhonebook();
+    LoadPhonebook();
+    if (kind == 3) {
+        RequestPhonebook(2);
+        if (m_iDownloadKind)
+            return;
+    }
+    m_pButtons[PH_PHONEBOOK]->SetNormal();
+    SetNumberText(m_szNumber);
+    if (m_pListbox[0] && ListCount() > 0)
+        m_pListbox[0]->SetCurrentIndex(0);
+    InvalidateOwner();
 }

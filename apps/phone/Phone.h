@@ -8,6 +8,7 @@
 #include <string>
 
 #include "apps/phone/BTModule.h"
+#include "apps/phone/PhoneBook.h"
 #include "core/ui/MPlayerDlg.h"
 
 enum {
@@ -75,6 +76,14 @@ public:
     std::u16string StateText() const;
     std::u16string CallLabel() const;
     KvUserInterface::IKvButton* Button(int index) const;
+    const CPhoneBook& Book() const { return m_Book; }
+    // Rows of the phone-book list.
+    int ListCount() const;
+    // Takes the number of phone-book row `index` as the typed number (a tap on the row).
+    void TakeRow(int index);
+    // Downloads the phone's memory `kind` (3 the phone, then 2 the SIM).
+    void RequestPhonebook(int kind);
+    bool Downloading() const { return m_iDownloadKind != 0; }
     // The page the incoming call took the seat from, or -1 when none did.
     int AppBeforeCall() const { return m_iAppBeforeCall; }
 
@@ -91,6 +100,10 @@ private:
     void IncomingCall();
     void CallGone();
     const char16_t* Text(int id) const;
+    void LoadPhonebook();
+    void SavePhonebook();
+    void StoreDownloadedEntries(bool polled);
+    void StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index);
 
     bool m_bSkinned = false;
     KvUserInterface::IKvButton* m_pButtons[PH_BUTTON_COUNT] = {};
@@ -114,6 +127,12 @@ private:
     uint32_t m_dwPairCloseAt = 0;
     // The incoming call took the front seat from this page type; -1 when it did not.
     int m_iAppBeforeCall = -1;
+
+    CPhoneBook m_Book;
+    int m_iDownloadKind = 0;     // 3 or 2 while a download runs, else 0
+    int m_iDownloadHandled = 0;  // the module's entries already looked at
+    int m_iDownloaded = 0;
+    uint32_t m_dwLast250 = 0;
 
     uint8_t m_byPressedIdx = 255;
     uint8_t m_byPendingAction = 255;

@@ -16,6 +16,7 @@
 #include "core/ui/WindowMessages.h"
 #include "devices/BTModuleEmulator.h"
 #include "library/include/IKvButton.h"
+#include "platform/io/File.h"
 #include "platform/io/PortMap.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
@@ -38,8 +39,7 @@ protected:
             ASSERT_TRUE(m_module->Start());
             const std::string device = m_module->DevicePath();
             options.prepare = [device](const std::string& base) {
-                ASSERT_TRUE(
-                    plat::SetPortMapEntry(base + "/" + plat::kPortMapFile, "com4", device));
+                ASSERT_TRUE(plat::SetPortMapEntry(base + "/" + plat::kPortMapFile, "com4", device));
             };
         }
         m_unit = std::make_unique<HeadUnit>(options);
@@ -50,9 +50,7 @@ protected:
         m_module.reset();
     }
 
-    CPhone* Page(int seat = 0) {
-        return dynamic_cast<CPhone*>(m_unit->Page(seat, APPTYPE_PHONE));
-    }
+    CPhone* Page(int seat = 0) { return dynamic_cast<CPhone*>(m_unit->Page(seat, APPTYPE_PHONE)); }
     void Open(int seat, int app) {
         intptr_t result = -1;
         ASSERT_TRUE(plat::ui::SendMessage(m_unit->Main()->Id(), WM_SWITCH_APP, seat,
@@ -264,3 +262,80 @@ TEST_F(PhonePage, WithoutAModuleEveryCallButtonIsDisabledAndNothingIsSent) {
     EXPECT_TRUE(Enabled(PH_RET_MENU));
 }
 
+TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSafely) {
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    // The phone's memory: 600 lines (the link keeps 512), among them doubles by their last nine
+    // digits and numbers too short to dial; the SIM: 300, half of them already in the phone.
+    for (int i = 0; i < 600; ++i) {
+        emu::BTPhoneBookEntry e;
+        e.memory = 3;
+        e.name = "P" + std::to_string(1000 + i);
+        e.number = "0" + std::to_string(300000000 + i);
+        if (i % 50 == 7)
+            e.number = "12345";
+        if (i % 50 == 9)
+            e.number = "+49" + std::to_string(300000000 + i - 1);  // double of i - 1
+        settings.phoneBook.push_back(e);
+    }
+    for (int i = 0; i < 300; ++i) {
+        emu::BTPhoneBookEntry e;
+        e.memory = 2;
+        e.name = "S" + std::to_string(1000 + i);
+        e.number = "0" + std::to_string(300000000 + (i < 150 ? i : 500000 + i));
+        settings.phoneBook.push_back(e);
+    }
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
+    Tap(PH_DIGIT_0 + 7);
+    NewCommands();
+
+    Tap(PH_PHONEBOOK);
+    EXPECT_EQ(page->NumberText(), u"Waiting...");
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"7") << "the notice is not the number";
+    EXPECT_FALSE(Enabled(PH_PHONEBOOK));
+    ASSERT_TRUE(m_unit->WaitFor(
+        [&] {
+            m_unit->Advance(260);
+            return !page->Downloading();
+        },
+        15000));
+    EXPECT_EQ(NewActions(), Commands({"b03", "b30", "b02", "b30"}));
+    EXPECT_TRUE(Enabled(PH_PHONEBOOK));
+
+    // Of the phone's 512 kept lines: 11 too short and 11 doubles (i % 50 == 7 and 9, below
+    // 512); of the SIM's 300, the first 150 are doubles of the phone's but for the 6 whose
+    // phone entries were short or doubles themselves.
+    const CPhoneBook& book = page->Book();
+    EXPECT_EQ(book.Count(), (512u - 11 - 11) + (300u - 150 + 6));
+    EXPECT_EQ(page->ListCount(), static_cast<int>(book.Count()));
+    EXPECT_EQ(std::u16string(book.At(0).szName), u"P1000");
+    EXPECT_EQ(std::u16string(book.At(book.Count() - 1).szName), u"S1299");
+    EXPECT_LT(book.Find(u"P1006"), book.Find(u"S1150"));
+    EXPECT_EQ(book.Find(u"P1007"), -1);
+    EXPECT_EQ(book.Find(u"P1009"), -1);
+    EXPECT_EQ(book.Find(u"S1000"), -1);
+    EXPECT_EQ(book.Find(u"P1511"), static_cast<int>(book.Find(u"P1510") + 1));
+    EXPECT_EQ(book.Find(u"P1512"), -1) << "beyond the link's 512";
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(m_unit->File("Phonebook.db"), bytes));
+    EXPECT_EQ(bytes.size(), 1048576u);
+
+    // A stored number with CR LF in it dials without them.
+    CPhoneBook crafted;
+    crafted.Insert(u"Evil", u"0301\r\nx0\r\n99");
+    ASSERT_TRUE(crafted.Save(m_unit->File("Phonebook.db")));
+    Open(0, APPTYPE_HOMEPAGE);
+    Open(0, APPTYPE_PHONE);
+    ASSERT_EQ(page->ListCount(), 1);
+    page->TakeRow(0);
+    NewCommands();
+    Tap(PH_DIAL);
+    EXPECT_EQ(NewActions(), Commands({"d0301x099"}));
+    Tap(PH_HANG);
+}
