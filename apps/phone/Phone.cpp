@@ -7,8 +7,10 @@
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/Language.h"
+#include "core/kernel/ProcessUtil.h"
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/MessageDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvImage.h"
@@ -233,6 +235,9 @@ bool CPhone::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) 
         }
         WriteLog("m_BTmodule.Initialize(com%c): bComReady(%d)", '4', bt.IsComReady() ? 1 : 0);
     }
+    m_Recorder.m_bCaptureReady = m_Recorder.InitCapture();
+    if (!m_Recorder.m_bCaptureReady)
+        plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"", plat::ui::kMbIconError);
     UpdateCallButtons();
     return true;
 }
@@ -422,6 +427,15 @@ void CPhone::RunAction(int action) {
         case PH_PHONEBOOK:
             RequestPhonebook(3);
             break;
+        case PH_REC:
+            if (m_Recorder.m_bCaptureReady) {
+                m_Recorder.OnRecButton();
+                m_pButtons[PH_REC]->SetNormal();
+            }
+            break;
+        case PH_SKYPE:
+            StartMessaging();
+            break;
         case PH_DIAL:
         case PH_DIGIT_REDIAL:
             HandleDial();
@@ -454,6 +468,29 @@ void CPhone::RunAction(int action) {
                 PressDigit(static_cast<char16_t>(u'0' + action - PH_DIGIT_0));
             break;
     }
+}
+
+void CPhone::StartMessaging() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel)
+        return;
+    const std::u16string path = kernel->m_AppPaths.szPath[APP_PATH_SKYPE];
+    if (path.empty()) {
+        MessageDlg dlg(OwnerWindow());
+        dlg.SetText(Text(MSG_PATH_EMPTY));
+        dlg.DoModal();
+        return;
+    }
+    // The program runs in its own folder; a bare name has none and is not started.
+    const size_t cut = path.find_last_of(u"\\/");
+    if (cut == std::u16string::npos)
+        return;
+    const std::u16string folder = path.substr(0, cut);
+    const plat::ProcessId pid =
+        StartProgram(path.c_str(), {}, folder.empty() ? u"/" : folder.c_str());
+    WriteLog("CPhone: messaging program -> %d", static_cast<int>(pid));
+    if (pid > 0 && m_pOwner)
+        m_pOwner->ShowExpanded(false);
 }
 
 // ---- Tick --------------------------------------------------------------------------------
@@ -539,6 +576,13 @@ void CPhone::SecondPass(uint32_t now) {
         m_pButtons[PH_BT_DISCONNECT]->Show(bt.IsConnected() ? 1 : 0);
     }
 
+    if (m_Recorder.m_bRecording) {
+        m_Recorder.OnSecond();
+        if (m_Recorder.m_bRecording && m_Recorder.m_bBlink)
+            m_pButtons[PH_REC]->SetHighlighted();
+        else
+            m_pButtons[PH_REC]->SetNormal();
+    }
     if (bt.IsCallActive()) {
         m_bInCall = true;
         if (m_bVisible && m_pCallLabel) {

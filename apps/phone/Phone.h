@@ -8,6 +8,7 @@
 #include <string>
 
 #include "apps/phone/BTModule.h"
+#include "apps/phone/CallRecorder.h"
 #include "apps/phone/PhoneBook.h"
 #include "core/ui/MPlayerDlg.h"
 
@@ -76,6 +77,7 @@ public:
     std::u16string StateText() const;
     std::u16string CallLabel() const;
     KvUserInterface::IKvButton* Button(int index) const;
+    const CCallRecorder& Recorder() const { return m_Recorder; }
     const CPhoneBook& Book() const { return m_Book; }
     // Rows of the phone-book list.
     int ListCount() const;
@@ -103,6 +105,7 @@ private:
     void LoadPhonebook();
     void SavePhonebook();
     void StoreDownloadedEntries(bool polled);
+    void StartMessaging();
     void StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index);
 
     bool m_bSkinned = false;
@@ -129,6 +132,7 @@ private:
     int m_iAppBeforeCall = -1;
 
     CPhoneBook m_Book;
+    CCallRecorder m_Recorder;
     int m_iDownloadKind = 0;     // 3 or 2 while a download runs, else 0
     int m_iDownloadHandled = 0;  // the module's entries already looked at
     int m_iDownloaded = 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,9 +18,12 @@
 #include "devices/BTModuleEmulator.h"
 #include "library/include/IKvButton.h"
 #include "platform/io/File.h"
+#include "platform/io/Path.h"
 #include "platform/io/PortMap.h"
+#include "platform/media/AudioCapture.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
+#include "tests/support/PulseServer.h"
 
 using harness::HeadUnit;
 using harness::HeadUnitOptions;
@@ -38,7 +42,11 @@ protected:
             m_module = std::make_unique<emu::BTModuleEmulator>(*settings);
             ASSERT_TRUE(m_module->Start());
             const std::string device = m_module->DevicePath();
-            options.prepare = [device](const std::string& base) {
+            const std::string pulse = m_pulseServer;
+            options.prepare = [device, pulse](const std::string& base) {
+                // The unit starts without the machine's sound server; a test's own comes back.
+                if (!pulse.empty())
+                    ::setenv("PULSE_SERVER", pulse.c_str(), 1);
                 ASSERT_TRUE(plat::SetPortMapEntry(base + "/" + plat::kPortMapFile, "com4", device));
             };
         }
@@ -105,6 +113,7 @@ protected:
     std::unique_ptr<emu::BTModuleEmulator> m_module;
     std::unique_ptr<HeadUnit> m_unit;
     size_t m_seen = 0;
+    std::string m_pulseServer;
 };
 
 using Commands = std::vector<std::string>;
@@ -337,5 +346,47 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
     NewCommands();
     Tap(PH_DIAL);
     EXPECT_EQ(NewActions(), Commands({"d0301x099"}));
+    Tap(PH_HANG);
+}
+
+TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
+    testsupport::PulseServer pulse;
+    if (!pulse.Running())
+        GTEST_SKIP() << "no PulseAudio server for the recording: " << pulse.Error();
+    m_pulseServer = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+    plat::SetCaptureSource(std::string("pulsesrc device=") + testsupport::PulseServer::Sink() +
+                           ".monitor");
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    ASSERT_TRUE(page->Recorder().m_bCaptureReady);
+    for (int d : {0, 3, 0, 1, 2, 3, 4, 5, 6})
+        Tap(PH_DIGIT_0 + d);
+    Tap(PH_DIAL);
+    Settle();
+    ASSERT_TRUE(page->InCall());
+
+    Tap(PH_REC);
+    ASSERT_TRUE(page->Recorder().m_bRecording);
+    const std::string file = plat::NativePath(page->Recorder().m_strRecordFile);
+    EXPECT_TRUE(plat::PathExists(file)) << file;
+    // The REC button blinks once a second while it records.
+    uint8_t first = 0, second = 0;
+    Settle();
+    page->Button(PH_REC)->GetState(&first);
+    Settle();
+    page->Button(PH_REC)->GetState(&second);
+    EXPECT_NE(first, second);
+    // Past its minute the recording ends by itself, the file complete.
+    for (int i = 0; i < 60 && page->Recorder().m_bRecording; ++i)
+        m_unit->Advance(1010);
+    EXPECT_FALSE(page->Recorder().m_bRecording);
+    EXPECT_GE(page->Recorder().m_iRecordSeconds, 59);
+    EXPECT_TRUE(plat::PathExists(file));
     Tap(PH_HANG);
 }
