@@ -120,9 +120,18 @@ void SelectMixer(int source) {
     }
 }
 
+// The seat reads it when it switches pages: the 5.1 priority that was on when the phone page
+// was last shown is kept.
+bool Keeps51(CVelkoraAppDlg* phone) {
+    const CPhone* page = dynamic_cast<CPhone*>(phone);
+    return page && page->Keep51();
+}
+
 }  // namespace
 
-CPhone::CPhone() = default;
+CPhone::CPhone() {
+    CSeatCtrlDlg::Hooks().pfnKeep51 = &Keeps51;
+}
 
 CPhone::~CPhone() {
     ReleaseObjects();
@@ -235,9 +244,6 @@ bool CPhone::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) 
         }
         WriteLog("m_BTmodule.Initialize(com%c): bComReady(%d)", '4', bt.IsComReady() ? 1 : 0);
     }
-    m_Recorder.m_bCaptureReady = m_Recorder.InitCapture();
-    if (!m_Recorder.m_bCaptureReady)
-        plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"", plat::ui::kMbIconError);
     UpdateCallButtons();
     return true;
 }
@@ -428,6 +434,14 @@ void CPhone::RunAction(int action) {
             RequestPhonebook(3);
             break;
         case PH_REC:
+            // The capture is built at the first use: a unit without a sound input starts
+            // without a box, and says so when recording is asked for.
+            if (!m_Recorder.m_bCaptureReady) {
+                m_Recorder.m_bCaptureReady = m_Recorder.InitCapture();
+                if (!m_Recorder.m_bCaptureReady)
+                    plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"",
+                                         plat::ui::kMbIconError);
+            }
             if (m_Recorder.m_bCaptureReady) {
                 m_Recorder.OnRecButton();
                 m_pButtons[PH_REC]->SetNormal();

@@ -266,6 +266,7 @@ TEST_F(PhonePage, WithoutAModuleEveryCallButtonIsDisabledAndNothingIsSent) {
     Tap(PH_BT_PAIR);
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_NO_MODULE);
+    EXPECT_TRUE(m_unit->TakeBoxes().empty()) << "no box at start, not even for the recorder";
     // The volume and menu buttons still work.
     EXPECT_TRUE(Enabled(PH_VOL_ADD));
     EXPECT_TRUE(Enabled(PH_RET_MENU));
@@ -364,7 +365,6 @@ TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
     ASSERT_TRUE(page && page->Skinned());
     Open(0, APPTYPE_PHONE);
     Settle();
-    ASSERT_TRUE(page->Recorder().m_bCaptureReady);
     for (int d : {0, 3, 0, 1, 2, 3, 4, 5, 6})
         Tap(PH_DIGIT_0 + d);
     Tap(PH_DIAL);
@@ -372,7 +372,9 @@ TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
     ASSERT_TRUE(page->InCall());
 
     Tap(PH_REC);
+    ASSERT_TRUE(page->Recorder().m_bCaptureReady);
     ASSERT_TRUE(page->Recorder().m_bRecording);
+    EXPECT_TRUE(m_unit->TakeBoxes().empty());
     const std::string file = plat::NativePath(page->Recorder().m_strRecordFile);
     EXPECT_TRUE(plat::PathExists(file)) << file;
     // The REC button blinks once a second while it records.
