@@ -6,6 +6,7 @@
 #include "apps/media/MPDefaultDlg.h"
 #include "apps/media/MoviePlayDlg.h"
 #include "apps/media/PhotoDlg.h"
+#include "apps/phone/Phone.h"
 #include "apps/radio/RadioDlg.h"
 #include "apps/settings/AUXDlg.h"
 #include "apps/settings/AboutDlg.h"
@@ -27,6 +28,7 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_RADIO, 0, &NewApplicationDlg<CRadioDlg>},
     {APPKIND_PHOTO, 0, &NewApplicationDlg<CPhotoDlg>},
     {APPKIND_MOVIE, 0, &NewApplicationDlg<CMoviePlayDlg>},
+    {APPKIND_PHONE, 0, &NewApplicationDlg<CPhone>},
     {APPKIND_SOUND_EFFECT, 0, &NewApplicationDlg<CSoundEffect>},
     {APPKIND_DISPLAY, 0, &NewApplicationDlg<CDisplayDlg>},
     {APPKIND_OWN, APPTYPE_LIGHT_SETTINGS, &NewApplicationDlg<CLightSettingsDlg>},

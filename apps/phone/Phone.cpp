@@ -1,0 +1,878 @@
+#include "apps/phone/Phone.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/kernel/HWAudio.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/Language.h"
+#include "core/kernel/ProcessUtil.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/MessageDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "library/include/IKvButton.h"
+#include "library/include/IKvImage.h"
+#include "library/include/IKvListbox.h"
+#include "library/include/IKvText.h"
+#include "library/include/Vantrel.h"
+#include "platform/gfx/Canvas.h"
+#include "platform/sys/Clock.h"
+#include "platform/text/Text.h"
+
+using KvUserInterface::BUTTON_DISABLED;
+using KvUserInterface::IKvButton;
+using KvUserInterface::IKvText;
+
+namespace {
+
+const char16_t* const kButtonNames[PH_BUTTON_COUNT] = {
+    u"Vol-Add",    u"Vol-Icon",   u"Vol-Del",       u"Ret-Menu",    u"Phone-Entry",  u"Skype",
+    u"BT-Pair",    u"BT-Connect", u"BT-Disconnect", u"Switch-Cell", u"Phonebook",    u"REC",
+    u"Dial",       u"Hang",       u"Digit-0",       u"Digit-1",     u"Digit-2",      u"Digit-3",
+    u"Digit-4",    u"Digit-5",    u"Digit-6",       u"Digit-7",     u"Digit-8",      u"Digit-9",
+    u"Digit-star", u"Digit-well", u"Digit-memory",  u"Digit-space", u"Digit-redial", u"Digit-back",
+};
+
+constexpr uint8_t kCaptionAlign = 0x26;
+constexpr uint32_t kSecondMs = 1000;
+constexpr uint32_t kFiveSecondsMs = 5000;
+constexpr uint32_t kPairCloseMs = 1000;
+constexpr uint32_t kRepeatMs = 251;
+constexpr int kNumberWidth = 300;
+constexpr int kNeedPairWidth = 500;
+constexpr const char* kPortName = "com4";
+constexpr uint32_t kDownloadStepMs = 250;
+constexpr size_t kShortestNumber = 6;
+constexpr int kRowRecordBytes = 1548;
+
+template <typename T>
+void ReleaseAndClear(T*& p) {
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+IKvButton* MakeButton(IVantrel* root, const std::u16string& ini, const char16_t* section,
+                      const char16_t* name, const std::u16string& folder) {
+    IKvButton* button = nullptr;
+    if (!root || root->CreateButton(&button) != RZ_OK || !button)
+        return nullptr;
+    if (button->LoadLayout(ini.c_str(), section, name, folder.c_str()) != RZ_OK) {
+        button->Release();
+        return nullptr;
+    }
+    button->SetTitleAlign(kCaptionAlign);
+    return button;
+}
+
+IKvText* MakeText(IVantrel* root, int x, int y, int w, int h, int size, uint8_t r, uint8_t g,
+                  uint8_t b) {
+    IKvText* text = nullptr;
+    if (!root || root->CreateText(&text) != RZ_OK || !text)
+        return nullptr;
+    text->SetRect(x, y, w, h);
+    text->SetFont(size, r, g, b);
+    return text;
+}
+
+std::u16string TextOf(IKvText* text) {
+    char16_t* out = nullptr;
+    if (!text || text->GetText(&out) != RZ_OK || !out)
+        return std::u16string();
+    return out;
+}
+
+// `from` into a field of PH_TEXT_CHARS, cut to fit.
+void CopyField(char16_t (&to)[PH_TEXT_CHARS], const char16_t* from) {
+    size_t n = 0;
+    while (from && n + 1 < PH_TEXT_CHARS && from[n]) {
+        to[n] = from[n];
+        ++n;
+    }
+    to[n] = 0;
+}
+
+size_t Length(const char16_t* s) {
+    size_t n = 0;
+    while (s[n])
+        ++n;
+    return n;
+}
+
+// The first run of decimal digits of a caller id, cut to a text field.
+std::u16string FirstDigits(const char16_t* id) {
+    std::u16string out;
+    size_t i = 0;
+    while (id[i] && !(id[i] >= u'0' && id[i] <= u'9'))
+        ++i;
+    while (id[i] >= u'0' && id[i] <= u'9' && out.size() + 1 < PH_TEXT_CHARS)
+        out.push_back(id[i++]);
+    return out;
+}
+
+void SelectMixer(int source) {
+    if (CHWAudioHolder* holder = CHWAudioHolder::GetInstance()) {
+        if (holder->m_pAudio[1])
+            holder->m_pAudio[1]->SelectSource(source, false);
+    }
+}
+
+// The seat reads it when it switches pages: the 5.1 priority that was on when the phone page
+// was last shown is kept.
+bool Keeps51(CVelkoraAppDlg* phone) {
+    const CPhone* page = dynamic_cast<CPhone*>(phone);
+    return page && page->Keep51();
+}
+
+}  // namespace
+
+CPhone::CPhone() {
+    CSeatCtrlDlg::Hooks().pfnKeep51 = &Keeps51;
+}
+
+CPhone::~CPhone() {
+    ReleaseObjects();
+    if (m_bySeat == 0 && m_bSkinned)
+        GetBTModule().ClosePort();
+}
+
+void CPhone::ReleaseObjects() {
+    for (auto*& b : m_pButtons)
+        ReleaseAndClear(b);
+    ReleaseAndClear(m_pStateText);
+    ReleaseAndClear(m_pNumberText);
+    ReleaseAndClear(m_pCallLabel);
+    ReleaseAndClear(m_pDigitDisplay);
+    for (auto*& l : m_pListbox)
+        ReleaseAndClear(l);
+    m_pMuteButton = nullptr;
+}
+
+IKvButton* CPhone::Button(int index) const {
+    return index >= 0 && index < PH_BUTTON_COUNT ? m_pButtons[index] : nullptr;
+}
+
+std::u16string CPhone::NumberText() const {
+    return TextOf(m_pNumberText);
+}
+
+std::u16string CPhone::StateText() const {
+    return TextOf(m_pStateText);
+}
+
+std::u16string CPhone::CallLabel() const {
+    return m_pCallLabel && m_pCallLabel->IsVisible() == 1 ? TextOf(m_pCallLabel) : std::u16string();
+}
+
+const char16_t* CPhone::Text(int id) const {
+    CKernel* kernel = CKernel::Instance();
+    return kernel ? kernel->m_Language[id] : u"";
+}
+
+// ---- Skin --------------------------------------------------------------------------------
+
+bool CPhone::LoadSkin() {
+    const uint32_t started = plat::GetTickCount();
+    ReleaseObjects();
+    if (!CVelkoraAppDlg::LoadSkin())
+        return false;
+    CKernel* kernel = CKernel::Instance();
+    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
+    if (!root)
+        return false;
+    const bool front = m_bySeat == 0;
+    const std::u16string folder = SkinPath(u"phone");
+    const std::u16string ini = SkinPath(u"phone\\phone.ini");
+
+    char16_t background[512] = {};
+    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
+    ReleaseAndClear(m_pBackground);
+    if (!background[0])
+        return false;
+    m_pBackground = LoadImage(folder + u"\\" + background);
+    if (!m_pBackground)
+        return false;
+    const char16_t* section = front ? u"Buttons" : u"Rear Buttons";
+    for (int i = 0; i < PH_BUTTON_COUNT; ++i) {
+        m_pButtons[i] = MakeButton(root, ini, section, kButtonNames[i], folder);
+        if (!m_pButtons[i])
+            return false;
+    }
+    m_pButtons[PH_VOL_ICON]->SetFixedFrame(1);
+    m_pButtons[PH_VOL_ICON]->SetFrame(0);
+    m_pMuteButton = m_pButtons[PH_VOL_ICON];
+    KvUserInterface::IKvListbox* list = nullptr;
+    if (root->CreateListbox(&list) != RZ_OK || !list)
+        return false;
+    m_pListbox[0] = list;
+    if (list->LoadLayout(ini.c_str(), front ? u"Left Listbox" : u"Rear Left", folder.c_str()) !=
+        RZ_OK)
+        return false;
+    m_pDigitDisplay =
+        LoadImage(folder + (front ? u"\\digit-display.png" : u"\\digit-displayr.png"));
+    if (!m_pDigitDisplay)
+        return false;
+    m_pStateText = MakeText(root, 10, 30, 300, 36, 12, 0, 255, 255);
+    m_pNumberText = MakeText(root, 290, 95, kNumberWidth, 36, 20, 255, 0, 0);
+    m_pCallLabel = MakeText(root, 620, 105, 100, 30, 12, 255, 0, 0);
+    if (!m_pStateText || !m_pNumberText || !m_pCallLabel)
+        return false;
+    m_pCallLabel->Show(0);
+    WriteLog("CPhone: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
+    return true;
+}
+
+bool CPhone::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) {
+    const uint32_t started = plat::GetTickCount();
+    CVelkoraAppDlg::SetSkin(seat, mainWnd, appType);
+    for (int attempt = 0; attempt < 3 && !m_bSkinned; ++attempt)
+        m_bSkinned = LoadSkin();
+    WriteLog("CPhone::SetSkin(): %lld ms", static_cast<long long>(plat::GetTickCount() - started));
+    if (!m_bSkinned) {
+        ReleaseObjects();
+        return false;
+    }
+    CBTModule& bt = GetBTModule();
+    if (seat == 0 && !bt.IsComReady()) {
+        if (bt.Initialize(kPortName)) {
+            m_byBTState = PH_BT_NOT_PAIRED;
+            bt.Send("j4");
+            WriteLog("m_BTmodule.Send( j4 ) first time");
+        }
+        WriteLog("m_BTmodule.Initialize(com%c): bComReady(%d)", '4', bt.IsComReady() ? 1 : 0);
+    }
+    UpdateCallButtons();
+    return true;
+}
+
+// ---- Show --------------------------------------------------------------------------------
+
+void CPhone::Show(bool visible, uint8_t param) {
+    if (visible && m_bSkinned) {
+        CKernel* kernel = CKernel::Instance();
+        if (!m_iDownloadKind)
+            m_pButtons[PH_PHONEBOOK]->SetNormal();
+        // A running download holds entries not yet written.
+        if (!m_iDownloadKind)
+            LoadPhonebook();
+        SelectMixer(9);
+        if (kernel) {
+            m_bMute = kernel->m_bMute.load();
+            m_pButtons[PH_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
+        }
+        UpdateVolume(false);
+        plat::ui::SendMessage(m_hMainWnd, WM_PAUSE_MEDIA, m_bySeat, 0);
+        CBTModule& bt = GetBTModule();
+        // A ringing phone keeps the caller's number the tick just put there.
+        if (!bt.IsCallActive() && !bt.IsRinging()) {
+            if (m_pListbox[0])
+                m_pListbox[0]->SetCurrentIndex(-1);
+            m_szNumber[0] = 0;
+            SetNumberText(u"");
+        }
+        m_pButtons[PH_BT_CONNECT]->Show(bt.IsConnected() ? 0 : 1);
+        m_pButtons[PH_BT_DISCONNECT]->Show(bt.IsConnected() ? 1 : 0);
+        WriteLog("BT: paired? %d, connected? %d", bt.IsPaired() ? 1 : 0, bt.IsConnected() ? 1 : 0);
+        UpdateCallButtons();
+        m_bKeep51 = kernel && kernel->m_Settings.i51Priority == 1;
+        WriteLog("Phone: Keep the 5.1 status: %d", m_bKeep51 ? 1 : 0);
+    }
+    CVelkoraAppDlg::Show(visible, param);
+}
+
+void CPhone::UpdateCallButtons() {
+    if (!m_bSkinned)
+        return;
+    CBTModule& bt = GetBTModule();
+    auto enable = [](IKvButton* b, bool on) {
+        uint8_t state = 0;
+        b->GetState(&state);
+        if (!on)
+            b->Disable();
+        else if (state == BUTTON_DISABLED)
+            b->SetNormal();
+    };
+    const bool connected = bt.IsComReady() && bt.IsConnected();
+    for (int i = PH_BT_PAIR; i < PH_BUTTON_COUNT; ++i)
+        enable(m_pButtons[i], connected && !(i == PH_PHONEBOOK && m_iDownloadKind));
+    if (!connected) {
+        enable(m_pButtons[PH_BT_PAIR], true);
+        enable(m_pButtons[PH_BT_CONNECT], bt.IsComReady() && bt.IsPaired());
+    } else {
+        enable(m_pButtons[PH_BT_PAIR], false);
+    }
+}
+
+void CPhone::SetNumberText(const char16_t* text) {
+    if (m_pNumberText)
+        m_pNumberText->SetText(text);
+}
+
+void CPhone::SetTyped(const char16_t* text) {
+    CopyField(m_szNumber, text);
+    SetNumberText(m_szNumber);
+}
+
+// ---- Calls -------------------------------------------------------------------------------
+
+void CPhone::HandleDial() {
+    WriteLog("CPhone::HandleDial()");
+    CBTModule& bt = GetBTModule();
+    if (!bt.IsComReady() || !bt.IsConnected())
+        return;
+    if (bt.IsRinging()) {
+        bt.Send("a");
+        m_iCallSeconds = 0;
+        if (m_pCallLabel)
+            m_pCallLabel->Show(1);
+        m_bInCall = true;
+        return;
+    }
+    if (bt.IsCallActive())
+        return;
+    // Only printable characters go to the module: a control character in a stored number
+    // would end the command early and start another.
+    std::string command = "d";
+    for (const char16_t* p = m_szNumber; *p; ++p) {
+        if (*p > 0x20 && *p < 0x7F)
+            command.push_back(static_cast<char>(*p));
+    }
+    if (command.size() == 1)
+        return;
+    m_szDtmf[0] = 0;
+    bt.Send(command.c_str());
+    m_iCallSeconds = 0;
+    if (m_pCallLabel)
+        m_pCallLabel->Show(1);
+}
+
+void CPhone::PressDigit(char16_t c) {
+    if (m_pListbox[0])
+        m_pListbox[0]->SetCurrentIndex(-1);
+    CBTModule& bt = GetBTModule();
+    if (bt.IsCallActive()) {
+        // Every tone goes out; the text keeps the newest that fit.
+        size_t n = Length(m_szDtmf);
+        if (n + 1 >= PH_TEXT_CHARS) {
+            std::memmove(m_szDtmf, m_szDtmf + 1, (n - 1) * sizeof(char16_t));
+            --n;
+        }
+        m_szDtmf[n] = c;
+        m_szDtmf[n + 1] = 0;
+        SetNumberText(m_szDtmf);
+        const char tone[3] = {'k', static_cast<char>(c), 0};
+        bt.Send(tone);
+        return;
+    }
+    const size_t n = Length(m_szNumber);
+    if (n >= PH_NUMBER_DIGITS)
+        return;
+    m_szNumber[n] = c;
+    m_szNumber[n + 1] = 0;
+    SetNumberText(m_szNumber);
+}
+
+void CPhone::Pair() {
+    CBTModule& bt = GetBTModule();
+    if (!bt.IsComReady() || m_dwPairCloseAt)
+        return;
+    WriteLog("CPhone::_SendBTCmdP()");
+    bt.Send("p");
+    // The module restarts its link after pairing: the port is closed a second later and the
+    // tick opens it again.
+    m_dwPairCloseAt = plat::GetTickCount() + kPairCloseMs;
+    if (!m_dwPairCloseAt)
+        m_dwPairCloseAt = 1;
+}
+
+void CPhone::Connect() {
+    CBTModule& bt = GetBTModule();
+    bt.Send("c1");
+    bt.Send("x1");
+}
+
+void CPhone::Disconnect() {
+    CBTModule& bt = GetBTModule();
+    bt.Send("c0");
+    bt.Send("x0");
+}
+
+void CPhone::RunAction(int action) {
+    CBTModule& bt = GetBTModule();
+    switch (action) {
+        case PH_VOL_ADD:
+            StepVolume(1, m_pButtons[PH_VOL_ICON], this);
+            break;
+        case PH_VOL_ICON:
+            StepVolume(0, m_pButtons[PH_VOL_ICON], this);
+            break;
+        case PH_VOL_DEL:
+            StepVolume(-1, m_pButtons[PH_VOL_ICON], this);
+            break;
+        case PH_RET_MENU:
+            SelectMixer(0);
+            OnBack();
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0);
+            break;
+        case PH_BT_PAIR:
+            Pair();
+            break;
+        case PH_BT_CONNECT:
+            Connect();
+            break;
+        case PH_BT_DISCONNECT:
+            Disconnect();
+            break;
+        case PH_SWITCH_CELL:
+            if (bt.IsConnected())
+                bt.Send("t");
+            break;
+        case PH_PHONEBOOK:
+            RequestPhonebook(3);
+            break;
+        case PH_REC:
+            // The capture is built at the first use: a unit without a sound input starts
+            // without a box, and says so when recording is asked for.
+            if (!m_Recorder.m_bCaptureReady) {
+                m_Recorder.m_bCaptureReady = m_Recorder.InitCapture();
+                if (!m_Recorder.m_bCaptureReady)
+                    plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"",
+                                         plat::ui::kMbIconError);
+            }
+            if (m_Recorder.m_bCaptureReady) {
+                m_Recorder.OnRecButton();
+                m_pButtons[PH_REC]->SetNormal();
+            }
+            break;
+        case PH_SKYPE:
+            StartMessaging();
+            break;
+        case PH_DIAL:
+        case PH_DIGIT_REDIAL:
+            HandleDial();
+            break;
+        case PH_HANG:
+            bt.Send("h");
+            break;
+        case PH_DIGIT_STAR:
+            PressDigit(u'*');
+            break;
+        case PH_DIGIT_WELL:
+            PressDigit(u'#');
+            break;
+        case PH_DIGIT_SPACE:
+            if (!bt.IsCallActive()) {
+                m_szNumber[0] = 0;
+                SetNumberText(m_szNumber);
+            }
+            break;
+        case PH_DIGIT_BACK:
+            if (!bt.IsCallActive()) {
+                const size_t n = Length(m_szNumber);
+                if (n)
+                    m_szNumber[n - 1] = 0;
+                SetNumberText(m_szNumber);
+            }
+            break;
+        default:
+            if (action >= PH_DIGIT_0 && action <= PH_DIGIT_0 + 9)
+                PressDigit(static_cast<char16_t>(u'0' + action - PH_DIGIT_0));
+            break;
+    }
+}
+
+void CPhone::StartMessaging() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel)
+        return;
+    const std::u16string path = kernel->m_AppPaths.szPath[APP_PATH_SKYPE];
+    if (path.empty()) {
+        MessageDlg dlg(OwnerWindow());
+        dlg.SetText(Text(MSG_PATH_EMPTY));
+        dlg.DoModal();
+        return;
+    }
+    // The program runs in its own folder; a bare name has none and is not started.
+    const size_t cut = path.find_last_of(u"\\/");
+    if (cut == std::u16string::npos)
+        return;
+    const std::u16string folder = path.substr(0, cut);
+    const plat::ProcessId pid =
+        StartProgram(path.c_str(), {}, folder.empty() ? u"/" : folder.c_str());
+    WriteLog("CPhone: messaging program -> %d", static_cast<int>(pid));
+    if (pid > 0 && m_pOwner)
+        m_pOwner->ShowExpanded(false);
+}
+
+// ---- Tick --------------------------------------------------------------------------------
+
+void CPhone::OnTick() {
+    CVelkoraAppDlg::OnTick();
+    if (!m_bSkinned)
+        return;
+    const uint32_t now = plat::GetTickCount();
+    CBTModule& bt = GetBTModule();
+    if (m_dwPairCloseAt && static_cast<int32_t>(now - m_dwPairCloseAt) >= 0) {
+        m_dwPairCloseAt = 0;
+        bt.Poll();
+        bt.CloseHandle();
+    }
+    bool repaint = false;
+    bool polled = false;
+    if (now - m_dwLastTick > kSecondMs) {
+        m_dwLastTick = now;
+        SecondPass(now);
+        polled = true;
+        repaint = m_bVisible != 0;
+    }
+    if (now - m_dwLast250 > kDownloadStepMs) {
+        m_dwLast250 = now;
+        StoreDownloadedEntries(polled);
+    }
+    if (now - m_dwLastCallTick > kSecondMs && m_pCallLabel)
+        m_pCallLabel->Show(0);
+    if (m_bPenDown && (m_byPressedIdx == PH_VOL_ADD || m_byPressedIdx == PH_VOL_DEL) &&
+        now - m_dwLastRepeat >= kRepeatMs) {
+        m_dwLastRepeat = now;
+        if (++m_iRepeatCount >= 2) {
+            StepVolume(m_byPressedIdx == PH_VOL_ADD ? 1 : -1, m_pButtons[PH_VOL_ICON], this);
+            repaint = m_bVisible != 0;
+        }
+    }
+    if (repaint)
+        InvalidateOwner();
+}
+
+void CPhone::SecondPass(uint32_t now) {
+    CBTModule& bt = GetBTModule();
+    const bool front = m_bySeat == 0;
+    if (front && !bt.IsComReady() && !m_dwPairCloseAt) {
+        if (bt.Initialize(kPortName)) {
+            bt.Send("j4");
+            WriteLog("try com port(%c) for BT successfully(%d)...", '4', 1);
+        }
+    }
+    bt.Poll();
+    const uint8_t before = m_byBTState;
+    if (!bt.IsComReady())
+        m_byBTState = PH_BT_NO_MODULE;
+    else if (!bt.IsPaired())
+        m_byBTState = PH_BT_NOT_PAIRED;
+    else
+        m_byBTState = PH_BT_PAIRED + (bt.IsConnected() ? 1 : 0);
+
+    if (m_bVisible) {
+        UpdateCallButtons();
+        if (before == PH_BT_NOT_PAIRED && m_byBTState != PH_BT_NOT_PAIRED) {
+            SetNumberText(u"");
+            m_pNumberText->SetRect(290, 95, kNumberWidth, 36);
+        }
+        switch (m_byBTState) {
+            case PH_BT_NO_MODULE:
+                m_pStateText->SetText(Text(MSG_BT_NODEVICE));
+                break;
+            case PH_BT_NOT_PAIRED:
+                m_pStateText->SetText(Text(MSG_BT_UNPAIRED));
+                m_pNumberText->SetRect(290, 95, kNeedPairWidth, 36);
+                SetNumberText(Text(MSG_BT_NEED_PAIR));
+                break;
+            case PH_BT_PAIRED:
+                m_pStateText->SetText(Text(MSG_BT_DISCONNECTED));
+                break;
+            default:
+                m_pStateText->SetText(Text(MSG_BT_CONNECTED));
+                break;
+        }
+        m_pButtons[PH_BT_CONNECT]->Show(bt.IsConnected() ? 0 : 1);
+        m_pButtons[PH_BT_DISCONNECT]->Show(bt.IsConnected() ? 1 : 0);
+    }
+
+    if (m_Recorder.m_bRecording) {
+        m_Recorder.OnSecond();
+        if (m_Recorder.m_bRecording && m_Recorder.m_bBlink)
+            m_pButtons[PH_REC]->SetHighlighted();
+        else
+            m_pButtons[PH_REC]->SetNormal();
+    }
+    if (bt.IsCallActive()) {
+        m_bInCall = true;
+        if (m_bVisible && m_pCallLabel) {
+            const int s = m_iCallSeconds;
+            m_pCallLabel->SetText(
+                plat::FormatStr(u"%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60).c_str());
+            m_pCallLabel->Show(1);
+        }
+        ++m_iCallSeconds;
+        m_dwLastCallTick = now;
+    } else {
+        m_bInCall = false;
+    }
+
+    if (front && bt.IsRinging())
+        IncomingCall();
+    else if (front && !bt.IsCallActive())
+        CallGone();
+    m_bPrevRinging = bt.IsRinging();
+
+    if (now - m_dwLast5s > kFiveSecondsMs && bt.IsComReady()) {
+        m_dwLast5s = now;
+        if (bt.IsPaired() && bt.IsNoAnswer())
+            Pair();
+        bt.Send("j4");
+    }
+}
+
+void CPhone::IncomingCall() {
+    CBTModule& bt = GetBTModule();
+    const std::u16string number = FirstDigits(bt.CallerId());
+    if (!number.empty())
+        SetTyped(number.c_str());
+    else
+        SetNumberText(Text(MSG_MSG_UNKNOWN));
+    if (m_pCallLabel) {
+        m_pCallLabel->SetText(Text(MSG_BT_CALLING));
+        m_pCallLabel->Show(1);
+    }
+    if (m_pListbox[0])
+        m_pListbox[0]->SetCurrentIndex(-1);
+    m_dwLastCallTick = plat::GetTickCount();
+    if (m_bVisible || !m_pOwner)
+        return;
+    // The call takes the front seat: screen on, the seat expanded, the phone page up.
+    if (m_pOwner->m_bScreenOff)
+        m_pOwner->SetBacklight(true);
+    if (CKernel* kernel = CKernel::Instance()) {
+        if (kernel->m_iInputSource.load() == 18)
+            kernel->InputSource(2);
+    }
+    m_pOwner->ShowExpanded(true);
+    if (m_iAppBeforeCall < 0)
+        m_iAppBeforeCall = m_pOwner->m_iCurrentApp;
+    WriteLog("CPhone: the call takes the seat from %d", m_iAppBeforeCall);
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, APPTYPE_PHONE);
+}
+
+void CPhone::CallGone() {
+    if (m_iAppBeforeCall < 0)
+        return;
+    const int app = m_iAppBeforeCall;
+    m_iAppBeforeCall = -1;
+    WriteLog("CPhone: the call is over, back to %d", app);
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, (APPTYPE_PHONE << 16) + app);
+}
+
+// ---- Pen and paint -----------------------------------------------------------------------
+
+void CPhone::OnLButtonDown(int x, int y) {
+    if (!m_bSkinned)
+        return;
+    m_bPenDown = 1;
+    m_ptHeld = plat::Point{x, y};
+    m_iRepeatCount = 0;
+    m_dwLastRepeat = plat::GetTickCount();
+    for (int i = 0; i < PH_BUTTON_COUNT; ++i) {
+        if (m_pButtons[i]->OnLButtonDown(x, y) == RZ_HIT) {
+            m_byPressedIdx = static_cast<uint8_t>(i);
+            InvalidateOwner();
+            return;
+        }
+    }
+    if (m_pListbox[0]) {
+        uint8_t action = 0;
+        m_pListbox[0]->OnLButtonDown(x, y, &action);
+    }
+    InvalidateOwner();
+}
+
+void CPhone::OnLButtonUp(int x, int y) {
+    if (!m_bSkinned) {
+        LeaveWithoutSkin();
+        return;
+    }
+    m_bPenDown = 0;
+    int released = -1;
+    for (int i = 0; i < PH_BUTTON_COUNT && released < 0; ++i) {
+        if (m_pButtons[i]->OnLButtonUp(x, y) == RZ_HIT)
+            released = i;
+    }
+    if (released >= 0 && released == m_byPressedIdx) {
+        m_byPendingAction = static_cast<uint8_t>(released);
+    } else if (IKvButton* previous = Button(m_byPressedIdx)) {
+        uint8_t state = 0;
+        previous->GetState(&state);
+        if (state != BUTTON_DISABLED)
+            previous->SetNormal();
+        m_byPressedIdx = 255;
+    }
+    if (released < 0 && m_pListbox[0]) {
+        uint8_t action = 0;
+        m_pListbox[0]->OnLButtonUp(x, y, &action);
+    }
+    InvalidateOwner();
+}
+
+void CPhone::Render(plat::Canvas* hdc) {
+    if (!m_bSkinned) {
+        RenderWithoutSkin(hdc);
+        return;
+    }
+    CVelkoraAppDlg::Render(hdc);
+    RenderVolume(hdc, m_pButtons[PH_VOL_ICON]);
+    for (IKvButton* b : m_pButtons)
+        b->Draw(hdc, 0, 0);
+    if (m_pListbox[0])
+        m_pListbox[0]->Draw(hdc);
+    m_pStateText->Draw(hdc);
+    m_pDigitDisplay->Draw(hdc, 270, 83, 0, 0);
+    m_pNumberText->Draw(hdc);
+    m_pCallLabel->Draw(hdc);
+
+    if (m_byPendingAction != 255) {
+        const int action = m_byPendingAction;
+        m_byPendingAction = 255;
+        if (IKvButton* b = Button(action)) {
+            uint8_t state = 0;
+            b->GetState(&state);
+            if (state != BUTTON_DISABLED)
+                b->SetNormal();
+        }
+        RunAction(action);
+        if (!m_bPenDown)
+            m_byPressedIdx = 255;
+        InvalidateOwner();
+    }
+}
+
+// ---- Phone book --------------------------------------------------------------------------
+
+int CPhone::ListCount() const {
+    int n = 0;
+    if (m_pListbox[0])
+        m_pListbox[0]->GetCount(&n);
+    return n;
+}
+
+void CPhone::LoadPhonebook() {
+    m_Book.Load();
+    KvUserInterface::IKvListbox* list = m_pListbox[0];
+    if (!list)
+        return;
+    list->RemoveAll();
+    std::vector<uint8_t> row(kRowRecordBytes, 0);
+    for (size_t i = 0; i < m_Book.Count(); ++i) {
+        const PHONEBOOK_ENTRY& e = m_Book.At(i);
+        std::fill(row.begin(), row.end(), 0);
+        // kind 0 (a text row), then the name.
+        std::memcpy(row.data() + 2, e.szName, sizeof e.szName);
+        list->AddItem(e.szName, row.data(), kRowRecordBytes, nullptr);
+    }
+    list->SetCurrentIndex(-1);
+}
+
+void CPhone::SavePhonebook() {
+    if (m_Book.Count() > 0 && !m_Book.Save())
+        WriteLog("CPhone: %s not written", PHONEBOOK_FILE);
+}
+
+void CPhone::TakeRow(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= m_Book.Count())
+        return;
+    SetTyped(m_Book.At(static_cast<size_t>(index)).szNumber);
+}
+
+void CPhone::RequestPhonebook(int kind) {
+    CBTModule& bt = GetBTModule();
+    if (!bt.IsComReady() || !bt.IsConnected())
+        return;
+    m_iDownloadKind = kind;
+    bt.Send(kind == 2 ? "b02" : "b03");
+    // The notice is the display's alone: the typed number stays what it was.
+    SetNumberText(u"Waiting...");
+    if (m_pCallLabel)
+        m_pCallLabel->SetText(u"");
+    m_pButtons[PH_PHONEBOOK]->Disable();
+}
+
+// One downloaded line into the book: 2 separators "B1<m><number>+x+<name>", 3 separators
+// "B1<m>..+<number>+x+<name>"; the SIM's names carry a mark before them.
+void CPhone::StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index) {
+    const char16_t* line = entry.szLine;
+    size_t numberFrom;
+    size_t numberTo;
+    size_t nameFrom;
+    if (entry.iSepCount == 2) {
+        numberFrom = 3;
+        numberTo = static_cast<size_t>(entry.iSepPos[0]) - 1;
+        nameFrom = static_cast<size_t>(entry.iSepPos[1]);
+    } else if (entry.iSepCount == 3) {
+        numberFrom = static_cast<size_t>(entry.iSepPos[0]);
+        numberTo = static_cast<size_t>(entry.iSepPos[1]) - 1;
+        nameFrom = static_cast<size_t>(entry.iSepPos[2]);
+    } else {
+        WriteLog("index%2d: Not saved(cnt:%d)", index, entry.iSepCount);
+        return;
+    }
+    const size_t length = Length(line);
+    if (line[2] == u'2')
+        ++nameFrom;
+    std::u16string number;
+    for (size_t i = numberFrom; i < numberTo && i < length; ++i) {
+        // A control character in a number would end a dial command early.
+        if (line[i] >= 0x20)
+            number.push_back(line[i]);
+    }
+    const std::u16string name = nameFrom < length ? std::u16string(line + nameFrom) : u"";
+    if (number.size() < kShortestNumber || name.empty())
+        return;
+    ++m_iDownloaded;
+    if (m_Book.FindDouble(number) >= 0)
+        return;
+    if (m_Book.Full()) {
+        WriteLog("CPhone: the phone book is full, entry %d not added", index);
+        return;
+    }
+    m_Book.Insert(name, number);
+}
+
+void CPhone::StoreDownloadedEntries(bool polled) {
+    if (!m_iDownloadKind)
+        return;
+    CBTModule& bt = GetBTModule();
+    if (bt.m_bDownloadStarted) {
+        bt.m_bDownloadStarted = false;
+        std::memset(bt.m_DownloadList, 0, sizeof bt.m_DownloadList);
+        m_iDownloadHandled = 0;
+        m_iDownloaded = 0;
+        bt.Send("b30");
+    }
+    if (bt.m_iDownloadState != BT_DOWNLOAD_LINES && bt.m_iDownloadState != BT_DOWNLOAD_DONE)
+        return;
+    if (bt.m_iDownloadState == BT_DOWNLOAD_LINES && !polled)
+        bt.Poll();
+    // Every line that came since the last step, not only the newest: several arrive between
+    // two steps at the module's speed.
+    const int count = std::min(bt.m_iDownloadCount, BT_DOWNLOAD_MAX);
+    for (; m_iDownloadHandled < count; ++m_iDownloadHandled)
+        StoreLine(bt.m_DownloadList[m_iDownloadHandled], m_iDownloadHandled);
+    if (bt.m_iDownloadState != BT_DOWNLOAD_DONE)
+        return;
+    bt.m_iDownloadState = BT_DOWNLOAD_IDLE;
+    WriteLog("count:%d, index:%d", m_iDownloaded, count);
+    const int kind = m_iDownloadKind;
+    m_iDownloadKind = 0;
+    SavePhonebook();
+    LoadPhonebook();
+    if (kind == 3) {
+        RequestPhonebook(2);
+        if (m_iDownloadKind)
+            return;
+    }
+    m_pButtons[PH_PHONEBOOK]->SetNormal();
+    SetNumberText(m_szNumber);
+    if (m_pListbox[0] && ListCount() > 0)
+        m_pListbox[0]->SetCurrentIndex(0);
+    InvalidateOwner();
+}

@@ -1,0 +1,394 @@
+// The phone page on the whole head unit, with the Bluetooth module emulator on a
+// pseudo-terminal behind "com4": pairing, connecting, the keypad, calls and tones, and an
+// incoming call that takes the front seat from the music page and gives it back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "apps/phone/Phone.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/Language.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/WindowMessages.h"
+#include "devices/BTModuleEmulator.h"
+#include "library/include/IKvButton.h"
+#include "platform/io/File.h"
+#include "platform/io/Path.h"
+#include "platform/io/PortMap.h"
+#include "platform/media/AudioCapture.h"
+#include "tests/harness/HeadUnit.h"
+#include "tests/harness/SkinProbe.h"
+#include "tests/support/PulseServer.h"
+
+using harness::HeadUnit;
+using harness::HeadUnitOptions;
+using KvUserInterface::BUTTON_DISABLED;
+using KvUserInterface::IKvButton;
+
+namespace {
+
+// A unit with the emulated module on com4.
+class PhonePage : public ::testing::Test {
+protected:
+    // No settings: no module behind com4 at all.
+    void Start(const emu::BTModuleSettings* settings) {
+        HeadUnitOptions options;
+        if (settings) {
+            m_module = std::make_unique<emu::BTModuleEmulator>(*settings);
+            ASSERT_TRUE(m_module->Start());
+            const std::string device = m_module->DevicePath();
+            const std::string pulse = m_pulseServer;
+            options.prepare = [device, pulse](const std::string& base) {
+                // The unit starts without the machine's sound server; a test's own comes back.
+                if (!pulse.empty())
+                    ::setenv("PULSE_SERVER", pulse.c_str(), 1);
+                ASSERT_TRUE(plat::SetPortMapEntry(base + "/" + plat::kPortMapFile, "com4", device));
+            };
+        }
+        m_unit = std::make_unique<HeadUnit>(options);
+        ASSERT_TRUE(m_unit->Start()) << "exit status " << m_unit->StartStatus();
+    }
+    void TearDown() override {
+        m_unit.reset();
+        m_module.reset();
+    }
+
+    CPhone* Page(int seat = 0) { return dynamic_cast<CPhone*>(m_unit->Page(seat, APPTYPE_PHONE)); }
+    void Open(int seat, int app) {
+        intptr_t result = -1;
+        ASSERT_TRUE(plat::ui::SendMessage(m_unit->Main()->Id(), WM_SWITCH_APP, seat,
+                                          (APPTYPE_HOMEPAGE << 16) | app, &result));
+        plat::ui::InvalidateRect(m_unit->Seat(seat)->Id());
+        m_unit->Advance(100);
+    }
+    // The music page from the seat's homepage, as a user opens it.
+    void LaunchMusic(int seat) {
+        Open(seat, APPTYPE_HOMEPAGE);
+        plat::Point p = harness::HomepageIconCentre(seat, "APPTYPE_MUSIC");
+        m_unit->Tap(p.x, p.y);
+        m_unit->Advance(200);
+    }
+    // A tap in the middle of a button of the front page, and the paint that runs it.
+    void Tap(int index, int seat = 0) {
+        IKvButton* button = Page(seat)->Button(index);
+        ASSERT_NE(button, nullptr);
+        plat::Rect r;
+        button->GetRect(&r);
+        m_unit->Tap((seat ? 800 : 0) + (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        m_unit->Advance(50);
+    }
+    // The module's replies have time to arrive, then the page's next second pass reads them.
+    void Settle() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        m_unit->Advance(1050);
+    }
+    // Commands the module received since the last look.
+    std::vector<std::string> NewCommands() {
+        std::vector<std::string> all = m_module->CommandTexts();
+        std::vector<std::string> out(all.begin() + static_cast<long>(m_seen), all.end());
+        m_seen = all.size();
+        return out;
+    }
+    // The new commands other than the link's once-a-while status and presence checks.
+    std::vector<std::string> NewActions() {
+        std::vector<std::string> out;
+        for (const std::string& c : NewCommands()) {
+            if (c != "j4" && c != "i")
+                out.push_back(c);
+        }
+        return out;
+    }
+    bool Enabled(int index, int seat = 0) {
+        uint8_t state = 0;
+        Page(seat)->Button(index)->GetState(&state);
+        return state != BUTTON_DISABLED;
+    }
+    const char16_t* Lang(int id) { return m_unit->Kernel()->m_Language[id]; }
+
+    std::unique_ptr<emu::BTModuleEmulator> m_module;
+    std::unique_ptr<HeadUnit> m_unit;
+    size_t m_seen = 0;
+    std::string m_pulseServer;
+};
+
+using Commands = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(PhonePage, PairConnectDialTonesAndAnIncomingCallThatTakesTheFrontSeat) {
+    const emu::BTModuleSettings settings;
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    ASSERT_TRUE(Page(1) && Page(1)->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+
+    // A module that knows no phone yet: pairing is all it offers.
+    EXPECT_EQ(page->BTState(), PH_BT_NOT_PAIRED);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_UNPAIRED));
+    EXPECT_EQ(page->NumberText(), Lang(MSG_BT_NEED_PAIR));
+    EXPECT_TRUE(Enabled(PH_BT_PAIR));
+    EXPECT_FALSE(Enabled(PH_BT_CONNECT));
+    EXPECT_FALSE(Enabled(PH_DIAL));
+    EXPECT_FALSE(Enabled(PH_DIGIT_0 + 5));
+    NewCommands();
+
+    // Pairing: "p", the port closed a second later and opened again by the tick.
+    Tap(PH_BT_PAIR);
+    EXPECT_EQ(NewActions(), Commands({"p"}));
+    Settle();
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_DISCONNECTED));
+    EXPECT_EQ(page->NumberText(), u"");
+    EXPECT_TRUE(Enabled(PH_BT_CONNECT));
+    EXPECT_FALSE(Enabled(PH_DIAL));
+
+    Tap(PH_BT_CONNECT);
+    EXPECT_EQ(NewActions(), Commands({"c1", "x1"}));
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_CONNECTED);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_CONNECTED));
+    EXPECT_TRUE(Enabled(PH_DIAL));
+    EXPECT_FALSE(Enabled(PH_BT_PAIR));
+    EXPECT_EQ(page->Button(PH_BT_DISCONNECT)->IsVisible(), 1);
+    EXPECT_EQ(page->Button(PH_BT_CONNECT)->IsVisible(), 0);
+
+    // Twelve digits, the thirteenth ignored; Back takes one off, Clear all.
+    for (int d : {0, 3, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9})
+        Tap(PH_DIGIT_0 + d);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"030123456789");
+    EXPECT_EQ(page->NumberText(), u"030123456789");
+    Tap(PH_DIGIT_BACK);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"03012345678");
+    EXPECT_TRUE(NewActions().empty()) << "no tones without a call";
+
+    Tap(PH_DIAL);
+    EXPECT_EQ(NewActions(), Commands({"d03012345678"}));
+    Settle();
+    EXPECT_TRUE(page->InCall());
+    EXPECT_EQ(page->CallLabel(), u"00:00:00");
+    // Dial during a call sends nothing; digits are tones now, each one sent.
+    Tap(PH_DIAL);
+    Tap(PH_DIGIT_0 + 5);
+    Tap(PH_DIGIT_WELL);
+    Tap(PH_DIGIT_STAR);
+    EXPECT_EQ(NewActions(), Commands({"k5", "k#", "k*"}));
+    EXPECT_EQ(std::u16string(page->DtmfText()), u"5#*");
+    EXPECT_EQ(page->NumberText(), u"5#*");
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"03012345678") << "the redial number stays";
+    // A long run of tones: every one goes out, the text keeps the newest 63.
+    for (int i = 0; i < 65; ++i)
+        Tap(PH_DIGIT_0 + i % 10);
+    const Commands tones = NewActions();
+    ASSERT_EQ(tones.size(), 65u);
+    EXPECT_EQ(tones.back(), "k4");
+    const std::u16string dtmf = page->DtmfText();
+    ASSERT_EQ(dtmf.size(), 63u);
+    EXPECT_EQ(dtmf.substr(dtmf.size() - 3), u"234");
+    Tap(PH_HANG);
+    EXPECT_EQ(NewActions(), Commands({"h"}));
+    Settle();
+    EXPECT_FALSE(page->InCall());
+
+    // A call comes while the music page shows on the front seat: the phone page comes up with
+    // the caller's number, the rear seat stays where it is.
+    LaunchMusic(0);
+    const int rearApp = m_unit->Seat(1)->m_iCurrentApp;
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    m_module->Ring("0301234567", "Ana");
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    EXPECT_EQ(m_unit->Seat(1)->m_iCurrentApp, rearApp);
+    EXPECT_EQ(page->AppBeforeCall(), APPTYPE_MUSIC);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"0301234567");
+    EXPECT_EQ(page->NumberText(), u"0301234567");
+    EXPECT_EQ(page->CallLabel(), Lang(MSG_BT_CALLING));
+    EXPECT_EQ(Page(1)->AppBeforeCall(), -1);
+    // Answered with Dial: "a", and the call runs.
+    NewCommands();
+    Tap(PH_DIAL);
+    EXPECT_EQ(NewActions(), Commands({"a"}));
+    Settle();
+    EXPECT_TRUE(page->InCall());
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    // The other side hangs up: the music page comes back.
+    m_module->HangUp();
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_FALSE(page->InCall());
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    EXPECT_EQ(page->AppBeforeCall(), -1);
+
+    // A caller id without digits: the number text says the caller is unknown; Hang rejects.
+    m_module->Ring("", "Bob");
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    EXPECT_EQ(page->NumberText(), Lang(MSG_MSG_UNKNOWN));
+    NewCommands();
+    Tap(PH_HANG);
+    EXPECT_EQ(NewActions(), Commands({"h"}));
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+
+    // Disconnect from the phone page: the call buttons go, Connect comes back.
+    Open(0, APPTYPE_PHONE);
+    NewCommands();
+    Tap(PH_BT_DISCONNECT);
+    EXPECT_EQ(NewActions(), Commands({"c0", "x0"}));
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
+    EXPECT_FALSE(Enabled(PH_DIAL));
+    EXPECT_TRUE(Enabled(PH_BT_CONNECT));
+}
+
+TEST_F(PhonePage, WithoutAModuleEveryCallButtonIsDisabledAndNothingIsSent) {
+    Start(nullptr);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_NO_MODULE);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_NODEVICE));
+    for (int i = PH_BT_CONNECT; i < PH_BUTTON_COUNT; ++i)
+        EXPECT_FALSE(Enabled(i)) << "button " << i;
+    // Pairing is offered, but with no port it sends nothing and closes nothing.
+    EXPECT_TRUE(Enabled(PH_BT_PAIR));
+    Tap(PH_BT_PAIR);
+    Settle();
+    EXPECT_EQ(page->BTState(), PH_BT_NO_MODULE);
+    EXPECT_TRUE(m_unit->TakeBoxes().empty()) << "no box at start, not even for the recorder";
+    // The volume and menu buttons still work.
+    EXPECT_TRUE(Enabled(PH_VOL_ADD));
+    EXPECT_TRUE(Enabled(PH_RET_MENU));
+}
+
+TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSafely) {
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    // The phone's memory: 600 lines (the link keeps 512), among them doubles by their last nine
+    // digits and numbers too short to dial; the SIM: 300, half of them already in the phone.
+    for (int i = 0; i < 600; ++i) {
+        emu::BTPhoneBookEntry e;
+        e.memory = 3;
+        e.name = "P" + std::to_string(1000 + i);
+        e.number = "0" + std::to_string(300000000 + i);
+        if (i % 50 == 7)
+            e.number = "12345";
+        if (i % 50 == 9)
+            e.number = "+49" + std::to_string(300000000 + i - 1);  // double of i - 1
+        settings.phoneBook.push_back(e);
+    }
+    for (int i = 0; i < 300; ++i) {
+        emu::BTPhoneBookEntry e;
+        e.memory = 2;
+        e.name = "S" + std::to_string(1000 + i);
+        e.number = "0" + std::to_string(300000000 + (i < 150 ? i : 500000 + i));
+        settings.phoneBook.push_back(e);
+    }
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
+    Tap(PH_DIGIT_0 + 7);
+    NewCommands();
+
+    Tap(PH_PHONEBOOK);
+    EXPECT_EQ(page->NumberText(), u"Waiting...");
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"7") << "the notice is not the number";
+    EXPECT_FALSE(Enabled(PH_PHONEBOOK));
+    ASSERT_TRUE(m_unit->WaitFor(
+        [&] {
+            m_unit->Advance(260);
+            return !page->Downloading();
+        },
+        15000));
+    EXPECT_EQ(NewActions(), Commands({"b03", "b30", "b02", "b30"}));
+    EXPECT_TRUE(Enabled(PH_PHONEBOOK));
+
+    // Of the phone's 512 kept lines: 11 too short and 11 doubles (i % 50 == 7 and 9, below
+    // 512); of the SIM's 300, the first 150 are doubles of the phone's but for the 6 whose
+    // phone entries were short or doubles themselves.
+    const CPhoneBook& book = page->Book();
+    EXPECT_EQ(book.Count(), (512u - 11 - 11) + (300u - 150 + 6));
+    EXPECT_EQ(page->ListCount(), static_cast<int>(book.Count()));
+    EXPECT_EQ(std::u16string(book.At(0).szName), u"P1000");
+    EXPECT_EQ(std::u16string(book.At(book.Count() - 1).szName), u"S1299");
+    EXPECT_LT(book.Find(u"P1006"), book.Find(u"S1150"));
+    EXPECT_EQ(book.Find(u"P1007"), -1);
+    EXPECT_EQ(book.Find(u"P1009"), -1);
+    EXPECT_EQ(book.Find(u"S1000"), -1);
+    EXPECT_EQ(book.Find(u"P1511"), static_cast<int>(book.Find(u"P1510") + 1));
+    EXPECT_EQ(book.Find(u"P1512"), -1) << "beyond the link's 512";
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(m_unit->File("Phonebook.db"), bytes));
+    EXPECT_EQ(bytes.size(), 1048576u);
+
+    // A stored number with CR LF in it dials without them.
+    CPhoneBook crafted;
+    crafted.Insert(u"Evil", u"0301\r\nx0\r\n99");
+    ASSERT_TRUE(crafted.Save(m_unit->File("Phonebook.db")));
+    Open(0, APPTYPE_HOMEPAGE);
+    Open(0, APPTYPE_PHONE);
+    ASSERT_EQ(page->ListCount(), 1);
+    page->TakeRow(0);
+    NewCommands();
+    Tap(PH_DIAL);
+    EXPECT_EQ(NewActions(), Commands({"d0301x099"}));
+    Tap(PH_HANG);
+}
+
+TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
+    testsupport::PulseServer pulse;
+    if (!pulse.Running())
+        GTEST_SKIP() << "no PulseAudio server for the recording: " << pulse.Error();
+    m_pulseServer = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+    plat::SetCaptureSource(std::string("pulsesrc device=") + testsupport::PulseServer::Sink() +
+                           ".monitor");
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    for (int d : {0, 3, 0, 1, 2, 3, 4, 5, 6})
+        Tap(PH_DIGIT_0 + d);
+    Tap(PH_DIAL);
+    Settle();
+    ASSERT_TRUE(page->InCall());
+
+    Tap(PH_REC);
+    ASSERT_TRUE(page->Recorder().m_bCaptureReady);
+    ASSERT_TRUE(page->Recorder().m_bRecording);
+    EXPECT_TRUE(m_unit->TakeBoxes().empty());
+    const std::string file = plat::NativePath(page->Recorder().m_strRecordFile);
+    EXPECT_TRUE(plat::PathExists(file)) << file;
+    // The REC button blinks once a second while it records.
+    uint8_t first = 0, second = 0;
+    Settle();
+    page->Button(PH_REC)->GetState(&first);
+    Settle();
+    page->Button(PH_REC)->GetState(&second);
+    EXPECT_NE(first, second);
+    // Past its minute the recording ends by itself, the file complete.
+    for (int i = 0; i < 60 && page->Recorder().m_bRecording; ++i)
+        m_unit->Advance(1010);
+    EXPECT_FALSE(page->Recorder().m_bRecording);
+    EXPECT_GE(page->Recorder().m_iRecordSeconds, 59);
+    EXPECT_TRUE(plat::PathExists(file));
+    Tap(PH_HANG);
+}
