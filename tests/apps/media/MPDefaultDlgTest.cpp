@@ -385,12 +385,16 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
     EXPECT_EQ(Names(front->DriveList()).front(), "CD Disk (..)");
 
-    // A DVD shows no files.
+    // A DVD shows no files here. (With the phone page current, the movie page does not take
+    // the disc and the seat.)
     drives.Unmount(disc);
     const std::string dvd = drives.Folder("dvd");
     fs::create_directories(dvd + "/VIDEO_TS");
+    unit.Kernel()->m_Settings.iCurrentApp = APPTYPE_PHONE;
     drives.Mount("/dev/sr0", 11, 0, dvd, "udf");
     unit.Advance(2500);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    unit.Kernel()->m_Settings.iCurrentApp = APPTYPE_MUSIC;
     TapRow(unit, 0, front->DriveList(), 0);  // up from the data disc
     ASSERT_EQ(Names(front->DriveList()).back(), "DVD");
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "DVD"));
