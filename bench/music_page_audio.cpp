@@ -8,6 +8,7 @@
 // The player alone (OpenFile + Play) is measured by bench_player_first_audio.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -18,12 +19,12 @@
 #include "apps/media/MediaListHandlers.h"
 #include "core/shell/MainCtrlDlg.h"
 #include "core/shell/SeatCtrlDlg.h"
-#include "core/ui/WindowMessages.h"
 #include "library/include/IKvPlayer.h"
 #include "library/include/Vantrel.h"
 #include "platform/media/MediaPipeline.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
+#include "tests/harness/SkinProbe.h"
 #include "tests/media/TestMedia.h"
 
 namespace {
@@ -65,23 +66,30 @@ public:
     MusicRig() {
         ::setenv("VELKORA_AUDIO_SINK", "fakesink sync=true", 1);
         const std::string wav = testmedia::Wav();
-        if (wav.empty() || !m_unit.Start())
+        if (wav.empty() || !m_unit.Start()) {
+            m_why = "the head unit did not start";
             return;
+        }
         const std::string stick = m_unit.Drives().Folder("stick");
         fs::create_directories(stick + "/Album");
         fs::copy_file(wav, stick + "/Album/1.wav", fs::copy_options::overwrite_existing);
         fs::copy_file(wav, stick + "/Album/2.wav", fs::copy_options::overwrite_existing);
         m_unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
         m_unit.Advance(2500);
-        plat::ui::SendMessage(m_unit.Main()->Id(), WM_SWITCH_APP, 0, APPTYPE_MUSIC);
+        const plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MUSIC");
+        m_unit.Tap(icon.x, icon.y);
         m_unit.Advance(200);
         m_page = static_cast<CMPDefaultDlg*>(m_unit.Page(0, APPTYPE_MUSIC));
-        if (!m_page || m_unit.Seat(0)->m_iCurrentApp != APPTYPE_MUSIC)
+        if (!m_page || m_unit.Seat(0)->m_iCurrentApp != APPTYPE_MUSIC) {
+            m_why = "no music page";
             return;
+        }
         for (const char* row : {"Storage 01", "Album"}) {
             const int index = IndexOf(m_page->DriveList(), row);
-            if (index < 0)
+            if (index < 0) {
+                m_why = std::string("no row ") + row;
                 return;
+            }
             const plat::Point p = RowCentre(m_page->DriveList(), index);
             m_unit.Tap(p.x, p.y);
             m_unit.Advance(60);
@@ -89,10 +97,13 @@ public:
         int count = 0;
         m_page->FileList()->GetCount(&count);
         m_ready = count == 2;
+        if (!m_ready)
+            m_why = "the folder lists " + std::to_string(count) + " files";
     }
     ~MusicRig() { ::unsetenv("VELKORA_AUDIO_SINK"); }
 
     bool Ready() const { return m_ready; }
+    const std::string& Why() const { return m_why; }
     harness::HeadUnit& Unit() { return m_unit; }
     CMPDefaultDlg* Page() const { return m_page; }
     std::string Playing() const { return plat::Utf16ToUtf8(m_page->m_strCurrentPath); }
@@ -101,12 +112,13 @@ private:
     harness::HeadUnit m_unit;
     CMPDefaultDlg* m_page = nullptr;
     bool m_ready = false;
+    std::string m_why;
 };
 
 void BM_MusicTapToFirstAudio(benchmark::State& state) {
     MusicRig rig;
     if (!rig.Ready()) {
-        state.SkipWithError("no music page with the stick's files");
+        state.SkipWithError(rig.Why().c_str());
         return;
     }
     harness::HeadUnit& unit = rig.Unit();
@@ -147,7 +159,7 @@ BENCHMARK(BM_MusicTapToFirstAudio)->UseManualTime()->Unit(benchmark::kMillisecon
 void BM_MusicEndToNextFirstAudio(benchmark::State& state) {
     MusicRig rig;
     if (!rig.Ready()) {
-        state.SkipWithError("no music page with the stick's files");
+        state.SkipWithError(rig.Why().c_str());
         return;
     }
     harness::HeadUnit& unit = rig.Unit();
@@ -165,6 +177,7 @@ void BM_MusicEndToNextFirstAudio(benchmark::State& state) {
     const plat::Point p = RowCentre(page->FileList(), 0);
     unit.Tap(p.x, p.y);
     unit.Advance(60);
+    double worst = 0;
     for (auto _ : state) {
         const std::string from = rig.Playing();
         plat::MediaPipeline* old = Graph(page);
@@ -198,8 +211,11 @@ void BM_MusicEndToNextFirstAudio(benchmark::State& state) {
         const Clock::time_point first{
             std::chrono::nanoseconds(Graph(page)->FirstAudioBufferTime())};
         const double ms = MsBetween(ended, first);
+        worst = std::max(worst, ms);
         state.SetIterationTime(ms / 1000.0);
     }
+    // The page looks at the end on its 250 ms tick: the figure spreads with it.
+    state.counters["worst_ms"] = worst;
 }
 BENCHMARK(BM_MusicEndToNextFirstAudio)
     ->UseManualTime()
