@@ -191,6 +191,8 @@ void CInternetServiceDlg::EditAddress() {
     m_bWaitKb = true;
     plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
                           (intptr_t(APPTYPE_INTERNET_SERVICE) << 16) | APPTYPE_KB);
+    // The seat switches at its next paint.
+    InvalidateOwner();
 }
 
 void CInternetServiceDlg::TakeKeyboardResult() {

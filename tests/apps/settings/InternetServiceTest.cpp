@@ -30,6 +30,12 @@ void TapCell(HeadUnit& unit, CInternetServiceDlg* page, int cell) {
     unit.Advance(100);
 }
 
+// The keyboard's key taps repaint the seat, which then carries out the page's switch.
+void Repaint(HeadUnit& unit) {
+    plat::ui::InvalidateRect(unit.Seat(0)->Id());
+    unit.Advance(100);
+}
+
 // The settings block as saved: item i's text, up to its end.
 std::u16string SavedItem(HeadUnit& unit, int item) {
     const std::vector<uint8_t> bytes = testsupport::ReadBytes(unit.BaseDir() + "/SysSettings.db");
@@ -99,7 +105,7 @@ TEST(InternetPage, ShortcutsOpenTheBrowserAndEditGoesThroughTheKeyboard) {
     ASSERT_NE(kb, nullptr);
     kb->Edit()->SetText(u"http://weather.example/");
     kb->OnSave();
-    unit.Advance(100);
+    Repaint(unit);
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_INTERNET_SERVICE);
     EXPECT_EQ(std::u16string(k->m_Settings.szInternet[INTERNET_WEATHER]),
               u"http://weather.example/");
@@ -113,7 +119,7 @@ TEST(InternetPage, ShortcutsOpenTheBrowserAndEditGoesThroughTheKeyboard) {
     TapCell(unit, page, INTERNET_WEATHER);
     kb->Edit()->SetText(u"http://weather.example/");
     kb->OnSave();
-    unit.Advance(100);
+    Repaint(unit);
     EXPECT_EQ(SavedItem(unit, INTERNET_WEATHER), u"http://weather.example/");
 
     // Cancel: the address stays.
@@ -122,7 +128,7 @@ TEST(InternetPage, ShortcutsOpenTheBrowserAndEditGoesThroughTheKeyboard) {
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_KB);
     kb->Edit()->SetText(u"http://lost.example/");
     kb->OnBack();
-    unit.Advance(100);
+    Repaint(unit);
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_INTERNET_SERVICE);
     EXPECT_EQ(std::u16string(k->m_Settings.szInternet[INTERNET_TRAFFIC]), kTraffic);
 
@@ -139,7 +145,7 @@ TEST(InternetPage, ShortcutsOpenTheBrowserAndEditGoesThroughTheKeyboard) {
     k->m_iKbResult = 0;
     kb->Edit()->SetText(u"http://other.example/");
     kb->OnSave();
-    unit.Advance(100);
+    Repaint(unit);
     EXPECT_EQ(std::u16string(k->m_Settings.szInternet[INTERNET_TRAFFIC]), kTraffic);
     EXPECT_FALSE(page->WaitingForKeyboard());
     k->m_iKbResult = -1;
