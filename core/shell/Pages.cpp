@@ -14,6 +14,7 @@
 #include "apps/settings/DateTimeDlg.h"
 #include "apps/settings/DisplayDlg.h"
 #include "apps/settings/DualSetDlg.h"
+#include "apps/settings/InternetServiceDlg.h"
 #include "apps/settings/LightSettingsDlg.h"
 #include "apps/settings/SettingsDlg.h"
 #include "apps/settings/SoundEffect.h"
@@ -39,5 +40,6 @@ const PAGE_MAKER g_BuiltPages[] = {
     {APPKIND_SYSTEM_SET, 0, &NewApplicationDlg<CSystemSetDlg>},
     {APPKIND_APPLICATION_SET, 0, &NewApplicationDlg<CApplicationSetDlg>},
     {APPKIND_OWN, APPTYPE_ABOUT, &NewApplicationDlg<CAboutDlg>},
+    {APPKIND_INTERNET_SERVICE, 0, &NewApplicationDlg<CInternetServiceDlg>},
 };
 const size_t g_nBuiltPages = sizeof(g_BuiltPages) / sizeof(g_BuiltPages[0]);

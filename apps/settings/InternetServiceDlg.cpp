@@ -1,0 +1,286 @@
+#include "apps/settings/InternetServiceDlg.h"
+
+#include "apps/settings/SettingsUi.h"
+#include "core/kernel/Kernel.h"
+#include "core/kernel/LogWriter.h"
+#include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/AppType.h"
+#include "core/ui/WindowMessages.h"
+#include "library/include/Vantrel.h"
+#include "platform/gfx/Canvas.h"
+#include "platform/sys/Clock.h"
+#include "platform/text/Text.h"
+
+using settingsui::ReleaseAndClear;
+
+namespace {
+
+const char16_t* const kButtonNames[IS_BTN_COUNT] = {u"Vol-Add", u"Vol-Icon",     u"Vol-Del",
+                                                    u"Edit",    u"Sound-Effect", u"Ret-Menu"};
+const char16_t* const kIcons[SYS_INTERNET_SLOTS] = {
+    u"icon-browser.png",  u"icon-traffice.png", u"icon-weather.png",
+    u"icon-radio.png",    u"icon-tv.png",       u"icon-youtube.png",
+    u"icon-favorite.png", u"icon-favorite.png", u"icon-favorite.png"};
+
+const int kCellX[3] = {272, 433, 594};
+const int kCellY[3] = {85, 189, 293};
+constexpr int kCellW = 156;
+constexpr int kCellH = 98;
+// The rear screen's rows lie lower, spread out, and are taller.
+const int kRearRowShift[3] = {42, 62, 82};
+constexpr int kRearExtraH = 42;
+
+// The seat starts the browser with the address of the shortcut last tapped.
+std::u16string AddressOf(CVelkoraAppDlg* page) {
+    auto* internet = dynamic_cast<CInternetServiceDlg*>(page);
+    return internet ? internet->CurrentAddress() : std::u16string();
+}
+
+}  // namespace
+
+CInternetServiceDlg::CInternetServiceDlg() {
+    CSeatCtrlDlg::Hooks().pfnBrowserAddress = &AddressOf;
+}
+
+CInternetServiceDlg::~CInternetServiceDlg() {
+    ReleaseObjects();
+}
+
+void CInternetServiceDlg::ReleaseObjects() {
+    for (auto*& b : m_pButtons)
+        ReleaseAndClear(b);
+    for (auto*& i : m_pIcons)
+        ReleaseAndClear(i);
+    ReleaseAndClear(m_pTitle);
+    m_pMuteButton = nullptr;
+}
+
+bool CInternetServiceDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) {
+    CVelkoraAppDlg::SetSkin(seat, mainWnd, appType);
+    m_iYOffset = seat ? 60 : 0;
+    if (CKernel* kernel = CKernel::Instance())
+        m_iVolume = kernel->m_iVolume.load();
+    m_bSkinned = LoadSkin();
+    if (!m_bSkinned) {
+        ReleaseObjects();
+        WriteLog("CInternetServiceDlg::SetSkin(%d): no skin", seat);
+    }
+    return true;
+}
+
+bool CInternetServiceDlg::LoadSkin() {
+    ReleaseObjects();
+    CKernel* kernel = CKernel::Instance();
+    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
+    if (!root)
+        return false;
+    const std::u16string folder = SkinPath(u"Internet");
+    const std::u16string ini = SkinPath(u"Internet\\Internet.ini");
+    char16_t background[512] = {};
+    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
+    ReleaseAndClear(m_pBackground);
+    if (!background[0])
+        return false;
+    m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
+    if (!m_pBackground)
+        return false;
+    const char16_t* section = m_bySeat ? u"Rear Buttons" : u"Buttons";
+    for (int i = 0; i < IS_BTN_COUNT; ++i) {
+        m_pButtons[i] = settingsui::MakeButton(root, ini, section, kButtonNames[i], folder, 0x26);
+        if (!m_pButtons[i])
+            return false;
+    }
+    m_pMuteButton = m_pButtons[IS_BTN_VOL_ICON];
+    for (int i = 0; i < SYS_INTERNET_SLOTS; ++i) {
+        m_pIcons[i] = settingsui::MakeImage(root, folder + u"\\" + kIcons[i]);
+        if (!m_pIcons[i])
+            return false;
+    }
+    m_pTitle = settingsui::MakeLabel(root, 200, 25 + m_iYOffset, 600, 100, 20, 255, 79, 35, 0x01);
+    return m_pTitle != nullptr;
+}
+
+plat::Rect CInternetServiceDlg::CellRect(int cell) const {
+    if (cell < 0 || cell >= SYS_INTERNET_SLOTS)
+        return plat::Rect{};
+    const int row = cell / 3;
+    const int shift = m_bySeat ? kRearRowShift[row] : 0;
+    const int extra = m_bySeat ? kRearExtraH : 0;
+    return plat::Rect::FromXYWH(kCellX[cell % 3], kCellY[row] + shift, kCellW, kCellH + extra);
+}
+
+int CInternetServiceDlg::CellAt(int x, int y) const {
+    for (int cell = 0; cell < SYS_INTERNET_SLOTS; ++cell) {
+        const plat::Rect r = CellRect(cell);
+        // Strictly inside: the edges belong to no cell.
+        if (x > r.left && x < r.right && y > r.top && y < r.bottom)
+            return cell;
+    }
+    return -1;
+}
+
+void CInternetServiceDlg::OnLButtonDown(int x, int y) {
+    if (!m_bSkinned)
+        return;
+    for (int i = 0; i < IS_BTN_COUNT; ++i) {
+        if (settingsui::PressHit(m_pButtons[i], x, y)) {
+            // Sound-Effect and Ret-Menu are one press group.
+            if (i == IS_BTN_SOUND_EFFECT)
+                m_pButtons[IS_BTN_RET_MENU]->SetNormal();
+            else if (i == IS_BTN_RET_MENU)
+                m_pButtons[IS_BTN_SOUND_EFFECT]->SetNormal();
+            if (i != IS_BTN_VOL_ICON)
+                m_pButtons[i]->SetPressed();
+            m_iPressedButton = i;
+            InvalidateOwner();
+            return;
+        }
+    }
+    m_iPressedButton = -1;
+}
+
+void CInternetServiceDlg::OnLButtonUp(int x, int y) {
+    if (!m_bSkinned) {
+        LeaveWithoutSkin();
+        return;
+    }
+    if (m_iPressedButton >= 0) {
+        const int pressed = m_iPressedButton;
+        m_iPressedButton = -1;
+        if (settingsui::ReleaseHit(m_pButtons[pressed], x, y))
+            m_iPendingButton = pressed;
+        if (pressed != IS_BTN_VOL_ICON)
+            m_pButtons[pressed]->SetNormal();
+        InvalidateOwner();
+        return;
+    }
+    const int cell = CellAt(x, y);
+    if (cell >= 0)
+        OpenItem(cell);
+}
+
+void CInternetServiceDlg::OpenItem(int item) {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || item < 0 || item >= SYS_INTERNET_SLOTS)
+        return;
+    m_iCurrentItem = item;
+    m_strItems[item] = kernel->m_Settings.szInternet[item];
+    m_strCurrent = m_strItems[item];
+    if (m_bEditMode) {
+        m_bEditMode = false;
+        EditAddress();
+        return;
+    }
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                          (intptr_t(APPTYPE_INTERNET_SERVICE) << 16) | APPTYPE_BROWSER);
+    InvalidateOwner();
+}
+
+void CInternetServiceDlg::EditAddress() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel)
+        return;
+    // The keyboard's fields hold 127 characters: a longer address is handed over cut, never
+    // copied past them (the stored address stays whole until the user saves an edit).
+    const std::u16string_view shown =
+        std::u16string_view(m_strCurrent).substr(0, KB_TEXT_CHARS - 1);
+    plat::StrCopy(kernel->m_szKbTitle, shown);
+    plat::StrCopy(kernel->m_szKbInitial, shown);
+    kernel->m_szKbResult[0] = 0;
+    kernel->m_iKbResult = IS_KB_REQUEST;
+    m_bWaitKb = true;
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                          (intptr_t(APPTYPE_INTERNET_SERVICE) << 16) | APPTYPE_KB);
+    // The seat switches at its next paint.
+    InvalidateOwner();
+}
+
+void CInternetServiceDlg::TakeKeyboardResult() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !m_bWaitKb)
+        return;
+    // Only our own request, still set: a cancel clears it, and another page's result is not
+    // ours to take. Both ways the wait ends here.
+    m_bWaitKb = false;
+    if (kernel->m_iKbResult != IS_KB_REQUEST)
+        return;
+    kernel->m_iKbResult = -1;
+    if (m_iCurrentItem < 0 || m_iCurrentItem >= SYS_INTERNET_SLOTS)
+        return;
+    plat::StrCopy(kernel->m_Settings.szInternet[m_iCurrentItem], kernel->m_szKbResult);
+    m_strItems[m_iCurrentItem] = kernel->m_Settings.szInternet[m_iCurrentItem];
+    if (!kernel->SaveSettings())
+        WriteLog("CInternetServiceDlg: the settings were not saved");
+}
+
+void CInternetServiceDlg::Show(bool visible, uint8_t param) {
+    CVelkoraAppDlg::Show(visible, param);
+    if (!visible)
+        return;
+    UpdateVolume(false);
+    if (m_pMuteButton)
+        m_pMuteButton->SetFrame(m_bMute ? 1 : 0);
+    TakeKeyboardResult();
+}
+
+void CInternetServiceDlg::OnTick() {
+    CVelkoraAppDlg::OnTick();
+    const uint32_t now = plat::GetTickCount();
+    if (now - m_dwLastWork <= 1000)
+        return;
+    m_dwLastWork = now;
+    if (m_bEditMode && now - m_dwEditStart >= IS_EDIT_MS) {
+        m_bEditMode = false;
+        InvalidateOwner();
+    }
+}
+
+void CInternetServiceDlg::DoButton(int button) {
+    switch (button) {
+        case IS_BTN_VOL_ADD:
+            StepVolume(1, m_pButtons[IS_BTN_VOL_ICON], this);
+            break;
+        case IS_BTN_VOL_ICON:
+            StepVolume(0, m_pButtons[IS_BTN_VOL_ICON], this);
+            break;
+        case IS_BTN_VOL_DEL:
+            StepVolume(-1, m_pButtons[IS_BTN_VOL_ICON], this);
+            break;
+        case IS_BTN_EDIT:
+            m_bEditMode = true;
+            m_dwEditStart = plat::GetTickCount();
+            InvalidateOwner();
+            break;
+        case IS_BTN_SOUND_EFFECT:
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                                  (intptr_t(APPTYPE_INTERNET_SERVICE) << 16) | APPTYPE_AUDIO_SET);
+            break;
+        case IS_BTN_RET_MENU:
+            plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+void CInternetServiceDlg::Render(plat::Canvas* hdc) {
+    if (!m_bSkinned) {
+        RenderWithoutSkin(hdc);
+        return;
+    }
+    m_pBackground->Draw(hdc, 0, 0, 0, 0);
+    for (auto* b : m_pButtons)
+        b->Draw(hdc, 0, 0);
+    RenderVolume(hdc, m_pMuteButton);
+    if (CKernel* kernel = CKernel::Instance())
+        m_pTitle->SetText(kernel->m_Language[MSG_INTERNET_SERVICE]);
+    m_pTitle->Draw(hdc);
+    for (int i = 0; i < SYS_INTERNET_SLOTS; ++i) {
+        const plat::Rect r = CellRect(i);
+        m_pIcons[i]->Draw(hdc, r.left + 3, r.top + (r.Height() - 92) / 2, 0, 0);
+    }
+    const int pending = m_iPendingButton;
+    m_iPendingButton = -1;
+    if (pending >= 0)
+        DoButton(pending);
+}
