@@ -1,7 +1,9 @@
 #include "apps/phone/Phone.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "core/kernel/HWAudio.h"
@@ -46,6 +48,8 @@ constexpr const char* kPortName = "com4";
 constexpr uint32_t kDownloadStepMs = 250;
 constexpr size_t kShortestNumber = 6;
 constexpr int kRowRecordBytes = 1548;
+constexpr uint32_t kInfoDefaultMs = 5000;
+constexpr uint32_t kIncomingPopUpMs = 30000;
 
 template <typename T>
 void ReleaseAndClear(T*& p) {
@@ -129,11 +133,20 @@ bool Keeps51(CVelkoraAppDlg* phone) {
 
 }  // namespace
 
-CPhone::CPhone() {
+// The pop-up thread's way to the user-interface thread: a task posted there runs only while the
+// page lives; the page going wakes the thread if it still waits for one.
+struct CPhone::UiLink {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool alive = true;
+};
+
+CPhone::CPhone() : m_pLink(std::make_shared<UiLink>()) {
     CSeatCtrlDlg::Hooks().pfnKeep51 = &Keeps51;
 }
 
 CPhone::~CPhone() {
+    StopInfo();
     ReleaseObjects();
     if (m_bySeat == 0 && m_bSkinned)
         GetBTModule().ClosePort();
@@ -611,11 +624,16 @@ void CPhone::SecondPass(uint32_t now) {
         m_bInCall = false;
     }
 
-    if (front && bt.IsRinging())
+    if (front && bt.IsRinging()) {
         IncomingCall();
-    else if (front && !bt.IsCallActive())
+    } else if (front && !bt.IsCallActive()) {
+        // The caller gave up: the question goes with the ring.
+        if (m_bPrevRinging && m_InfoSlot.SetExit())
+            WriteLog("m_pInfoDlg->SetExit()-2");
         CallGone();
+    }
     m_bPrevRinging = bt.IsRinging();
+    m_bInfoDone = false;
 
     if (now - m_dwLast5s > kFiveSecondsMs && bt.IsComReady()) {
         m_dwLast5s = now;
@@ -639,20 +657,34 @@ void CPhone::IncomingCall() {
     if (m_pListbox[0])
         m_pListbox[0]->SetCurrentIndex(-1);
     m_dwLastCallTick = plat::GetTickCount();
-    if (m_bVisible || !m_pOwner)
-        return;
-    // The call takes the front seat: screen on, the seat expanded, the phone page up.
-    if (m_pOwner->m_bScreenOff)
-        m_pOwner->SetBacklight(true);
-    if (CKernel* kernel = CKernel::Instance()) {
-        if (kernel->m_iInputSource.load() == 18)
-            kernel->InputSource(2);
+    if (!m_bVisible && m_pOwner) {
+        // The call takes the front seat: screen on, the seat expanded, the phone page up.
+        if (m_pOwner->m_bScreenOff)
+            m_pOwner->SetBacklight(true);
+        if (CKernel* kernel = CKernel::Instance()) {
+            if (kernel->m_iInputSource.load() == 18)
+                kernel->InputSource(2);
+        }
+        m_pOwner->ShowExpanded(true);
+        if (m_iAppBeforeCall < 0)
+            m_iAppBeforeCall = m_pOwner->m_iCurrentApp;
+        WriteLog("CPhone: the call takes the seat from %d", m_iAppBeforeCall);
+        plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, APPTYPE_PHONE);
     }
-    m_pOwner->ShowExpanded(true);
-    if (m_iAppBeforeCall < 0)
-        m_iAppBeforeCall = m_pOwner->m_iCurrentApp;
-    WriteLog("CPhone: the call takes the seat from %d", m_iAppBeforeCall);
-    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, APPTYPE_PHONE);
+    // One accept/reject pop-up per ring: none while one is open or one has just been answered.
+    if (m_InfoSlot.Get() || m_bInfoDone.load())
+        return;
+    INFODLG_RECORD request;
+    std::memset(&request, 0, sizeof request);
+    request.byUser1 = PH_INFO_INCOMING;
+    request.dwUser = kIncomingPopUpMs;
+    request.byFlags = INFODLG_BUTTON1 | INFODLG_BUTTON2 | INFODLG_SHOW_TEXT | INFODLG_SHOW_PICTURE;
+    plat::StrCopy(request.szPicture, CInfoDialog::SkinFile(u"info-img-phone.jpg"));
+    const std::u16string shown = number.empty() ? std::u16string(Text(MSG_MSG_UNKNOWN)) : number;
+    plat::StrCopy(request.szText, std::u16string(Text(MSG_BT_CALLING_NUMBER)) + u"\r\n" + shown);
+    plat::StrCopy(request.szButton[0], CInfoDialog::SkinFile(u"info-btn-accept.png"));
+    plat::StrCopy(request.szButton[1], CInfoDialog::SkinFile(u"info-btn-reject.png"));
+    StartInfo(request);
 }
 
 void CPhone::CallGone() {
@@ -662,6 +694,133 @@ void CPhone::CallGone() {
     m_iAppBeforeCall = -1;
     WriteLog("CPhone: the call is over, back to %d", app);
     plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, (APPTYPE_PHONE << 16) + app);
+}
+
+// ---- Pop-ups ------------------------------------------------------------------------------
+
+void CPhone::StartInfo(const INFODLG_RECORD& request) {
+    if (!m_pLink->alive)
+        return;
+    // One pop-up at a time: the open one closes through its exit flag, and the new thread
+    // waits for the old one before its own pop-up runs.
+    m_InfoSlot.SetExit();
+    const uint32_t timeout = request.dwUser ? request.dwUser : kInfoDefaultMs;
+    const plat::ui::WindowId parent =
+        request.byUser1 == PH_INFO_INCOMING ? m_hMainWnd : OwnerWindow();
+    std::shared_ptr<CInfoDialog> dialog = m_InfoSlot.Open(static_cast<int>(timeout), parent);
+    dialog->SetInfo(&request);
+    std::thread previous = std::move(m_InfoThread);
+    m_InfoThread =
+        std::thread(&CPhone::ThreadProcInfo, this, request, dialog, parent, std::move(previous));
+}
+
+bool CPhone::CallOnUi(const std::function<void()>& task) {
+    std::shared_ptr<UiLink> link = m_pLink;
+    struct Done {
+        bool finished = false;
+        bool ran = false;
+    };
+    auto done = std::make_shared<Done>();
+    // The task is copied into the post: the thread may stop waiting before it runs.
+    const bool posted = plat::ui::PostToUiThread([link, done, task] {
+        bool alive = false;
+        {
+            std::lock_guard<std::mutex> lock(link->mutex);
+            alive = link->alive;
+        }
+        if (alive)
+            task();
+        {
+            std::lock_guard<std::mutex> lock(link->mutex);
+            done->finished = true;
+            done->ran = alive;
+        }
+        link->cv.notify_all();
+    });
+    if (!posted)
+        return false;
+    std::unique_lock<std::mutex> lock(link->mutex);
+    link->cv.wait(lock, [&] { return done->finished || !link->alive; });
+    return done->ran;
+}
+
+int CPhone::RunPopUp(const std::shared_ptr<CInfoDialog>& dialog) {
+    int result = IDCANCEL;
+    if (!CallOnUi([&] {
+            ++m_iPopUpsShowing;
+            ++m_iPopUpsShown;
+            result = dialog->DoModal();
+            --m_iPopUpsShowing;
+        }))
+        return IDCANCEL;
+    return result;
+}
+
+void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog> dialog,
+                            plat::ui::WindowId parent, std::thread previous) {
+    if (previous.joinable())
+        previous.join();
+    const uint8_t mode = request.byUser1;
+    // A request closed before it ran (a newer one, or the page going) shows nothing.
+    const int result = dialog->IsExitRequested() ? IDCANCEL : RunPopUp(dialog);
+    if (mode == PH_INFO_CONNECT) {
+        bool connected = false;
+        CallOnUi([&] {
+            connected = GetBTModule().IsConnected();
+            if (connected)
+                UpdateCallButtons();
+        });
+        if (!connected && result != INFODLG_RESULT_BUTTON4 && !dialog->IsExitRequested()) {
+            INFODLG_RECORD fail;
+            std::memset(&fail, 0, sizeof fail);
+            fail.byFlags = INFODLG_BUTTON3 | INFODLG_SHOW_TEXT | INFODLG_SHOW_PICTURE;
+            plat::StrCopy(fail.szPicture, CInfoDialog::SkinFile(u"info-img-info.jpg"));
+            plat::StrCopy(fail.szButton[2], CInfoDialog::SkinFile(u"info-btn-yes.png"));
+            std::shared_ptr<CInfoDialog> failDialog;
+            CallOnUi([&] {
+                plat::StrCopy(fail.szText, Text(MSG_BT_CONNECT_FAIL));
+                // Only a pop-up that is still this thread's own is replaced.
+                if (m_InfoSlot.Get() == dialog) {
+                    failDialog = m_InfoSlot.Open(static_cast<int>(kInfoDefaultMs), parent);
+                    failDialog->SetInfo(&fail);
+                }
+            });
+            if (failDialog) {
+                RunPopUp(failDialog);
+                dialog = failDialog;
+            }
+        }
+    } else if (mode == PH_INFO_INCOMING) {
+        // What the user chose reaches the page on its own thread, as a tap on Dial or Hang.
+        CallOnUi([&] {
+            if (result == INFODLG_RESULT_BUTTON1) {
+                m_byPressedIdx = PH_DIAL;
+                m_byPendingAction = PH_DIAL;
+                WriteLog("Lef:t pDlg->HandleDial() in thread");
+            } else if (result == INFODLG_RESULT_BUTTON2) {
+                m_byPressedIdx = PH_HANG;
+                m_byPendingAction = PH_HANG;
+                WriteLog("Right: pDlg->HandleHang() in thread");
+            } else {
+                WriteLog("default(%d): nothing in thread", result);
+            }
+            m_bInfoDone = true;
+            InvalidateOwner();
+        });
+    }
+    m_InfoSlot.Release(dialog);
+    WriteLog("===> ThreadProcInfo() done");
+}
+
+void CPhone::StopInfo() {
+    m_InfoSlot.SetExit();
+    {
+        std::lock_guard<std::mutex> lock(m_pLink->mutex);
+        m_pLink->alive = false;
+    }
+    m_pLink->cv.notify_all();
+    if (m_InfoThread.joinable())
+        m_InfoThread.join();
 }
 
 // ---- Pen and paint -----------------------------------------------------------------------

@@ -4,12 +4,17 @@
 // Both seats have one; only the front seat's opens and closes the module link.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "apps/phone/BTModule.h"
 #include "apps/phone/CallRecorder.h"
 #include "apps/phone/PhoneBook.h"
+#include "core/ui/InfoDialog.h"
 #include "core/ui/MPlayerDlg.h"
 
 enum {
@@ -43,6 +48,13 @@ enum : uint8_t {
     PH_BT_NOT_PAIRED = 161,
     PH_BT_PAIRED = 162,
     PH_BT_CONNECTED = 163,
+};
+
+// What a pop-up request asks (kept in the record's second byte).
+enum : uint8_t {
+    PH_INFO_CONNECT = 192,     // pairing or connecting: waits for the link
+    PH_INFO_DISCONNECT = 193,  // the disconnect notice
+    PH_INFO_INCOMING = 194,    // the incoming call: accept or reject
 };
 
 #define PH_NUMBER_DIGITS 12  // digits the keypad takes
@@ -88,6 +100,11 @@ public:
     bool Downloading() const { return m_iDownloadKind != 0; }
     // The page the incoming call took the seat from, or -1 when none did.
     int AppBeforeCall() const { return m_iAppBeforeCall; }
+    // The page's pop-up: held from its request until its thread is done with it.
+    std::shared_ptr<CInfoDialog> PopUp() const { return m_InfoSlot.Get(); }
+    // Pop-ups running modal now, and how many have run so far.
+    int PopUpsShowing() const { return m_iPopUpsShowing.load(); }
+    int PopUpsShown() const { return m_iPopUpsShown.load(); }
 
 private:
     void ReleaseObjects();
@@ -107,6 +124,19 @@ private:
     void StoreDownloadedEntries(bool polled);
     void StartMessaging();
     void StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index);
+
+    // ---- pop-ups on a worker thread that run on the user-interface thread
+    struct UiLink;
+    // Starts a pop-up thread for `request` (mode, time-out and the dialog's fields); an open
+    // pop-up is asked to close first and the new thread waits for the one before.
+    void StartInfo(const INFODLG_RECORD& request);
+    void ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog> dialog,
+                        plat::ui::WindowId parent, std::thread previous);
+    // Runs `task` on the user-interface thread and waits for it; false when the page is going
+    // (the task then never touches it).
+    bool CallOnUi(const std::function<void()>& task);
+    int RunPopUp(const std::shared_ptr<CInfoDialog>& dialog);
+    void StopInfo();
 
     bool m_bSkinned = false;
     KvUserInterface::IKvButton* m_pButtons[PH_BUTTON_COUNT] = {};
@@ -137,6 +167,14 @@ private:
     int m_iDownloadHandled = 0;  // the module's entries already looked at
     int m_iDownloaded = 0;
     uint32_t m_dwLast250 = 0;
+
+    std::shared_ptr<UiLink> m_pLink;
+    CInfoDialogSlot m_InfoSlot;
+    std::thread m_InfoThread;
+    // Set by an incoming call's pop-up when it is done; the next second pass clears it.
+    std::atomic<bool> m_bInfoDone{false};
+    std::atomic<int> m_iPopUpsShowing{0};
+    std::atomic<int> m_iPopUpsShown{0};
 
     uint8_t m_byPressedIdx = 255;
     uint8_t m_byPendingAction = 255;

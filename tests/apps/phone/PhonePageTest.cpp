@@ -3,7 +3,9 @@
 // incoming call that takes the front seat from the music page and gives it back.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 #include "core/kernel/Kernel.h"
 #include "core/kernel/Language.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/InfoDialog.h"
 #include "core/ui/WindowMessages.h"
 #include "devices/BTModuleEmulator.h"
 #include "library/include/IKvButton.h"
@@ -110,6 +113,82 @@ protected:
     }
     const char16_t* Lang(int id) { return m_unit->Kernel()->m_Language[id]; }
 
+    // A modal pop-up holds the test's thread in its own loop: `script` then runs on a driver
+    // thread that moves the clock and taps, while the test's thread pumps until `done`.
+    void Drive(const std::function<void()>& script, const std::function<bool()>& done) {
+        std::atomic<bool> finished{false};
+        std::atomic<bool> stop{false};
+        std::thread driver([&] {
+            script();
+            finished = true;
+            // Whatever the script left open still ends by its time-out rather than hanging.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!stop.load() && std::chrono::steady_clock::now() < until)
+                Move(100);
+        });
+        EXPECT_TRUE(m_unit->WaitFor([&] { return finished.load() && done(); }, 20000));
+        stop = true;
+        driver.join();
+    }
+    // Driver side: the program's clock on by `ms` in steps, each given a moment of real time.
+    void Move(uint32_t ms) {
+        for (uint32_t done = 0; done < ms; done += 10) {
+            m_unit->Clock().Advance(10);
+            std::this_thread::sleep_for(std::chrono::microseconds(700));
+        }
+    }
+    bool MoveUntil(const std::function<bool()>& what, uint32_t limitMs) {
+        for (uint32_t done = 0; done < limitMs; done += 10) {
+            if (what())
+                return true;
+            Move(10);
+        }
+        return what();
+    }
+    // The program's log lines about the phone and its pop-ups, for a failure's message.
+    std::string PhoneLog() {
+        std::string out;
+        const std::string log = m_unit->Log();
+        size_t start = 0;
+        while (start < log.size()) {
+            size_t end = log.find('\n', start);
+            if (end == std::string::npos)
+                end = log.size();
+            const std::string line = log.substr(start, end - start);
+            if (line.find("Phone") != std::string::npos || line.find("Info") != std::string::npos ||
+                line.find("thread") != std::string::npos || line.find("call") != std::string::npos)
+                out += line + "\n";
+            start = end + 1;
+        }
+        return out;
+    }
+    // Driver side: a tap on button `index` (0..3) of the page's open pop-up.
+    void TapPopUp(CPhone* page, int index) {
+        std::shared_ptr<CInfoDialog> dialog = page->PopUp();
+        ASSERT_NE(dialog, nullptr);
+        const plat::Rect w = plat::ui::GetWindowRect(dialog->Id());
+        const plat::Rect b = CInfoDialog::ButtonRect(index);
+        const plat::Point p{w.left + (b.left + b.right) / 2, w.top + (b.top + b.bottom) / 2};
+        plat::ui::InjectPen(plat::ui::PenAction::Down, p);
+        Move(40);
+        plat::ui::InjectPen(plat::ui::PenAction::Up, p);
+        Move(40);
+    }
+    // Driver side: the module's ring reaches the page and its pop-up shows (pop-up `n`).
+    bool UntilPopUp(CPhone* page, int n) {
+        const bool shown = MoveUntil(
+            [&] {
+                if (page->PopUpsShown() < n || page->PopUpsShowing() != 1)
+                    return false;
+                std::shared_ptr<CInfoDialog> dialog = page->PopUp();
+                return dialog && plat::ui::IsWindowVisible(dialog->Id()) &&
+                       !dialog->GetMessageText().empty();
+            },
+            5000);
+        Move(100);
+        return shown;
+    }
+
     std::unique_ptr<emu::BTModuleEmulator> m_module;
     std::unique_ptr<HeadUnit> m_unit;
     size_t m_seen = 0;
@@ -120,7 +199,7 @@ using Commands = std::vector<std::string>;
 
 }  // namespace
 
-TEST_F(PhonePage, PairConnectDialTonesAndAnIncomingCallThatTakesTheFrontSeat) {
+TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     const emu::BTModuleSettings settings;
     Start(&settings);
     CPhone* page = Page();
@@ -196,49 +275,6 @@ TEST_F(PhonePage, PairConnectDialTonesAndAnIncomingCallThatTakesTheFrontSeat) {
     EXPECT_EQ(NewActions(), Commands({"h"}));
     Settle();
     EXPECT_FALSE(page->InCall());
-
-    // A call comes while the music page shows on the front seat: the phone page comes up with
-    // the caller's number, the rear seat stays where it is.
-    LaunchMusic(0);
-    const int rearApp = m_unit->Seat(1)->m_iCurrentApp;
-    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
-    m_module->Ring("0301234567", "Ana");
-    Settle();
-    m_unit->Advance(100);
-    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
-    EXPECT_EQ(m_unit->Seat(1)->m_iCurrentApp, rearApp);
-    EXPECT_EQ(page->AppBeforeCall(), APPTYPE_MUSIC);
-    EXPECT_EQ(std::u16string(page->TypedNumber()), u"0301234567");
-    EXPECT_EQ(page->NumberText(), u"0301234567");
-    EXPECT_EQ(page->CallLabel(), Lang(MSG_BT_CALLING));
-    EXPECT_EQ(Page(1)->AppBeforeCall(), -1);
-    // Answered with Dial: "a", and the call runs.
-    NewCommands();
-    Tap(PH_DIAL);
-    EXPECT_EQ(NewActions(), Commands({"a"}));
-    Settle();
-    EXPECT_TRUE(page->InCall());
-    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
-    // The other side hangs up: the music page comes back.
-    m_module->HangUp();
-    Settle();
-    m_unit->Advance(100);
-    EXPECT_FALSE(page->InCall());
-    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
-    EXPECT_EQ(page->AppBeforeCall(), -1);
-
-    // A caller id without digits: the number text says the caller is unknown; Hang rejects.
-    m_module->Ring("", "Bob");
-    Settle();
-    m_unit->Advance(100);
-    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
-    EXPECT_EQ(page->NumberText(), Lang(MSG_MSG_UNKNOWN));
-    NewCommands();
-    Tap(PH_HANG);
-    EXPECT_EQ(NewActions(), Commands({"h"}));
-    Settle();
-    m_unit->Advance(100);
-    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
 
     // Disconnect from the phone page: the call buttons go, Connect comes back.
     Open(0, APPTYPE_PHONE);
@@ -391,4 +427,93 @@ TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
     EXPECT_GE(page->Recorder().m_iRecordSeconds, 59);
     EXPECT_TRUE(plat::PathExists(file));
     Tap(PH_HANG);
+}
+
+TEST_F(PhonePage, AnIncomingCallAsksToAcceptOrRejectOverTheMusicPageOfTheFrontSeat) {
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Settle();
+    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
+
+    // The call comes while the music page shows on the front seat: the phone page comes up
+    // with the question; the rear seat stays where it is and asks nothing.
+    LaunchMusic(0);
+    const int rearApp = m_unit->Seat(1)->m_iCurrentApp;
+    ASSERT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    NewCommands();
+    std::u16string question;
+    m_module->Ring("0301234567", "Ana");
+    Drive(
+        [&] {
+            if (!UntilPopUp(page, 1))
+                return;
+            question = page->PopUp()->GetMessageText();
+            TapPopUp(page, 0);  // accept
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(question, std::u16string(Lang(MSG_BT_CALLING_NUMBER)) + u"\r\n0301234567");
+    EXPECT_EQ(m_unit->Seat(1)->m_iCurrentApp, rearApp);
+    EXPECT_EQ(Page(1)->PopUpsShown(), 0);
+    m_unit->Advance(50);
+    EXPECT_EQ(NewActions(), Commands({"a"})) << "the accept answers through the page's Dial";
+    Settle();
+    EXPECT_TRUE(page->InCall());
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    EXPECT_EQ(page->PopUpsShown(), 1) << "an answered ring asks once";
+    // The other side hangs up: the music page comes back.
+    m_module->HangUp();
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_FALSE(page->InCall());
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+
+    // A caller without a number is rejected: "h", and the music page comes back.
+    NewCommands();
+    m_module->Ring("", "Bob");
+    Drive(
+        [&] {
+            if (!UntilPopUp(page, 2))
+                return;
+            question = page->PopUp()->GetMessageText();
+            TapPopUp(page, 1);  // reject
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(question,
+              std::u16string(Lang(MSG_BT_CALLING_NUMBER)) + u"\r\n" + Lang(MSG_MSG_UNKNOWN));
+    EXPECT_EQ(page->NumberText(), Lang(MSG_MSG_UNKNOWN));
+    m_unit->Advance(50);
+    EXPECT_EQ(NewActions(), Commands({"h"}));
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_FALSE(page->InCall());
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+
+    // Nobody answers: after 30 s the question closes by itself and nothing is sent; when the
+    // caller gives up, the open question goes with the ring.
+    NewCommands();
+    m_module->Ring("0309999", "Cy");
+    Drive(
+        [&] {
+            if (!UntilPopUp(page, 3))
+                return;
+            MoveUntil([&] { return page->PopUpsShowing() == 0; }, 31000);
+        },
+        [&] { return page->PopUpsShowing() == 0; });
+    EXPECT_EQ(NewActions(), Commands());
+    const int shown = page->PopUpsShown();
+    m_module->HangUp();
+    Drive([&] { MoveUntil([&] { return !page->PopUp() && page->PopUpsShowing() == 0; }, 5000); },
+          [&] { return !page->PopUp() && page->PopUpsShowing() == 0; });
+    Settle();
+    m_unit->Advance(100);
+    EXPECT_EQ(NewActions(), Commands());
+    EXPECT_LE(page->PopUpsShown(), shown + 1);
+    EXPECT_NE(m_unit->Log().find("default(2): nothing in thread"), std::string::npos) << PhoneLog();
+    EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
 }
