@@ -83,6 +83,13 @@ public:
     bool SelectMovie(const std::u16string& path, bool play = false);
     // The drive list again after drives came or went; a film whose drive went is closed.
     void RefreshDrives();
+    // True while the player holds a DVD.
+    bool IsDvd() const;
+    // The "Play DVD" row: opens the disc at the paint after next, or pauses, resumes or presses
+    // the menu's default button when it is open already.
+    void PlayDvdRow();
+    // Opens the pending disc and plays it from its first-play program.
+    void OpenPendingDvd();
 
     KvUserInterface::IKvListbox* DriveList() const { return m_pListbox[0]; }
     KvUserInterface::IKvListbox* FileList() const { return m_pListbox[1]; }
@@ -122,6 +129,8 @@ public:
     uint8_t m_bAutoPlayArmed = 1;
     uint8_t m_bAutoPlayPending = 0;
     uint8_t m_bRefreshPending = 0;
+    // 1: the next paint shows "Loading DVD ..." and the one after opens the disc.
+    int m_iDvdOpenPending = 0;
 
 private:
     void ReleaseAll();
