@@ -432,6 +432,13 @@ void CMoviePlayDlg::OnLButtonDown(int x, int y) {
     InvalidateOwner();
 }
 
+void CMoviePlayDlg::OnMouseMove(int x, int y) {
+    IMPlayerDlg::OnMouseMove(x, y);
+    // The disc menu highlights the button under the pen.
+    if (IsDvd() && m_bVideoShown && !m_bDvdSetupMode)
+        m_pPlayer->DvdMouse(0x200, x, y);
+}
+
 void CMoviePlayDlg::OnLButtonUp(int x, int y) {
     m_bPenDown = 0;
     // A menu button under the pen takes the release and nothing else does.
@@ -467,7 +474,9 @@ void CMoviePlayDlg::OnLButtonUp(int x, int y) {
                 OnDriveListTap();
             } else if (action == KvUserInterface::LISTBOX_ACTION_NONE && FileList()) {
                 FileList()->OnLButtonUp(x, y, &action);
-                if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+                if (action == KvUserInterface::LISTBOX_ACTION_ROW && m_bDvdSetupMode) {
+                    OnSetupOption(ListCurrent(FileList()));
+                } else if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
                     m_dwIdle = plat::GetTickCount();
                     m_byPending = MV_BTN_PLAY;
                     m_bActionReady = 1;
@@ -491,6 +500,12 @@ void CMoviePlayDlg::OnDriveListTap() {
     if (!current || !m_pDriveHandler || !m_pFileHandler)
         return;
     const UI_LIST_ROW row = *current;
+    if (m_bDvdSetupMode) {
+        m_iSetupRow = index;
+        FillSetupOptions();
+        InvalidateOwner();
+        return;
+    }
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     const bool playing = status == IKvPlayer::STATUS_PLAYING;
     if (!playing && !m_bDvdSetupMode)
@@ -849,6 +864,16 @@ void CMoviePlayDlg::RunButton(int button) {
         case MV_BTN_RATIO:
             StepAspect();
             break;
+        case MV_BTN_DVD_SETUP:
+            if (IsDvd() && !m_bDvdSetupMode)
+                OpenDvdSetup();
+            break;
+        case MV_BTN_SAVE:
+            SaveDvdSetup();
+            break;
+        case MV_BTN_EXIT:
+            OnBack();
+            break;
         default:
             break;
     }
@@ -1155,7 +1180,140 @@ void CMoviePlayDlg::OpenPendingDvd() {
     FitVideoWindow(m_bFullScreen != 0, true);
     ShowVideo(m_bVisible != 0);
     ShowPlayButton(true);
+    if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
+        b->Show(1);
     m_bPlayEvent = true;
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::OpenDvdSetup() {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel || !DriveList() || !FileList())
+        return;
+    Action(0x70900);
+    if (m_pPlayer->GetSubpictureStreams(m_szSubNames, &m_dwSubCount, &m_dwSubCurrent,
+                                        &m_iSubDisabled) != RZ_OK ||
+        m_pPlayer->GetAudioStreams(m_szAudioNames, &m_dwAudioCount, &m_dwAudioCurrent) != RZ_OK)
+        return;
+    m_dwSubCount = std::min<uint32_t>(m_dwSubCount, 64);
+    m_dwAudioCount = std::min<uint32_t>(m_dwAudioCount, 64);
+    m_dwChosenAudio = m_dwAudioCurrent;
+    m_dwChosenSub = m_dwSubCurrent;
+    m_pPlayer->Pause();
+    ShowVideo(false);
+    DriveList()->RemoveAll();
+    for (int id : {MSG_DVD_AUDIO, MSG_DVD_SUBPICTURE, MSG_DVD_ROOT_MENU})
+        AddListRow(DriveList(), kernel->m_Language[id], ROW_NAVIGATION, kernel->m_Language[id],
+                   u"");
+    DriveList()->SetCurrentIndex(0);
+    m_iSetupRow = 0;
+    m_bDvdSetupMode = 1;
+    FillSetupOptions();
+    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(1);
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::FillSetupOptions() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !FileList())
+        return;
+    FileList()->RemoveAll();
+    int selected = 0;
+    if (m_iSetupRow == 0) {
+        for (uint32_t i = 0; i < m_dwAudioCount; ++i)
+            AddListRow(FileList(), m_szAudioNames[i], ROW_FILE, m_szAudioNames[i], u"");
+        selected = m_dwChosenAudio > m_dwAudioCount ? 0 : static_cast<int>(m_dwChosenAudio);
+    } else if (m_iSetupRow == 1) {
+        for (uint32_t i = 0; i < m_dwSubCount; ++i)
+            AddListRow(FileList(), m_szSubNames[i], ROW_FILE, m_szSubNames[i], u"");
+        const char16_t* none = kernel->m_Language[MSG_DVD_NO_SUBPICTURE];
+        AddListRow(FileList(), none, ROW_FILE, none, u"");
+        selected = m_iSubDisabled                 ? static_cast<int>(m_dwSubCount)
+                   : m_dwChosenSub > m_dwSubCount ? 0
+                                                  : static_cast<int>(m_dwChosenSub);
+    } else if (m_iSetupRow == 2) {
+        const char16_t* enter = kernel->m_Language[MSG_DVD_ROOT_MENU_ENTER];
+        AddListRow(FileList(), enter, ROW_FILE, enter, u"");
+    }
+    FileList()->SetCurrentIndex(selected);
+}
+
+void CMoviePlayDlg::OnSetupOption(int index) {
+    if (index < 0)
+        return;
+    if (m_iSetupRow == 0) {
+        m_dwChosenAudio = static_cast<uint32_t>(index);
+    } else if (m_iSetupRow == 1) {
+        m_dwChosenSub = static_cast<uint32_t>(index);
+    } else if (m_iSetupRow == 2) {
+        SaveDvdSetup();
+        FitVideoWindow(true, false);
+        ShowVideo(true);
+        ShowPlayButton(true);
+        if (m_pPlayer)
+            m_pPlayer->ShowRootMenu();
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::SaveDvdSetup() {
+    if (IsDvd()) {
+        // The row past the streams is "no sub-picture".
+        m_pPlayer->SetSubpicture(m_dwChosenSub != m_dwSubCount, m_dwChosenSub);
+        m_pPlayer->SelectAudio(m_dwChosenAudio);
+        OnBack();
+        return;
+    }
+    m_bDvdSetupMode = 0;
+    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
+        if (IKvButton* b = Button(i))
+            b->Show(1);
+    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    if (m_pDriveHandler)
+        m_pDriveHandler->ListDrives();
+    if (const UI_LIST_ROW* r = ListRowAt(DriveList()))
+        m_pFileHandler->FillFolder(r->szFolder);
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::OnBack() {
+    m_bDvdSetupMode = 0;
+    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
+        if (IKvButton* b = Button(i))
+            b->Show(1);
+    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    Action(0x70100);
+    if (!m_pPlayer || m_pPlayer->Play() != RZ_OK) {
+        ShowPlayButton(false);
+    } else {
+        ShowPlayButton(true);
+        ShowVideo(true);
+    }
+    if (m_pDriveHandler) {
+        while (m_pDriveHandler->Inside())
+            m_pDriveHandler->GoUp();
+        m_pDriveHandler->ListDrives();
+        m_iFolderDepth = 0;
+    }
+    const int rows = ListCount(DriveList());
+    for (int i = 0; i < rows; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        if (r && plat::StrCmp(r->szName, u"DVD") == 0) {
+            DriveList()->SetCurrentIndex(i);
+            m_pFileHandler->FillFolder(ROW_PLAY_DVD);
+            break;
+        }
+    }
+    FitVideoWindow(true, false);
     InvalidateOwner();
 }
 

@@ -13,6 +13,7 @@
 
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
+#include "core/kernel/Language.h"
 #include "core/shell/MainCtrlDlg.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
@@ -441,6 +442,44 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(ActionF(unit), 0x70101u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+
+    // The setup view: the disc waits paused without its picture; the lists hold the three
+    // categories and their options, the sub-picture ones ending in "none".
+    auto text = [&](int id) { return plat::Utf16ToUtf8(unit.Kernel()->m_Language[id]); };
+    ASSERT_TRUE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    TapButton(unit, page->Button(MV_BTN_DVD_SETUP));
+    ASSERT_TRUE(page->m_bDvdSetupMode);
+    EXPECT_EQ(ActionF(unit), 0x70900u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
+    EXPECT_FALSE(page->m_bVideoShown);
+    EXPECT_EQ(Names(page->DriveList()),
+              (std::vector<std::string>{text(MSG_DVD_AUDIO), text(MSG_DVD_SUBPICTURE),
+                                        text(MSG_DVD_ROOT_MENU)}));
+    EXPECT_FALSE(Names(page->FileList()).empty()) << "the audio streams";
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_EXIT)));
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    TapRow(unit, page->DriveList(), 1);
+    ASSERT_FALSE(Names(page->FileList()).empty());
+    EXPECT_EQ(Names(page->FileList()).back(), text(MSG_DVD_NO_SUBPICTURE));
+    TapRow(unit, page->FileList(), ListCount(page->FileList()) - 1);
+    EXPECT_EQ(page->m_dwChosenSub, page->m_dwSubCount);
+    // The root-menu row applies the choices and brings up the disc's menu.
+    TapRow(unit, page->DriveList(), 2);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{text(MSG_DVD_ROOT_MENU_ENTER)}));
+    TapRow(unit, page->FileList(), 0);
+    EXPECT_FALSE(page->m_bDvdSetupMode);
+    EXPECT_TRUE(page->m_bVideoShown);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    EXPECT_EQ(IndexOf(page->DriveList(), "DVD"), CurrentRow(page->DriveList()));
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            const KvMultimedia::KvDvdDomain d = Domain(page);
+            return d == KvMultimedia::DVD_DOMAIN_VideoManagerMenu ||
+                   d == KvMultimedia::DVD_DOMAIN_VideoTitleSetMenu;
+        },
+        4000))
+        << Domain(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 
     // Stopped, the disc opens again from its row.
     page->StopAll();
