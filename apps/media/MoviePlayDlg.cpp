@@ -358,6 +358,8 @@ void CMoviePlayDlg::Render(plat::Canvas* hdc) {
             DriveList()->Draw(hdc);
         if (FileList() && !m_bVideoShown)
             FileList()->Draw(hdc);
+        if (m_iDvdOpenPending && m_pTimes[0])
+            m_pTimes[0]->SetText(u"Loading DVD ...");
         for (IKvText* text : m_pTimes)
             if (text)
                 text->Draw(hdc);
@@ -374,6 +376,10 @@ void CMoviePlayDlg::Render(plat::Canvas* hdc) {
 }
 
 void CMoviePlayDlg::PostRender() {
+    if (m_iDvdOpenPending) {
+        OpenPendingDvd();
+        return;
+    }
     if (!m_bActionReady || m_byPending == MV_BTN_NONE)
         return;
     const int button = m_byPending;
@@ -426,8 +432,20 @@ void CMoviePlayDlg::OnLButtonDown(int x, int y) {
     InvalidateOwner();
 }
 
+void CMoviePlayDlg::OnMouseMove(int x, int y) {
+    IMPlayerDlg::OnMouseMove(x, y);
+    // The disc menu highlights the button under the pen.
+    if (IsDvd() && m_bVideoShown && !m_bDvdSetupMode)
+        m_pPlayer->DvdMouse(0x200, x, y);
+}
+
 void CMoviePlayDlg::OnLButtonUp(int x, int y) {
     m_bPenDown = 0;
+    // A menu button under the pen takes the release and nothing else does.
+    if (IsDvd() && m_bVideoShown && !m_bDvdSetupMode && m_pPlayer->DvdMouse(0x202, x, y) == RZ_OK) {
+        m_dwIdle = plat::GetTickCount();
+        return;
+    }
     if (m_bFullScreen) {
         FitVideoWindow(false, true);
         m_dwIdle = plat::GetTickCount();
@@ -456,7 +474,9 @@ void CMoviePlayDlg::OnLButtonUp(int x, int y) {
                 OnDriveListTap();
             } else if (action == KvUserInterface::LISTBOX_ACTION_NONE && FileList()) {
                 FileList()->OnLButtonUp(x, y, &action);
-                if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
+                if (action == KvUserInterface::LISTBOX_ACTION_ROW && m_bDvdSetupMode) {
+                    OnSetupOption(ListCurrent(FileList()));
+                } else if (action == KvUserInterface::LISTBOX_ACTION_ROW) {
                     m_dwIdle = plat::GetTickCount();
                     m_byPending = MV_BTN_PLAY;
                     m_bActionReady = 1;
@@ -480,6 +500,12 @@ void CMoviePlayDlg::OnDriveListTap() {
     if (!current || !m_pDriveHandler || !m_pFileHandler)
         return;
     const UI_LIST_ROW row = *current;
+    if (m_bDvdSetupMode) {
+        m_iSetupRow = index;
+        FillSetupOptions();
+        InvalidateOwner();
+        return;
+    }
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     const bool playing = status == IKvPlayer::STATUS_PLAYING;
     if (!playing && !m_bDvdSetupMode)
@@ -491,6 +517,9 @@ void CMoviePlayDlg::OnDriveListTap() {
             m_pFileHandler->FillFolder(head->szFolder);
     } else if (m_pDriveHandler->Inside()) {
         m_pFileHandler->FillFolder(row.szFolder);
+    } else if (plat::StrCmp(row.szName, u"DVD") == 0) {
+        // A video disc is played as a whole: its one row opens it.
+        m_pFileHandler->FillFolder(ROW_PLAY_DVD);
     } else {
         m_iFolderDepth = 1;
         m_pDriveHandler->EnterSelected();
@@ -637,6 +666,10 @@ void CMoviePlayDlg::PlayPause() {
     if (m_bySpeed)
         StepSpeed(true);
     const UI_LIST_ROW* row = ListRowAt(FileList());
+    if (row && plat::StrCmp(row->szName, ROW_PLAY_DVD) == 0) {
+        PlayDvdRow();
+        return;
+    }
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     const bool open = status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED ||
                       status == IKvPlayer::STATUS_STOPPED;
@@ -667,6 +700,13 @@ void CMoviePlayDlg::PlayPause() {
 void CMoviePlayDlg::PreviousItem() {
     if (m_bySpeed)
         StepSpeed(true);
+    if (IsDvd()) {
+        if (m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
+            Action(0x70501);
+            m_pPlayer->Backward();
+        }
+        return;
+    }
     if (!ListRowAt(DriveList()) || !m_pAllPlaylist)
         return;
     char16_t* name = nullptr;
@@ -684,6 +724,13 @@ void CMoviePlayDlg::PreviousItem() {
 void CMoviePlayDlg::HandleNextSect() {
     if (m_bySpeed)
         StepSpeed(true);
+    if (IsDvd()) {
+        if (m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
+            Action(0x70601);
+            m_pPlayer->Forward();
+        }
+        return;
+    }
     if (!ListRowAt(DriveList()) || !m_pAllPlaylist)
         return;
     char16_t* name = nullptr;
@@ -816,6 +863,16 @@ void CMoviePlayDlg::RunButton(int button) {
             break;
         case MV_BTN_RATIO:
             StepAspect();
+            break;
+        case MV_BTN_DVD_SETUP:
+            if (IsDvd() && !m_bDvdSetupMode)
+                OpenDvdSetup();
+            break;
+        case MV_BTN_SAVE:
+            SaveDvdSetup();
+            break;
+        case MV_BTN_EXIT:
+            OnBack();
             break;
         default:
             break;
@@ -995,8 +1052,10 @@ void CMoviePlayDlg::RefreshDrives() {
                 return true;
         return false;
     };
-    // A film whose stick went is closed, and the lists forget that stick.
-    if (!m_strCurrentPath.empty() && !present(m_strCurrentPath[0])) {
+    // A film whose stick went is closed, and the lists forget that stick. The disc row is
+    // looked after by the disc watch.
+    if (!m_strCurrentPath.empty() && m_strCurrentPath != ROW_PLAY_DVD &&
+        !present(m_strCurrentPath[0])) {
         StopAll();
         if (FileList())
             FileList()->RemoveAll();
@@ -1016,9 +1075,245 @@ void CMoviePlayDlg::RefreshDrives() {
     if (kernel && m_bAutoPlayArmed && CurrentApp() == APPTYPE_MOVIE) {
         m_bAutoPlayArmed = 0;
         m_dwIdle = plat::GetTickCount();
-        if (kernel->m_Settings.iMediaType == 2 && kernel->m_Settings.szCurrentMovie[0])
+        if (kernel->m_Settings.iMediaType == 4 && m_DriveSnapshot.chDvd &&
+            m_DriveSnapshot.byDiscType == DISC_DVD) {
+            const int rows = ListCount(DriveList());
+            for (int i = 0; i < rows; ++i) {
+                const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+                if (r && plat::StrCmp(r->szName, u"DVD") == 0) {
+                    DriveList()->SetCurrentIndex(i);
+                    m_pFileHandler->FillFolder(ROW_PLAY_DVD);
+                    if (FileList())
+                        FileList()->SetCurrentIndex(0);
+                    kernel->Enable51Priority();
+                    PlayDvdRow();
+                    break;
+                }
+            }
+        } else if (kernel->m_Settings.iMediaType == 2 && kernel->m_Settings.szCurrentMovie[0]) {
             SelectMovie(kernel->m_Settings.szCurrentMovie, true);
+        }
     }
+    InvalidateOwner();
+}
+
+// ---- DVD -------------------------------------------------------------------------------------
+
+bool CMoviePlayDlg::IsDvd() const {
+    return m_pPlayer && m_pPlayer->GetMediaType() == IKvPlayer::MEDIA_DVD;
+}
+
+void CMoviePlayDlg::PlayDvdRow() {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel || m_bDvdSetupMode)
+        return;
+    const uint16_t status = m_pPlayer->GetStatus();
+    const bool open =
+        IsDvd() && (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED);
+    if (!open || m_strCurrentPath != ROW_PLAY_DVD) {
+        Stop();
+        Action(0x70101);
+        m_strCurrentPath = ROW_PLAY_DVD;
+        plat::StrCopy(kernel->m_Settings.szCurrentMovie, m_strCurrentPath);
+        kernel->m_Settings.iMediaType = 4;
+        kernel->m_Settings.byMediaSeat = m_bySeat;
+        SaveSettings();
+        m_iDvdOpenPending = 1;
+        InvalidateOwner();
+        return;
+    }
+    if (status == IKvPlayer::STATUS_PLAYING) {
+        KvMultimedia::KvDvdDomain domain = KvMultimedia::DVD_DOMAIN_Stop;
+        m_pPlayer->GetCurrentDomain(&domain);
+        WriteLog("DVD domman:%d", static_cast<int>(domain));
+        if (domain == KvMultimedia::DVD_DOMAIN_VideoManagerMenu ||
+            domain == KvMultimedia::DVD_DOMAIN_VideoTitleSetMenu) {
+            WriteLog("DVD: Activate default button");
+            m_pPlayer->ActivateButton();
+        } else {
+            Action(0x70201);
+            m_pPlayer->Pause();
+            ShowPlayButton(false);
+        }
+        FitVideoWindow(false, false);
+    } else {
+        Action(0x70101);
+        if (m_pPlayer->Play() != RZ_OK) {
+            ShowPlayButton(false);
+        } else {
+            ShowVideo(m_bVisible != 0);
+            ShowPlayButton(true);
+        }
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::OpenPendingDvd() {
+    m_iDvdOpenPending = 0;
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel)
+        return;
+    if (m_pTimes[0])
+        m_pTimes[0]->SetText(u"");
+    if (m_pPlayer->OpenDisc(IKvPlayer::MEDIA_DVD) != RZ_OK) {
+        m_strCurrentPath.clear();
+        plat::ui::MessageBox(OwnerWindow(), u"OpenDVD( ) fail", u"Error", plat::ui::kMbOk);
+        InvalidateOwner();
+        return;
+    }
+    kernel->Enable51Priority();
+    kernel->m_Settings.i51Priority = 1;
+    Action(0x70101);
+    const RZRESULT r = m_pPlayer->Play();
+    if (r != RZ_OK) {
+        WriteLog("DVD: m_pPlayer->Play() != RZ_OK");
+        // An unreadable disc is not left open as if it played.
+        m_pPlayer->Close();
+        m_strCurrentPath.clear();
+        ShowPlayButton(false);
+        plat::ui::MessageBox(OwnerWindow(),
+                             plat::FormatStr(u"DVD: m_pPlayer->Play() = %d", static_cast<int>(r)),
+                             u"Error", plat::ui::kMbOk);
+        InvalidateOwner();
+        return;
+    }
+    FitVideoWindow(m_bFullScreen != 0, true);
+    ShowVideo(m_bVisible != 0);
+    ShowPlayButton(true);
+    if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
+        b->Show(1);
+    m_bPlayEvent = true;
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::OpenDvdSetup() {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel || !DriveList() || !FileList())
+        return;
+    Action(0x70900);
+    if (m_pPlayer->GetSubpictureStreams(m_szSubNames, &m_dwSubCount, &m_dwSubCurrent,
+                                        &m_iSubDisabled) != RZ_OK ||
+        m_pPlayer->GetAudioStreams(m_szAudioNames, &m_dwAudioCount, &m_dwAudioCurrent) != RZ_OK)
+        return;
+    m_dwSubCount = std::min<uint32_t>(m_dwSubCount, 64);
+    m_dwAudioCount = std::min<uint32_t>(m_dwAudioCount, 64);
+    m_dwChosenAudio = m_dwAudioCurrent;
+    m_dwChosenSub = m_dwSubCurrent;
+    m_pPlayer->Pause();
+    ShowVideo(false);
+    DriveList()->RemoveAll();
+    for (int id : {MSG_DVD_AUDIO, MSG_DVD_SUBPICTURE, MSG_DVD_ROOT_MENU})
+        AddListRow(DriveList(), kernel->m_Language[id], ROW_NAVIGATION, kernel->m_Language[id],
+                   u"");
+    DriveList()->SetCurrentIndex(0);
+    m_iSetupRow = 0;
+    m_bDvdSetupMode = 1;
+    FillSetupOptions();
+    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(1);
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::FillSetupOptions() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !FileList())
+        return;
+    FileList()->RemoveAll();
+    int selected = 0;
+    if (m_iSetupRow == 0) {
+        for (uint32_t i = 0; i < m_dwAudioCount; ++i)
+            AddListRow(FileList(), m_szAudioNames[i], ROW_FILE, m_szAudioNames[i], u"");
+        selected = m_dwChosenAudio > m_dwAudioCount ? 0 : static_cast<int>(m_dwChosenAudio);
+    } else if (m_iSetupRow == 1) {
+        for (uint32_t i = 0; i < m_dwSubCount; ++i)
+            AddListRow(FileList(), m_szSubNames[i], ROW_FILE, m_szSubNames[i], u"");
+        const char16_t* none = kernel->m_Language[MSG_DVD_NO_SUBPICTURE];
+        AddListRow(FileList(), none, ROW_FILE, none, u"");
+        selected = m_iSubDisabled                 ? static_cast<int>(m_dwSubCount)
+                   : m_dwChosenSub > m_dwSubCount ? 0
+                                                  : static_cast<int>(m_dwChosenSub);
+    } else if (m_iSetupRow == 2) {
+        const char16_t* enter = kernel->m_Language[MSG_DVD_ROOT_MENU_ENTER];
+        AddListRow(FileList(), enter, ROW_FILE, enter, u"");
+    }
+    FileList()->SetCurrentIndex(selected);
+}
+
+void CMoviePlayDlg::OnSetupOption(int index) {
+    if (index < 0)
+        return;
+    if (m_iSetupRow == 0) {
+        m_dwChosenAudio = static_cast<uint32_t>(index);
+    } else if (m_iSetupRow == 1) {
+        m_dwChosenSub = static_cast<uint32_t>(index);
+    } else if (m_iSetupRow == 2) {
+        SaveDvdSetup();
+        FitVideoWindow(true, false);
+        ShowVideo(true);
+        ShowPlayButton(true);
+        if (m_pPlayer)
+            m_pPlayer->ShowRootMenu();
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::SaveDvdSetup() {
+    if (IsDvd()) {
+        // The row past the streams is "no sub-picture".
+        m_pPlayer->SetSubpicture(m_dwChosenSub != m_dwSubCount, m_dwChosenSub);
+        m_pPlayer->SelectAudio(m_dwChosenAudio);
+        OnBack();
+        return;
+    }
+    m_bDvdSetupMode = 0;
+    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
+        if (IKvButton* b = Button(i))
+            b->Show(1);
+    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    if (m_pDriveHandler)
+        m_pDriveHandler->ListDrives();
+    if (const UI_LIST_ROW* r = ListRowAt(DriveList()))
+        m_pFileHandler->FillFolder(r->szFolder);
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::OnBack() {
+    m_bDvdSetupMode = 0;
+    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
+        if (IKvButton* b = Button(i))
+            b->Show(1);
+    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(0);
+    Action(0x70100);
+    if (!m_pPlayer || m_pPlayer->Play() != RZ_OK) {
+        ShowPlayButton(false);
+    } else {
+        ShowPlayButton(true);
+        ShowVideo(true);
+    }
+    if (m_pDriveHandler) {
+        while (m_pDriveHandler->Inside())
+            m_pDriveHandler->GoUp();
+        m_pDriveHandler->ListDrives();
+        m_iFolderDepth = 0;
+    }
+    const int rows = ListCount(DriveList());
+    for (int i = 0; i < rows; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        if (r && plat::StrCmp(r->szName, u"DVD") == 0) {
+            DriveList()->SetCurrentIndex(i);
+            m_pFileHandler->FillFolder(ROW_PLAY_DVD);
+            break;
+        }
+    }
+    FitVideoWindow(true, false);
     InvalidateOwner();
 }
 
@@ -1038,6 +1333,17 @@ void CMoviePlayDlg::RunAutoLaunch() {
     if (code == 0) {
         WriteLog("Movie :: CD/DVD Clear");
         kernel->m_iAutoLaunch = -1;
+        if (IsDvd() || m_iDvdOpenPending) {
+            WriteLog("DVD CLEAR");
+            m_iDvdOpenPending = 0;
+            if (m_pPlayer)
+                m_pPlayer->Close();
+            if (FileList())
+                FileList()->RemoveAll();
+            ReleasePlaylists();
+            Stop();
+            InvalidateOwner();
+        }
         return;
     }
     if (code != 2 && code != 3 && code != 4)
@@ -1168,7 +1474,7 @@ void CMoviePlayDlg::HandleDShow() {
         }
         return;
     }
-    if (!m_pFolderPlaylist || !m_pAllPlaylist ||
+    if (IsDvd() || !m_pFolderPlaylist || !m_pAllPlaylist ||
         (status != IKvPlayer::STATUS_COMPLETED && status != IKvPlayer::STATUS_NONE))
         return;
     Action(0x70107);

@@ -12,6 +12,7 @@
 #include "apps/media/MediaListHandlers.h"
 #include "core/kernel/KernelDrives.h"
 #include "core/ui/MPlayerDlg.h"
+#include "library/include/IKvPlayer.h"
 
 // Buttons, in the order of their skin keys.
 enum : int {
@@ -56,6 +57,7 @@ public:
     bool LoadSkin() override;
     void OnLButtonUp(int x, int y) override;
     void OnLButtonDown(int x, int y) override;
+    void OnMouseMove(int x, int y) override;
     short GetPlayState() override;
     bool SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appType) override;
     void SetOwner(CSeatCtrlDlg* owner) override;
@@ -83,6 +85,21 @@ public:
     bool SelectMovie(const std::u16string& path, bool play = false);
     // The drive list again after drives came or went; a film whose drive went is closed.
     void RefreshDrives();
+    // True while the player holds a DVD.
+    bool IsDvd() const;
+    // The "Play DVD" row: opens the disc at the paint after next, or pauses, resumes or presses
+    // the menu's default button when it is open already.
+    void PlayDvdRow();
+    // Opens the pending disc and plays it from its first-play program.
+    void OpenPendingDvd();
+    // The DVD setup view: audio stream, sub-picture and the disc's root menu, chosen from the
+    // two lists while the disc waits paused.
+    void OpenDvdSetup();
+    void FillSetupOptions();
+    void OnSetupOption(int index);
+    void SaveDvdSetup();
+    // Leaves the setup view and plays on.
+    void OnBack();
 
     KvUserInterface::IKvListbox* DriveList() const { return m_pListbox[0]; }
     KvUserInterface::IKvListbox* FileList() const { return m_pListbox[1]; }
@@ -122,6 +139,18 @@ public:
     uint8_t m_bAutoPlayArmed = 1;
     uint8_t m_bAutoPlayPending = 0;
     uint8_t m_bRefreshPending = 0;
+    // 1: the next paint shows "Loading DVD ..." and the one after opens the disc.
+    int m_iDvdOpenPending = 0;
+    int m_iSetupRow = 99;
+    char16_t m_szSubNames[64][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t m_dwSubCount = 0;
+    uint32_t m_dwSubCurrent = 0;
+    int m_iSubDisabled = 0;
+    char16_t m_szAudioNames[64][KvMultimedia::KV_STREAM_NAME_CHARS] = {};
+    uint32_t m_dwAudioCount = 0;
+    uint32_t m_dwAudioCurrent = 0;
+    uint32_t m_dwChosenSub = 0;
+    uint32_t m_dwChosenAudio = 0;
 
 private:
     void ReleaseAll();

@@ -13,6 +13,7 @@
 
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
+#include "core/kernel/Language.h"
 #include "core/shell/MainCtrlDlg.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
@@ -361,4 +362,142 @@ TEST(MoviePage, VcdResumeFileKeepsThePositionAndRefusesGarbage) {
     for (int i = 0; i < 25; ++i)
         huge[i * 2] = '9';
     EXPECT_TRUE(refused(huge)) << "more than a 64-bit position holds";
+}
+
+namespace {
+
+KvMultimedia::KvDvdDomain Domain(CMoviePlayDlg* page) {
+    KvMultimedia::KvDvdDomain domain = KvMultimedia::DVD_DOMAIN_Stop;
+    if (page->Player()->GetCurrentDomain(&domain) != RZ_OK)
+        return KvMultimedia::DVD_DOMAIN_Stop;
+    return domain;
+}
+
+}  // namespace
+
+// The generated DVD in the optical drive: it goes in on the homepage and plays at once; the
+// pen works its menu; chapter steps, pause and play; the "DVD" row opens it again after the
+// page let it go; taken out, it is closed.
+TEST(MoviePage, PlaysADvdFromTheDrive) {
+    QuietPlayer quiet;
+    const std::string source = testmedia::Dvd();
+    ASSERT_FALSE(source.empty());
+    HeadUnit unit;
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string disc = drives.Folder("dvd");
+    fs::copy(source, disc, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+
+    // In it goes, with the homepage current: the seat turns to the movie page, which shows
+    // "Play DVD" and opens the disc a paint later.
+    drives.Mount("/dev/sr0", 11, 0, disc, "udf");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    ASSERT_TRUE(
+        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_DVD; }, 6000));
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 4);
+    EXPECT_EQ(unit.Kernel()->m_Settings.i51Priority, 1);
+    EXPECT_EQ(Playing(page), "Play DVD");
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    EXPECT_TRUE(page->m_bVideoShown);
+
+    // The first-play program leads to the title menu; button 1 under the pen starts the title.
+    ASSERT_TRUE(unit.WaitFor(
+        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
+    bool inTitle = unit.WaitFor(
+        [&] {
+            // Where the picture lies is the library's business; a known place keeps the
+            // menu's button at a known point of the screen.
+            page->Player()->SetVideoPos(100, 50, 704, 576);
+            unit.Tap(100 + 2 * 120, 50 + 2 * 90);
+            return Domain(page) == KvMultimedia::DVD_DOMAIN_Title;
+        },
+        8000);
+    ASSERT_TRUE(inTitle) << Domain(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // Chapter steps while the title plays.
+    TapButton(unit, page->Button(MV_BTN_NEXT));
+    EXPECT_EQ(ActionF(unit), 0x70601u);
+    TapButton(unit, page->Button(MV_BTN_PREV));
+    EXPECT_EQ(ActionF(unit), 0x70501u);
+    EXPECT_EQ(Domain(page), KvMultimedia::DVD_DOMAIN_Title);
+
+    // Pause and on again through the same buttons as a film.
+    page->FitVideoWindow(false, true);
+    unit.Advance(60);
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
+    EXPECT_EQ(ActionF(unit), 0x70201u);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+    TapButton(unit, page->Button(MV_BTN_PLAY));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(ActionF(unit), 0x70101u);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+
+    // The setup view: the disc waits paused without its picture; the lists hold the three
+    // categories and their options, the sub-picture ones ending in "none".
+    auto text = [&](int id) { return plat::Utf16ToUtf8(unit.Kernel()->m_Language[id]); };
+    ASSERT_TRUE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    TapButton(unit, page->Button(MV_BTN_DVD_SETUP));
+    ASSERT_TRUE(page->m_bDvdSetupMode);
+    EXPECT_EQ(ActionF(unit), 0x70900u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
+    EXPECT_FALSE(page->m_bVideoShown);
+    EXPECT_EQ(Names(page->DriveList()),
+              (std::vector<std::string>{text(MSG_DVD_AUDIO), text(MSG_DVD_SUBPICTURE),
+                                        text(MSG_DVD_ROOT_MENU)}));
+    EXPECT_FALSE(Names(page->FileList()).empty()) << "the audio streams";
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_EXIT)));
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    TapRow(unit, page->DriveList(), 1);
+    ASSERT_FALSE(Names(page->FileList()).empty());
+    EXPECT_EQ(Names(page->FileList()).back(), text(MSG_DVD_NO_SUBPICTURE));
+    TapRow(unit, page->FileList(), ListCount(page->FileList()) - 1);
+    EXPECT_EQ(page->m_dwChosenSub, page->m_dwSubCount);
+    // The root-menu row applies the choices and brings up the disc's menu.
+    TapRow(unit, page->DriveList(), 2);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{text(MSG_DVD_ROOT_MENU_ENTER)}));
+    TapRow(unit, page->FileList(), 0);
+    EXPECT_FALSE(page->m_bDvdSetupMode);
+    EXPECT_TRUE(page->m_bVideoShown);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    EXPECT_EQ(IndexOf(page->DriveList(), "DVD"), CurrentRow(page->DriveList()));
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            const KvMultimedia::KvDvdDomain d = Domain(page);
+            return d == KvMultimedia::DVD_DOMAIN_VideoManagerMenu ||
+                   d == KvMultimedia::DVD_DOMAIN_VideoTitleSetMenu;
+        },
+        4000))
+        << Domain(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // Stopped, the disc opens again from its row.
+    page->StopAll();
+    unit.Advance(300);
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "DVD"));
+    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] { return page->Player()->GetStatus() == IKvPlayer::STATUS_PLAYING; }, 4000));
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_DVD);
+
+    // Out it comes: the disc is closed and the page forgets it.
+    drives.Unmount(disc);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    unit.Advance(2500);
+    EXPECT_NE(unit.Log().find("DVD CLEAR"), std::string::npos);
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Playing(page), "");
+    ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
