@@ -46,7 +46,8 @@ bool RunRestoreToEnd(HeadUnit& unit, int passes) {
     for (int i = 0; i < passes; ++i) {
         if (Has(unit.Log(), "===> ThreadProcActivateApp() done"))
             return true;
-        unit.Advance(RESTORE_PASS_MS);
+        // One jump: the pages need no ticks meanwhile, only the restore thread's clock.
+        unit.Clock().Advance(RESTORE_PASS_MS);
         unit.WaitFor([&] { return Count(unit.Log(), "ThreadProcActivateApp():") > size_t(i); },
                      2000);
     }
