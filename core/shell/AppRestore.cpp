@@ -18,6 +18,7 @@
 #include "core/ui/AppType.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
+#include "platform/sys/Clock.h"
 #include "platform/sys/Process.h"
 #include "platform/text/Text.h"
 #include "platform/ui/Ui.h"
@@ -295,8 +296,8 @@ void ThreadProcActivateApp(CMainCtrlDlg* dlg) {
         if (resumed != APPTYPE_HOMEPAGE) {
             // Bounded: a medium that never plays (its file is gone) must not keep the photo
             // from coming back, and the end of the program must not wait for it.
-            for (uint32_t waited = 0; !PlayStarted(dlg, resumed) && waited < RESTORE_PLAY_WAIT_MS;
-                 waited += kPlayPollMs) {
+            const uint64_t until = plat::GetClock().TickMs() + RESTORE_PLAY_WAIT_MS;
+            while (!PlayStarted(dlg, resumed) && plat::GetClock().TickMs() < until) {
                 if (dlg->WaitRestoreStop(kPlayPollMs))
                     return;
             }

@@ -181,3 +181,17 @@ TEST(AppRestore, TheEndStopsTheRestoreAtOnce) {
     EXPECT_FALSE(Has(unit.Log(), "===> ThreadProcActivateApp() done"));
     EXPECT_TRUE(Has(unit.Log(), "SaveAppStatus(): 0x"));
 }
+
+TEST(AppRestore, MusicThatNeverPlaysHoldsThePhotoBackOnlyForAWhile) {
+    RestoreInstalled restore;
+    // No music to play: the photo restore waits for the music's start, but not for ever.
+    HeadUnit unit(WithStatus(APP_STATUS_MUSIC | APP_STATUS_PHOTO, APPTYPE_PHOTO));
+    ASSERT_TRUE(unit.Start());
+    CSeatCtrlDlg* front = unit.Seat(0);
+    unit.Advance(200);
+    EXPECT_NE(front->m_iCurrentApp, APPTYPE_PHOTO);
+    EXPECT_FALSE(Has(unit.Log(), "WaitForSingleObject"));
+    unit.Clock().Advance(RESTORE_PLAY_WAIT_MS);
+    ASSERT_TRUE(unit.WaitFor([&] { return front->m_iCurrentApp == APPTYPE_PHOTO; }));
+    EXPECT_TRUE(Has(unit.Log(), "WaitForSingleObject( hPlayEvent, INFINITE ): done"));
+}
