@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/shell/AppRestore.h"
 #include "core/shell/VelkoraApp.h"
 #include "library/include/Vantrel.h"
 #include "platform/sys/Module.h"
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // The program brings back what ran when it was last switched off.
+    SetRestoreHooks(AppRestoreHooks());
     CVelkoraApp app;
     return app.InitInstance(options);
 }
