@@ -215,6 +215,7 @@ RZRESULT CKvPlayer::Close() {
     // Tearing the engine down stops it and waits for its threads: no stop, seek or fixed
     // sleeps are needed first.
     m_pGraph.reset();
+    m_wPendingStreams = 0;
     m_pVideoWindow->SetVisible(false);
     m_bDVDReady = false;
     m_dvdDisc = plat::DvdDisc();
@@ -580,6 +581,7 @@ RZRESULT CKvPlayer::OpenDVD() {
     if (m_byStatus != STATUS_NONE)
         Close();
     m_pGraph.reset();
+    m_wPendingStreams = 0;
     m_dvdDisc = plat::DvdDisc();
     m_byMediaType = MEDIA_DVD;
     m_bHasVideo = 1;
@@ -741,6 +743,7 @@ bool CKvPlayer::HandleDVDEvents() {
                 break;
         }
     }
+    ApplyPendingStreams();
     int title = 0;
     int chapter = 0;
     if (DVDPlace(&title, &chapter, nullptr)) {
@@ -986,15 +989,13 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
         KvWriteLog("DVD: the bookmark's place in title %d cannot be reached", title);
         return RZ_FAIL;
     }
-    // The choice is made against the title's own streams: wait (briefly) for the navigator to
-    // announce them.
-    if (const plat::DvdTitle* info = m_dvdDisc.Title(title)) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
-        while (m_pGraph->DvdAudioStreams().languages.size() != info->audio.size() &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ApplyStreamChoice(streams);
+    // The choice is made against the title's own streams, which the navigator announces when
+    // it gets there: kept until then, so a slow disc neither stalls the caller nor loses it.
+    m_wPendingStreams = streams;
+    m_iPendingStreamsTitle = title;
+    m_pendingStreamsUntil = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    m_pendingStreamsRetry = {};
+    ApplyPendingStreams();
     return RZ_OK;
 }
 
@@ -1014,6 +1015,35 @@ uint16_t CKvPlayer::StreamChoice() const {
     return value;
 }
 
+void CKvPlayer::ApplyPendingStreams() {
+    if (!(m_wPendingStreams & kStreamsKept) || !m_pGraph)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    // Given up on: the disc keeps its own choice rather than being pushed for ever.
+    if (now >= m_pendingStreamsUntil) {
+        m_wPendingStreams = 0;
+        return;
+    }
+    const plat::DvdTitle* info = m_dvdDisc.Title(m_iPendingStreamsTitle);
+    const plat::DvdStreams audio = m_pGraph->DvdAudioStreams();
+    if (info && audio.languages.size() != info->audio.size())
+        return;
+    const uint16_t showing = StreamChoice();
+    const uint16_t kept = static_cast<uint16_t>(
+        kStreamsKept | 0x07 |
+        (m_wPendingStreams & kSubpictureKept ? kSubpictureKept | kSubpictureShown | 0xF8 : 0));
+    if ((showing & kept) == (m_wPendingStreams & kept)) {
+        m_wPendingStreams = 0;
+        return;
+    }
+    // A choice made while the navigator is still settling after the jump can be lost: made
+    // again until the disc shows it.
+    if (now < m_pendingStreamsRetry)
+        return;
+    m_pendingStreamsRetry = now + std::chrono::milliseconds(500);
+    ApplyStreamChoice(m_wPendingStreams);
+}
+
 void CKvPlayer::ApplyStreamChoice(uint16_t streams) {
     // Bookmarks of before the streams were kept leave the disc's own choice.
     if (!(streams & kStreamsKept) || !m_pGraph)
@@ -1029,6 +1059,7 @@ RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {
     m_byMediaType = MEDIA_DVD;
     if (path && *path) {
         m_pGraph.reset();
+        m_wPendingStreams = 0;
         m_dvdDisc = plat::DvdDisc();
         m_strDVDSource = plat::DvdSourcePath(plat::NativePath(path));
         m_eLastDomain = DVD_DOMAIN_Stop;

@@ -2,6 +2,7 @@
 // CD pipeline and the disc's table of contents, DVDs through the DVD pipeline.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -115,6 +116,8 @@ private:
     // The streams field of a bookmark for the streams playing now, and its use on resume.
     uint16_t StreamChoice() const;
     void ApplyStreamChoice(uint16_t streams);
+    // Applies a bookmark's stream choice once the navigator has announced the title's streams.
+    void ApplyPendingStreams();
     // Whether the disc forbids `operation` (a UOP_FLAG_ bit) now; logged when it does.
     bool DVDForbids(uint32_t operation);
     // The next or previous chapter of the title on screen.
@@ -154,6 +157,11 @@ private:
     int m_iLastTitle = 0;
     int m_iLastChapter = 0;
     bool m_bRateChanged = false;
+    // A loaded bookmark's stream choice, waiting for its title's streams to be announced.
+    uint16_t m_wPendingStreams = 0;
+    int m_iPendingStreamsTitle = 0;
+    std::chrono::steady_clock::time_point m_pendingStreamsUntil;
+    std::chrono::steady_clock::time_point m_pendingStreamsRetry;
 };
 
 }  // namespace KvMultimedia
