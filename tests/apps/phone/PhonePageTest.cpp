@@ -174,6 +174,28 @@ protected:
         plat::ui::InjectPen(plat::ui::PenAction::Up, p);
         Move(40);
     }
+    // Driver side: a tap on button `index` of the front page, while the test's thread pumps.
+    void DriverTap(int index) {
+        IKvButton* button = Page()->Button(index);
+        ASSERT_NE(button, nullptr);
+        plat::Rect r;
+        button->GetRect(&r);
+        const plat::Point p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        plat::ui::InjectPen(plat::ui::PenAction::Down, p);
+        Move(40);
+        plat::ui::InjectPen(plat::ui::PenAction::Up, p);
+        Move(40);
+    }
+    // Driver side: pop-up `n` of the page shows.
+    bool UntilShowing(CPhone* page, int n) {
+        return MoveUntil(
+            [&] {
+                std::shared_ptr<CInfoDialog> dialog = page->PopUp();
+                return page->PopUpsShown() >= n && page->PopUpsShowing() == 1 && dialog &&
+                       plat::ui::IsWindowVisible(dialog->Id()) && !dialog->GetMessageText().empty();
+            },
+            3000);
+    }
     // Driver side: the module's ring reaches the page and its pop-up shows (pop-up `n`).
     bool UntilPopUp(CPhone* page, int n) {
         const bool shown = MoveUntil(
@@ -218,10 +240,24 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     EXPECT_FALSE(Enabled(PH_DIGIT_0 + 5));
     NewCommands();
 
-    // Pairing: "p", the port closed a second later and opened again by the tick.
-    Tap(PH_BT_PAIR);
+    // Pairing: "p" under the searching pop-up; the port closes a second later and the tick
+    // opens it again. Paired is not connected: the pop-up waits until its own button closes
+    // it, and that asks nothing more.
+    std::u16string told;
+    Drive(
+        [&] {
+            DriverTap(PH_BT_PAIR);
+            if (!UntilShowing(page, 1))
+                return;
+            told = page->PopUp()->GetMessageText();
+            MoveUntil([&] { return page->BTState() == PH_BT_PAIRED; }, 4000);
+            TapPopUp(page, 3);
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(told, Lang(MSG_BT_SEARCHING));
     EXPECT_EQ(NewActions(), Commands({"p"}));
-    Settle();
+    EXPECT_EQ(page->PopUpsShown(), 1) << PhoneLog();
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
     EXPECT_EQ(page->StateText(), Lang(MSG_BT_DISCONNECTED));
@@ -229,8 +265,20 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     EXPECT_TRUE(Enabled(PH_BT_CONNECT));
     EXPECT_FALSE(Enabled(PH_DIAL));
 
-    Tap(PH_BT_CONNECT);
+    // Connecting: the pop-up goes by itself when the tick sees the link up.
+    Drive(
+        [&] {
+            DriverTap(PH_BT_CONNECT);
+            if (!UntilShowing(page, 2))
+                return;
+            told = page->PopUp()->GetMessageText();
+            MoveUntil([&] { return !page->PopUp(); }, 4000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(told, Lang(MSG_BT_CONNECTING));
     EXPECT_EQ(NewActions(), Commands({"c1", "x1"}));
+    EXPECT_NE(m_unit->Log().find("m_pInfoDlg->SetExit()-1"), std::string::npos) << PhoneLog();
+    EXPECT_EQ(page->PopUpsShown(), 2) << "no failure told: " << PhoneLog();
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_CONNECTED);
     EXPECT_EQ(page->StateText(), Lang(MSG_BT_CONNECTED));
@@ -279,7 +327,17 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     // Disconnect from the phone page: the call buttons go, Connect comes back.
     Open(0, APPTYPE_PHONE);
     NewCommands();
-    Tap(PH_BT_DISCONNECT);
+    Drive(
+        [&] {
+            DriverTap(PH_BT_DISCONNECT);
+            if (!UntilShowing(page, 3))
+                return;
+            told = page->PopUp()->GetMessageText();
+            TapPopUp(page, 2);
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(told, Lang(MSG_BT_DISCONNECT_DEVICE));
     EXPECT_EQ(NewActions(), Commands({"c0", "x0"}));
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
