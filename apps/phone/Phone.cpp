@@ -189,6 +189,13 @@ std::u16string CPhone::NumberEdit() const {
     return TextOf(m_pNumberEdit);
 }
 
+plat::Rect CPhone::RowRect(int index) const {
+    plat::Rect r{};
+    if (m_pListbox[0])
+        m_pListbox[0]->GetItemRect(index, &r);
+    return r;
+}
+
 int CPhone::ListSelection() const {
     int index = -1;
     if (m_pListbox[0])

@@ -115,8 +115,9 @@ public:
     int EditedEntry() const { return m_iEditedEntry; }
     std::u16string NameEdit() const;
     std::u16string NumberEdit() const;
-    // The list's selected row, -1 when none.
+    // The list's selected row, -1 when none, and where row `index` shows.
     int ListSelection() const;
+    plat::Rect RowRect(int index) const;
     // Downloads the phone's memory `kind` (3 the phone, then 2 the SIM).
     void RequestPhonebook(int kind);
     bool Downloading() const { return m_iDownloadKind != 0; }

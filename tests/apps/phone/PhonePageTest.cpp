@@ -12,17 +12,20 @@
 #include <thread>
 #include <vector>
 
+#include "apps/keyboard/KBDlg.h"
 #include "apps/phone/Phone.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/Language.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/InfoDialog.h"
+#include "core/ui/MessageDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "devices/BTModuleEmulator.h"
 #include "library/include/IKvButton.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/io/PortMap.h"
+#include "platform/gfx/ImageFile.h"
 #include "platform/media/AudioCapture.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
@@ -174,6 +177,112 @@ protected:
         plat::ui::InjectPen(plat::ui::PenAction::Up, p);
         Move(40);
     }
+    // A tap in the middle of `r` on the front screen.
+    void TapAt(const plat::Rect& r) {
+        m_unit->Tap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        m_unit->Advance(50);
+    }
+    // The keyboard page asked through editor button `button`, given `text` and saved (or
+    // left with Back), and the phone page back.
+    void Keyboard(int button, const std::u16string& text, bool save = true) {
+        Tap(button);
+        ASSERT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_KB);
+        CKBDlg* kb = dynamic_cast<CKBDlg*>(m_unit->Page(0, APPTYPE_KB));
+        ASSERT_NE(kb, nullptr);
+        kb->Edit()->SetText(text);
+        if (save)
+            kb->OnSave();
+        else
+            kb->OnBack();
+        plat::ui::InvalidateRect(m_unit->Seat(0)->Id());
+        m_unit->Advance(100);
+        ASSERT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    }
+    // `act` raises the plain message box of the pages; a helper thread taps its OK. False
+    // when no box came.
+    bool AnswerMessage(const std::function<void()>& act) {
+        std::atomic<bool> answered{false};
+        std::atomic<bool> stop{false};
+        std::thread helper([&] {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!stop.load() && std::chrono::steady_clock::now() < until) {
+                for (plat::ui::WindowId id = 1; id < 256; ++id) {
+                    const plat::Rect r = plat::ui::GetWindowRect(id);
+                    if (plat::ui::IsWindowVisible(id) && r.Width() > 300 && r.Width() < 800 &&
+                        r.Height() > 80 && r.Height() < 480) {
+                        const plat::Rect b = MessageDlg::OkButtonRect();
+                        const plat::Point at{r.left + (b.left + b.right) / 2,
+                                             r.top + (b.top + b.bottom) / 2};
+                        plat::ui::InjectPen(plat::ui::PenAction::Down, at);
+                        plat::ui::InjectPen(plat::ui::PenAction::Up, at);
+                        answered = true;
+                        return;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        act();
+        stop = true;
+        helper.join();
+        return answered.load();
+    }
+    // The editor's field (frame 0 of its picture) shows where `button` sits on the front
+    // screen: every opaque pixel of the field's keyboard mark is on the screen as drawn.
+    ::testing::AssertionResult ShowsField(int button) {
+        plat::Surface field;
+        if (!plat::LoadImageFile(m_unit->BaseDir() + "/Skin/Default/phone/field.png", field))
+            return ::testing::AssertionFailure() << "field.png not read";
+        plat::Rect r;
+        Page()->Button(button)->GetRect(&r);
+        const plat::Surface screen = m_unit->Screen(0);
+        int compared = 0;
+        for (int y = 0; y < r.Height(); ++y) {
+            for (int x = r.Width() - 40; x < r.Width(); ++x) {
+                const uint32_t want = field.PixelAt(x, y);
+                if (want >> 24 != 0xFF)
+                    continue;
+                ++compared;
+                const uint32_t got = screen.PixelAt(r.left + x, r.top + y);
+                if (got != want)
+                    return ::testing::AssertionFailure()
+                           << "at " << r.left + x << "," << r.top + y << ": " << std::hex << got
+                           << " instead of " << want;
+            }
+        }
+        if (compared < 100)
+            return ::testing::AssertionFailure() << "only " << compared << " pixels compared";
+        return ::testing::AssertionSuccess();
+    }
+    std::vector<std::u16string> Names() {
+        std::vector<std::u16string> out;
+        for (size_t i = 0; i < Page()->Book().Count(); ++i)
+            out.push_back(Page()->Book().At(i).szName);
+        return out;
+    }
+    // Phonebook.db as stored: its size, and its names up to the first empty one.
+    std::vector<std::u16string> StoredNames(size_t* size = nullptr) {
+        std::vector<uint8_t> bytes;
+        std::vector<std::u16string> out;
+        if (!plat::ReadWholeFile(m_unit->File("Phonebook.db"), bytes))
+            return out;
+        if (size)
+            *size = bytes.size();
+        for (size_t at = 0; at + 512 <= bytes.size(); at += 512) {
+            std::u16string name;
+            for (size_t i = at; i < at + 256; i += 2) {
+                const char16_t c = static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
+                if (!c)
+                    break;
+                name += c;
+            }
+            if (name.empty())
+                break;
+            out.push_back(name);
+        }
+        return out;
+    }
+
     // Driver side: a tap on button `index` of the front page, while the test's thread pumps.
     void DriverTap(int index) {
         IKvButton* button = Page()->Button(index);
@@ -574,4 +683,165 @@ TEST_F(PhonePage, AnIncomingCallAsksToAcceptOrRejectOverTheMusicPageOfTheFrontSe
     EXPECT_LE(page->PopUpsShown(), shown + 1);
     EXPECT_NE(m_unit->Log().find("default(2): nothing in thread"), std::string::npos) << PhoneLog();
     EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+}
+
+TEST_F(PhonePage, EditsThePhoneBookThroughTheKeyboardPageAndKeepsTheFileSorted) {
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
+    EXPECT_FALSE(ShowsField(PH_KB_NAME));
+    EXPECT_FALSE(page->EditMode());
+    Tap(PH_PHONE_ENTRY);
+    EXPECT_FALSE(page->EditMode()) << "no row chosen, nothing to open";
+
+    // Memory opens an empty entry with the typed number; the editor takes the keypad's place.
+    for (int d : {0, 3, 0, 5, 5, 5})
+        Tap(PH_DIGIT_0 + d);
+    Tap(PH_DIGIT_MEMORY);
+    ASSERT_TRUE(page->EditMode());
+    EXPECT_EQ(page->EditedEntry(), -1);
+    EXPECT_EQ(page->NameEdit(), u"");
+    EXPECT_EQ(page->NumberEdit(), u"030555");
+    EXPECT_EQ(page->Button(PH_DEL)->IsVisible(), 0) << "a new entry has nothing to delete";
+    EXPECT_EQ(page->Button(PH_SAVE)->IsVisible(), 1);
+    EXPECT_EQ(page->Button(PH_DIGIT_0 + 5)->IsVisible(), 0);
+    EXPECT_TRUE(ShowsField(PH_KB_NAME));
+    EXPECT_TRUE(ShowsField(PH_KB_NUMBER));
+
+    // Save without a name: the notice, the editor stays, nothing is written.
+    EXPECT_TRUE(AnswerMessage([&] { Tap(PH_SAVE); }));
+    EXPECT_TRUE(page->EditMode());
+    EXPECT_FALSE(plat::PathExists(m_unit->File("Phonebook.db")));
+
+    // The name through the keyboard page: its title and the field's text go there.
+    Keyboard(PH_KB_NAME, u"Zed");
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbTitle), Lang(MSG_KB_PHONEBOOK_NAME));
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbInitial), u"");
+    EXPECT_TRUE(page->EditMode()) << "the round trip keeps the editor";
+    EXPECT_EQ(page->NameEdit(), u"Zed");
+    EXPECT_EQ(page->NumberEdit(), u"030555");
+    EXPECT_EQ(m_unit->Kernel()->m_iKbResult, -1) << "the request is cleared once taken";
+    Tap(PH_SAVE);
+    EXPECT_FALSE(page->EditMode());
+    EXPECT_FALSE(ShowsField(PH_KB_NAME));
+    size_t size = 0;
+    EXPECT_EQ(StoredNames(&size), std::vector<std::u16string>({u"Zed"}));
+    EXPECT_EQ(size, 1048576u);
+    EXPECT_EQ(page->ListSelection(), 0);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"030555");
+    EXPECT_EQ(page->NumberText(), u"030555");
+
+    // Two more: a lower-case name goes after every upper-case one. The number field takes
+    // the keyboard's text too, cut to the field's 16 characters; Back leaves a field as it was.
+    Tap(PH_DIGIT_SPACE);
+    Tap(PH_DIGIT_MEMORY);
+    EXPECT_EQ(page->NumberEdit(), u"");
+    Keyboard(PH_KB_NAME, u"adam");
+    Keyboard(PH_KB_NUMBER, u"+49 30 1234 5678 90");
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbTitle), Lang(MSG_KB_PHONEBOOK_NUMBER));
+    EXPECT_EQ(page->NumberEdit(), u"+49 30 1234 5678");
+    Keyboard(PH_KB_NUMBER, u"0", false);
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbInitial), u"+49 30 1234 5678");
+    EXPECT_EQ(page->NumberEdit(), u"+49 30 1234 5678");
+    Tap(PH_SAVE);
+    EXPECT_EQ(page->ListSelection(), 1);
+    Tap(PH_DIGIT_MEMORY);
+    Keyboard(PH_KB_NAME, u"Mia");
+    Keyboard(PH_KB_NUMBER, u"0307777");
+    Tap(PH_SAVE);
+    EXPECT_EQ(Names(), std::vector<std::u16string>({u"Mia", u"Zed", u"adam"}));
+    EXPECT_EQ(StoredNames(), Names());
+    EXPECT_EQ(page->ListCount(), 3);
+    // Exit leaves a started entry unsaved.
+    Tap(PH_DIGIT_MEMORY);
+    Keyboard(PH_KB_NAME, u"Nobody");
+    Tap(PH_EXIT);
+    EXPECT_FALSE(page->EditMode());
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Mia", u"Zed", u"adam"}));
+
+    // A row's entry in the editor: renamed, it moves to its place and stays chosen.
+    TapAt(page->RowRect(2));
+    EXPECT_EQ(page->ListSelection(), 2);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"+49 30 1234 5678") << "the row's number";
+    Tap(PH_PHONE_ENTRY);
+    ASSERT_TRUE(page->EditMode());
+    EXPECT_EQ(page->EditedEntry(), 2);
+    EXPECT_EQ(page->Button(PH_DEL)->IsVisible(), 1);
+    EXPECT_EQ(page->NameEdit(), u"adam");
+    Keyboard(PH_KB_NAME, u"Anna");
+    Tap(PH_SAVE);
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Anna", u"Mia", u"Zed"}));
+    EXPECT_EQ(page->ListSelection(), 0);
+    EXPECT_EQ(page->NumberText(), u"+49 30 1234 5678");
+
+    // Delete asks first: No keeps the entry; Yes on the middle one chooses the one after it.
+    TapAt(page->RowRect(1));
+    Tap(PH_PHONE_ENTRY);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdNo);
+    Tap(PH_DEL);
+    auto boxes = m_unit->TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u" Delete phonebook entry ? ");
+    EXPECT_EQ(boxes[0].caption, u"Warning");
+    EXPECT_EQ(boxes[0].flags, plat::ui::kMbYesNo | plat::ui::kMbIconWarning);
+    EXPECT_FALSE(page->EditMode());
+    EXPECT_EQ(page->ListCount(), 3);
+    TapAt(page->RowRect(1));
+    Tap(PH_PHONE_ENTRY);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdYes);
+    Tap(PH_DEL);
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Anna", u"Zed"}));
+    EXPECT_EQ(page->ListSelection(), 1);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"030555");
+    // The last row: the new last one is chosen.
+    Tap(PH_PHONE_ENTRY);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdYes);
+    Tap(PH_DEL);
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Anna"}));
+    EXPECT_EQ(page->ListSelection(), 0);
+    EXPECT_EQ(page->NumberText(), u"+49 30 1234 5678");
+    // The only one, after a trip to the keyboard page (which forgets the list's choice): the
+    // file stays, empty, and so does the list.
+    Tap(PH_PHONE_ENTRY);
+    Keyboard(PH_KB_NUMBER, u"1", false);
+    EXPECT_EQ(page->ListSelection(), -1);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdYes);
+    Tap(PH_DEL);
+    m_unit->TakeBoxes();
+    EXPECT_TRUE(StoredNames(&size).empty());
+    EXPECT_EQ(size, 1048576u);
+    EXPECT_EQ(page->ListCount(), 0);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"");
+    Open(0, APPTYPE_HOMEPAGE);
+    Open(0, APPTYPE_PHONE);
+    EXPECT_EQ(page->ListCount(), 0) << "the deleted entry does not come back";
+
+    // A full book refuses a 2049th entry and says so; the file stays as it was.
+    CPhoneBook full;
+    for (int i = 0; i < PHONEBOOK_ENTRIES; ++i)
+        full.Insert(u"N" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                        std::u16string(1, static_cast<char16_t>(u'A' + i / 26 % 26)) +
+                        std::u16string(1, static_cast<char16_t>(u'A' + i / 676)),
+                    u"0301234");
+    ASSERT_TRUE(full.Save(m_unit->File("Phonebook.db")));
+    Open(0, APPTYPE_HOMEPAGE);
+    Open(0, APPTYPE_PHONE);
+    ASSERT_EQ(page->ListCount(), PHONEBOOK_ENTRIES);
+    Tap(PH_DIGIT_0 + 9);
+    Tap(PH_DIGIT_MEMORY);
+    Keyboard(PH_KB_NAME, u"AAA");
+    Tap(PH_SAVE);
+    boxes = m_unit->TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"The phone book is full.");
+    EXPECT_TRUE(page->EditMode());
+    const std::vector<std::u16string> stored = StoredNames();
+    ASSERT_EQ(stored.size(), static_cast<size_t>(PHONEBOOK_ENTRIES));
+    EXPECT_EQ(stored[0], u"NAAA");
 }
