@@ -50,6 +50,7 @@ constexpr int kNeedPairWidth = 500;
 constexpr const char* kPortName = "com4";
 constexpr uint32_t kDownloadStepMs = 250;
 constexpr size_t kShortestNumber = 6;
+constexpr int kDownloadReadsPerStep = 128;
 constexpr int kRowRecordBytes = 1548;
 constexpr uint32_t kInfoDefaultMs = 5000;
 constexpr uint32_t kIncomingPopUpMs = 30000;
@@ -638,16 +639,14 @@ void CPhone::OnTick() {
         bt.CloseHandle();
     }
     bool repaint = false;
-    bool polled = false;
     if (now - m_dwLastTick > kSecondMs) {
         m_dwLastTick = now;
         SecondPass(now);
-        polled = true;
         repaint = m_bVisible != 0;
     }
     if (now - m_dwLast250 > kDownloadStepMs) {
         m_dwLast250 = now;
-        StoreDownloadedEntries(polled);
+        StoreDownloadedEntries();
     }
     if (now - m_dwLastCallTick > kSecondMs && m_pCallLabel)
         m_pCallLabel->Show(0);
@@ -1121,10 +1120,13 @@ void CPhone::StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index) {
         OnBack();
 }
 
-void CPhone::StoreDownloadedEntries(bool polled) {
+void CPhone::StoreDownloadedEntries() {
     if (!m_iDownloadKind)
         return;
     CBTModule& bt = GetBTModule();
+    // The module's answer to the request is looked for at once, not at the next second pass.
+    if (!bt.m_bDownloadStarted && bt.m_iDownloadState == BT_DOWNLOAD_IDLE)
+        bt.Poll();
     if (bt.m_bDownloadStarted) {
         bt.m_bDownloadStarted = false;
         std::memset(bt.m_DownloadList, 0, sizeof bt.m_DownloadList);
@@ -1136,8 +1138,14 @@ void CPhone::StoreDownloadedEntries(bool polled) {
     }
     if (bt.m_iDownloadState != BT_DOWNLOAD_LINES && bt.m_iDownloadState != BT_DOWNLOAD_DONE)
         return;
-    if (bt.m_iDownloadState == BT_DOWNLOAD_LINES && !polled)
-        bt.Poll();
+    // At the module's full speed a step brings many reads' worth: all that waits is taken
+    // (within a bound that keeps the step short), not one read per step.
+    // A read that finds nothing ends it (the second pass may just have taken everything).
+    for (int round = 0; round < kDownloadReadsPerStep && bt.m_iDownloadState == BT_DOWNLOAD_LINES;
+         ++round) {
+        if (bt.Poll() <= 0)
+            break;
+    }
     // Every line that came since the last step, not only the newest: several arrive between
     // two steps at the module's speed.
     const int count = std::min(bt.m_iDownloadCount, BT_DOWNLOAD_MAX);

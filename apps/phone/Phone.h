@@ -144,7 +144,7 @@ private:
     const char16_t* Text(int id) const;
     void LoadPhonebook();
     void SavePhonebook();
-    void StoreDownloadedEntries(bool polled);
+    void StoreDownloadedEntries();
     void StartMessaging();
     void StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index);
     // ---- the phone-book editor
