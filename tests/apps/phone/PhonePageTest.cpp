@@ -506,6 +506,9 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
     Settle();
     ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
     Tap(PH_DIGIT_0 + 7);
+    // An entry is being made when the download starts: the entries move under the editor.
+    Tap(PH_DIGIT_MEMORY);
+    ASSERT_TRUE(page->EditMode());
     NewCommands();
 
     Tap(PH_PHONEBOOK);
@@ -520,6 +523,7 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
         15000));
     EXPECT_EQ(NewActions(), Commands({"b03", "b30", "b02", "b30"}));
     EXPECT_TRUE(Enabled(PH_PHONEBOOK));
+    EXPECT_FALSE(page->EditMode()) << "the editor closed rather than save over another entry";
 
     // Of the phone's 512 kept lines: 11 too short and 11 doubles (i % 50 == 7 and 9, below
     // 512); of the SIM's 300, the first 150 are doubles of the phone's but for the 6 whose
