@@ -472,6 +472,13 @@ void CPhone::Pair() {
     // connects.
     StartInfo(LinkRequest(PH_INFO_CONNECT, kPairPopUpMs, u"info-img-waiting.gif",
                           Text(MSG_BT_SEARCHING), 3, u"info-btn-no.png"));
+    SendPairing();
+}
+
+void CPhone::SendPairing() {
+    CBTModule& bt = GetBTModule();
+    if (!bt.IsComReady() || m_dwPairCloseAt)
+        return;
     WriteLog("CPhone::_SendBTCmdP()");
     bt.Send("p");
     // The module restarts its link after pairing: the port is closed a second later and the
@@ -743,8 +750,9 @@ void CPhone::SecondPass(uint32_t now) {
 
     if (now - m_dwLast5s > kFiveSecondsMs && bt.IsComReady()) {
         m_dwLast5s = now;
+        // The module's restart alone: nobody asked, so no pop-up waits for it.
         if (bt.IsPaired() && bt.IsNoAnswer())
-            Pair();
+            SendPairing();
         bt.Send("j4");
     }
 }

@@ -136,6 +136,8 @@ private:
     void SetNumberText(const char16_t* text);
     void SetTyped(const char16_t* text);
     void Pair();
+    // "p", and the port closed a second later (the module restarts its link).
+    void SendPairing();
     void Connect();
     void Disconnect();
     void SecondPass(uint32_t now);

@@ -3,6 +3,7 @@
 // incoming call that takes the front seat from the music page and gives it back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -560,6 +561,16 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
     Tap(PH_DIAL);
     EXPECT_EQ(NewActions(), Commands({"d0301x099"}));
     Tap(PH_HANG);
+
+    // A paired module that stops answering gets the pairing command to restart it, without
+    // the pop-up of the Pair button: nobody asked for it.
+    m_module->Update([](emu::BTModuleSettings& s) { s.behaviour = emu::BTBehaviour::Silent; });
+    NewCommands();
+    for (int i = 0; i < 28; ++i)
+        m_unit->Advance(1010);
+    const Commands sent = NewActions();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "p"), sent.end());
+    EXPECT_EQ(page->PopUpsShown(), 0);
 }
 
 TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
