@@ -378,12 +378,35 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     EXPECT_TRUE(Enabled(PH_BT_CONNECT));
     EXPECT_FALSE(Enabled(PH_DIAL));
 
+    // A phone that does not take the connection: the waiting pop-up ends by its time-out and
+    // the failure is told in one of its own, closed by its button.
+    m_module->Update([](emu::BTModuleSettings& st) { st.behaviour = emu::BTBehaviour::Silent; });
+    std::u16string failure;
+    Drive(
+        [&] {
+            DriverTap(PH_BT_CONNECT);
+            if (!UntilShowing(page, 2))
+                return;
+            MoveUntil([&] { return page->PopUpsShown() >= 3; }, 7000);
+            if (!UntilShowing(page, 3))
+                return;
+            failure = page->PopUp()->GetMessageText();
+            TapPopUp(page, 2);
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(failure, Lang(MSG_BT_CONNECT_FAIL)) << PhoneLog();
+    EXPECT_EQ(page->PopUpsShown(), 3);
+    EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
+    m_module->Update([](emu::BTModuleSettings& st) { st.behaviour = emu::BTBehaviour::Normal; });
+    NewCommands();
+
     // Connecting: the pop-up goes by itself when the tick sees the link up.
     told.clear();
     Drive(
         [&] {
             DriverTap(PH_BT_CONNECT);
-            if (!UntilShowing(page, 2))
+            if (!UntilShowing(page, 4))
                 return;
             told = page->PopUp()->GetMessageText();
             MoveUntil([&] { return !page->PopUp(); }, 4000);
@@ -392,7 +415,7 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     EXPECT_EQ(told, Lang(MSG_BT_CONNECTING));
     EXPECT_EQ(NewActions(), Commands({"c1", "x1"}));
     EXPECT_NE(m_unit->Log().find("m_pInfoDlg->SetExit()-1"), std::string::npos) << PhoneLog();
-    EXPECT_EQ(page->PopUpsShown(), 2) << "no failure told: " << PhoneLog();
+    EXPECT_EQ(page->PopUpsShown(), 4) << "no failure told: " << PhoneLog();
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_CONNECTED);
     EXPECT_EQ(page->StateText(), Lang(MSG_BT_CONNECTED));
@@ -445,7 +468,7 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     Drive(
         [&] {
             DriverTap(PH_BT_DISCONNECT);
-            if (!UntilShowing(page, 3))
+            if (!UntilShowing(page, 5))
                 return;
             told = page->PopUp()->GetMessageText();
             TapPopUp(page, 2);
