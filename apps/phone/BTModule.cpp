@@ -239,14 +239,15 @@ void CBTModule::Send(const char* command) {
         LostDevice();
 }
 
-void CBTModule::Poll() {
+int CBTModule::Poll() {
     if (!m_bComReady)
-        return;
+        return -1;
     bool lost = false;
+    int n = 0;
     {
         std::lock_guard<std::mutex> hold(m_Lock);
         uint8_t buf[kPollReadBytes];
-        int n = m_Port.ReadWaiting(buf, sizeof buf);
+        n = m_Port.ReadWaiting(buf, sizeof buf);
         if (n > 0) {
             m_Lines.Feed(buf, static_cast<size_t>(n),
                          [this](const uint8_t* line, size_t size) { HandleLine(line, size); });
@@ -255,10 +256,11 @@ void CBTModule::Poll() {
     }
     if (lost) {
         LostDevice();
-        return;
+        return -1;
     }
     if (plat::GetTickCount() - m_dwLastReply > BT_NO_ANSWER_MS)
         m_bNoAnswer = true;
+    return n;
 }
 
 void CBTModule::ClearCall() {

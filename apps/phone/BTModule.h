@@ -110,8 +110,9 @@ public:
     void QueryBTModule();
     // One command, CR LF added, then the module's pause. Dropped while the port is closed.
     void Send(const char* command);
-    // Reads what the module sent and handles every complete line.
-    void Poll();
+    // Reads what the module sent and handles every complete line: the bytes read, 0 when
+    // nothing was waiting, -1 when the port is closed or the device went away.
+    int Poll();
     // "c0", "x0", the port closed and the call flags cleared.
     void ClosePort();
     // The port closed without a word to the module (the pairing sequence, a lost device).

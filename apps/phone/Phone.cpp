@@ -37,6 +37,9 @@ const char16_t* const kButtonNames[PH_BUTTON_COUNT] = {
     u"Digit-star", u"Digit-well", u"Digit-memory",  u"Digit-space", u"Digit-redial", u"Digit-back",
 };
 
+const char16_t* const kEditorButtonNames[PH_EDITOR_COUNT] = {u"Kb_name", u"Kb_number", u"Save",
+                                                             u"Exit", u"Del"};
+
 constexpr uint8_t kCaptionAlign = 0x26;
 constexpr uint32_t kSecondMs = 1000;
 constexpr uint32_t kFiveSecondsMs = 5000;
@@ -47,6 +50,7 @@ constexpr int kNeedPairWidth = 500;
 constexpr const char* kPortName = "com4";
 constexpr uint32_t kDownloadStepMs = 250;
 constexpr size_t kShortestNumber = 6;
+constexpr int kDownloadReadsPerStep = 128;
 constexpr int kRowRecordBytes = 1548;
 constexpr uint32_t kInfoDefaultMs = 5000;
 constexpr uint32_t kIncomingPopUpMs = 30000;
@@ -161,11 +165,43 @@ void CPhone::ReleaseObjects() {
     ReleaseAndClear(m_pDigitDisplay);
     for (auto*& l : m_pListbox)
         ReleaseAndClear(l);
+    for (auto*& b : m_pEditorButtons)
+        ReleaseAndClear(b);
+    for (auto*& t : m_pLabels)
+        ReleaseAndClear(t);
+    ReleaseAndClear(m_pNameEdit);
+    ReleaseAndClear(m_pNumberEdit);
     m_pMuteButton = nullptr;
 }
 
 IKvButton* CPhone::Button(int index) const {
-    return index >= 0 && index < PH_BUTTON_COUNT ? m_pButtons[index] : nullptr;
+    if (index >= 0 && index < PH_BUTTON_COUNT)
+        return m_pButtons[index];
+    if (index >= PH_EDITOR_FIRST && index < PH_EDITOR_FIRST + PH_EDITOR_COUNT)
+        return m_pEditorButtons[index - PH_EDITOR_FIRST];
+    return nullptr;
+}
+
+std::u16string CPhone::NameEdit() const {
+    return TextOf(m_pNameEdit);
+}
+
+std::u16string CPhone::NumberEdit() const {
+    return TextOf(m_pNumberEdit);
+}
+
+plat::Rect CPhone::RowRect(int index) const {
+    plat::Rect r{};
+    if (m_pListbox[0])
+        m_pListbox[0]->GetItemRect(index, &r);
+    return r;
+}
+
+int CPhone::ListSelection() const {
+    int index = -1;
+    if (m_pListbox[0])
+        m_pListbox[0]->GetCurrentIndex(&index);
+    return index;
 }
 
 std::u16string CPhone::NumberText() const {
@@ -233,6 +269,21 @@ bool CPhone::LoadSkin() {
     m_pCallLabel = MakeText(root, 620, 105, 100, 30, 12, 255, 0, 0);
     if (!m_pStateText || !m_pNumberText || !m_pCallLabel)
         return false;
+    // The editor: its labels and fields over the keypad's place, its buttons from the same file.
+    m_pLabels[0] = MakeText(root, 280, 142, 120, 35, 14, 232, 238, 244);
+    m_pLabels[1] = MakeText(root, 280, 220, 120, 35, 14, 232, 238, 244);
+    m_pNameEdit = MakeText(root, 413, 142, 274, 35, 16, 232, 238, 244);
+    m_pNumberEdit = MakeText(root, 413, 220, 274, 35, 16, 232, 238, 244);
+    if (!m_pLabels[0] || !m_pLabels[1] || !m_pNameEdit || !m_pNumberEdit)
+        return false;
+    m_pLabels[0]->SetText(u"Name:");
+    m_pLabels[1]->SetText(u"Number:");
+    for (int i = 0; i < PH_EDITOR_COUNT; ++i) {
+        m_pEditorButtons[i] = MakeButton(root, ini, u"Editor", kEditorButtonNames[i], folder);
+        if (!m_pEditorButtons[i])
+            return false;
+    }
+    SetEditMode(false);
     m_pCallLabel->Show(0);
     WriteLog("CPhone: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
     return true;
@@ -278,6 +329,7 @@ void CPhone::Show(bool visible, uint8_t param) {
         }
         UpdateVolume(false);
         plat::ui::SendMessage(m_hMainWnd, WM_PAUSE_MEDIA, m_bySeat, 0);
+        TakeKeyboardResult();
         CBTModule& bt = GetBTModule();
         // A ringing phone keeps the caller's number the tick just put there.
         if (!bt.IsCallActive() && !bt.IsRinging()) {
@@ -388,7 +440,42 @@ void CPhone::PressDigit(char16_t c) {
     SetNumberText(m_szNumber);
 }
 
+namespace {
+
+// A pop-up of the module's link: its mode, time-out, picture, text and one button (0..3).
+INFODLG_RECORD LinkRequest(uint8_t mode, uint32_t timeoutMs, const char16_t* picture,
+                           const char16_t* text, int button, const char16_t* buttonImage) {
+    INFODLG_RECORD request;
+    std::memset(&request, 0, sizeof request);
+    request.byUser1 = mode;
+    request.dwUser = timeoutMs;
+    static const uint8_t kButtonFlags[4] = {INFODLG_BUTTON1, INFODLG_BUTTON2, INFODLG_BUTTON3,
+                                            INFODLG_BUTTON4};
+    request.byFlags = kButtonFlags[button] | INFODLG_SHOW_TEXT | INFODLG_SHOW_PICTURE;
+    plat::StrCopy(request.szPicture, CInfoDialog::SkinFile(picture));
+    plat::StrCopy(request.szText, text);
+    plat::StrCopy(request.szButton[button], CInfoDialog::SkinFile(buttonImage));
+    return request;
+}
+
+constexpr uint32_t kPairPopUpMs = 60000;
+
+}  // namespace
+
 void CPhone::Pair() {
+    CBTModule& bt = GetBTModule();
+    // Without a port there is nothing to search with, and a pop-up waiting a minute for it
+    // would only hide the page.
+    if (!bt.IsComReady() || m_dwPairCloseAt)
+        return;
+    // The pop-up waits for the link (or its own button); the tick closes it when the phone
+    // connects.
+    StartInfo(LinkRequest(PH_INFO_CONNECT, kPairPopUpMs, u"info-img-waiting.gif",
+                          Text(MSG_BT_SEARCHING), 3, u"info-btn-no.png"));
+    SendPairing();
+}
+
+void CPhone::SendPairing() {
     CBTModule& bt = GetBTModule();
     if (!bt.IsComReady() || m_dwPairCloseAt)
         return;
@@ -403,6 +490,8 @@ void CPhone::Pair() {
 
 void CPhone::Connect() {
     CBTModule& bt = GetBTModule();
+    StartInfo(LinkRequest(PH_INFO_CONNECT, kInfoDefaultMs, u"info-img-waiting.gif",
+                          Text(MSG_BT_CONNECTING), 3, u"info-btn-no.png"));
     bt.Send("c1");
     bt.Send("x1");
 }
@@ -411,6 +500,8 @@ void CPhone::Disconnect() {
     CBTModule& bt = GetBTModule();
     bt.Send("c0");
     bt.Send("x0");
+    StartInfo(LinkRequest(PH_INFO_DISCONNECT, kInfoDefaultMs, u"info-img-info.jpg",
+                          Text(MSG_BT_DISCONNECT_DEVICE), 2, u"info-btn-yes.png"));
 }
 
 void CPhone::RunAction(int action) {
@@ -462,6 +553,27 @@ void CPhone::RunAction(int action) {
             break;
         case PH_SKYPE:
             StartMessaging();
+            break;
+        case PH_PHONE_ENTRY:
+            OpenEntry();
+            break;
+        case PH_DIGIT_MEMORY:
+            NewEntry();
+            break;
+        case PH_KB_NAME:
+            AskKeyboard(PH_KB_REQUEST_NAME);
+            break;
+        case PH_KB_NUMBER:
+            AskKeyboard(PH_KB_REQUEST_NUMBER);
+            break;
+        case PH_SAVE:
+            SaveEntry();
+            break;
+        case PH_EXIT:
+            OnBack();
+            break;
+        case PH_DEL:
+            DeleteEntry();
             break;
         case PH_DIAL:
         case PH_DIGIT_REDIAL:
@@ -534,16 +646,14 @@ void CPhone::OnTick() {
         bt.CloseHandle();
     }
     bool repaint = false;
-    bool polled = false;
     if (now - m_dwLastTick > kSecondMs) {
         m_dwLastTick = now;
         SecondPass(now);
-        polled = true;
         repaint = m_bVisible != 0;
     }
     if (now - m_dwLast250 > kDownloadStepMs) {
         m_dwLast250 = now;
-        StoreDownloadedEntries(polled);
+        StoreDownloadedEntries();
     }
     if (now - m_dwLastCallTick > kSecondMs && m_pCallLabel)
         m_pCallLabel->Show(0);
@@ -597,6 +707,9 @@ void CPhone::SecondPass(uint32_t now) {
                 break;
             default:
                 m_pStateText->SetText(Text(MSG_BT_CONNECTED));
+                // The link is up: the pop-up waiting for it has served.
+                if (before != PH_BT_CONNECTED && m_InfoSlot.SetExit())
+                    WriteLog("m_pInfoDlg->SetExit()-1");
                 break;
         }
         m_pButtons[PH_BT_CONNECT]->Show(bt.IsConnected() ? 0 : 1);
@@ -637,8 +750,9 @@ void CPhone::SecondPass(uint32_t now) {
 
     if (now - m_dwLast5s > kFiveSecondsMs && bt.IsComReady()) {
         m_dwLast5s = now;
+        // The module's restart alone: nobody asked, so no pop-up waits for it.
         if (bt.IsPaired() && bt.IsNoAnswer())
-            Pair();
+            SendPairing();
         bt.Send("j4");
     }
 }
@@ -832,8 +946,9 @@ void CPhone::OnLButtonDown(int x, int y) {
     m_ptHeld = plat::Point{x, y};
     m_iRepeatCount = 0;
     m_dwLastRepeat = plat::GetTickCount();
-    for (int i = 0; i < PH_BUTTON_COUNT; ++i) {
-        if (m_pButtons[i]->OnLButtonDown(x, y) == RZ_HIT) {
+    for (int i = 0; i < PH_EDITOR_FIRST + PH_EDITOR_COUNT; ++i) {
+        IKvButton* b = Button(i);
+        if (b && b->OnLButtonDown(x, y) == RZ_HIT) {
             m_byPressedIdx = static_cast<uint8_t>(i);
             InvalidateOwner();
             return;
@@ -842,6 +957,9 @@ void CPhone::OnLButtonDown(int x, int y) {
     if (m_pListbox[0]) {
         uint8_t action = 0;
         m_pListbox[0]->OnLButtonDown(x, y, &action);
+        // A tap on a row takes its number.
+        if (action == KvUserInterface::LISTBOX_ACTION_ROW)
+            TakeRow(ListSelection());
     }
     InvalidateOwner();
 }
@@ -853,8 +971,9 @@ void CPhone::OnLButtonUp(int x, int y) {
     }
     m_bPenDown = 0;
     int released = -1;
-    for (int i = 0; i < PH_BUTTON_COUNT && released < 0; ++i) {
-        if (m_pButtons[i]->OnLButtonUp(x, y) == RZ_HIT)
+    for (int i = 0; i < PH_EDITOR_FIRST + PH_EDITOR_COUNT && released < 0; ++i) {
+        IKvButton* b = Button(i);
+        if (b && b->OnLButtonUp(x, y) == RZ_HIT)
             released = i;
     }
     if (released >= 0 && released == m_byPressedIdx) {
@@ -882,11 +1001,20 @@ void CPhone::Render(plat::Canvas* hdc) {
     RenderVolume(hdc, m_pButtons[PH_VOL_ICON]);
     for (IKvButton* b : m_pButtons)
         b->Draw(hdc, 0, 0);
+    // The editor's field buttons are the fields' frames: their texts go over them.
+    for (IKvButton* b : m_pEditorButtons)
+        b->Draw(hdc, 0, 0);
+    for (IKvText* t : {m_pLabels[0], m_pLabels[1], m_pNameEdit, m_pNumberEdit}) {
+        if (t->IsVisible() == 1)
+            t->Draw(hdc);
+    }
     if (m_pListbox[0])
         m_pListbox[0]->Draw(hdc);
     m_pStateText->Draw(hdc);
-    m_pDigitDisplay->Draw(hdc, 270, 83, 0, 0);
-    m_pNumberText->Draw(hdc);
+    if (!m_bEditMode)
+        m_pDigitDisplay->Draw(hdc, 270, 83, 0, 0);
+    if (m_pNumberText->IsVisible() == 1)
+        m_pNumberText->Draw(hdc);
     m_pCallLabel->Draw(hdc);
 
     if (m_byPendingAction != 255) {
@@ -991,26 +1119,41 @@ void CPhone::StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index) {
         return;
     if (m_Book.Full()) {
         WriteLog("CPhone: the phone book is full, entry %d not added", index);
+        ++m_iRefused;
         return;
     }
     m_Book.Insert(name, number);
+    // The entries move under an open editor: it closes rather than save over another entry.
+    if (m_bEditMode)
+        OnBack();
 }
 
-void CPhone::StoreDownloadedEntries(bool polled) {
+void CPhone::StoreDownloadedEntries() {
     if (!m_iDownloadKind)
         return;
     CBTModule& bt = GetBTModule();
+    // The module's answer to the request is looked for at once, not at the next second pass.
+    if (!bt.m_bDownloadStarted && bt.m_iDownloadState == BT_DOWNLOAD_IDLE)
+        bt.Poll();
     if (bt.m_bDownloadStarted) {
         bt.m_bDownloadStarted = false;
         std::memset(bt.m_DownloadList, 0, sizeof bt.m_DownloadList);
         m_iDownloadHandled = 0;
         m_iDownloaded = 0;
+        if (m_iDownloadKind == 3)
+            m_iRefused = 0;
         bt.Send("b30");
     }
     if (bt.m_iDownloadState != BT_DOWNLOAD_LINES && bt.m_iDownloadState != BT_DOWNLOAD_DONE)
         return;
-    if (bt.m_iDownloadState == BT_DOWNLOAD_LINES && !polled)
-        bt.Poll();
+    // At the module's full speed a step brings many reads' worth: all that waits is taken
+    // (within a bound that keeps the step short), not one read per step.
+    // A read that finds nothing ends it (the second pass may just have taken everything).
+    for (int round = 0; round < kDownloadReadsPerStep && bt.m_iDownloadState == BT_DOWNLOAD_LINES;
+         ++round) {
+        if (bt.Poll() <= 0)
+            break;
+    }
     // Every line that came since the last step, not only the newest: several arrive between
     // two steps at the module's speed.
     const int count = std::min(bt.m_iDownloadCount, BT_DOWNLOAD_MAX);
@@ -1034,4 +1177,159 @@ void CPhone::StoreDownloadedEntries(bool polled) {
     if (m_pListbox[0] && ListCount() > 0)
         m_pListbox[0]->SetCurrentIndex(0);
     InvalidateOwner();
+    if (m_iRefused > 0) {
+        const int refused = m_iRefused;
+        m_iRefused = 0;
+        plat::ui::MessageBox(
+            OwnerWindow(),
+            plat::FormatStr(u"The phone book is full: %d entries were not added.", refused),
+            u"Warning", plat::ui::kMbOk | plat::ui::kMbIconWarning);
+    }
+}
+
+// ---- Phone-book editor ---------------------------------------------------------------------
+
+void CPhone::SetEditMode(bool on) {
+    m_bEditMode = on;
+    for (int i = PH_DIGIT_0; i < PH_BUTTON_COUNT; ++i) {
+        if (m_pButtons[i])
+            m_pButtons[i]->Show(on ? 0 : 1);
+    }
+    for (IKvText* t : {m_pLabels[0], m_pLabels[1], m_pNameEdit, m_pNumberEdit}) {
+        if (t)
+            t->Show(on ? 1 : 0);
+    }
+    for (int i = 0; i < PH_EDITOR_COUNT; ++i) {
+        // Del is the opener's to show: a new entry has nothing to delete.
+        if (m_pEditorButtons[i] && (!on || i + PH_EDITOR_FIRST != PH_DEL))
+            m_pEditorButtons[i]->Show(on ? 1 : 0);
+    }
+    if (m_pNumberText)
+        m_pNumberText->Show(on ? 0 : 1);
+    if (m_pCallLabel)
+        m_pCallLabel->Show(on ? 0 : 1);
+    InvalidateOwner();
+}
+
+void CPhone::OnBack() {
+    m_bWaitKb = false;
+    SetEditMode(false);
+}
+
+void CPhone::OpenEntry() {
+    const int index = ListSelection();
+    if (index < 0 || static_cast<size_t>(index) >= m_Book.Count())
+        return;
+    const PHONEBOOK_ENTRY& e = m_Book.At(static_cast<size_t>(index));
+    m_iEditedEntry = index;
+    m_pEditorButtons[PH_DEL - PH_EDITOR_FIRST]->Show(1);
+    SetEditMode(true);
+    m_pNameEdit->SetText(e.szName);
+    m_pNumberEdit->SetText(e.szNumber);
+}
+
+void CPhone::NewEntry() {
+    m_iEditedEntry = -1;
+    m_pEditorButtons[PH_DEL - PH_EDITOR_FIRST]->Show(0);
+    SetEditMode(true);
+    m_pNameEdit->SetText(u"");
+    m_pNumberEdit->SetText(m_szNumber);
+}
+
+void CPhone::AskKeyboard(int request) {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !m_bEditMode)
+        return;
+    IKvText* edit = request == PH_KB_REQUEST_NAME ? m_pNameEdit : m_pNumberEdit;
+    // The keyboard's fields hold 127 characters: a longer entry is handed over cut.
+    const std::u16string current = TextOf(edit).substr(0, KB_TEXT_CHARS - 1);
+    plat::StrCopy(
+        kernel->m_szKbTitle,
+        Text(request == PH_KB_REQUEST_NAME ? MSG_KB_PHONEBOOK_NAME : MSG_KB_PHONEBOOK_NUMBER));
+    plat::StrCopy(kernel->m_szKbInitial, current);
+    kernel->m_szKbResult[0] = 0;
+    kernel->m_iKbResult = request;
+    m_bWaitKb = true;
+    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat,
+                          (intptr_t(APPTYPE_PHONE) << 16) | APPTYPE_KB);
+    InvalidateOwner();
+}
+
+void CPhone::TakeKeyboardResult() {
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel || !m_bWaitKb)
+        return;
+    // Only our own request, still set: the keyboard's Back clears it, and another page's
+    // result is not ours. Either way the wait ends here.
+    m_bWaitKb = false;
+    const int request = kernel->m_iKbResult;
+    if (request != PH_KB_REQUEST_NAME && request != PH_KB_REQUEST_NUMBER)
+        return;
+    kernel->m_iKbResult = -1;
+    if (!m_bEditMode)
+        return;
+    // The editor's fields take what fits their limit.
+    std::u16string text(kernel->m_szKbResult, plat::StrLen(kernel->m_szKbResult));
+    text = text.substr(0, PH_EDIT_LIMIT);
+    (request == PH_KB_REQUEST_NAME ? m_pNameEdit : m_pNumberEdit)->SetText(text.c_str());
+}
+
+void CPhone::SelectRow(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= m_Book.Count()) {
+        if (m_pListbox[0])
+            m_pListbox[0]->SetCurrentIndex(-1);
+        SetTyped(u"");
+        return;
+    }
+    if (m_pListbox[0])
+        m_pListbox[0]->SetCurrentIndex(index);
+    SetTyped(m_Book.At(static_cast<size_t>(index)).szNumber);
+}
+
+void CPhone::SaveEntry() {
+    const std::u16string name = NameEdit();
+    const std::u16string number = NumberEdit();
+    if (name.empty() || number.empty()) {
+        MessageDlg dlg(OwnerWindow());
+        dlg.SetText(Text(MSG_MSG_PHONEENTRY_EMPTY));
+        dlg.DoModal();
+        return;
+    }
+    // The book as stored: another seat's page may have changed it since this one loaded.
+    const bool existing =
+        m_iEditedEntry >= 0 && static_cast<size_t>(m_iEditedEntry) < m_Book.Count();
+    if (existing) {
+        m_Book.Update(static_cast<size_t>(m_iEditedEntry), name, number);
+    } else {
+        if (m_Book.Full()) {
+            plat::ui::MessageBox(OwnerWindow(), u"The phone book is full.", u"Warning",
+                                 plat::ui::kMbOk | plat::ui::kMbIconWarning);
+            return;
+        }
+        m_Book.Insert(name, number);
+    }
+    if (!m_Book.Save())
+        WriteLog("CPhone: %s not written", PHONEBOOK_FILE);
+    LoadPhonebook();
+    SelectRow(m_Book.Find(name));
+    SetEditMode(false);
+}
+
+void CPhone::DeleteEntry() {
+    const int answer =
+        plat::ui::MessageBox(OwnerWindow(), u" Delete phonebook entry ? ", u"Warning",
+                             plat::ui::kMbYesNo | plat::ui::kMbIconWarning);
+    // The entry the editor was opened on: the list's selection does not survive a trip to
+    // the keyboard page.
+    const int index = m_iEditedEntry;
+    if (answer == plat::ui::kIdYes && index >= 0 && m_Book.Remove(static_cast<size_t>(index))) {
+        // Written even when it was the last entry: an empty book is a book too.
+        if (!m_Book.Save())
+            WriteLog("CPhone: %s not written", PHONEBOOK_FILE);
+        LoadPhonebook();
+        const int count = static_cast<int>(m_Book.Count());
+        SelectRow(index < count ? index : count - 1);
+        m_iEditedEntry = -1;
+    }
+    OnBack();
 }

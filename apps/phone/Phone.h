@@ -40,7 +40,18 @@ enum {
     PH_DIGIT_REDIAL = 28,
     PH_DIGIT_BACK = 29,
     PH_BUTTON_COUNT = 30,
+    // The phone-book editor's buttons.
+    PH_KB_NAME = 31,
+    PH_KB_NUMBER = 32,
+    PH_SAVE = 33,
+    PH_EXIT = 34,
+    PH_DEL = 35,
+    PH_EDITOR_FIRST = PH_KB_NAME,
+    PH_EDITOR_COUNT = 5,
 };
+
+// The keyboard page's requests of the editor.
+enum : int { PH_KB_REQUEST_NAME = 1, PH_KB_REQUEST_NUMBER = 2 };
 
 // Bluetooth states of the page.
 enum : uint8_t {
@@ -59,6 +70,7 @@ enum : uint8_t {
 
 #define PH_NUMBER_DIGITS 12  // digits the keypad takes
 #define PH_TEXT_CHARS 64     // the page's text fields, terminator included
+#define PH_EDIT_LIMIT 16     // characters the editor's fields take from the keyboard
 
 class CPhone : public IMPlayerDlg {
 public:
@@ -72,6 +84,8 @@ public:
     void Show(bool visible, uint8_t param) override;
     void OnTick() override;
     void Render(plat::Canvas* hdc) override;
+    // Leaves the phone-book editor (Exit, Menu, the seat's back key).
+    void OnBack() override;
 
     // Answers a ringing phone, or dials the typed number when no call is active.
     void HandleDial();
@@ -88,6 +102,7 @@ public:
     std::u16string NumberText() const;
     std::u16string StateText() const;
     std::u16string CallLabel() const;
+    // The page's buttons 0..29 and the editor's 31..35.
     KvUserInterface::IKvButton* Button(int index) const;
     const CCallRecorder& Recorder() const { return m_Recorder; }
     const CPhoneBook& Book() const { return m_Book; }
@@ -95,6 +110,14 @@ public:
     int ListCount() const;
     // Takes the number of phone-book row `index` as the typed number (a tap on the row).
     void TakeRow(int index);
+    // The phone-book editor: shown, the entry it edits (-1 a new one) and its two fields.
+    bool EditMode() const { return m_bEditMode; }
+    int EditedEntry() const { return m_iEditedEntry; }
+    std::u16string NameEdit() const;
+    std::u16string NumberEdit() const;
+    // The list's selected row, -1 when none, and where row `index` shows.
+    int ListSelection() const;
+    plat::Rect RowRect(int index) const;
     // Downloads the phone's memory `kind` (3 the phone, then 2 the SIM).
     void RequestPhonebook(int kind);
     bool Downloading() const { return m_iDownloadKind != 0; }
@@ -113,6 +136,8 @@ private:
     void SetNumberText(const char16_t* text);
     void SetTyped(const char16_t* text);
     void Pair();
+    // "p", and the port closed a second later (the module restarts its link).
+    void SendPairing();
     void Connect();
     void Disconnect();
     void SecondPass(uint32_t now);
@@ -121,9 +146,18 @@ private:
     const char16_t* Text(int id) const;
     void LoadPhonebook();
     void SavePhonebook();
-    void StoreDownloadedEntries(bool polled);
+    void StoreDownloadedEntries();
     void StartMessaging();
     void StoreLine(const BT_DOWNLOAD_ENTRY& entry, int index);
+    // ---- the phone-book editor
+    void SetEditMode(bool on);
+    void OpenEntry();
+    void NewEntry();
+    void AskKeyboard(int request);
+    void TakeKeyboardResult();
+    void SaveEntry();
+    void DeleteEntry();
+    void SelectRow(int index);
 
     // ---- pop-ups on a worker thread that run on the user-interface thread
     struct UiLink;
@@ -144,6 +178,16 @@ private:
     KvUserInterface::IKvText* m_pNumberText = nullptr;
     KvUserInterface::IKvText* m_pCallLabel = nullptr;
     KvMultimedia::IKvImage* m_pDigitDisplay = nullptr;
+    KvUserInterface::IKvButton* m_pEditorButtons[PH_EDITOR_COUNT] = {};
+    KvUserInterface::IKvText* m_pLabels[2] = {};
+    KvUserInterface::IKvText* m_pNameEdit = nullptr;
+    KvUserInterface::IKvText* m_pNumberEdit = nullptr;
+    bool m_bEditMode = false;
+    int m_iEditedEntry = -1;
+    // The keyboard page was asked for a field of the editor and has not answered yet.
+    bool m_bWaitKb = false;
+    // Downloaded entries the full book had no room for, told once the download is over.
+    int m_iRefused = 0;
 
     char16_t m_szNumber[PH_TEXT_CHARS] = {};  // typed or taken over; also the redial number
     char16_t m_szDtmf[PH_TEXT_CHARS] = {};    // tones of the current call, the newest kept

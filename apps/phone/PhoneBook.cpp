@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "platform/io/File.h"
 
@@ -34,9 +35,16 @@ bool ByName(const PHONEBOOK_ENTRY& a, const PHONEBOOK_ENTRY& b) {
     return Compare(a.szName, b.szName) < 0;
 }
 
-std::u16string Tail(const char16_t* number) {
-    std::u16string s(number);
+// The last 9 characters of a number (the whole number where it is shorter), in place.
+std::u16string_view Tail(std::u16string_view s) {
     return s.size() > PHONEBOOK_MATCH_DIGITS ? s.substr(s.size() - PHONEBOOK_MATCH_DIGITS) : s;
+}
+
+std::u16string_view Field(const char16_t (&field)[PHONEBOOK_FIELD_CHARS]) {
+    size_t n = 0;
+    while (n < PHONEBOOK_FIELD_CHARS && field[n])
+        ++n;
+    return std::u16string_view(field, n);
 }
 
 }  // namespace
@@ -129,9 +137,10 @@ bool CPhoneBook::Remove(size_t i) {
 }
 
 int CPhoneBook::FindDouble(const std::u16string& number) const {
-    const std::u16string tail = Tail(number.c_str());
+    // Up to the first terminator, as the stored number is compared.
+    const std::u16string_view tail = Tail(std::u16string_view(number.c_str()));
     for (size_t i = 0; i < m_Entries.size(); ++i) {
-        if (Tail(m_Entries[i].szNumber) == tail)
+        if (Tail(Field(m_Entries[i].szNumber)) == tail)
             return static_cast<int>(i);
     }
     return -1;

@@ -3,6 +3,7 @@
 // incoming call that takes the front seat from the music page and gives it back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -12,17 +13,20 @@
 #include <thread>
 #include <vector>
 
+#include "apps/keyboard/KBDlg.h"
 #include "apps/phone/Phone.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/Language.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/InfoDialog.h"
+#include "core/ui/MessageDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "devices/BTModuleEmulator.h"
 #include "library/include/IKvButton.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/io/PortMap.h"
+#include "platform/gfx/ImageFile.h"
 #include "platform/media/AudioCapture.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
@@ -174,6 +178,137 @@ protected:
         plat::ui::InjectPen(plat::ui::PenAction::Up, p);
         Move(40);
     }
+    // A tap in the middle of `r` on the front screen.
+    void TapAt(const plat::Rect& r) {
+        m_unit->Tap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        m_unit->Advance(50);
+    }
+    // The keyboard page asked through editor button `button`, given `text` and saved (or
+    // left with Back), and the phone page back.
+    void Keyboard(int button, const std::u16string& text, bool save = true) {
+        Tap(button);
+        ASSERT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_KB);
+        CKBDlg* kb = dynamic_cast<CKBDlg*>(m_unit->Page(0, APPTYPE_KB));
+        ASSERT_NE(kb, nullptr);
+        kb->Edit()->SetText(text);
+        if (save)
+            kb->OnSave();
+        else
+            kb->OnBack();
+        plat::ui::InvalidateRect(m_unit->Seat(0)->Id());
+        m_unit->Advance(100);
+        ASSERT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_PHONE);
+    }
+    // `act` raises the plain message box of the pages; a helper thread taps its OK. False
+    // when no box came.
+    bool AnswerMessage(const std::function<void()>& act) {
+        std::atomic<bool> answered{false};
+        std::atomic<bool> stop{false};
+        std::thread helper([&] {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!stop.load() && std::chrono::steady_clock::now() < until) {
+                for (plat::ui::WindowId id = 1; id < 256; ++id) {
+                    const plat::Rect r = plat::ui::GetWindowRect(id);
+                    if (plat::ui::IsWindowVisible(id) && r.Width() > 300 && r.Width() < 800 &&
+                        r.Height() > 80 && r.Height() < 480) {
+                        const plat::Rect b = MessageDlg::OkButtonRect();
+                        const plat::Point at{r.left + (b.left + b.right) / 2,
+                                             r.top + (b.top + b.bottom) / 2};
+                        plat::ui::InjectPen(plat::ui::PenAction::Down, at);
+                        plat::ui::InjectPen(plat::ui::PenAction::Up, at);
+                        answered = true;
+                        return;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        act();
+        stop = true;
+        helper.join();
+        return answered.load();
+    }
+    // The editor's field (frame 0 of its picture) shows where `button` sits on the front
+    // screen: every opaque pixel of the field's keyboard mark is on the screen as drawn.
+    ::testing::AssertionResult ShowsField(int button) {
+        plat::Surface field;
+        if (!plat::LoadImageFile(m_unit->BaseDir() + "/Skin/Default/phone/field.png", field))
+            return ::testing::AssertionFailure() << "field.png not read";
+        plat::Rect r;
+        Page()->Button(button)->GetRect(&r);
+        const plat::Surface screen = m_unit->Screen(0);
+        int compared = 0;
+        for (int y = 0; y < r.Height(); ++y) {
+            for (int x = r.Width() - 40; x < r.Width(); ++x) {
+                const uint32_t want = field.PixelAt(x, y);
+                if (want >> 24 != 0xFF)
+                    continue;
+                ++compared;
+                const uint32_t got = screen.PixelAt(r.left + x, r.top + y);
+                if (got != want)
+                    return ::testing::AssertionFailure()
+                           << "at " << r.left + x << "," << r.top + y << ": " << std::hex << got
+                           << " instead of " << want;
+            }
+        }
+        if (compared < 100)
+            return ::testing::AssertionFailure() << "only " << compared << " pixels compared";
+        return ::testing::AssertionSuccess();
+    }
+    std::vector<std::u16string> Names() {
+        std::vector<std::u16string> out;
+        for (size_t i = 0; i < Page()->Book().Count(); ++i)
+            out.push_back(Page()->Book().At(i).szName);
+        return out;
+    }
+    // Phonebook.db as stored: its size, and its names up to the first empty one.
+    std::vector<std::u16string> StoredNames(size_t* size = nullptr) {
+        std::vector<uint8_t> bytes;
+        std::vector<std::u16string> out;
+        if (!plat::ReadWholeFile(m_unit->File("Phonebook.db"), bytes))
+            return out;
+        if (size)
+            *size = bytes.size();
+        for (size_t at = 0; at + 512 <= bytes.size(); at += 512) {
+            std::u16string name;
+            for (size_t i = at; i < at + 256; i += 2) {
+                const char16_t c = static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
+                if (!c)
+                    break;
+                name += c;
+            }
+            if (name.empty())
+                break;
+            out.push_back(name);
+        }
+        return out;
+    }
+
+    // Driver side: a tap on button `index` of the front page, while the test's thread pumps.
+    void DriverTap(int index) {
+        IKvButton* button = Page()->Button(index);
+        ASSERT_NE(button, nullptr);
+        plat::Rect r;
+        button->GetRect(&r);
+        const plat::Point p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        plat::ui::InjectPen(plat::ui::PenAction::Down, p);
+        Move(40);
+        plat::ui::InjectPen(plat::ui::PenAction::Up, p);
+        Move(40);
+    }
+    // Driver side: pop-up `n` of the page shows. Waited for in real time: its thread and the
+    // post that runs it need no clock, and the clock would close it.
+    bool UntilShowing(CPhone* page, int n) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < until) {
+            std::shared_ptr<CInfoDialog> dialog = page->PopUp();
+            if (page->PopUpsShown() >= n && page->PopUpsShowing() == 1 && dialog &&
+                plat::ui::IsWindowVisible(dialog->Id()) && !dialog->GetMessageText().empty())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
     // Driver side: the module's ring reaches the page and its pop-up shows (pop-up `n`).
     bool UntilPopUp(CPhone* page, int n) {
         const bool shown = MoveUntil(
@@ -218,10 +353,24 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     EXPECT_FALSE(Enabled(PH_DIGIT_0 + 5));
     NewCommands();
 
-    // Pairing: "p", the port closed a second later and opened again by the tick.
-    Tap(PH_BT_PAIR);
+    // Pairing: "p" under the searching pop-up; the port closes a second later and the tick
+    // opens it again. Paired is not connected: the pop-up waits until its own button closes
+    // it, and that asks nothing more.
+    std::u16string told;
+    Drive(
+        [&] {
+            DriverTap(PH_BT_PAIR);
+            if (!UntilShowing(page, 1))
+                return;
+            told = page->PopUp()->GetMessageText();
+            MoveUntil([&] { return page->BTState() == PH_BT_PAIRED; }, 4000);
+            TapPopUp(page, 3);
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(told, Lang(MSG_BT_SEARCHING));
     EXPECT_EQ(NewActions(), Commands({"p"}));
-    Settle();
+    EXPECT_EQ(page->PopUpsShown(), 1) << PhoneLog();
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
     EXPECT_EQ(page->StateText(), Lang(MSG_BT_DISCONNECTED));
@@ -229,8 +378,44 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     EXPECT_TRUE(Enabled(PH_BT_CONNECT));
     EXPECT_FALSE(Enabled(PH_DIAL));
 
-    Tap(PH_BT_CONNECT);
+    // A phone that does not take the connection: the waiting pop-up ends by its time-out and
+    // the failure is told in one of its own, closed by its button.
+    m_module->Update([](emu::BTModuleSettings& st) { st.behaviour = emu::BTBehaviour::Silent; });
+    std::u16string failure;
+    Drive(
+        [&] {
+            DriverTap(PH_BT_CONNECT);
+            if (!UntilShowing(page, 2))
+                return;
+            MoveUntil([&] { return page->PopUpsShown() >= 3; }, 7000);
+            if (!UntilShowing(page, 3))
+                return;
+            failure = page->PopUp()->GetMessageText();
+            TapPopUp(page, 2);
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(failure, Lang(MSG_BT_CONNECT_FAIL)) << PhoneLog();
+    EXPECT_EQ(page->PopUpsShown(), 3);
+    EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
+    m_module->Update([](emu::BTModuleSettings& st) { st.behaviour = emu::BTBehaviour::Normal; });
+    NewCommands();
+
+    // Connecting: the pop-up goes by itself when the tick sees the link up.
+    told.clear();
+    Drive(
+        [&] {
+            DriverTap(PH_BT_CONNECT);
+            if (!UntilShowing(page, 4))
+                return;
+            told = page->PopUp()->GetMessageText();
+            MoveUntil([&] { return !page->PopUp(); }, 4000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(told, Lang(MSG_BT_CONNECTING));
     EXPECT_EQ(NewActions(), Commands({"c1", "x1"}));
+    EXPECT_NE(m_unit->Log().find("m_pInfoDlg->SetExit()-1"), std::string::npos) << PhoneLog();
+    EXPECT_EQ(page->PopUpsShown(), 4) << "no failure told: " << PhoneLog();
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_CONNECTED);
     EXPECT_EQ(page->StateText(), Lang(MSG_BT_CONNECTED));
@@ -279,7 +464,18 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     // Disconnect from the phone page: the call buttons go, Connect comes back.
     Open(0, APPTYPE_PHONE);
     NewCommands();
-    Tap(PH_BT_DISCONNECT);
+    told.clear();
+    Drive(
+        [&] {
+            DriverTap(PH_BT_DISCONNECT);
+            if (!UntilShowing(page, 5))
+                return;
+            told = page->PopUp()->GetMessageText();
+            TapPopUp(page, 2);
+            MoveUntil([&] { return !page->PopUp(); }, 2000);
+        },
+        [&] { return !page->PopUp(); });
+    EXPECT_EQ(told, Lang(MSG_BT_DISCONNECT_DEVICE));
     EXPECT_EQ(NewActions(), Commands({"c0", "x0"}));
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
@@ -339,6 +535,9 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
     Settle();
     ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
     Tap(PH_DIGIT_0 + 7);
+    // An entry is being made when the download starts: the entries move under the editor.
+    Tap(PH_DIGIT_MEMORY);
+    ASSERT_TRUE(page->EditMode());
     NewCommands();
 
     Tap(PH_PHONEBOOK);
@@ -353,6 +552,7 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
         15000));
     EXPECT_EQ(NewActions(), Commands({"b03", "b30", "b02", "b30"}));
     EXPECT_TRUE(Enabled(PH_PHONEBOOK));
+    EXPECT_FALSE(page->EditMode()) << "the editor closed rather than save over another entry";
 
     // Of the phone's 512 kept lines: 11 too short and 11 doubles (i % 50 == 7 and 9, below
     // 512); of the SIM's 300, the first 150 are doubles of the phone's but for the 6 whose
@@ -384,6 +584,16 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
     Tap(PH_DIAL);
     EXPECT_EQ(NewActions(), Commands({"d0301x099"}));
     Tap(PH_HANG);
+
+    // A paired module that stops answering gets the pairing command to restart it, without
+    // the pop-up of the Pair button: nobody asked for it.
+    m_module->Update([](emu::BTModuleSettings& s) { s.behaviour = emu::BTBehaviour::Silent; });
+    NewCommands();
+    for (int i = 0; i < 28; ++i)
+        m_unit->Advance(1010);
+    const Commands sent = NewActions();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "p"), sent.end());
+    EXPECT_EQ(page->PopUpsShown(), 0);
 }
 
 TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
@@ -516,4 +726,165 @@ TEST_F(PhonePage, AnIncomingCallAsksToAcceptOrRejectOverTheMusicPageOfTheFrontSe
     EXPECT_LE(page->PopUpsShown(), shown + 1);
     EXPECT_NE(m_unit->Log().find("default(2): nothing in thread"), std::string::npos) << PhoneLog();
     EXPECT_EQ(m_unit->Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+}
+
+TEST_F(PhonePage, EditsThePhoneBookThroughTheKeyboardPageAndKeepsTheFileSorted) {
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
+    EXPECT_FALSE(ShowsField(PH_KB_NAME));
+    EXPECT_FALSE(page->EditMode());
+    Tap(PH_PHONE_ENTRY);
+    EXPECT_FALSE(page->EditMode()) << "no row chosen, nothing to open";
+
+    // Memory opens an empty entry with the typed number; the editor takes the keypad's place.
+    for (int d : {0, 3, 0, 5, 5, 5})
+        Tap(PH_DIGIT_0 + d);
+    Tap(PH_DIGIT_MEMORY);
+    ASSERT_TRUE(page->EditMode());
+    EXPECT_EQ(page->EditedEntry(), -1);
+    EXPECT_EQ(page->NameEdit(), u"");
+    EXPECT_EQ(page->NumberEdit(), u"030555");
+    EXPECT_EQ(page->Button(PH_DEL)->IsVisible(), 0) << "a new entry has nothing to delete";
+    EXPECT_EQ(page->Button(PH_SAVE)->IsVisible(), 1);
+    EXPECT_EQ(page->Button(PH_DIGIT_0 + 5)->IsVisible(), 0);
+    EXPECT_TRUE(ShowsField(PH_KB_NAME));
+    EXPECT_TRUE(ShowsField(PH_KB_NUMBER));
+
+    // Save without a name: the notice, the editor stays, nothing is written.
+    EXPECT_TRUE(AnswerMessage([&] { Tap(PH_SAVE); }));
+    EXPECT_TRUE(page->EditMode());
+    EXPECT_FALSE(plat::PathExists(m_unit->File("Phonebook.db")));
+
+    // The name through the keyboard page: its title and the field's text go there.
+    Keyboard(PH_KB_NAME, u"Zed");
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbTitle), Lang(MSG_KB_PHONEBOOK_NAME));
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbInitial), u"");
+    EXPECT_TRUE(page->EditMode()) << "the round trip keeps the editor";
+    EXPECT_EQ(page->NameEdit(), u"Zed");
+    EXPECT_EQ(page->NumberEdit(), u"030555");
+    EXPECT_EQ(m_unit->Kernel()->m_iKbResult, -1) << "the request is cleared once taken";
+    Tap(PH_SAVE);
+    EXPECT_FALSE(page->EditMode());
+    EXPECT_FALSE(ShowsField(PH_KB_NAME));
+    size_t size = 0;
+    EXPECT_EQ(StoredNames(&size), std::vector<std::u16string>({u"Zed"}));
+    EXPECT_EQ(size, 1048576u);
+    EXPECT_EQ(page->ListSelection(), 0);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"030555");
+    EXPECT_EQ(page->NumberText(), u"030555");
+
+    // Two more: a lower-case name goes after every upper-case one. The number field takes
+    // the keyboard's text too, cut to the field's 16 characters; Back leaves a field as it was.
+    Tap(PH_DIGIT_SPACE);
+    Tap(PH_DIGIT_MEMORY);
+    EXPECT_EQ(page->NumberEdit(), u"");
+    Keyboard(PH_KB_NAME, u"adam");
+    Keyboard(PH_KB_NUMBER, u"+49 30 1234 5678 90");
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbTitle), Lang(MSG_KB_PHONEBOOK_NUMBER));
+    EXPECT_EQ(page->NumberEdit(), u"+49 30 1234 5678");
+    Keyboard(PH_KB_NUMBER, u"0", false);
+    EXPECT_EQ(std::u16string(m_unit->Kernel()->m_szKbInitial), u"+49 30 1234 5678");
+    EXPECT_EQ(page->NumberEdit(), u"+49 30 1234 5678");
+    Tap(PH_SAVE);
+    EXPECT_EQ(page->ListSelection(), 1);
+    Tap(PH_DIGIT_MEMORY);
+    Keyboard(PH_KB_NAME, u"Mia");
+    Keyboard(PH_KB_NUMBER, u"0307777");
+    Tap(PH_SAVE);
+    EXPECT_EQ(Names(), std::vector<std::u16string>({u"Mia", u"Zed", u"adam"}));
+    EXPECT_EQ(StoredNames(), Names());
+    EXPECT_EQ(page->ListCount(), 3);
+    // Exit leaves a started entry unsaved.
+    Tap(PH_DIGIT_MEMORY);
+    Keyboard(PH_KB_NAME, u"Nobody");
+    Tap(PH_EXIT);
+    EXPECT_FALSE(page->EditMode());
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Mia", u"Zed", u"adam"}));
+
+    // A row's entry in the editor: renamed, it moves to its place and stays chosen.
+    TapAt(page->RowRect(2));
+    EXPECT_EQ(page->ListSelection(), 2);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"+49 30 1234 5678") << "the row's number";
+    Tap(PH_PHONE_ENTRY);
+    ASSERT_TRUE(page->EditMode());
+    EXPECT_EQ(page->EditedEntry(), 2);
+    EXPECT_EQ(page->Button(PH_DEL)->IsVisible(), 1);
+    EXPECT_EQ(page->NameEdit(), u"adam");
+    Keyboard(PH_KB_NAME, u"Anna");
+    Tap(PH_SAVE);
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Anna", u"Mia", u"Zed"}));
+    EXPECT_EQ(page->ListSelection(), 0);
+    EXPECT_EQ(page->NumberText(), u"+49 30 1234 5678");
+
+    // Delete asks first: No keeps the entry; Yes on the middle one chooses the one after it.
+    TapAt(page->RowRect(1));
+    Tap(PH_PHONE_ENTRY);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdNo);
+    Tap(PH_DEL);
+    auto boxes = m_unit->TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u" Delete phonebook entry ? ");
+    EXPECT_EQ(boxes[0].caption, u"Warning");
+    EXPECT_EQ(boxes[0].flags, plat::ui::kMbYesNo | plat::ui::kMbIconWarning);
+    EXPECT_FALSE(page->EditMode());
+    EXPECT_EQ(page->ListCount(), 3);
+    TapAt(page->RowRect(1));
+    Tap(PH_PHONE_ENTRY);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdYes);
+    Tap(PH_DEL);
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Anna", u"Zed"}));
+    EXPECT_EQ(page->ListSelection(), 1);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"030555");
+    // The last row: the new last one is chosen.
+    Tap(PH_PHONE_ENTRY);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdYes);
+    Tap(PH_DEL);
+    EXPECT_EQ(StoredNames(), std::vector<std::u16string>({u"Anna"}));
+    EXPECT_EQ(page->ListSelection(), 0);
+    EXPECT_EQ(page->NumberText(), u"+49 30 1234 5678");
+    // The only one, after a trip to the keyboard page (which forgets the list's choice): the
+    // file stays, empty, and so does the list.
+    Tap(PH_PHONE_ENTRY);
+    Keyboard(PH_KB_NUMBER, u"1", false);
+    EXPECT_EQ(page->ListSelection(), -1);
+    plat::ui::ScriptMessageBoxAnswer(plat::ui::kIdYes);
+    Tap(PH_DEL);
+    m_unit->TakeBoxes();
+    EXPECT_TRUE(StoredNames(&size).empty());
+    EXPECT_EQ(size, 1048576u);
+    EXPECT_EQ(page->ListCount(), 0);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"");
+    Open(0, APPTYPE_HOMEPAGE);
+    Open(0, APPTYPE_PHONE);
+    EXPECT_EQ(page->ListCount(), 0) << "the deleted entry does not come back";
+
+    // A full book refuses a 2049th entry and says so; the file stays as it was.
+    CPhoneBook full;
+    for (int i = 0; i < PHONEBOOK_ENTRIES; ++i)
+        full.Insert(u"N" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                        std::u16string(1, static_cast<char16_t>(u'A' + i / 26 % 26)) +
+                        std::u16string(1, static_cast<char16_t>(u'A' + i / 676)),
+                    u"0301234");
+    ASSERT_TRUE(full.Save(m_unit->File("Phonebook.db")));
+    Open(0, APPTYPE_HOMEPAGE);
+    Open(0, APPTYPE_PHONE);
+    ASSERT_EQ(page->ListCount(), PHONEBOOK_ENTRIES);
+    Tap(PH_DIGIT_0 + 9);
+    Tap(PH_DIGIT_MEMORY);
+    Keyboard(PH_KB_NAME, u"AAA");
+    Tap(PH_SAVE);
+    boxes = m_unit->TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"The phone book is full.");
+    EXPECT_TRUE(page->EditMode());
+    const std::vector<std::u16string> stored = StoredNames();
+    ASSERT_EQ(stored.size(), static_cast<size_t>(PHONEBOOK_ENTRIES));
+    EXPECT_EQ(stored[0], u"NAAA");
 }
