@@ -1,14 +1,13 @@
 #include "devices/BTModuleEmulator.h"
 
 #include <chrono>
+#include <thread>
 
 #include "platform/text/Text.h"
 
 namespace emu {
 
 namespace {
-
-constexpr int kPollMs = 10;
 
 double NowMs() {
     using namespace std::chrono;
@@ -17,36 +16,11 @@ double NowMs() {
 
 }  // namespace
 
-BTModuleEmulator::BTModuleEmulator(const BTModuleSettings& settings) : m_settings(settings) {}
+BTModuleEmulator::BTModuleEmulator(const BTModuleSettings& settings)
+    : SerialEmulator(256), m_settings(settings) {}
 
 BTModuleEmulator::~BTModuleEmulator() {
     Stop();
-}
-
-bool BTModuleEmulator::Start() {
-    Stop();
-    if (!m_pty.Open())
-        return false;
-    {
-        std::lock_guard<std::mutex> hold(m_mutex);
-        m_stop = false;
-        m_vanished = false;
-        m_vanishRequested = false;
-        m_line.clear();
-    }
-    m_thread = std::thread([this] { Run(); });
-    return true;
-}
-
-void BTModuleEmulator::Stop() {
-    {
-        std::lock_guard<std::mutex> hold(m_mutex);
-        m_stop = true;
-    }
-    m_cv.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
-    m_pty.Close();
 }
 
 BTModuleSettings BTModuleEmulator::Settings() const {
@@ -108,22 +82,6 @@ void BTModuleEmulator::SendRaw(const std::string& bytes) {
     WriteLocked(bytes);
 }
 
-void BTModuleEmulator::Vanish() {
-    std::unique_lock<std::mutex> hold(m_mutex);
-    if (!m_thread.joinable()) {
-        VanishLocked();
-        return;
-    }
-    // The emulator thread owns the descriptor while it reads; it closes it between two reads.
-    m_vanishRequested = true;
-    m_cv.wait(hold, [this] { return m_vanished || m_stop; });
-}
-
-bool BTModuleEmulator::Vanished() const {
-    std::lock_guard<std::mutex> hold(m_mutex);
-    return m_vanished;
-}
-
 std::vector<BTCommand> BTModuleEmulator::Commands() const {
     std::lock_guard<std::mutex> hold(m_mutex);
     return m_commands;
@@ -153,39 +111,28 @@ bool BTModuleEmulator::InCall() const {
     return m_inCall;
 }
 
-void BTModuleEmulator::Run() {
-    char buf[256];
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> hold(m_mutex);
-            if (m_stop)
-                return;
-            if (m_vanishRequested || (m_vanishAtMs >= 0 && NowMs() >= m_vanishAtMs))
-                VanishLocked();
-            if (m_vanished) {
-                m_cv.wait(hold, [this] { return m_stop; });
-                return;
-            }
+void BTModuleEmulator::ResetLocked() {
+    m_line.clear();
+}
+
+bool BTModuleEmulator::VanishDueLocked() {
+    return m_vanishAtMs >= 0 && NowMs() >= m_vanishAtMs;
+}
+
+void BTModuleEmulator::ReceivedLocked(const uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count && !m_vanished; ++i) {
+        char c = static_cast<char>(bytes[i]);
+        m_received.push_back(c);
+        m_line.push_back(c);
+        size_t size = m_line.size();
+        if (size >= 2 && m_line[size - 2] == '\r' && m_line[size - 1] == '\n') {
+            std::string command = m_line.substr(0, size - 2);
+            m_line.clear();
+            m_commands.push_back({command, NowMs()});
+            Handle(command);
+        } else if (size > 256) {
+            m_line.clear();  // no command is this long
         }
-        long n = m_pty.Read(buf, sizeof buf, kPollMs);
-        if (n <= 0)
-            continue;
-        std::lock_guard<std::mutex> hold(m_mutex);
-        for (long i = 0; i < n && !m_vanished; ++i) {
-            char c = buf[i];
-            m_received.push_back(c);
-            m_line.push_back(c);
-            size_t size = m_line.size();
-            if (size >= 2 && m_line[size - 2] == '\r' && m_line[size - 1] == '\n') {
-                std::string command = m_line.substr(0, size - 2);
-                m_line.clear();
-                m_commands.push_back({command, NowMs()});
-                Handle(command);
-            } else if (size > 256) {
-                m_line.clear();  // no command is this long
-            }
-        }
-        m_cv.notify_all();
     }
 }
 
@@ -281,14 +228,6 @@ void BTModuleEmulator::WriteLocked(const std::string& bytes) {
     if (m_vanished || bytes.empty())
         return;
     m_pty.Write(bytes.data(), bytes.size());
-}
-
-void BTModuleEmulator::VanishLocked() {
-    if (m_vanished)
-        return;
-    m_pty.Close();
-    m_vanished = true;
-    m_cv.notify_all();
 }
 
 }  // namespace emu

@@ -20,16 +20,13 @@
 // silent, answer with garbage and vanish.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/io/Pty.h"
+#include "devices/SerialEmulator.h"
 
 namespace emu {
 
@@ -65,16 +62,10 @@ struct BTCommand {
     double ms = 0;     // when its CR LF came, on the monotonic clock
 };
 
-class BTModuleEmulator {
+class BTModuleEmulator : public SerialEmulator {
 public:
     explicit BTModuleEmulator(const BTModuleSettings& settings = BTModuleSettings());
-    ~BTModuleEmulator();
-    BTModuleEmulator(const BTModuleEmulator&) = delete;
-    BTModuleEmulator& operator=(const BTModuleEmulator&) = delete;
-
-    bool Start();
-    void Stop();
-    const std::string& DevicePath() const { return m_pty.SlavePath(); }
+    ~BTModuleEmulator() override;
 
     BTModuleSettings Settings() const;
     void Update(const std::function<void(BTModuleSettings&)>& change);
@@ -87,10 +78,6 @@ public:
     void SendLine(const std::string& line);
     // Bytes as given, in one write.
     void SendRaw(const std::string& bytes);
-    // The device disappears now.
-    void Vanish();
-    bool Vanished() const;
-
     // Every command taken, in order.
     std::vector<BTCommand> Commands() const;
     std::vector<std::string> CommandTexts() const;
@@ -106,20 +93,14 @@ public:
     static std::string Utf16Le(const std::string& utf8);
 
 private:
-    void Run();
+    void ResetLocked() override;
+    bool VanishDueLocked() override;
+    void ReceivedLocked(const uint8_t* bytes, size_t count) override;
     void Handle(const std::string& command);
     void ReplyLocked(const std::string& line);
     void WriteLocked(const std::string& bytes);
-    void VanishLocked();
 
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_cv;
     BTModuleSettings m_settings;
-    plat::PseudoTerminal m_pty;
-    std::thread m_thread;
-    bool m_stop = false;
-    bool m_vanished = false;
-    bool m_vanishRequested = false;
     double m_vanishAtMs = -1;
     std::string m_line;  // command bytes waiting for their CR LF
     int m_downloadMemory = 0;

@@ -4,8 +4,6 @@
 //
 //     # memory;number;name      (memory 3: the phone, 2: the SIM; UTF-8 names)
 //     3;01701234567;Anna Berger
-#include <signal.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -93,28 +91,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Block the stop signals before any thread starts, then wait for them here.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
-
     emu::BTModuleEmulator module(settings);
-    if (!module.Start()) {
-        std::fprintf(stderr, "bt_module_emulator: cannot make a pseudo-terminal\n");
-        return 1;
-    }
-    if (!plat::SetPortMapEntry(portMap, port, module.DevicePath())) {
-        std::fprintf(stderr, "bt_module_emulator: cannot write %s\n", portMap.c_str());
-        return 1;
-    }
-    std::printf("Bluetooth module %s on %s\n", port.c_str(), module.DevicePath().c_str());
-    std::fflush(stdout);
-
-    int sig = 0;
-    sigwait(&stop, &sig);
-    plat::SetPortMapEntry(portMap, port, "");
-    module.Stop();
-    return 0;
+    return emu::ServeUntilStopped(module, "bt_module_emulator", "Bluetooth module", portMap, port);
 }

@@ -10,7 +10,6 @@ constexpr uint8_t kHandshake = 0xA5;
 constexpr uint8_t kHandshakeReply = 0x5A;
 constexpr uint8_t kFrameStart = 0xFF;
 constexpr uint8_t kFrameSecond = 0x55;
-constexpr int kPollMs = 10;
 
 std::vector<uint8_t> Fixed(const std::string& text, size_t size, uint8_t pad) {
     std::vector<uint8_t> out(size, pad);
@@ -27,35 +26,10 @@ void PutWord(std::vector<uint8_t>& out, uint16_t v) {
 }  // namespace
 
 PowerModuleEmulator::PowerModuleEmulator(const PowerModuleSettings& settings)
-    : m_settings(settings) {}
+    : SerialEmulator(64), m_settings(settings) {}
 
 PowerModuleEmulator::~PowerModuleEmulator() {
     Stop();
-}
-
-bool PowerModuleEmulator::Start() {
-    Stop();
-    if (!m_pty.Open())
-        return false;
-    {
-        std::lock_guard<std::mutex> hold(m_mutex);
-        m_stop = false;
-        m_vanishRequested = false;
-        m_vanished = false;
-    }
-    m_thread = std::thread([this] { Run(); });
-    return true;
-}
-
-void PowerModuleEmulator::Stop() {
-    {
-        std::lock_guard<std::mutex> hold(m_mutex);
-        m_stop = true;
-    }
-    m_cv.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
-    m_pty.Close();
 }
 
 PowerModuleSettings PowerModuleEmulator::Settings() const {
@@ -66,23 +40,6 @@ PowerModuleSettings PowerModuleEmulator::Settings() const {
 void PowerModuleEmulator::Update(const std::function<void(PowerModuleSettings&)>& change) {
     std::lock_guard<std::mutex> hold(m_mutex);
     change(m_settings);
-}
-
-void PowerModuleEmulator::Vanish() {
-    std::unique_lock<std::mutex> hold(m_mutex);
-    if (!m_thread.joinable()) {
-        m_pty.Close();
-        m_vanished = true;
-        return;
-    }
-    // The emulator thread owns the descriptor; it closes it between two reads.
-    m_vanishRequested = true;
-    m_cv.wait(hold, [this] { return m_vanished || m_stop; });
-}
-
-bool PowerModuleEmulator::Vanished() const {
-    std::lock_guard<std::mutex> hold(m_mutex);
-    return m_vanished;
 }
 
 std::vector<uint8_t> PowerModuleEmulator::Received() const {
@@ -116,32 +73,10 @@ int PowerModuleEmulator::BadFrames() const {
     return m_badFrames;
 }
 
-void PowerModuleEmulator::Run() {
-    uint8_t buf[64];
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> hold(m_mutex);
-            if (m_stop)
-                return;
-            if (m_vanishRequested && !m_vanished) {
-                m_pty.Close();
-                m_vanished = true;
-                m_cv.notify_all();
-            }
-            if (m_vanished) {
-                m_cv.wait(hold, [this] { return m_stop; });
-                return;
-            }
-        }
-        long n = m_pty.Read(buf, sizeof buf, kPollMs);
-        if (n <= 0)
-            continue;
-        std::lock_guard<std::mutex> hold(m_mutex);
-        for (long i = 0; i < n; ++i) {
-            m_received.push_back(buf[i]);
-            Handle(buf[i]);
-        }
-        m_cv.notify_all();
+void PowerModuleEmulator::ReceivedLocked(const uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        m_received.push_back(bytes[i]);
+        Handle(bytes[i]);
     }
 }
 
@@ -262,9 +197,7 @@ void PowerModuleEmulator::Reply(std::vector<uint8_t> bytes) {
             return;
         ++m_sent;
         if (s.vanishAfter >= 0 && m_sent >= s.vanishAfter) {
-            m_pty.Close();
-            m_vanished = true;
-            m_cv.notify_all();
+            VanishLocked();
             return;
         }
     }

@@ -4,16 +4,13 @@
 #pragma once
 
 #include <array>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/io/Pty.h"
+#include "devices/SerialEmulator.h"
 
 namespace emu {
 
@@ -39,25 +36,16 @@ struct PowerModuleSettings {
     long vanishAfter = -1;     // the device goes away after so many bytes sent; -1: never
 };
 
-class PowerModuleEmulator {
+// Start() makes the pseudo-terminal and starts answering; DevicePath() is what the program
+// opens (put it in the port map, or open it by path).
+class PowerModuleEmulator : public SerialEmulator {
 public:
     explicit PowerModuleEmulator(const PowerModuleSettings& settings = PowerModuleSettings());
-    ~PowerModuleEmulator();
-    PowerModuleEmulator(const PowerModuleEmulator&) = delete;
-    PowerModuleEmulator& operator=(const PowerModuleEmulator&) = delete;
-
-    // Makes the pseudo-terminal and starts answering.
-    bool Start();
-    void Stop();
-    // What the program opens (put it in the port map, or open it by path).
-    const std::string& DevicePath() const { return m_pty.SlavePath(); }
+    ~PowerModuleEmulator() override;
 
     PowerModuleSettings Settings() const;
     // Changes the settings while running.
     void Update(const std::function<void(PowerModuleSettings&)>& change);
-    // The device disappears now; returns when it is gone.
-    void Vanish();
-    bool Vanished() const;
 
     // Every byte the program sent, in order.
     std::vector<uint8_t> Received() const;
@@ -71,19 +59,12 @@ public:
     int BadFrames() const;
 
 private:
-    void Run();
+    void ReceivedLocked(const uint8_t* bytes, size_t count) override;
     void Handle(uint8_t byte);
     void Reply(std::vector<uint8_t> bytes);
     void HandleFrame();
 
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_cv;
     PowerModuleSettings m_settings;
-    plat::PseudoTerminal m_pty;
-    std::thread m_thread;
-    bool m_stop = false;
-    bool m_vanishRequested = false;
-    bool m_vanished = false;
 
     // Protocol state (emulator thread, under m_mutex).
     bool m_awaitingEnd = false;

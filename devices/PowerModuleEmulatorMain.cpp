@@ -1,7 +1,5 @@
 // power_module_emulator: a power module on a pseudo-terminal for the demo run. It enters its
 // device in the port map, answers until SIGINT or SIGTERM, and takes the entry out again.
-#include <signal.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,28 +82,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Block the stop signals before any thread starts, then wait for them here.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
-
     emu::PowerModuleEmulator module(settings);
-    if (!module.Start()) {
-        std::fprintf(stderr, "power_module_emulator: cannot make a pseudo-terminal\n");
-        return 1;
-    }
-    if (!plat::SetPortMapEntry(portMap, port, module.DevicePath())) {
-        std::fprintf(stderr, "power_module_emulator: cannot write %s\n", portMap.c_str());
-        return 1;
-    }
-    std::printf("power module %s on %s\n", port.c_str(), module.DevicePath().c_str());
-    std::fflush(stdout);
-
-    int sig = 0;
-    sigwait(&stop, &sig);
-    plat::SetPortMapEntry(portMap, port, "");
-    module.Stop();
-    return 0;
+    return emu::ServeUntilStopped(module, "power_module_emulator", "power module", portMap, port);
 }

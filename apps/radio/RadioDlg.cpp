@@ -6,6 +6,7 @@
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -59,13 +60,7 @@ std::u16string RowName(const void* data) {
     return std::u16string(name, plat::StrLenN(name, kRowNameChars - 1));
 }
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
 template <typename T>
 void Replace(T*& slot, T* fresh) {
@@ -183,27 +178,17 @@ bool CRadioDlg::LoadSkin() {
     const std::u16string skinFile = SkinPath(u"Radio\\Radio.ini");
     const std::u16string folder = SkinPath(u"Radio");
 
-    char16_t background[512] = {};
-    root->GetIniString(skinFile.c_str(), u"Property", u"Background", background, 512);
-    if (!background[0])
+    if (!pageui::LoadBackground(m_pBackground, skinFile, folder))
         return false;
-    Replace(m_pBackground, LoadImage(folder + u"\\" + background));
     Replace(m_pAdjustBg, LoadImage(folder + u"\\img-adjust-bg.png"));
     if (!m_pBackground || !m_pAdjustBg)
         return false;
 
     m_pMuteButton = nullptr;
-    const char16_t* section = rear ? u"Rear Buttons" : u"Buttons";
-    for (int i = 0; i < RADIO_BUTTONS; ++i) {
-        ReleaseAndClear(m_pButton[i]);
-        if (root->CreateButton(&m_pButton[i]) != RZ_OK || !m_pButton[i])
-            return false;
-        m_pButton[i]->LoadLayout(skinFile.c_str(), section, g_RadioButtonKeys[i], folder.c_str());
-        m_pButton[i]->SetTitleAlign(0x26);
-    }
-    m_pButton[RADIO_BTN_VOL_ICON]->SetFixedFrame(1);
-    m_pButton[RADIO_BTN_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButton[RADIO_BTN_VOL_ICON];
+    if (!pageui::MakeButtons(m_pButton, g_RadioButtonKeys, RADIO_BUTTONS, skinFile,
+                             rear ? u"Rear Buttons" : u"Buttons", folder, 0x26))
+        return false;
+    pageui::UseMuteButton(this, m_pButton[RADIO_BTN_VOL_ICON]);
 
     if (m_pListbox[0]->LoadLayout(skinFile.c_str(), u"Left Listbox", folder.c_str()) != RZ_OK ||
         m_pListbox[1]->LoadLayout(skinFile.c_str(), u"Right Listbox", folder.c_str()) != RZ_OK ||
@@ -330,9 +315,7 @@ void CRadioDlg::Show(bool visible, uint8_t param) {
             if (IHWAudio* mixer = holder->m_pAudio[1].get())
                 mixer->SelectSource(8, false);
         }
-        m_bMute = k->m_bMute.load();
-        if (m_pButton[RADIO_BTN_VOL_ICON])
-            m_pButton[RADIO_BTN_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
+        pageui::ShowMuteState(this, m_pButton[RADIO_BTN_VOL_ICON]);
         plat::ui::SendMessage(m_hMainWnd, WM_STOP_MEDIA, m_bySeat, 0);
         m_iPending = 1;
         if (m_bySeat == 0) {
@@ -383,10 +366,8 @@ void CRadioDlg::OnTick() {
             }
             switch (m_byPressed) {
                 case RADIO_BTN_VOL_ADD:
-                    IMPlayerDlg::StepVolume(1, m_pMuteButton, this);
-                    break;
                 case RADIO_BTN_VOL_DEL:
-                    IMPlayerDlg::StepVolume(-1, m_pMuteButton, this);
+                    pageui::VolumeButton(m_byPressed - RADIO_BTN_VOL_ADD, m_pMuteButton, this);
                     break;
                 case RADIO_BTN_STEP_UP:
                     StepFrequency(true);
@@ -753,13 +734,9 @@ void CRadioDlg::OnButtonClick() {
     ActionPending() = 0;
     switch (button) {
         case RADIO_BTN_VOL_ADD:
-            IMPlayerDlg::StepVolume(1, m_pMuteButton, this);
-            break;
-        case RADIO_BTN_VOL_DEL:
-            IMPlayerDlg::StepVolume(-1, m_pMuteButton, this);
-            break;
         case RADIO_BTN_VOL_ICON:
-            IMPlayerDlg::StepVolume(0, m_pMuteButton, this);
+        case RADIO_BTN_VOL_DEL:
+            pageui::VolumeButton(button - RADIO_BTN_VOL_ADD, m_pMuteButton, this);
             break;
         default:
             if (button >= RADIO_BUTTONS)

@@ -4,6 +4,7 @@
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 
@@ -53,23 +54,12 @@ bool CAUXDlg::LoadSkin() {
         return false;
     const std::u16string folder = SkinPath(u"CAUX");
     const std::u16string ini = folder + u"\\caux.ini";
-    char16_t name[512] = {};
-    if (kernel->m_pRoot->GetIniString(ini.c_str(), u"Property", u"Background", name, 512) !=
-            RZ_OK ||
-        !name[0])
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    ReleaseAndClear(m_pBackground);
-    m_pBackground = LoadImage(folder + u"\\" + name);
-    if (!m_pBackground)
+    if (!pageui::MakeButtons(m_pButton, kButtonName, AUX_BUTTON_COUNT, ini, u"Buttons", folder,
+                             kCaptionAlign))
         return false;
-    for (int i = 0; i < AUX_BUTTON_COUNT; ++i) {
-        if (!settings::MakeButton(m_pButton[i], ini, u"Buttons", kButtonName[i], folder,
-                                  kCaptionAlign))
-            return false;
-    }
-    m_pButton[AUX_VOL_ICON]->SetFixedFrame(1);
-    m_pButton[AUX_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButton[AUX_VOL_ICON];
+    pageui::UseMuteButton(this, m_pButton[AUX_VOL_ICON]);
     if (!settings::MakeText(m_pText, 410, 40, 80, 35, 12, 64, 255, 255))
         return false;
     m_bSkinned = 1;
@@ -84,10 +74,7 @@ void CAUXDlg::Show(bool visible, uint8_t param) {
         if (holder && holder->m_pAudio[1])
             holder->m_pAudio[1]->SelectSource(MixerLine(), false);
         WriteLog("CAUXDlg::Show(): mixer line %d", MixerLine());
-        if (CKernel* kernel = CKernel::Instance())
-            m_bMute = kernel->m_bMute.load();
-        if (m_bSkinned)
-            m_pButton[AUX_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
+        pageui::ShowMuteState(this, m_bSkinned ? m_pButton[AUX_VOL_ICON] : nullptr);
     }
     CVelkoraAppDlg::Show(visible, param);
 }
@@ -163,13 +150,9 @@ void CAUXDlg::Render(plat::Canvas* hdc) {
 void CAUXDlg::OnButtonClick(int button) {
     switch (button) {
         case AUX_VOL_ADD:
-            IMPlayerDlg::StepVolume(1, m_pButton[AUX_VOL_ICON], this);
-            break;
         case AUX_VOL_ICON:
-            IMPlayerDlg::StepVolume(0, m_pButton[AUX_VOL_ICON], this);
-            break;
         case AUX_VOL_DEL:
-            IMPlayerDlg::StepVolume(-1, m_pButton[AUX_VOL_ICON], this);
+            pageui::VolumeButton(button - AUX_VOL_ADD, m_pButton[AUX_VOL_ICON], this);
             break;
         case AUX_EXIT:
             if (m_byAppType != APPTYPE_AUX2)

@@ -3,6 +3,7 @@
 #include "apps/settings/SettingsUi.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -58,13 +59,8 @@ bool CAboutDlg::LoadSkin() {
         return false;
     const std::u16string folder = SkinPath(u"about");
     const std::u16string ini = SkinPath(u"about\\about.ini");
-    char16_t background[512] = {};
-    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
     ReleaseAndClear(m_pBackground);
-    if (!background[0])
-        return false;
-    m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
-    if (!m_pBackground)
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
     m_pOk = settingsui::MakeButton(root, ini, u"Buttons", u"OK", folder, 0x26);
     if (!m_pOk)

@@ -7,6 +7,7 @@
 #include "core/kernel/AppPaths.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -110,15 +111,10 @@ bool CApplicationSetDlg::LoadSkin() {
         m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
     if (!m_pBackground)
         return false;
-    for (int i = 0; i < AS_BUTTON_COUNT; ++i) {
-        m_pButtons[i] =
-            settingsui::MakeButton(root, ini, u"Buttons", kButtonNames[i], folder, kTitleAlign);
-        if (!m_pButtons[i])
-            return false;
-    }
-    m_pButtons[AS_VOL_ICON]->SetFixedFrame(1);
-    m_pButtons[AS_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButtons[AS_VOL_ICON];
+    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, AS_BUTTON_COUNT, ini, u"Buttons",
+                                 folder, kTitleAlign))
+        return false;
+    pageui::UseMuteButton(this, m_pButtons[AS_VOL_ICON]);
     m_pListbox[0] = settingsui::MakeListbox(root, ini, u"Left Listbox", folder);
     if (!m_pListbox[0])
         return false;
@@ -201,8 +197,7 @@ void CApplicationSetDlg::Show(bool visible, uint8_t param) {
     CKernel* kernel = CKernel::Instance();
     if (!kernel)
         return;
-    m_bMute = kernel->m_bMute.load();
-    m_pButtons[AS_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
+    pageui::ShowMuteState(this, m_pButtons[AS_VOL_ICON]);
     UpdateVolume(false);
     // Every visit starts a new edit from the live paths.
     std::memcpy(&kernel->m_AppPathsEdit, &kernel->m_AppPaths, sizeof kernel->m_AppPaths);
@@ -273,13 +268,9 @@ void CApplicationSetDlg::OnBack() {
 void CApplicationSetDlg::OnButtonClick(int action) {
     switch (action) {
         case AS_VOL_ADD:
-            StepVolume(1, m_pButtons[AS_VOL_ICON], this);
-            break;
         case AS_VOL_ICON:
-            StepVolume(0, m_pButtons[AS_VOL_ICON], this);
-            break;
         case AS_VOL_DEL:
-            StepVolume(-1, m_pButtons[AS_VOL_ICON], this);
+            pageui::VolumeButton(action - AS_VOL_ADD, m_pButtons[AS_VOL_ICON], this);
             break;
         case AS_EDIT:
             // The chooser's modal run waits until this paint is over.

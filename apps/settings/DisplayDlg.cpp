@@ -6,6 +6,7 @@
 #include "apps/settings/SettingsUi.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -119,32 +120,21 @@ bool CDisplayDlg::LoadSkin() {
     const std::u16string folder = SkinPath(u"Display");
     const std::u16string ini = SkinPath(u"Display\\Display.ini");
 
-    char16_t background[512] = {};
-    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
     ReleaseAndClear(m_pBackground);
-    m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
-    if (!background[0] || !m_pBackground)
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    for (int i = 0; i < DD_BUTTON_COUNT; ++i) {
-        m_pButtons[i] =
-            settingsui::MakeButton(root, ini, u"Buttons", kButtonNames[i], folder, kTitleAlign);
-        if (!m_pButtons[i])
-            return false;
-    }
-    m_pButtons[DD_VOL_ICON]->SetFixedFrame(1);
-    m_pButtons[DD_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButtons[DD_VOL_ICON];
+    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, DD_BUTTON_COUNT, ini, u"Buttons",
+                                 folder, kTitleAlign))
+        return false;
+    pageui::UseMuteButton(this, m_pButtons[DD_VOL_ICON]);
     m_pListbox[0] = settingsui::MakeListbox(root, ini, u"Left Listbox", folder);
     m_pListbox[1] = settingsui::MakeListbox(root, ini, u"Right Listbox", folder);
     if (!m_pListbox[0] || !m_pListbox[1])
         return false;
     m_pListbox[1]->Show(0);
-    for (int i = 0; i < 6; ++i) {
-        m_pSteps[i] =
-            settingsui::MakeButton(root, ini, u"Buttons", kStepNames[i], folder, kTitleAlign);
-        if (!m_pSteps[i])
-            return false;
-    }
+    if (!settingsui::MakeButtons(root, m_pSteps, kStepNames, 6, ini, u"Buttons", folder,
+                                 kTitleAlign))
+        return false;
     for (int step = 0; step <= SYS_LEVEL_MAX; ++step) {
         m_pSlider[step] = settingsui::MakeImage(
             root, plat::FormatStr(u"%s\\Slider-%03d.png", folder.c_str(), step * 10));
@@ -239,8 +229,7 @@ void CDisplayDlg::Show(bool visible, uint8_t param) {
     if (!kernel)
         return;
     UpdateVolume(false);
-    m_bMute = kernel->m_bMute.load();
-    m_pButtons[DD_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
+    pageui::ShowMuteState(this, m_pButtons[DD_VOL_ICON]);
     // Taken at every show: Exit puts back what this visit found.
     m_Copy = kernel->m_Settings;
     m_bHaveCopy = true;
@@ -396,13 +385,9 @@ void CDisplayDlg::ResetDefault() {
 void CDisplayDlg::RunAction(int action) {
     switch (action) {
         case DD_VOL_ADD:
-            StepVolume(1, m_pButtons[DD_VOL_ICON], this);
-            break;
         case DD_VOL_ICON:
-            StepVolume(0, m_pButtons[DD_VOL_ICON], this);
-            break;
         case DD_VOL_DEL:
-            StepVolume(-1, m_pButtons[DD_VOL_ICON], this);
+            pageui::VolumeButton(action - DD_VOL_ADD, m_pButtons[DD_VOL_ICON], this);
             break;
         case DD_SAVE:
             Save();

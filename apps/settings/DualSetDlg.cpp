@@ -6,6 +6,7 @@
 #include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -103,23 +104,12 @@ bool CDualSetDlg::LoadSkin() {
         return false;
     const std::u16string folder = SkinPath(u"DualSet");
     const std::u16string ini = folder + u"\\DualSet.ini";
-    char16_t name[512] = {};
-    if (kernel->m_pRoot->GetIniString(ini.c_str(), u"Property", u"Background", name, 512) !=
-            RZ_OK ||
-        !name[0])
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    ReleaseAndClear(m_pBackground);
-    m_pBackground = LoadImage(folder + u"\\" + name);
-    if (!m_pBackground)
+    if (!pageui::MakeButtons(m_pButton, kButtonName, DUALSET_BUTTON_COUNT, ini, u"Buttons", folder,
+                             kCaptionAlign))
         return false;
-    for (int i = 0; i < DUALSET_BUTTON_COUNT; ++i) {
-        if (!settings::MakeButton(m_pButton[i], ini, u"Buttons", kButtonName[i], folder,
-                                  kCaptionAlign))
-            return false;
-    }
-    m_pButton[DUALSET_VOL_ICON]->SetFixedFrame(1);
-    m_pButton[DUALSET_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButton[DUALSET_VOL_ICON];
+    pageui::UseMuteButton(this, m_pButton[DUALSET_VOL_ICON]);
     if (m_pListbox[0]->LoadLayout(ini.c_str(), u"Left Listbox", folder.c_str()) != RZ_OK)
         return false;
 
@@ -198,9 +188,7 @@ void CDualSetDlg::RefreshLabels() {
 void CDualSetDlg::Show(bool visible, uint8_t param) {
     if (visible && m_bSkinned) {
         UpdateVolume(false);
-        if (CKernel* kernel = CKernel::Instance())
-            m_bMute = kernel->m_bMute.load();
-        m_pButton[DUALSET_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
+        pageui::ShowMuteState(this, m_pButton[DUALSET_VOL_ICON]);
         ReloadRows();
     }
     CVelkoraAppDlg::Show(visible, param);
@@ -328,15 +316,11 @@ void CDualSetDlg::WriteFlags() {
 void CDualSetDlg::OnButtonClick(int button) {
     switch (button) {
         case DUALSET_VOL_ADD:
-            IMPlayerDlg::StepVolume(1, m_pButton[DUALSET_VOL_ICON], this);
-            UpdateVolume(false);
-            break;
         case DUALSET_VOL_ICON:
-            IMPlayerDlg::StepVolume(0, m_pButton[DUALSET_VOL_ICON], this);
-            break;
         case DUALSET_VOL_DEL:
-            IMPlayerDlg::StepVolume(-1, m_pButton[DUALSET_VOL_ICON], this);
-            UpdateVolume(false);
+            pageui::VolumeButton(button - DUALSET_VOL_ADD, m_pButton[DUALSET_VOL_ICON], this);
+            if (button != DUALSET_VOL_ICON)
+                UpdateVolume(false);
             break;
         case DUALSET_SAVE:
             WriteFlags();

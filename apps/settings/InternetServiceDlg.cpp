@@ -3,6 +3,7 @@
 #include "apps/settings/SettingsUi.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/AppType.h"
 #include "core/ui/WindowMessages.h"
@@ -75,20 +76,13 @@ bool CInternetServiceDlg::LoadSkin() {
         return false;
     const std::u16string folder = SkinPath(u"Internet");
     const std::u16string ini = SkinPath(u"Internet\\Internet.ini");
-    char16_t background[512] = {};
-    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
     ReleaseAndClear(m_pBackground);
-    if (!background[0])
-        return false;
-    m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
-    if (!m_pBackground)
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
     const char16_t* section = m_bySeat ? u"Rear Buttons" : u"Buttons";
-    for (int i = 0; i < IS_BTN_COUNT; ++i) {
-        m_pButtons[i] = settingsui::MakeButton(root, ini, section, kButtonNames[i], folder, 0x26);
-        if (!m_pButtons[i])
-            return false;
-    }
+    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, IS_BTN_COUNT, ini, section, folder,
+                                 0x26))
+        return false;
     m_pMuteButton = m_pButtons[IS_BTN_VOL_ICON];
     m_pGrid = settingsui::MakeListbox(root, ini, u"Right Listbox", folder);
     if (!m_pGrid)
@@ -269,13 +263,9 @@ void CInternetServiceDlg::OnTick() {
 void CInternetServiceDlg::DoButton(int button) {
     switch (button) {
         case IS_BTN_VOL_ADD:
-            StepVolume(1, m_pButtons[IS_BTN_VOL_ICON], this);
-            break;
         case IS_BTN_VOL_ICON:
-            StepVolume(0, m_pButtons[IS_BTN_VOL_ICON], this);
-            break;
         case IS_BTN_VOL_DEL:
-            StepVolume(-1, m_pButtons[IS_BTN_VOL_ICON], this);
+            pageui::VolumeButton(button - IS_BTN_VOL_ADD, m_pButtons[IS_BTN_VOL_ICON], this);
             break;
         case IS_BTN_EDIT:
             m_bEditMode = true;

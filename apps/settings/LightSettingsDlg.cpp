@@ -3,6 +3,7 @@
 #include "apps/settings/SettingsUi.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
@@ -42,17 +43,12 @@ bool CLightSettingsDlg::LoadSkin() {
         return false;
     const std::u16string folder = SkinPath(u"LightSetting");
     const std::u16string ini = SkinPath(u"LightSetting\\Settings.ini");
-    char16_t background[512] = {};
-    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
     ReleaseAndClear(m_pBackground);
-    m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
-    if (!background[0] || !m_pBackground)
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    for (int i = 0; i < LS_BUTTON_COUNT; ++i) {
-        m_pButtons[i] = settingsui::MakeButton(root, ini, u"Buttons", kButtonNames[i], folder, 38);
-        if (!m_pButtons[i])
-            return false;
-    }
+    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, LS_BUTTON_COUNT, ini, u"Buttons",
+                                 folder, 38))
+        return false;
     for (int i = 0; i < 3; ++i) {
         m_pLabels[i] = settingsui::MakeLabel(root, kLabelX[i], 170, 150, 50, 12, 255, 255, 255,
                                              KvUserInterface::KVTEXT_ALIGN_CENTER);

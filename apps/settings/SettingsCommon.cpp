@@ -17,20 +17,6 @@ IVantrel* Root() {
 
 }  // namespace
 
-bool MakeButton(KvUserInterface::IKvButton*& slot, const std::u16string& ini,
-                const char16_t* section, const char16_t* name, const std::u16string& folder,
-                uint8_t align) {
-    ReleaseAndClear(slot);
-    IVantrel* root = Root();
-    if (!root || root->CreateButton(&slot) != RZ_OK || !slot) {
-        slot = nullptr;
-        return false;
-    }
-    slot->LoadLayout(ini.c_str(), section, name, folder.c_str());
-    slot->SetTitleAlign(align);
-    return true;
-}
-
 bool MakeText(KvUserInterface::IKvText*& slot, int x, int y, int w, int h, int size, uint8_t r,
               uint8_t g, uint8_t b) {
     ReleaseAndClear(slot);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/ui/PageSetup.h"
 #include "core/ui/VelkoraAppDlg.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvImage.h"
@@ -22,19 +23,8 @@ namespace settings {
 // The colour a page without a skin fills its screen with.
 constexpr uint32_t kNoSkinBackground = 0xFF141A22;
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-// A new button laid out from `section` of `ini` under `name` with images from `folder`, its
-// caption aligned by `align`; null when the library cannot make one. `slot` is released first.
-bool MakeButton(KvUserInterface::IKvButton*& slot, const std::u16string& ini,
-                const char16_t* section, const char16_t* name, const std::u16string& folder,
-                uint8_t align);
+using pageui::MakeButton;
+using pageui::ReleaseAndClear;
 
 // A new text label at (x, y, w, h) in font `size` and colour (r, g, b); `slot` released first.
 bool MakeText(KvUserInterface::IKvText*& slot, int x, int y, int w, int h, int size, uint8_t r,

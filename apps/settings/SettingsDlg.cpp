@@ -4,6 +4,7 @@
 #include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 
@@ -69,19 +70,11 @@ bool CSettingsDlg::LoadSkin() {
         return false;
     const std::u16string folder = SkinPath(u"Homepage");
     const std::u16string ini = folder + u"\\Settings.ini";
-    char16_t name[512] = {};
-    if (kernel->m_pRoot->GetIniString(ini.c_str(), u"Property", u"Background", name, 512) !=
-            RZ_OK ||
-        !name[0])
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    settings::ReleaseAndClear(m_pBackground);
-    m_pBackground = LoadImage(folder + u"\\" + name);
-    if (!m_pBackground)
+    if (!pageui::MakeButtons(m_pButton, kButtonName, SETTINGS_BUTTON_COUNT, ini, u"Buttons", folder,
+                             0))
         return false;
-    for (int i = 0; i < SETTINGS_BUTTON_COUNT; ++i) {
-        if (!settings::MakeButton(m_pButton[i], ini, u"Buttons", kButtonName[i], folder, 0))
-            return false;
-    }
     for (int i = 0; i < SETTINGS_CAPTION_COUNT; ++i) {
         if (!settings::MakeText(m_pCaption[i], kCaption[i].x, kCaption[i].y, 150, 50, 12, 255, 255,
                                 255))

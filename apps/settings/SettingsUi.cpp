@@ -24,6 +24,17 @@ IKvButton* MakeButton(IVantrel* root, const std::u16string& iniFile, const char1
     return button;
 }
 
+bool MakeButtons(IVantrel* root, IKvButton** slots, const char16_t* const* names, int count,
+                 const std::u16string& iniFile, const char16_t* section,
+                 const std::u16string& folder, uint8_t align) {
+    for (int i = 0; i < count; ++i) {
+        slots[i] = MakeButton(root, iniFile, section, names[i], folder, align);
+        if (!slots[i])
+            return false;
+    }
+    return true;
+}
+
 IKvText* MakeLabel(IVantrel* root, int x, int y, int w, int h, int size, uint8_t r, uint8_t g,
                    uint8_t b, uint8_t align) {
     IKvText* text = nullptr;

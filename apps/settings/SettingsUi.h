@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/ui/PageSetup.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvImage.h"
 #include "library/include/IKvListbox.h"
@@ -18,19 +19,18 @@ namespace settingsui {
 // hands it to its list boxes.
 constexpr int kRowRecordBytes = 1548;
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
 // A button of the skin file's `section` under `name`, its pictures in `folder`, with the
 // title alignment given; null when it cannot be made.
 KvUserInterface::IKvButton* MakeButton(IVantrel* root, const std::u16string& iniFile,
                                        const char16_t* section, const char16_t* name,
                                        const std::u16string& folder, uint8_t align);
+// The same for `count` buttons at once, `names[i]` into `slots[i]`; false at the first that
+// cannot be made.
+bool MakeButtons(IVantrel* root, KvUserInterface::IKvButton** slots, const char16_t* const* names,
+                 int count, const std::u16string& iniFile, const char16_t* section,
+                 const std::u16string& folder, uint8_t align);
 // A label in the widget font; null when it cannot be made.
 KvUserInterface::IKvText* MakeLabel(IVantrel* root, int x, int y, int w, int h, int size, uint8_t r,
                                     uint8_t g, uint8_t b, uint8_t align);

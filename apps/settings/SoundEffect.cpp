@@ -7,6 +7,7 @@
 #include "apps/settings/SettingsUi.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -123,23 +124,15 @@ bool CSoundEffect::MakeObjects() {
     const std::u16string ini = SkinPath(u"SoundEffect\\SoundEffect.ini");
     const bool rear = m_bySeat == 1;
 
-    char16_t background[512] = {};
-    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
     ReleaseAndClear(m_pBackground);
-    m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
-    if (!background[0] || !m_pBackground)
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
 
     const char16_t* section = rear ? u"Rear Buttons" : u"Buttons";
-    for (int i = 0; i < SE_BUTTON_COUNT; ++i) {
-        m_pButtons[i] =
-            settingsui::MakeButton(root, ini, section, kButtonNames[i], folder, kTitleAlign);
-        if (!m_pButtons[i])
-            return false;
-    }
-    m_pButtons[SE_VOL_ICON]->SetFixedFrame(1);
-    m_pButtons[SE_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButtons[SE_VOL_ICON];
+    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, SE_BUTTON_COUNT, ini, section,
+                                 folder, kTitleAlign))
+        return false;
+    pageui::UseMuteButton(this, m_pButtons[SE_VOL_ICON]);
     m_pListbox[0] =
         settingsui::MakeListbox(root, ini, rear ? u"Rear Left" : u"Left Listbox", folder);
     m_pListbox[1] =
@@ -154,12 +147,9 @@ bool CSoundEffect::MakeObjects() {
             return false;
         m_pSlider[band]->Show(0);
     }
-    for (int i = 0; i < 4; ++i) {
-        m_pSpeakerBtn[i] =
-            settingsui::MakeButton(root, ini, section, kSpeakerButtonNames[i], folder, kTitleAlign);
-        if (!m_pSpeakerBtn[i])
-            return false;
-    }
+    if (!settingsui::MakeButtons(root, m_pSpeakerBtn, kSpeakerButtonNames, 4, ini, section, folder,
+                                 kTitleAlign))
+        return false;
     for (auto*& gray : m_pGray) {
         gray = settingsui::MakeImage(root, folder + u"\\EQ-Indicator-Gray.png");
         if (!gray)
@@ -266,8 +256,7 @@ void CSoundEffect::Show(bool visible, uint8_t param) {
     m_pButtons[SE_EXIT]->SetNormal();
     UpdateVolume(false);
     ShowEQView();
-    m_bMute = kernel->m_bMute.load();
-    m_pButtons[SE_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
+    pageui::ShowMuteState(this, m_pButtons[SE_VOL_ICON]);
     ApplyHighlights();
 }
 
@@ -760,13 +749,9 @@ void CSoundEffect::OnTick() {
 void CSoundEffect::RunAction(int action) {
     switch (action) {
         case SE_VOL_ADD:
-            StepVolume(1, m_pButtons[SE_VOL_ICON], this);
-            break;
         case SE_VOL_ICON:
-            StepVolume(0, m_pButtons[SE_VOL_ICON], this);
-            break;
         case SE_VOL_DEL:
-            StepVolume(-1, m_pButtons[SE_VOL_ICON], this);
+            pageui::VolumeButton(action - SE_VOL_ADD, m_pButtons[SE_VOL_ICON], this);
             break;
         case SE_EQ_SETTING:
             ShowEQView();

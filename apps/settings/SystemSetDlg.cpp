@@ -6,6 +6,7 @@
 #include "apps/settings/SystemSetDefaults.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "core/kernel/ProcessUtil.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/InfoDialog.h"
@@ -141,23 +142,12 @@ bool CSystemSetDlg::LoadSkin() {
         return false;
     const std::u16string folder = SkinPath(u"SystemSetting");
     const std::u16string ini = folder + u"\\Systemsetting.ini";
-    char16_t name[512] = {};
-    if (kernel->m_pRoot->GetIniString(ini.c_str(), u"Property", u"Background", name, 512) !=
-            RZ_OK ||
-        !name[0])
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    ReleaseAndClear(m_pBackground);
-    m_pBackground = LoadImage(folder + u"\\" + name);
-    if (!m_pBackground)
+    if (!pageui::MakeButtons(m_pButton, kButtonName, SYSSET_BUTTON_SLOTS, ini, u"Buttons", folder,
+                             kTitleAlign))
         return false;
-    for (int i = 0; i < SYSSET_BUTTON_SLOTS; ++i) {
-        if (kButtonName[i] && !settings::MakeButton(m_pButton[i], ini, u"Buttons", kButtonName[i],
-                                                    folder, kTitleAlign))
-            return false;
-    }
-    m_pButton[SYSSET_VOL_ICON]->SetFixedFrame(1);
-    m_pButton[SYSSET_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButton[SYSSET_VOL_ICON];
+    pageui::UseMuteButton(this, m_pButton[SYSSET_VOL_ICON]);
     if (LeftList()->LoadLayout(ini.c_str(), u"Left Listbox", folder.c_str()) != RZ_OK ||
         RightList()->LoadLayout(ini.c_str(), u"Right Listbox", folder.c_str()) != RZ_OK)
         return false;
@@ -198,14 +188,12 @@ void CSystemSetDlg::ResetDefault() {
 void CSystemSetDlg::Show(bool visible, uint8_t param) {
     if (visible && m_bSkinned) {
         UpdateVolume(false);
-        CKernel* kernel = CKernel::Instance();
-        if (kernel) {
-            m_bMute = kernel->m_bMute.load();
+        pageui::ShowMuteState(this, m_pButton[SYSSET_VOL_ICON]);
+        if (CKernel* kernel = CKernel::Instance()) {
             m_iDelayOn = kernel->m_Settings.iDelayOn;
             m_iDelayOff = kernel->m_Settings.iDelayOff;
             m_iAccHold = m_iAccHoldShown = kernel->m_Settings.iAccHold;
         }
-        m_pButton[SYSSET_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
         if (m_bySubPage == SYSSET_PAGE_NONE)
             m_bySubPage = SYSSET_PAGE_TIME;
         switch (m_bySubPage) {
@@ -524,15 +512,11 @@ void CSystemSetDlg::Render(plat::Canvas* hdc) {
 void CSystemSetDlg::OnButtonClick(int button) {
     switch (button) {
         case SYSSET_VOL_ADD:
-            IMPlayerDlg::StepVolume(1, m_pButton[SYSSET_VOL_ICON], this);
-            UpdateVolume(false);
-            break;
         case SYSSET_VOL_ICON:
-            IMPlayerDlg::StepVolume(0, m_pButton[SYSSET_VOL_ICON], this);
-            break;
         case SYSSET_VOL_DEL:
-            IMPlayerDlg::StepVolume(-1, m_pButton[SYSSET_VOL_ICON], this);
-            UpdateVolume(false);
+            pageui::VolumeButton(button - SYSSET_VOL_ADD, m_pButton[SYSSET_VOL_ICON], this);
+            if (button != SYSSET_VOL_ICON)
+                UpdateVolume(false);
             break;
         case SYSSET_TIME:
             ShowTimePage();

@@ -1,0 +1,52 @@
+// What the pages with a skin folder of their own share in setting themselves up: the background
+// their skin file names, the mute button beside the volume number, and the three volume
+// buttons (Vol-Add, Vol-Icon, Vol-Del, always in that order among a page's buttons).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "library/include/IKvButton.h"
+#include "library/include/IKvImage.h"
+
+class CVelkoraAppDlg;
+
+namespace pageui {
+
+template <typename T>
+void ReleaseAndClear(T*& p) {
+    if (p) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+// The picture that `Background` of the section `Property` of `ini` names, loaded from `folder`
+// into `slot` (the one it held is given back). False when the skin names none (`slot` is then
+// left as it was) or when the picture cannot be loaded (`slot` is then empty).
+bool LoadBackground(KvMultimedia::IKvImage*& slot, const std::u16string& ini,
+                    const std::u16string& folder);
+
+// A new button laid out from `section` of `ini` under `name` with its pictures in `folder`, its
+// caption aligned by `align`; false, with `slot` empty, when the library cannot make one. The
+// button that `slot` held is given back first.
+bool MakeButton(KvUserInterface::IKvButton*& slot, const std::u16string& ini,
+                const char16_t* section, const char16_t* name, const std::u16string& folder,
+                uint8_t align);
+// The same for `count` buttons at once, `names[i]` into `slots[i]` (a null name leaves its slot
+// alone); false at the first that cannot be made.
+bool MakeButtons(KvUserInterface::IKvButton** slots, const char16_t* const* names, int count,
+                 const std::u16string& ini, const char16_t* section, const std::u16string& folder,
+                 uint8_t align);
+
+// Makes `icon` the page's mute button: two frames (sound on, muted), showing the first.
+void UseMuteButton(CVelkoraAppDlg* page, KvUserInterface::IKvButton* icon);
+
+// The kernel's mute state into the page, and into the mute button's frame when there is one.
+void ShowMuteState(CVelkoraAppDlg* page, KvUserInterface::IKvButton* icon);
+
+// A tap on one of the volume buttons, `offset` places after the page's Vol-Add: up, mute,
+// down. False, and nothing done, for any other button.
+bool VolumeButton(int offset, KvUserInterface::IKvButton* icon, CVelkoraAppDlg* page);
+
+}  // namespace pageui
