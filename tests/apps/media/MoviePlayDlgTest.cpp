@@ -20,6 +20,7 @@
 #include "library/include/IKvButton.h"
 #include "library/include/IKvPlayer.h"
 #include "platform/io/File.h"
+#include "platform/io/Path.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
@@ -110,6 +111,22 @@ int CurrentRow(IKvListbox* list) {
 
 bool Visible(IKvButton* button) {
     return button && button->IsVisible();
+}
+
+uint32_t Status(HeadUnit& unit) {
+    uint32_t status = 0;
+    unit.Kernel()->Registry().GetDword(KERNEL_STATUS_KEY, "Status", &status);
+    return status;
+}
+
+std::string BookmarkFile(CMoviePlayDlg* page) {
+    return page->m_strBookmark.empty() ? std::string() : plat::NativePath(page->m_strBookmark);
+}
+
+// As if five seconds had passed since the last save: the next tick saves the disc's place.
+void SaveNow(HeadUnit& unit, CMoviePlayDlg* page) {
+    page->m_dwLastSave -= MV_RESUME_SAVE_MS + 100;
+    unit.Advance(100);
 }
 
 }  // namespace
@@ -408,6 +425,7 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
     EXPECT_TRUE(page->m_bVideoShown);
+    EXPECT_EQ(Status(unit), 0x70101u);
 
     // The first-play program leads to the title menu; button 1 under the pen starts the title.
     ASSERT_TRUE(unit.WaitFor(
@@ -431,16 +449,35 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(ActionF(unit), 0x70501u);
     EXPECT_EQ(Domain(page), KvMultimedia::DVD_DOMAIN_Title);
 
+    // The disc's place is kept every five seconds, in a file named after the disc.
+    const std::string bookmark = BookmarkFile(page);
+    ASSERT_NE(bookmark.find("/Resume/"), std::string::npos) << bookmark;
+    EXPECT_EQ(bookmark.substr(bookmark.size() - 6), "_1.bmk");
+    SaveNow(unit, page);
+    ASSERT_TRUE(plat::IsRegularFile(bookmark));
+
+    // Fast play on a disc: x2, x4, then x6 (not x8), and the fourth press back to normal.
+    for (int step = 1; step <= 3; ++step) {
+        TapButton(unit, page->Button(step == 1 ? MV_BTN_SPEED_ICON : MV_BTN_SPEED));
+        EXPECT_EQ(page->m_bySpeed, step);
+        EXPECT_EQ(ActionF(unit), 0x70700u | static_cast<uint32_t>(step));
+    }
+    TapButton(unit, page->Button(MV_BTN_SPEED));
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
+
     // Pause and on again through the same buttons as a film.
     page->FitVideoWindow(false, true);
     unit.Advance(60);
     TapButton(unit, page->Button(MV_BTN_PAUSE));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
     EXPECT_EQ(ActionF(unit), 0x70201u);
+    EXPECT_EQ(Status(unit), 0x70201u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
     TapButton(unit, page->Button(MV_BTN_PLAY));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(ActionF(unit), 0x70101u);
+    EXPECT_EQ(Status(unit), 0x70101u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
 
     // The setup view: the disc waits paused without its picture; the lists hold the three
@@ -481,16 +518,45 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
         << Domain(page);
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 
-    // Stopped, the disc opens again from its row.
+    // Stopped, the disc asks from its row whether to begin or continue, and is not opened
+    // until asked.
     page->StopAll();
     unit.Advance(300);
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
-    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "DVD"));
-    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
-    TapRow(unit, page->FileList(), 0);
+    EXPECT_EQ(Status(unit), 0u);
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_DVD_SETUP))) << "no setup without a disc playing";
+    auto reopen = [&] {
+        TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "DVD"));
+        ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
+        TapRow(unit, page->FileList(), 0);
+        unit.Advance(100);
+    };
+    reopen();
+    ASSERT_TRUE(page->m_bPrompt);
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    // Continue: back in the title within two seconds.
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70109u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    EXPECT_TRUE(unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_Title; }, 2000))
+        << Domain(page);
+
+    // A bookmark spoilt on disc: Continue plays the disc from its start and drops the file.
+    page->StopAll();
+    unit.Advance(300);
+    testsupport::WriteText(bookmark, "not a bookmark");
+    reopen();
+    ASSERT_TRUE(page->m_bPrompt);
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_NE(unit.Log().find("Load bookmark fail"), std::string::npos);
+    EXPECT_FALSE(plat::PathExists(bookmark));
     ASSERT_TRUE(unit.WaitFor(
         [&] { return page->Player()->GetStatus() == IKvPlayer::STATUS_PLAYING; }, 4000));
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_DVD);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
 
     // Out it comes: the disc is closed and the page forgets it.
     drives.Unmount(disc);
