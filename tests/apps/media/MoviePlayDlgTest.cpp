@@ -567,3 +567,109 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(Playing(page), "");
     ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
+
+namespace {
+
+// The disc's first-play program leads to its title menu; button 1 under the pen starts the
+// title.
+bool EnterTitle(HeadUnit& unit, CMoviePlayDlg* page) {
+    if (!unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; },
+                      8000))
+        return false;
+    return unit.WaitFor(
+        [&] {
+            page->Player()->SetVideoPos(100, 50, 704, 576);
+            unit.Tap(100 + 2 * 120, 50 + 2 * 90);
+            return Domain(page) == KvMultimedia::DVD_DOMAIN_Title;
+        },
+        8000);
+}
+
+}  // namespace
+
+// Two DVD folders on a stick: each plays as a disc from its VIDEO_TS.IFO row, each keeps its
+// own place, and Begin plays a folder from its start.
+TEST(MoviePage, PlaysDvdFoldersOfAStickEachInItsPlace) {
+    QuietPlayer quiet;
+    const std::string source = testmedia::Dvd();
+    ASSERT_FALSE(source.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("dvds");
+    for (const char* name : {"Concert", "Show"})
+        fs::copy(source, stick + "/" + name,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    // Two discs made at different times.
+    const auto now = fs::last_write_time(stick + "/Concert/VIDEO_TS/VIDEO_TS.IFO");
+    fs::last_write_time(stick + "/Show/VIDEO_TS/VIDEO_TS.IFO", now - std::chrono::hours(30));
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    const int storage = static_cast<int>(Names(page->DriveList()).size()) - 1;
+    TapRow(unit, page->DriveList(), storage);
+    auto openFolder = [&](const std::string& name) {
+        // Both folders show as "VIDEO_TS": the row's folder tells them apart.
+        int row = -1;
+        for (int i = 1; i < ListCount(page->DriveList()); ++i) {
+            const UI_LIST_ROW* r = ListRowAt(page->DriveList(), i);
+            if (r && plat::Utf16ToUtf8(r->szFolder).find(name) != std::string::npos)
+                row = i;
+        }
+        ASSERT_GE(row, 0) << name;
+        TapRow(unit, page->DriveList(), row);
+        int ifo = -1;
+        for (int i = 0; i < ListCount(page->FileList()); ++i) {
+            const UI_LIST_ROW* r = ListRowAt(page->FileList(), i);
+            if (r && plat::Utf16ToUtf8(r->szName) == "VIDEO_TS.IFO" &&
+                plat::Utf16ToUtf8(r->szFolder).find(name) != std::string::npos)
+                ifo = i;
+        }
+        ASSERT_GE(ifo, 0) << "no VIDEO_TS.IFO row for " << name;
+        TapRow(unit, page->FileList(), ifo);
+        unit.Advance(100);
+    };
+
+    // The first folder plays at once: it has no place kept yet.
+    openFolder("Concert");
+    ASSERT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_DVD);
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_TRUE(page->m_bFolderDvd);
+    EXPECT_EQ(ActionF(unit), 0x70103u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    ASSERT_TRUE(EnterTitle(unit, page)) << Domain(page);
+    const std::string concert = BookmarkFile(page);
+    ASSERT_FALSE(concert.empty());
+    SaveNow(unit, page);
+    ASSERT_TRUE(plat::IsRegularFile(concert));
+    EXPECT_TRUE(page->m_bFolderDvd) << "a folder's disc keeps the stick's rows";
+
+    // The other folder is another disc: no prompt, a place of its own.
+    page->StopAll();
+    unit.Advance(100);
+    openFolder("Show");
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_NE(BookmarkFile(page), concert);
+
+    // Back to the first: the prompt, and Begin plays it from the disc's start.
+    page->StopAll();
+    unit.Advance(100);
+    openFolder("Concert");
+    ASSERT_TRUE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70204u);
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    TapButton(unit, page->PromptButton(false));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70108u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    EXPECT_TRUE(unit.WaitFor(
+        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000))
+        << "from the start, not the title: " << Domain(page);
+}
