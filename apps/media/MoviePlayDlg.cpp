@@ -2004,7 +2004,8 @@ void CMoviePlayDlg::OnTick() {
             HandleDShow();
         }
     }
-    if (m_bTicking && status == IKvPlayer::STATUS_PLAYING) {
+    // The end of an item may have stopped the player during this tick.
+    if (m_bTicking && m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
         if (m_bySpeed != 0) {
             m_dwIdle = now;
         } else if (!m_bFullScreen && now - m_dwIdle >= MV_IDLE_FULL_SCREEN_MS) {

@@ -673,3 +673,144 @@ TEST(MoviePage, PlaysDvdFoldersOfAStickEachInItsPlace) {
         [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000))
         << "from the start, not the title: " << Domain(page);
 }
+
+namespace {
+
+// One second of a Video CD section: an MPEG-1 program stream of 352x288 colour bars with
+// MPEG audio, as a VCD's MPEGAV folder holds them.
+bool MakeVcdSection(const std::string& path) {
+    return testmedia::RunTool({"gst-launch-1.0",
+                               "-q",
+                               "videotestsrc",
+                               "num-buffers=25",
+                               "pattern=smpte",
+                               "!",
+                               "video/x-raw,width=352,height=288,framerate=25/1",
+                               "!",
+                               "mpeg2enc",
+                               "format=1",
+                               "!",
+                               "mplex",
+                               "name=mux",
+                               "format=1",
+                               "!",
+                               "filesink",
+                               "location=" + path,
+                               "audiotestsrc",
+                               "num-buffers=44",
+                               "samplesperbuffer=1102",
+                               "!",
+                               "audio/x-raw,rate=44100,channels=2",
+                               "!",
+                               "avenc_mp2",
+                               "bitrate=224000",
+                               "!",
+                               "mpegaudioparse",
+                               "!",
+                               "mux."});
+}
+
+int64_t PositionOf(CMoviePlayDlg* page) {
+    KvMultimedia::KvPlayerTime t = {};
+    page->Player()->GetTime(&t);
+    return t.llPosition;
+}
+
+}  // namespace
+
+// A Video CD (two sections in MPEGAV) goes in on the homepage: it plays section after section
+// and stops at the first after the last; its place is kept in 64 bytes, offered by the prompt
+// and restored, and a spoilt resume file means the start.
+TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
+    QuietPlayer quiet;
+    HeadUnit unit;
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string disc = drives.Folder("vcd");
+    fs::create_directories(disc + "/MPEGAV");
+    ASSERT_TRUE(MakeVcdSection(disc + "/MPEGAV/AVSEQ01.DAT"));
+    fs::copy_file(disc + "/MPEGAV/AVSEQ01.DAT", disc + "/MPEGAV/AVSEQ02.DAT");
+    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+
+    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    ASSERT_TRUE(
+        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_VCD; }, 6000));
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play VCD"}));
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 3);
+    EXPECT_EQ(unit.Kernel()->m_Settings.i51Priority, 0);
+    ASSERT_EQ(page->m_VcdSections.size(), 2u);
+    EXPECT_NE(Playing(page).find("AVSEQ01.DAT"), std::string::npos) << Playing(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Status(unit), 0x70101u);
+
+    // Its place: 64 bytes in the disc's resume file.
+    const std::string resume = BookmarkFile(page);
+    ASSERT_FALSE(resume.empty());
+    SaveNow(unit, page);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(resume, bytes));
+    EXPECT_EQ(bytes.size(), 64u);
+
+    // Section after section; after the last, the first again, stopped.
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(100);
+            return Playing(page).find("AVSEQ02.DAT") != std::string::npos;
+        },
+        6000))
+        << Playing(page);
+    EXPECT_EQ(page->m_iVcdIndex, 1);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(100);
+            return page->Player()->GetStatus() != IKvPlayer::STATUS_PLAYING;
+        },
+        6000));
+    EXPECT_EQ(page->m_iVcdIndex, 0);
+    EXPECT_FALSE(page->m_bFullScreen) << "stopped at the end, the page shows again";
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+
+    // Again from its row: the prompt, and Continue seeks to the kept place (0.6 s).
+    ASSERT_TRUE(WriteVcdResume(resume, 6000000));
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_TRUE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70204u);
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_GE(PositionOf(page), 6000000);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    // The chosen disc plays on the whole screen; a tap only brings the page back.
+    EXPECT_TRUE(page->m_bFullScreen);
+    unit.Tap(400, 240);
+    unit.Advance(60);
+    EXPECT_FALSE(page->m_bFullScreen);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // Pause and on through the row.
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    EXPECT_EQ(ActionF(unit), 0x70202u);
+    EXPECT_EQ(Status(unit), 0x70201u);
+    TapButton(unit, page->Button(MV_BTN_PLAY));
+    EXPECT_EQ(ActionF(unit), 0x70102u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // A spoilt resume file: no seek.
+    page->StopAll();
+    unit.Advance(100);
+    testsupport::WriteText(resume, "garbage");
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_TRUE(page->m_bPrompt);
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_LT(PositionOf(page), 6000000);
+    ::unsetenv("VELKORA_OPTICAL_DEVICE");
+}
