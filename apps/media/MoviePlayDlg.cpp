@@ -396,7 +396,7 @@ void CMoviePlayDlg::Show(bool visible, uint8_t param) {
     plat::ui::SendMessage(m_hMainWnd, WM_STOP_MUSIC, m_bySeat, 0);
     m_iSeatActionPending = 2;
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
-    if (!m_bDvdSetupMode &&
+    if (!m_bDvdSetupMode && !m_bPrompt &&
         (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED))
         ShowVideo(true);
     if (m_bFirstShow) {
@@ -947,6 +947,9 @@ void CMoviePlayDlg::Stop() {
 }
 
 void CMoviePlayDlg::StopAll() {
+    // A prompt left up would ask about a disc that is no longer open.
+    m_bPrompt = 0;
+    m_iDvdOpenPending = 0;
     Stop();
     Action(0x70300);
     if (m_pPlayer)
@@ -1220,6 +1223,15 @@ void CMoviePlayDlg::RefreshDrives() {
     if (!m_pDriveHandler->Inside())
         m_pDriveHandler->ListDrives();
     CKernel* kernel = CKernel::Instance();
+    // A locked MOVIE item on the front homepage keeps discs and sticks from starting.
+    if (kernel && m_bySeat == 0) {
+        CCfgData* cfg = GetCfgData();
+        if (cfg && cfg->AppCellLock(APPTYPE_MOVIE) == 1 && !kernel->m_bLocksFree.load()) {
+            m_bAutoPlayArmed = 0;
+            InvalidateOwner();
+            return;
+        }
+    }
     if (kernel && m_bAutoPlayArmed && CurrentApp() == APPTYPE_MOVIE) {
         m_bAutoPlayArmed = 0;
         m_dwIdle = plat::GetTickCount();
@@ -2067,6 +2079,8 @@ void CMoviePlayDlg::HandleDShow() {
 
 void CMoviePlayDlg::NextVcdSection() {
     CKernel* kernel = CKernel::Instance();
+    if (m_bySpeed)
+        StepSpeed(true);
     for (int attempt = 0; attempt < MV_NEXT_TRIES; ++attempt) {
         ++m_iVcdIndex;
         if (m_iVcdIndex >= static_cast<int>(m_VcdSections.size())) {

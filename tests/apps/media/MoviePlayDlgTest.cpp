@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
 #include "core/kernel/Language.h"
@@ -113,10 +114,9 @@ bool Visible(IKvButton* button) {
     return button && button->IsVisible();
 }
 
+// The front seat's status word ("Status"; the seats also write the value on their own tick).
 uint32_t Status(HeadUnit& unit) {
-    uint32_t status = 0;
-    unit.Kernel()->Registry().GetDword(KERNEL_STATUS_KEY, "Status", &status);
-    return status;
+    return unit.Seat(0)->m_dwMonitorStatus;
 }
 
 std::string BookmarkFile(CMoviePlayDlg* page) {
@@ -320,6 +320,22 @@ TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
     EXPECT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\Films\\a.mp4");
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Status(unit), 0x70101u);
+
+    // With the homepage's MOVIE item locked and the lock in force, nothing starts by itself.
+    page->StopAll();
+    EXPECT_EQ(Status(unit), 0u);
+    CCfgData* cfg = GetCfgData();
+    int cellPage = 0, cellItem = 0;
+    ASSERT_TRUE(cfg && cfg->FindApp(APPTYPE_MOVIE, &cellPage, &cellItem));
+    cfg->m_Layout.cell[0][cellPage][cellItem].byLocked = 1;
+    unit.Kernel()->m_bLocksFree = 0;
+    unit.Kernel()->m_iAutoLaunch = 4;
+    unit.Advance(2000);
+    EXPECT_TRUE(Playing(page).empty()) << Playing(page);
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    cfg->m_Layout.cell[0][cellPage][cellItem].byLocked = 0;
+    unit.Kernel()->m_bLocksFree = 1;
 }
 
 // Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
