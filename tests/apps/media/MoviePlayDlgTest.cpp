@@ -355,6 +355,36 @@ TEST(MoviePage, FitsAnySizeOfPicture) {
     FitVideoSize(800, 480, true, w, h);
     EXPECT_EQ(w, 635);  // 320 x 1.2^4 x 0.96, truncated each step
     EXPECT_EQ(h, 476);
+
+    // The aspect rule on the whole front screen: 16:9 of an 800-wide picture is 800x450 (15
+    // rows down when centred); 4:3 starts at 800x600 and shrinks until it is 480 high.
+    int aw = 800, ah = 800 * 9 / 16;
+    AspectFitSize(true, 800, 480, aw, ah);
+    EXPECT_EQ(aw, 800);
+    EXPECT_EQ(ah, 450);
+    EXPECT_EQ((480 - ah) / 2, 15);
+    aw = 800, ah = 600;
+    AspectFitSize(true, 800, 480, aw, ah);
+    EXPECT_LE(ah, 480);
+    EXPECT_GT(ah, 470);
+    EXPECT_LT(aw, 800);
+    // A small square picture, however tiny, grows and ends filling the rear screen's height.
+    for (int size : {1, 3, 320}) {
+        int tw = size, th = size;
+        AspectFitSize(true, 800, 600, tw, th);
+        EXPECT_LE(tw, 800) << size;
+        EXPECT_LE(th, 600) << size;
+        EXPECT_GT(th, 580) << size;
+    }
+    // A DVD picture on the whole screen is as wide as the screen, never wider.
+    int dw = 720, dh = 576;
+    FitDvdSize(dw, dh);
+    EXPECT_LE(dw, 800);
+    EXPECT_GT(dw, 760);
+    dw = 2, dh = 2;
+    FitDvdSize(dw, dh);
+    EXPECT_LE(dw, 800);
+    EXPECT_GT(dw, 700);
 }
 
 // The Video CD resume file: a position past 214 s comes back whole; anything but 64 bytes of
