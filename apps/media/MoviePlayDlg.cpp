@@ -1033,7 +1033,8 @@ void CMoviePlayDlg::RunButton(int button) {
 }
 
 void CMoviePlayDlg::KeyHandler(int command) {
-    if (m_bDvdSetupMode)
+    // The setup view and the prompt take only the pen.
+    if (m_bDvdSetupMode || m_bPrompt)
         return;
     m_dwIdle = plat::GetTickCount();
     const bool playing = m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING;
