@@ -806,7 +806,10 @@ void CMoviePlayDlg::PlayPause() {
         return;
     }
     // A DVD folder plays on from its own row.
-    if (row && m_bFolderDvd && IsDvd() && plat::StrCmpNoCase(row->szName, u"VIDEO_TS.IFO") == 0 &&
+    const uint16_t now = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    if (row && m_bFolderDvd && IsDvd() &&
+        (now == IKvPlayer::STATUS_PLAYING || now == IKvPlayer::STATUS_PAUSED) &&
+        plat::StrCmpNoCase(row->szName, u"VIDEO_TS.IFO") == 0 &&
         SamePath(JoinWide(row->szFolder, row->szName), m_strCurrentPath)) {
         PlayDvdRow();
         return;
