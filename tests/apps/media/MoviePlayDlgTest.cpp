@@ -329,13 +329,15 @@ TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
     int cellPage = 0, cellItem = 0;
     ASSERT_TRUE(cfg && cfg->FindApp(APPTYPE_MOVIE, &cellPage, &cellItem));
     cfg->m_Layout.cell[0][cellPage][cellItem].byLocked = 1;
-    unit.Kernel()->m_bLocksFree = 0;
+    // The board says the locks are in force (status bit 0x40).
+    ASSERT_TRUE(unit.Board().Command("status 0x40"));
+    ASSERT_TRUE(unit.WaitFor([&] { return unit.Kernel()->m_bLocksFree.load() == 0; }, 3000));
     unit.Kernel()->m_iAutoLaunch = 4;
     unit.Advance(2000);
     EXPECT_TRUE(Playing(page).empty()) << Playing(page);
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     cfg->m_Layout.cell[0][cellPage][cellItem].byLocked = 0;
-    unit.Kernel()->m_bLocksFree = 1;
+    unit.Board().Command("status 0x00");
 }
 
 // Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
