@@ -1694,14 +1694,24 @@ void CMPDefaultDlg::OnTick() {
         m_dwLast1000 = now;
         Tick1000();
     }
+    // The end of a file is looked for at every tick, so that the next one starts without a
+    // gap; the tries after a failed open keep the slower pace below.
+    const bool filesPlaying =
+        !m_bCDStep[0] && !m_bCDStep[1] && !m_bCDStep[2] && !m_bAudioCD && m_pPlayer &&
+        ListCountOf(m_pFolderList) > 0 && m_pPlayingList &&
+        (m_bySourceMode == MP_SOURCE_FOLDERS || m_bySourceMode == MP_SOURCE_PLAYLISTS);
+    if (filesPlaying && m_iEndTries == 0 && now - m_dwLast250 <= 250) {
+        const uint16_t status = static_cast<uint16_t>(m_pPlayer->HandleEvent());
+        if (status == IKvPlayer::STATUS_COMPLETED || status == IKvPlayer::STATUS_ERROR)
+            HandleEndOfFile(status);
+    }
     if (now - m_dwLast250 > 250) {
         m_dwLast250 = now;
         if (m_bCDStep[0] || m_bCDStep[1] || m_bCDStep[2]) {
             RunCdStep();
         } else if (m_bAudioCD) {
             WatchCdTrack();
-        } else if (m_pPlayer && ListCountOf(m_pFolderList) > 0 && m_pPlayingList &&
-                   (m_bySourceMode == MP_SOURCE_FOLDERS || m_bySourceMode == MP_SOURCE_PLAYLISTS)) {
+        } else if (filesPlaying) {
             HandleEndOfFile(static_cast<uint16_t>(m_pPlayer->HandleEvent()));
         }
         if (m_bPenDown && m_byPending != MP_BTN_NONE && ++m_iLongPress >= 2) {

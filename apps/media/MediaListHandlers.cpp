@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 #include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "library/include/IKvDirectory.h"
 #include "library/include/Vantrel.h"
+#include "platform/io/Directory.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Drives.h"
 #include "platform/text/Text.h"
@@ -18,8 +17,6 @@
 using KvMultimedia::IKvPlaylist;
 using KvMultimedia::IKvPListContainer;
 using KvUserInterface::IKvListbox;
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -40,24 +37,19 @@ struct FolderContents {
 };
 
 bool ReadFolder(const std::string& native, uint8_t kind, FolderContents& out) {
-    std::error_code ec;
-    fs::directory_iterator it(native, ec);
-    if (ec)
+    plat::DirectoryReader reader;
+    if (!reader.Open(native))
         return false;
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const fs::directory_entry& e = *it;
-        std::error_code typeEc;
-        if (e.is_symlink(typeEc)) {
-            // A link to a file counts as that file; a link to a folder is not entered.
-            if (!out.holdsMedia && e.is_regular_file(typeEc) &&
-                IsMediaFileName(kind, plat::Utf8ToUtf16(e.path().filename().string())))
-                out.holdsMedia = true;
+    const char* name;
+    plat::DirEntryKind entry;
+    while (reader.Next(name, entry)) {
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             continue;
-        }
-        if (e.is_directory(typeEc)) {
-            out.folders.push_back(e.path().filename().string());
-        } else if (!out.holdsMedia && e.is_regular_file(typeEc) &&
-                   IsMediaFileName(kind, plat::Utf8ToUtf16(e.path().filename().string()))) {
+        // A link to a file counts as that file; a link to a folder is not entered.
+        if (entry == plat::DirEntryKind::Folder && !reader.IsLink()) {
+            out.folders.push_back(name);
+        } else if (entry == plat::DirEntryKind::File && !out.holdsMedia &&
+                   IsMediaFileName(kind, plat::Utf8ToUtf16(name))) {
             out.holdsMedia = true;
         }
     }

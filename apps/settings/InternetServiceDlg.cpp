@@ -49,8 +49,7 @@ CInternetServiceDlg::~CInternetServiceDlg() {
 void CInternetServiceDlg::ReleaseObjects() {
     for (auto*& b : m_pButtons)
         ReleaseAndClear(b);
-    for (auto*& i : m_pIcons)
-        ReleaseAndClear(i);
+    ReleaseAndClear(m_pGrid);
     ReleaseAndClear(m_pTitle);
     m_pMuteButton = nullptr;
 }
@@ -91,11 +90,28 @@ bool CInternetServiceDlg::LoadSkin() {
             return false;
     }
     m_pMuteButton = m_pButtons[IS_BTN_VOL_ICON];
+    m_pGrid = settingsui::MakeListbox(root, ini, u"Right Listbox", folder);
+    if (!m_pGrid)
+        return false;
+    m_pGrid->Show(0);
+    m_pGrid->SetViewMode(KvUserInterface::LISTBOX_VIEW_GRID);
+    m_pGrid->SetGridLayout(KvUserInterface::LISTBOX_GRID_3X3_STRIP);
+    m_pGrid->RemoveAll();
     for (int i = 0; i < SYS_INTERNET_SLOTS; ++i) {
-        m_pIcons[i] = settingsui::MakeImage(root, folder + u"\\" + kIcons[i]);
-        if (!m_pIcons[i])
+        // The list box takes a picture that fails to load without a word: the skin must have
+        // all nine.
+        const std::u16string icon = folder + u"\\" + kIcons[i];
+        KvMultimedia::IKvImage* probe = settingsui::MakeImage(root, icon);
+        if (!probe)
+            return false;
+        probe->Release();
+        if (m_pGrid->AddItem(u"", nullptr, 0, icon.c_str()) != RZ_OK)
             return false;
     }
+    // The rear screen's rows lie lower, as its cells do (the list grows to cover them).
+    if (m_bySeat)
+        m_pGrid->SetShifted(1);
+    m_pGrid->Show(1);
     m_pTitle = settingsui::MakeLabel(root, 200, 25 + m_iYOffset, 600, 100, 20, 255, 79, 35, 0x01);
     return m_pTitle != nullptr;
 }
@@ -137,6 +153,8 @@ void CInternetServiceDlg::OnLButtonDown(int x, int y) {
         }
     }
     m_iPressedButton = -1;
+    uint8_t action = KvUserInterface::LISTBOX_ACTION_NONE;
+    m_pGrid->OnLButtonDown(x, y, &action);
 }
 
 void CInternetServiceDlg::OnLButtonUp(int x, int y) {
@@ -154,9 +172,22 @@ void CInternetServiceDlg::OnLButtonUp(int x, int y) {
         InvalidateOwner();
         return;
     }
+    uint8_t action = KvUserInterface::LISTBOX_ACTION_NONE;
+    m_pGrid->OnLButtonUp(x, y, &action);
+    if (action != KvUserInterface::LISTBOX_ACTION_ROW)
+        return;
+    // The grid says a cell was tapped; which one is the page's own cells' answer.
     const int cell = CellAt(x, y);
-    if (cell >= 0)
-        OpenItem(cell);
+    if (cell < 0)
+        return;
+    int top = 0;
+    int count = 0;
+    m_pGrid->GetTopIndex(&top);
+    m_pGrid->GetCount(&count);
+    const int item = cell + top;
+    if (item < count)
+        m_pGrid->SetCurrentIndex(item);
+    OpenItem(item);
 }
 
 void CInternetServiceDlg::OpenItem(int item) {
@@ -275,10 +306,7 @@ void CInternetServiceDlg::Render(plat::Canvas* hdc) {
     if (CKernel* kernel = CKernel::Instance())
         m_pTitle->SetText(kernel->m_Language[MSG_INTERNET_SERVICE]);
     m_pTitle->Draw(hdc);
-    for (int i = 0; i < SYS_INTERNET_SLOTS; ++i) {
-        const plat::Rect r = CellRect(i);
-        m_pIcons[i]->Draw(hdc, r.left + 3, r.top + (r.Height() - 92) / 2, 0, 0);
-    }
+    m_pGrid->Draw(hdc);
     const int pending = m_iPendingButton;
     m_iPendingButton = -1;
     if (pending >= 0)

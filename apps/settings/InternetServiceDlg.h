@@ -1,7 +1,7 @@
-// The internet shortcuts page: nine web addresses of the settings block as a 3x3 grid of icons.
-// A tap opens the address in the seat's browser; after Edit (for five seconds) a tap lets the
-// user retype that address on the keyboard page instead. A page whose skin did not load draws
-// its background only and a tap takes it home.
+// The internet shortcuts page: nine web addresses of the settings block as a 3x3 grid of icons
+// (the library's list box in its icon view). A tap opens the address in the seat's browser;
+// after Edit (for five seconds) a tap lets the user retype that address on the keyboard page
+// instead. A page whose skin did not load draws its background only and a tap takes it home.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +53,7 @@ public:
     KvUserInterface::IKvButton* Button(int i) const {
         return i >= 0 && i < IS_BTN_COUNT ? m_pButtons[i] : nullptr;
     }
+    KvUserInterface::IKvListbox* Grid() const { return m_pGrid; }
 
 private:
     void ReleaseObjects();
@@ -62,7 +63,8 @@ private:
 
     bool m_bSkinned = false;
     KvUserInterface::IKvButton* m_pButtons[IS_BTN_COUNT] = {};
-    KvMultimedia::IKvImage* m_pIcons[SYS_INTERNET_SLOTS] = {};
+    // One row a shortcut, its icon as the row's picture; the page's own cells place the taps.
+    KvUserInterface::IKvListbox* m_pGrid = nullptr;
     KvUserInterface::IKvText* m_pTitle = nullptr;
     std::u16string m_strItems[SYS_INTERNET_SLOTS];
     std::u16string m_strCurrent;

@@ -236,17 +236,10 @@ bool CMainCtrlDlg::MakePage(int seat, int appType) {
             break;
         }
     }
-    bool own = kind == APPKIND_OWN;
-    // A page not built into the program leaves its slot empty; one that is built but cannot be
-    // made ends the start-up.
-    if (!(own ? OwnPageDlgMaker(appType) : ApplicationDlgMaker(kind))) {
-        if (own)
-            WriteLog("CreateApplications: no page for %d yet", appType);
-        else
-            WriteLog("CreateApplications: no page of kind %d yet", kind);
-        return appType != APPTYPE_HOMEPAGE;
-    }
-    bool made = own ? CreateOwnPageDlg(slot, appType) : CreateApplicationDlg(slot, kind);
+    // Every page is built into the program: one that cannot be made, or has no maker, ends the
+    // start-up.
+    bool made =
+        kind == APPKIND_OWN ? CreateOwnPageDlg(slot, appType) : CreateApplicationDlg(slot, kind);
     if (!made)
         WriteLog("CreateApplications: the page for %d cannot be made", appType);
     return made;

@@ -1,6 +1,5 @@
-// The pages built into the program: one line a page. A kind or type with no line here is
-// skipped at start-up (its seat slot stays empty); a page whose line is here but that cannot be
-// made ends the start-up.
+// The pages built into the program: one line a page. Every factory kind and every page the main
+// dialog makes itself needs its line: a page that has none, or cannot be made, ends the start-up.
 #include "apps/home/HomepageDlg.h"
 #include "apps/keyboard/KBDlg.h"
 #include "apps/media/MPDefaultDlg.h"

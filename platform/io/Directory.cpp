@@ -6,6 +6,18 @@
 
 namespace plat {
 
+namespace {
+
+DirEntryKind KindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return DirEntryKind::Folder;
+    if (S_ISREG(mode))
+        return DirEntryKind::File;
+    return DirEntryKind::Other;
+}
+
+}  // namespace
+
 bool DirectoryReader::Open(const std::string& path) {
     Close();
     m_dir = ::opendir(path.c_str());
@@ -13,6 +25,7 @@ bool DirectoryReader::Open(const std::string& path) {
 }
 
 void DirectoryReader::Close() {
+    m_bLink = false;
     if (m_dir) {
         ::closedir(static_cast<DIR*>(m_dir));
         m_dir = nullptr;
@@ -23,10 +36,12 @@ bool DirectoryReader::Next(const char*& name, DirEntryKind& kind) {
     if (!m_dir)
         return false;
     DIR* dir = static_cast<DIR*>(m_dir);
+    m_bLink = false;
     dirent* e = ::readdir(dir);
     if (!e)
         return false;
     name = e->d_name;
+    struct stat st;
     switch (e->d_type) {
         case DT_DIR:
             kind = DirEntryKind::Folder;
@@ -35,21 +50,26 @@ bool DirectoryReader::Next(const char*& name, DirEntryKind& kind) {
             kind = DirEntryKind::File;
             return true;
         case DT_LNK:
+            m_bLink = true;
+            break;  // only a stat of its target can tell
         case DT_UNKNOWN:
-            break;  // only a stat can tell
+            // The file system does not say: look at the entry itself first.
+            if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                kind = DirEntryKind::Other;
+                return true;
+            }
+            m_bLink = S_ISLNK(st.st_mode);
+            if (!m_bLink) {
+                kind = KindOf(st.st_mode);
+                return true;
+            }
+            break;
         default:
             kind = DirEntryKind::Other;
             return true;
     }
-    struct stat st;
-    if (::fstatat(::dirfd(dir), e->d_name, &st, 0) != 0)
-        kind = DirEntryKind::Other;
-    else if (S_ISDIR(st.st_mode))
-        kind = DirEntryKind::Folder;
-    else if (S_ISREG(st.st_mode))
-        kind = DirEntryKind::File;
-    else
-        kind = DirEntryKind::Other;
+    kind =
+        ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 ? KindOf(st.st_mode) : DirEntryKind::Other;
     return true;
 }
 

@@ -50,6 +50,51 @@ TEST(DirectoryReader, ClassifiesEntriesFollowingLinks) {
     EXPECT_EQ(entries, expected);
 }
 
+TEST(DirectoryReader, TellsLinksFromWhatTheyLeadTo) {
+    TempDir dir;
+    WriteText(dir.File("file.txt"), "x");
+    ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0777), 0);
+    ASSERT_EQ(::symlink("file.txt", dir.File("to-file").c_str()), 0);
+    ASSERT_EQ(::symlink("sub", dir.File("to-sub").c_str()), 0);
+    ASSERT_EQ(::symlink("to-sub", dir.File("to-link").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", dir.File("dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0666), 0);
+
+    std::map<std::string, std::pair<DirEntryKind, bool>> entries;
+    DirectoryReader reader;
+    ASSERT_TRUE(reader.Open(dir.Path()));
+    const char* name;
+    DirEntryKind kind;
+    while (reader.Next(name, kind))
+        entries[name] = {kind, reader.IsLink()};
+    EXPECT_FALSE(reader.IsLink()) << "nothing is given at the end";
+    std::map<std::string, std::pair<DirEntryKind, bool>> expected = {
+        {".", {DirEntryKind::Folder, false}},      {"..", {DirEntryKind::Folder, false}},
+        {"file.txt", {DirEntryKind::File, false}}, {"sub", {DirEntryKind::Folder, false}},
+        {"to-file", {DirEntryKind::File, true}},   {"to-sub", {DirEntryKind::Folder, true}},
+        {"to-link", {DirEntryKind::Folder, true}}, {"dangling", {DirEntryKind::Other, true}},
+        {"pipe", {DirEntryKind::Other, false}},
+    };
+    EXPECT_EQ(entries, expected);
+
+    // A link followed by a plain entry: the flag is the entry's own, not left over.
+    TempDir pair;
+    ASSERT_EQ(::symlink("b", pair.File("a").c_str()), 0);
+    WriteText(pair.File("b"), "y");
+    ASSERT_TRUE(reader.Open(pair.Path()));
+    int links = 0;
+    int files = 0;
+    while (reader.Next(name, kind)) {
+        if (kind == DirEntryKind::File) {
+            ++files;
+            links += reader.IsLink() ? 1 : 0;
+            EXPECT_EQ(reader.IsLink(), std::string(name) == "a") << name;
+        }
+    }
+    EXPECT_EQ(files, 2);
+    EXPECT_EQ(links, 1);
+}
+
 TEST(DirectoryReader, OpenFailsOnMissingFoldersAndFiles) {
     TempDir dir;
     WriteText(dir.File("file.txt"), "x");

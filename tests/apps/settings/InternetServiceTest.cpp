@@ -8,6 +8,9 @@
 
 #include "apps/keyboard/KBDlg.h"
 #include "apps/settings/InternetServiceDlg.h"
+#include "apps/settings/SettingsUi.h"
+#include "core/kernel/CfgData.h"
+#include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
 #include "tests/apps/settings/SettingsPages.h"
 #include "tests/support/TestSupport.h"
@@ -47,6 +50,53 @@ std::u16string SavedItem(HeadUnit& unit, int item) {
         text += c;
     }
     return text;
+}
+
+// The page's background with the nine icons 3 pixels inside their cells on the front, and at
+// the grid's lower rows on the rear: what each screen must show in the icons' boxes.
+plat::Surface ExpectedGrid(HeadUnit& unit, int seat, std::vector<plat::Rect>& boxes) {
+    CKernel* k = unit.Kernel();
+    const char16_t* const icons[SYS_INTERNET_SLOTS] = {
+        u"icon-browser.png",  u"icon-traffice.png", u"icon-weather.png",
+        u"icon-radio.png",    u"icon-tv.png",       u"icon-youtube.png",
+        u"icon-favorite.png", u"icon-favorite.png", u"icon-favorite.png"};
+    auto image = [&](const char16_t* name) {
+        return settingsui::MakeImage(k->m_pRoot,
+                                     plat::FormatStr(u"%s\\Skin\\%s\\Internet\\%s", k->m_szBaseDir,
+                                                     pCfgData->m_CfgSettings.szSkin, name));
+    };
+    plat::Surface out(800, seat ? 600 : 480);
+    auto canvas = plat::MakeCanvas(out);
+    KvMultimedia::IKvImage* background = image(u"background.png");
+    EXPECT_NE(background, nullptr);
+    if (background) {
+        background->Draw(canvas.get(), 0, 0, 0, 0);
+        background->Release();
+    }
+    const int rearShift[3] = {42, 62, 82};
+    boxes.clear();
+    for (int i = 0; i < SYS_INTERNET_SLOTS; ++i) {
+        const int x = 275 + 161 * (i % 3);
+        const int y = 88 + 104 * (i / 3) + (seat ? rearShift[i / 3] : 0);
+        boxes.push_back(plat::Rect::FromXYWH(x, y, 150, 92));
+        KvMultimedia::IKvImage* icon = image(icons[i]);
+        EXPECT_NE(icon, nullptr) << i;
+        if (icon) {
+            // The strip's first frame, without its one pixel of margin.
+            icon->DrawPart(canvas.get(), x, y, x + 150, y + 92, 1, 1, 151, 93);
+            icon->Release();
+        }
+    }
+    return out;
+}
+
+int CountDifferent(const plat::Surface& a, const plat::Surface& b, const plat::Rect& box) {
+    int n = 0;
+    for (int y = box.top; y < box.bottom; ++y) {
+        for (int x = box.left; x < box.right; ++x)
+            n += a.PixelAt(x, y) != b.PixelAt(x, y) ? 1 : 0;
+    }
+    return n;
 }
 
 const char16_t kTraffic[] = u"http://traffic.example/a b?q=\"x\";touch pwned&y='1'";
@@ -184,4 +234,22 @@ TEST(InternetPage, TheRearSeatsGridLiesLower) {
     EXPECT_EQ(rear->CellAt(434, 189 + 62 + 139), 4);
     EXPECT_EQ(rear->CellAt(595, 293 + 82 + 139), 8);
     EXPECT_EQ(rear->CellAt(595, 293 + 82 + 140), -1);
+
+    // The grid draws every icon: on the front where the page always put it, on the rear in the
+    // lower rows; the rear's lowest row answers a tap.
+    Open(unit, 0, APPTYPE_INTERNET_SERVICE, APPTYPE_HOMEPAGE);
+    for (int seat : {0, 1}) {
+        std::vector<plat::Rect> boxes;
+        const plat::Surface expected = ExpectedGrid(unit, seat, boxes);
+        const plat::Surface screen = unit.Screen(seat);
+        for (size_t i = 0; i < boxes.size(); ++i)
+            EXPECT_EQ(CountDifferent(screen, expected, boxes[i]), 0)
+                << "seat " << seat << " icon " << i;
+    }
+    TapButton(unit, 1, rear->Button(IS_BTN_EDIT));
+    ASSERT_TRUE(rear->EditMode());
+    unit.Tap(800 + 595 + 78, 293 + 82 + 50);
+    unit.Advance(100);
+    EXPECT_EQ(unit.Seat(1)->m_iCurrentApp, APPTYPE_KB) << "item 8's address goes to the keyboard";
+    EXPECT_TRUE(rear->WaitingForKeyboard());
 }

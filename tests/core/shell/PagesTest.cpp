@@ -40,27 +40,20 @@ private:
 
 }  // namespace
 
-TEST(BuiltPages, AKindWithNoMakerIsSkippedAndABuiltPageThatCannotBeMadeEndsTheStart) {
-    {
-        Substitute none(APPKIND_RADIO, 0, nullptr);
-        HeadUnit unit;
-        ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-        EXPECT_EQ(unit.Page(0, APPTYPE_RADIO), nullptr);
-        EXPECT_EQ(unit.Page(1, APPTYPE_RADIO), nullptr);
-        EXPECT_NE(unit.Log().find("CreateApplications: no page of kind 4 yet"), std::string::npos);
-        EXPECT_TRUE(unit.TakeBoxes().empty());
-    }
-    // A factory kind and a page the main dialog makes itself, each failing on its own.
-    for (int kind : {static_cast<int>(APPKIND_RADIO), APPKIND_OWN}) {
-        Substitute failing(kind, APPTYPE_ABOUT, &NoMemory);
-        HeadUnit unit;
-        EXPECT_FALSE(unit.Start()) << kind;
-        EXPECT_EQ(unit.StartStatus(), 1) << kind;
-        auto boxes = unit.TakeBoxes();
-        ASSERT_FALSE(boxes.empty()) << kind;
-        EXPECT_EQ(boxes.back().text, u"Create Applications of Velkora Error.");
-        EXPECT_EQ(boxes.back().caption, u"ERROR");
-        EXPECT_NE(unit.Log().find("cannot be made"), std::string::npos) << kind;
+TEST(BuiltPages, APageWithNoMakerOrThatCannotBeMadeEndsTheStart) {
+    // A factory kind and a page the main dialog makes itself, each with no maker or failing.
+    for (PFN_CREATE_APPLICATION create : {&NoMemory, PFN_CREATE_APPLICATION{}}) {
+        for (int kind : {static_cast<int>(APPKIND_RADIO), APPKIND_OWN}) {
+            Substitute failing(kind, APPTYPE_ABOUT, create);
+            HeadUnit unit;
+            EXPECT_FALSE(unit.Start()) << kind;
+            EXPECT_EQ(unit.StartStatus(), 1) << kind;
+            auto boxes = unit.TakeBoxes();
+            ASSERT_FALSE(boxes.empty()) << kind;
+            EXPECT_EQ(boxes.back().text, u"Create Applications of Velkora Error.");
+            EXPECT_EQ(boxes.back().caption, u"ERROR");
+            EXPECT_NE(unit.Log().find("cannot be made"), std::string::npos) << kind;
+        }
     }
 }
 
