@@ -1,16 +1,20 @@
 #include "apps/media/MoviePlayDlg.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 #include <vector>
 
 #include "core/kernel/CfgData.h"
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
+#include "apps/media/MovieResume.h"
+#include "core/kernel/Language.h"
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
+#include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
@@ -133,6 +137,45 @@ void FitVideoSize(int areaW, int areaH, bool growWhileBothSmaller, int& w, int& 
     }
 }
 
+void FitDvdSize(int& w, int& h) {
+    if (w < 1 || h < 1)
+        return;
+    if (w <= 799) {
+        while (w < 800) {
+            const int nw = static_cast<int>(w * 1.2);
+            const int nh = static_cast<int>(h * 1.2);
+            w = nw > w ? nw : w + 1;
+            h = nh > h ? nh : h + 1;
+        }
+    }
+    while (w > 800 && h > 1) {
+        w = static_cast<int>(w * 0.96);
+        h = static_cast<int>(h * 0.96);
+    }
+}
+
+void AspectFitSize(bool fullScreen, int areaW, int areaH, int& w, int& h) {
+    if (w < 1 || h < 1 || areaW < 1 || areaH < 1)
+        return;
+    if (fullScreen) {
+        while (w < 800) {
+            const int nw = static_cast<int>(static_cast<float>(w) * 1.2f);
+            const int nh = static_cast<int>(static_cast<float>(h) * 1.2f);
+            w = nw > w ? nw : w + 1;
+            h = nh > h ? nh : h + 1;
+        }
+        while (h > areaH && w > 1 && h > 1) {
+            w = static_cast<int>(static_cast<float>(w) * 0.98f);
+            h = static_cast<int>(static_cast<float>(h) * 0.98f);
+        }
+        return;
+    }
+    while ((w > areaW || h > areaH) && w > 1 && h > 1) {
+        w = static_cast<int>(static_cast<float>(w) * 0.98f);
+        h = static_cast<int>(static_cast<float>(h) * 0.98f);
+    }
+}
+
 CMoviePlayDlg::CMoviePlayDlg() = default;
 
 CMoviePlayDlg::~CMoviePlayDlg() {
@@ -150,6 +193,11 @@ void CMoviePlayDlg::ReleaseAll() {
         ReleaseAndClear(button);
     for (IKvText*& text : m_pTimes)
         ReleaseAndClear(text);
+    ReleaseAndClear(m_pStatusText);
+    for (IKvButton*& button : m_pPromptButtons)
+        ReleaseAndClear(button);
+    ReleaseAndClear(m_pPromptImage);
+    ReleaseAndClear(m_p51Icon);
     for (IKvListbox*& list : m_pListbox)
         ReleaseAndClear(list);
     m_pDriveHandler.reset();
@@ -275,6 +323,28 @@ bool CMoviePlayDlg::LoadSkin() {
         m_pTimes[i]->SetFont(14, times[i].grey, times[i].grey, times[i].grey);
         m_pTimes[i]->Show(1);
     }
+    // The prompt's buttons come from the front section on both seats.
+    const char16_t* const promptKeys[2] = {u"Play_Begin", u"Play_Continue"};
+    for (int i = 0; i < 2; ++i) {
+        ReleaseAndClear(m_pPromptButtons[i]);
+        if (root->CreateButton(&m_pPromptButtons[i]) != RZ_OK || !m_pPromptButtons[i])
+            return false;
+        m_pPromptButtons[i]->LoadLayout(file.c_str(), u"Buttons", promptKeys[i], folder.c_str());
+        m_pPromptButtons[i]->SetTitleAlign(0x26);
+        m_pPromptButtons[i]->Show(1);
+    }
+    ReleaseAndClear(m_pPromptImage);
+    m_pPromptImage = LoadImage(plat::FormatStr(u"%s\\imgbookmark.png", folder.c_str()));
+    ReleaseAndClear(m_p51Icon);
+    m_p51Icon = LoadImage(plat::FormatStr(u"%s\\51icon.png", folder.c_str()));
+    if (!m_pStatusText) {
+        if (root->CreateText(&m_pStatusText) != RZ_OK || !m_pStatusText)
+            return false;
+        m_pStatusText->SetRect(0, 200, 800, 36);
+        m_pStatusText->SetFont(16, 255, 255, 255);
+        m_pStatusText->SetAlign(6);
+        m_pStatusText->Show(1);
+    }
     WriteLog("CMoviePlayDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
     return true;
 }
@@ -326,7 +396,7 @@ void CMoviePlayDlg::Show(bool visible, uint8_t param) {
     plat::ui::SendMessage(m_hMainWnd, WM_STOP_MUSIC, m_bySeat, 0);
     m_iSeatActionPending = 2;
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
-    if (!m_bDvdSetupMode &&
+    if (!m_bDvdSetupMode && !m_bPrompt &&
         (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED))
         ShowVideo(true);
     if (m_bFirstShow) {
@@ -347,7 +417,23 @@ void CMoviePlayDlg::Show(bool visible, uint8_t param) {
 // ---- Paint -----------------------------------------------------------------------------------
 
 void CMoviePlayDlg::Render(plat::Canvas* hdc) {
-    if (!m_bFullScreen) {
+    if (m_iDvdOpenPending) {
+        CVelkoraAppDlg::Render(hdc);
+        if (m_pStatusText) {
+            m_pStatusText->SetText(u"Loading DVD ...");
+            m_pStatusText->Draw(hdc);
+        }
+    } else if (m_bPrompt) {
+        CVelkoraAppDlg::Render(hdc);
+        if (m_pPromptImage) {
+            uint32_t w = 0, h = 0;
+            m_pPromptImage->GetSize(&w, &h);
+            m_pPromptImage->Draw(hdc, 220, 140, static_cast<int>(w), static_cast<int>(h));
+        }
+        for (IKvButton* button : m_pPromptButtons)
+            if (button)
+                button->Draw(hdc, 0, 0);
+    } else if (!m_bFullScreen) {
         CVelkoraAppDlg::Render(hdc);
         if (IKvButton* mute = Button(MV_BTN_VOL_ICON))
             mute->SetFrame(m_bMute ? 1 : 0);
@@ -358,11 +444,18 @@ void CMoviePlayDlg::Render(plat::Canvas* hdc) {
             DriveList()->Draw(hdc);
         if (FileList() && !m_bVideoShown)
             FileList()->Draw(hdc);
-        if (m_iDvdOpenPending && m_pTimes[0])
-            m_pTimes[0]->SetText(u"Loading DVD ...");
         for (IKvText* text : m_pTimes)
             if (text)
                 text->Draw(hdc);
+        CKernel* kernel = CKernel::Instance();
+        if (kernel && kernel->m_Settings.i51Priority == 1) {
+            kernel->Enable51Priority();
+            if (m_p51Icon) {
+                uint32_t w = 0, h = 0;
+                m_p51Icon->GetSize(&w, &h);
+                m_p51Icon->Draw(hdc, 150, 18, static_cast<int>(w), static_cast<int>(h));
+            }
+        }
     }
     if (m_bActionReady && m_byPending == MV_BTN_RET_MENU) {
         m_bActionReady = 0;
@@ -387,6 +480,11 @@ void CMoviePlayDlg::PostRender() {
     m_byPending = MV_BTN_NONE;
     if (IKvButton* b = Button(button))
         b->SetNormal();
+    if (button == MV_BTN_PLAY_BEGIN || button == MV_BTN_PLAY_CONTINUE) {
+        RunPromptChoice(button == MV_BTN_PLAY_CONTINUE);
+        InvalidateOwner();
+        return;
+    }
     RunButton(button);
     InvalidateOwner();
 }
@@ -399,6 +497,15 @@ void CMoviePlayDlg::OnLButtonDown(int x, int y) {
     m_iPenX = x;
     m_iPenY = y;
     m_iLongPress = 0;
+    if (m_bPrompt) {
+        for (IKvButton* button : m_pPromptButtons)
+            if (button && button->OnLButtonDown(x, y) == RZ_HIT) {
+                button->SetPressed();
+                InvalidateOwner();
+                break;
+            }
+        return;
+    }
     if (m_bFullScreen)
         return;
     for (int i = 0; i < MV_BTN_COUNT; ++i) {
@@ -441,6 +548,22 @@ void CMoviePlayDlg::OnMouseMove(int x, int y) {
 
 void CMoviePlayDlg::OnLButtonUp(int x, int y) {
     m_bPenDown = 0;
+    if (m_bPrompt) {
+        for (int i = 0; i < 2; ++i) {
+            IKvButton* button = m_pPromptButtons[i];
+            if (!button || !button->IsVisible())
+                continue;
+            const bool hit = button->OnLButtonUp(x, y) == RZ_HIT;
+            button->SetNormal();
+            if (hit) {
+                m_byPending =
+                    static_cast<uint8_t>(i == 0 ? MV_BTN_PLAY_BEGIN : MV_BTN_PLAY_CONTINUE);
+                m_bActionReady = 1;
+            }
+        }
+        InvalidateOwner();
+        return;
+    }
     // A menu button under the pen takes the release and nothing else does.
     if (IsDvd() && m_bVideoShown && !m_bDvdSetupMode && m_pPlayer->DvdMouse(0x202, x, y) == RZ_OK) {
         m_dwIdle = plat::GetTickCount();
@@ -520,6 +643,8 @@ void CMoviePlayDlg::OnDriveListTap() {
     } else if (plat::StrCmp(row.szName, u"DVD") == 0) {
         // A video disc is played as a whole: its one row opens it.
         m_pFileHandler->FillFolder(ROW_PLAY_DVD);
+    } else if (plat::StrCmp(row.szName, u"VCD") == 0) {
+        m_pFileHandler->FillFolder(ROW_PLAY_VCD);
     } else {
         m_iFolderDepth = 1;
         m_pDriveHandler->EnterSelected();
@@ -604,6 +729,7 @@ bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int b
     }
     m_dwIdle = plat::GetTickCount();
     Action(action, &path, bytes);
+    SetStatus(MV_STATUS_PLAYING);
     if (m_pPlayer->Play() != RZ_OK) {
         ShowPlayButton(false);
         return false;
@@ -627,6 +753,7 @@ bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int b
 }
 
 bool CMoviePlayDlg::PlayFromList() {
+    m_bFolderDvd = 0;
     const UI_LIST_ROW* current = ListRowAt(FileList());
     if (!current || current->wKind != ROW_FILE || !m_pContainer)
         return false;
@@ -635,6 +762,10 @@ bool CMoviePlayDlg::PlayFromList() {
     if (name == ROW_NO_FILES || name == ROW_PLAY_DVD || name == ROW_PLAY_VCD)
         return false;
     const std::u16string folder = row.szFolder;
+    if (plat::StrCmpNoCase(name, u"VIDEO_TS.IFO") == 0) {
+        PlayDvdFolder(JoinWide(folder, name));
+        return m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING;
+    }
     if (!m_pFolderPlaylist) {
         const std::u16string title = u"(sysfolder)" + folder;
         if (m_pContainer->CreatePlaylist(title.c_str(), &m_pFolderPlaylist, nullptr) != RZ_OK ||
@@ -670,6 +801,19 @@ void CMoviePlayDlg::PlayPause() {
         PlayDvdRow();
         return;
     }
+    if (row && plat::StrCmp(row->szName, ROW_PLAY_VCD) == 0) {
+        PlayVcdRow();
+        return;
+    }
+    // A DVD folder plays on from its own row.
+    const uint16_t now = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+    if (row && m_bFolderDvd && IsDvd() &&
+        (now == IKvPlayer::STATUS_PLAYING || now == IKvPlayer::STATUS_PAUSED) &&
+        plat::StrCmpNoCase(row->szName, u"VIDEO_TS.IFO") == 0 &&
+        SamePath(JoinWide(row->szFolder, row->szName), m_strCurrentPath)) {
+        PlayDvdRow();
+        return;
+    }
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     const bool open = status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED ||
                       status == IKvPlayer::STATUS_STOPPED;
@@ -682,6 +826,7 @@ void CMoviePlayDlg::PlayPause() {
     }
     if (status == IKvPlayer::STATUS_PAUSED) {
         Action(0x70103);
+        ToggleStatus();
         if (m_pPlayer->Play() != RZ_OK) {
             ShowPlayButton(false);
         } else {
@@ -690,6 +835,7 @@ void CMoviePlayDlg::PlayPause() {
         }
     } else {
         Action(0x70203);
+        ToggleStatus();
         m_pPlayer->Pause();
         ShowPlayButton(false);
         ShowVideo(false);
@@ -700,9 +846,9 @@ void CMoviePlayDlg::PlayPause() {
 void CMoviePlayDlg::PreviousItem() {
     if (m_bySpeed)
         StepSpeed(true);
-    if (IsDvd()) {
+    if (IsDvd() || IsVcd()) {
         if (m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
-            Action(0x70501);
+            Action(IsDvd() ? 0x70501 : 0x70502);
             m_pPlayer->Backward();
         }
         return;
@@ -724,9 +870,9 @@ void CMoviePlayDlg::PreviousItem() {
 void CMoviePlayDlg::HandleNextSect() {
     if (m_bySpeed)
         StepSpeed(true);
-    if (IsDvd()) {
+    if (IsDvd() || IsVcd()) {
         if (m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
-            Action(0x70601);
+            Action(IsDvd() ? 0x70601 : 0x70602);
             m_pPlayer->Forward();
         }
         return;
@@ -752,8 +898,8 @@ void CMoviePlayDlg::StepSpeed(bool reset) {
         m_bySpeed = 0;
     } else {
         ++m_bySpeed;
-        // Fast play of files stops at double speed; discs go up to three steps.
-        if (m_bySpeed > 1)
+        // Fast play of files stops at double speed; a DVD goes up to three steps.
+        if (m_bySpeed > (IsDvd() ? 3 : 1))
             m_bySpeed = 0;
     }
     if (CHWAudioHolder* holder = CHWAudioHolder::GetInstance())
@@ -793,12 +939,20 @@ void CMoviePlayDlg::Stop() {
             m_pPlayer->Stop();
         }
     }
+    SetStatus(0);
     m_strCurrentPath.clear();
     ShowPlayButton(false);
     ShowVideo(false);
+    // The setup view belongs to a disc that plays.
+    if (!m_bDvdSetupMode)
+        if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
+            b->Show(0);
 }
 
 void CMoviePlayDlg::StopAll() {
+    // A prompt left up would ask about a disc that is no longer open.
+    m_bPrompt = 0;
+    m_iDvdOpenPending = 0;
     Stop();
     Action(0x70300);
     if (m_pPlayer)
@@ -854,6 +1008,7 @@ void CMoviePlayDlg::RunButton(int button) {
             break;
         case MV_BTN_RET_MENU:
             if (status == IKvPlayer::STATUS_PAUSED && m_pPlayer) {
+                SetStatus(0);
                 m_pPlayer->Close();
                 ShowPlayButton(false);
             }
@@ -881,7 +1036,8 @@ void CMoviePlayDlg::RunButton(int button) {
 }
 
 void CMoviePlayDlg::KeyHandler(int command) {
-    if (m_bDvdSetupMode)
+    // The setup view and the prompt take only the pen.
+    if (m_bDvdSetupMode || m_bPrompt)
         return;
     m_dwIdle = plat::GetTickCount();
     const bool playing = m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING;
@@ -932,7 +1088,10 @@ void CMoviePlayDlg::FitVideoWindow(bool fullScreen, bool repaint) {
         if (!sized) {
             m_pPlayer->SetVideoPos(0, 0, 800, m_Area[3]);
         } else {
-            FitVideoSize(800, m_Area[3], true, iw, ih);
+            if (IsDvd())
+                FitDvdSize(iw, ih);
+            else
+                FitVideoSize(800, m_Area[3], true, iw, ih);
             m_pPlayer->SetVideoPos((800 - iw) / 2, (m_Area[3] - ih) / 2, iw, ih);
         }
         m_bFullScreen = 1;
@@ -971,11 +1130,7 @@ void CMoviePlayDlg::AspectFit() {
     int h = m_byAspect == 1 ? w * 9 / 16 : m_byAspect == 2 ? w * 3 / 4 : m_iFittedH;
     if (h < 1)
         h = 1;
-    if (m_bFullScreen) {
-        FitVideoSize(800, m_Area[3], true, w, h);
-    } else {
-        FitVideoSize(m_Area[2], m_Area[3], false, w, h);
-    }
+    AspectFitSize(m_bFullScreen != 0, m_Area[2], m_Area[3], w, h);
     m_pPlayer->SetVideoPos(m_Area[0] + (m_Area[2] - w) / 2, m_Area[1] + (m_Area[3] - h) / 2, w, h);
 }
 
@@ -1072,6 +1227,15 @@ void CMoviePlayDlg::RefreshDrives() {
     if (!m_pDriveHandler->Inside())
         m_pDriveHandler->ListDrives();
     CKernel* kernel = CKernel::Instance();
+    // A locked MOVIE item on the front homepage keeps discs and sticks from starting.
+    if (kernel && m_bySeat == 0) {
+        CCfgData* cfg = GetCfgData();
+        if (cfg && cfg->AppCellLock(APPTYPE_MOVIE) == 1 && !kernel->m_bLocksFree.load()) {
+            m_bAutoPlayArmed = 0;
+            InvalidateOwner();
+            return;
+        }
+    }
     if (kernel && m_bAutoPlayArmed && CurrentApp() == APPTYPE_MOVIE) {
         m_bAutoPlayArmed = 0;
         m_dwIdle = plat::GetTickCount();
@@ -1087,6 +1251,20 @@ void CMoviePlayDlg::RefreshDrives() {
                         FileList()->SetCurrentIndex(0);
                     kernel->Enable51Priority();
                     PlayDvdRow();
+                    break;
+                }
+            }
+        } else if (kernel->m_Settings.iMediaType == 3 && m_DriveSnapshot.chDvd &&
+                   m_DriveSnapshot.byDiscType == DISC_VCD) {
+            const int rows = ListCount(DriveList());
+            for (int i = 0; i < rows; ++i) {
+                const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+                if (r && plat::StrCmp(r->szName, u"VCD") == 0) {
+                    DriveList()->SetCurrentIndex(i);
+                    m_pFileHandler->FillFolder(ROW_PLAY_VCD);
+                    if (FileList())
+                        FileList()->SetCurrentIndex(0);
+                    PlayVcdRow();
                     break;
                 }
             }
@@ -1110,7 +1288,7 @@ void CMoviePlayDlg::PlayDvdRow() {
     const uint16_t status = m_pPlayer->GetStatus();
     const bool open =
         IsDvd() && (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED);
-    if (!open || m_strCurrentPath != ROW_PLAY_DVD) {
+    if (!open || (m_strCurrentPath != ROW_PLAY_DVD && !m_bFolderDvd)) {
         Stop();
         Action(0x70101);
         m_strCurrentPath = ROW_PLAY_DVD;
@@ -1132,12 +1310,14 @@ void CMoviePlayDlg::PlayDvdRow() {
             m_pPlayer->ActivateButton();
         } else {
             Action(0x70201);
+            ToggleStatus();
             m_pPlayer->Pause();
             ShowPlayButton(false);
         }
         FitVideoWindow(false, false);
     } else {
         Action(0x70101);
+        ToggleStatus();
         if (m_pPlayer->Play() != RZ_OK) {
             ShowPlayButton(false);
         } else {
@@ -1153,8 +1333,14 @@ void CMoviePlayDlg::OpenPendingDvd() {
     CKernel* kernel = CKernel::Instance();
     if (!m_pPlayer || !kernel)
         return;
-    if (m_pTimes[0])
-        m_pTimes[0]->SetText(u"");
+    m_bFolderDvd = 0;
+    m_strBookmark = DiscBookmark();
+    // A disc with a place kept waits for the prompt's choice before it is opened.
+    if (!m_strBookmark.empty() && plat::IsRegularFile(plat::NativePath(m_strBookmark))) {
+        ShowPrompt();
+        return;
+    }
+    m_bPrompt = 0;
     if (m_pPlayer->OpenDisc(IKvPlayer::MEDIA_DVD) != RZ_OK) {
         m_strCurrentPath.clear();
         plat::ui::MessageBox(OwnerWindow(), u"OpenDVD( ) fail", u"Error", plat::ui::kMbOk);
@@ -1164,11 +1350,13 @@ void CMoviePlayDlg::OpenPendingDvd() {
     kernel->Enable51Priority();
     kernel->m_Settings.i51Priority = 1;
     Action(0x70101);
+    SetStatus(MV_STATUS_PLAYING);
     const RZRESULT r = m_pPlayer->Play();
     if (r != RZ_OK) {
         WriteLog("DVD: m_pPlayer->Play() != RZ_OK");
         // An unreadable disc is not left open as if it played.
         m_pPlayer->Close();
+        SetStatus(0);
         m_strCurrentPath.clear();
         ShowPlayButton(false);
         plat::ui::MessageBox(OwnerWindow(),
@@ -1177,12 +1365,390 @@ void CMoviePlayDlg::OpenPendingDvd() {
         InvalidateOwner();
         return;
     }
+    m_dwLastSave = plat::GetTickCount();
     FitVideoWindow(m_bFullScreen != 0, true);
     ShowVideo(m_bVisible != 0);
     ShowPlayButton(true);
     if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
         b->Show(1);
     m_bPlayEvent = true;
+    InvalidateOwner();
+}
+
+std::u16string CMoviePlayDlg::DiscBookmark() const {
+    CKernel* kernel = CKernel::Instance();
+    char16_t id[128] = {};
+    // A disc whose id cannot be read keeps no place: it might be offered another disc's.
+    if (!kernel || !kernel->GetDiscId(id, 128) || !id[0])
+        return std::u16string();
+    return ResumeFilePath(kernel->m_szBaseDir, id);
+}
+
+void CMoviePlayDlg::ShowPrompt() {
+    CKernel* kernel = CKernel::Instance();
+    if (kernel) {
+        if (m_pPromptButtons[0])
+            m_pPromptButtons[0]->SetTitle(kernel->m_Language[MSG_DVD_PLAY_BEGIN]);
+        if (m_pPromptButtons[1])
+            m_pPromptButtons[1]->SetTitle(kernel->m_Language[MSG_DVD_PLAY_CONTINUE]);
+    }
+    ShowVideo(false);
+    m_bPrompt = 1;
+    InvalidateOwner();
+}
+
+bool CMoviePlayDlg::OpenDiscForPrompt() {
+    const RZRESULT r = m_pPlayer->OpenDisc(IKvPlayer::MEDIA_DVD);
+    if (r != RZ_OK) {
+        // The prompt goes: nothing is left to choose for.
+        m_bPrompt = 0;
+        m_strCurrentPath.clear();
+        ShowPlayButton(false);
+        plat::ui::MessageBox(OwnerWindow(),
+                             r == 0xFF01 ? u"No DVD Codec was found" : u"OpenDVD( ) fail", u"Error",
+                             plat::ui::kMbOk);
+        return false;
+    }
+    Action(0x70204);
+    ToggleStatus();
+    m_pPlayer->Pause();
+    return true;
+}
+
+void CMoviePlayDlg::RunPromptChoice(bool resume) {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel || !m_bPrompt)
+        return;
+    const bool disc = m_strCurrentPath == ROW_PLAY_DVD;
+    if (disc && !OpenDiscForPrompt()) {
+        InvalidateOwner();
+        return;
+    }
+    const bool dvd = IsDvd();
+    FitVideoWindow(true, false);
+    ShowVideo(true);
+    kernel->m_Settings.i51Priority = dvd ? 1 : 0;
+    if (dvd)
+        kernel->Enable51Priority();
+    bool fromStart = !resume;
+    if (resume) {
+        Action(0x70109);
+        if (dvd) {
+            if (m_pPlayer->LoadBookmark(m_strBookmark.c_str()) != RZ_OK) {
+                // A bookmark that cannot be used is dropped; the disc plays from its start.
+                WriteLog("Load bookmark fail");
+                plat::RemoveFile(plat::NativePath(m_strBookmark));
+                fromStart = true;
+            } else {
+                SetStatus(MV_STATUS_PLAYING);
+                if (m_pPlayer->Play() != RZ_OK) {
+                    plat::ui::MessageBox(OwnerWindow(), u"Play fail (1)", u"Error",
+                                         plat::ui::kMbOk);
+                    ShowPlayButton(false);
+                    m_bPrompt = 0;
+                    InvalidateOwner();
+                    return;
+                }
+            }
+        } else {
+            int64_t position = 0;
+            if (ReadVcdResume(plat::NativePath(m_strBookmark), &position))
+                m_pPlayer->SetPosition(position);
+            SetStatus(MV_STATUS_PLAYING);
+            if (m_pPlayer->Play() != RZ_OK)
+                fromStart = true;
+        }
+    } else {
+        Action(0x70108);
+    }
+    if (fromStart) {
+        SetStatus(MV_STATUS_PLAYING);
+        if (m_pPlayer->Play() != RZ_OK) {
+            ShowPlayButton(false);
+            InvalidateOwner();
+            return;
+        }
+    }
+    ShowPlayButton(true);
+    if (dvd)
+        if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
+            b->Show(1);
+    m_bPrompt = 0;
+    m_dwIdle = plat::GetTickCount();
+    m_dwLastSave = m_dwIdle;
+    m_bPlayEvent = true;
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::PlayDvdFolder(const std::u16string& ifoPath) {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel)
+        return;
+    if (m_bySpeed)
+        StepSpeed(true);
+    m_bFolderDvd = 1;
+    const RZRESULT opened = m_pPlayer->OpenDisc(IKvPlayer::MEDIA_DVD);
+    if (opened != RZ_OK) {
+        m_iDvdOpenPending = 0;
+        m_bFolderDvd = 0;
+        plat::ui::MessageBox(
+            OwnerWindow(), opened == 0xFF01 ? u"No DVD Codec was found" : u"Open DVD file( ) fail",
+            u"Error", plat::ui::kMbOk);
+        return;
+    }
+    // The library is handed the folder the letter stands for now.
+    m_pPlayer->SetDVDDirectory(plat::Utf8ToUtf16(plat::NativePath(ifoPath)).c_str());
+    m_dwIdle = plat::GetTickCount();
+    m_strCurrentPath = ifoPath;
+    if (ifoPath.size() < SYS_PATH_CHARS)
+        plat::StrCopy(kernel->m_Settings.szCurrentMovie, ifoPath);
+    kernel->m_Settings.iMediaType = 2;
+    m_bPlayDriveRow = false;
+    if (const UI_LIST_ROW* drive = ListRowAt(DriveList())) {
+        m_PlayDriveRow = *drive;
+        m_bPlayDriveRow = true;
+    }
+    std::u16string id;
+    m_strBookmark.clear();
+    if (DvdFolderId(plat::NativePath(ifoPath), &id))
+        m_strBookmark = ResumeFilePath(kernel->m_szBaseDir, id);
+    if (!m_strBookmark.empty() && plat::IsRegularFile(plat::NativePath(m_strBookmark))) {
+        m_iDvdOpenPending = 0;
+        Action(0x70204);
+        ToggleStatus();
+        m_pPlayer->Pause();
+        ShowPrompt();
+        return;
+    }
+    m_bPrompt = 0;
+    Action(0x70103);
+    SetStatus(MV_STATUS_PLAYING);
+    const RZRESULT r = m_pPlayer->Play();
+    if (r != RZ_OK) {
+        WriteLog("DVD File: m_pPlayer->Play() != RZ_OK");
+        m_pPlayer->Close();
+        SetStatus(0);
+        m_strCurrentPath.clear();
+        m_bFolderDvd = 0;
+        ShowPlayButton(false);
+        plat::ui::MessageBox(
+            OwnerWindow(),
+            plat::FormatStr(u"DVD File: m_pPlayer->Play() = %d", static_cast<int>(r)), u"Error",
+            plat::ui::kMbOk);
+        InvalidateOwner();
+        return;
+    }
+    m_dwLastSave = plat::GetTickCount();
+    FitVideoWindow(m_bFullScreen != 0, false);
+    ShowVideo(m_bVisible != 0);
+    ShowPlayButton(true);
+    if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
+        b->Show(1);
+    FileList()->SetFlag(0);
+    kernel->m_Settings.byMediaSeat = m_bySeat;
+    SaveSettings();
+    m_bPlayEvent = true;
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::SelectDiscRow() {
+    if (!m_pDriveHandler || !m_pFileHandler || !DriveList())
+        return;
+    if (m_pDriveHandler->Inside()) {
+        while (m_pDriveHandler->Inside())
+            m_pDriveHandler->GoUp();
+        m_iFolderDepth = 0;
+    }
+    int rows = ListCount(DriveList());
+    int disc = -1;
+    for (int i = 0; i < rows && disc < 0; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        if (r && plat::StrCmp(r->szName, u"DVD") == 0)
+            disc = i;
+    }
+    if (disc < 0) {
+        m_pDriveHandler->ListDrives();
+        rows = ListCount(DriveList());
+        for (int i = 0; i < rows && disc < 0; ++i) {
+            const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+            if (r && plat::StrCmp(r->szName, u"DVD") == 0)
+                disc = i;
+        }
+    }
+    if (disc < 0)
+        return;
+    DriveList()->SetCurrentIndex(disc);
+    m_pFileHandler->FillFolder(ROW_PLAY_DVD);
+    if (FileList())
+        FileList()->SetCurrentIndex(0);
+}
+
+void CMoviePlayDlg::SaveResume() {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel || m_strBookmark.empty() ||
+        m_pPlayer->GetStatus() != IKvPlayer::STATUS_PLAYING)
+        return;
+    plat::MakeDirectory(
+        plat::NativePath(std::u16string(kernel->m_szBaseDir) + u"\\" MV_RESUME_FOLDER));
+    if (IsDvd()) {
+        m_pPlayer->SaveBookmark(m_strBookmark.c_str());
+        // The disc's row stays in reach while the disc plays.
+        const UI_LIST_ROW* drive = ListRowAt(DriveList());
+        if (!m_bFolderDvd && !m_bDvdSetupMode &&
+            (!drive || plat::StrCmp(drive->szName, u"DVD") != 0)) {
+            SelectDiscRow();
+            m_strCurrentPath = ROW_PLAY_DVD;
+        }
+    } else if (IsVcd()) {
+        KvMultimedia::KvPlayerTime t = {};
+        if (m_pPlayer->GetTime(&t) == RZ_OK)
+            WriteVcdResume(plat::NativePath(m_strBookmark), t.llPosition);
+    }
+}
+
+// ---- Video CD --------------------------------------------------------------------------------
+
+bool CMoviePlayDlg::IsVcd() const {
+    return m_pPlayer && m_pPlayer->GetMediaType() == IKvPlayer::MEDIA_VCD;
+}
+
+void CMoviePlayDlg::ListVcdSections() {
+    m_VcdSections.clear();
+    CKernel* kernel = CKernel::Instance();
+    if (!kernel)
+        return;
+    const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
+    if (!snap.chDvd)
+        return;
+    const std::u16string folder = plat::FormatStr(u"%c:\\MPEGAV", snap.chDvd);
+    std::vector<std::u16string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(plat::NativePath(folder), ec), end;
+         !ec && it != end; it.increment(ec)) {
+        std::error_code fe;
+        if (it->is_regular_file(fe))
+            names.push_back(plat::Utf8ToUtf16(it->path().filename().string()));
+    }
+    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+        return plat::StrCmpNoCase(a, b) < 0;
+    });
+    for (const std::u16string& name : names) {
+        if (m_VcdSections.size() >= MV_VCD_SECTIONS) {
+            WriteLog("VCD: %d sections, the rest are left out", MV_VCD_SECTIONS);
+            break;
+        }
+        m_VcdSections.push_back(folder + u"\\" + name);
+    }
+}
+
+void CMoviePlayDlg::PlayVcdRow() {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel)
+        return;
+    kernel->Disable51Priority();
+    kernel->m_Settings.i51Priority = 0;
+    const uint16_t status = m_pPlayer->GetStatus();
+    const std::u16string section =
+        m_iVcdIndex >= 0 && m_iVcdIndex < static_cast<int>(m_VcdSections.size())
+            ? m_VcdSections[static_cast<size_t>(m_iVcdIndex)]
+            : std::u16string();
+    const bool open =
+        IsVcd() && (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED);
+    if (!open || section.empty() || !SamePath(m_strCurrentPath, section)) {
+        PlayVcd();
+    } else if (status == IKvPlayer::STATUS_PLAYING) {
+        Action(0x70202);
+        ToggleStatus();
+        m_pPlayer->Pause();
+        ShowPlayButton(false);
+        FitVideoWindow(false, false);
+    } else {
+        Action(0x70102);
+        ToggleStatus();
+        if (m_pPlayer->Play() == RZ_OK) {
+            ShowPlayButton(true);
+            ShowVideo(m_bVisible != 0);
+        }
+    }
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::PlayVcd() {
+    CKernel* kernel = CKernel::Instance();
+    if (!m_pPlayer || !kernel)
+        return;
+    ListVcdSections();
+    if (m_VcdSections.empty())
+        return;
+    m_iVcdIndex = 0;
+    Stop();
+    m_bFolderDvd = 0;
+    const std::u16string& first = m_VcdSections[0];
+    m_strCurrentPath = first;
+    if (first.size() < SYS_PATH_CHARS)
+        plat::StrCopy(kernel->m_Settings.szCurrentMovie, first);
+    kernel->m_Settings.iMediaType = 3;
+    kernel->m_Settings.byMediaSeat = m_bySeat;
+    SaveSettings();
+    m_strBookmark = DiscBookmark();
+    const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(first));
+    if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_VCD) != RZ_OK) {
+        WriteLog("VCD: cannot open %s", plat::Utf16ToUtf8(first).c_str());
+        m_strCurrentPath.clear();
+        ShowPlayButton(false);
+        InvalidateOwner();
+        return;
+    }
+    if (!m_strBookmark.empty() && plat::IsRegularFile(plat::NativePath(m_strBookmark))) {
+        Action(0x70204);
+        ToggleStatus();
+        m_pPlayer->Pause();
+        ShowPrompt();
+        return;
+    }
+    m_bPrompt = 0;
+    Action(0x70102);
+    SetStatus(MV_STATUS_PLAYING);
+    if (m_pPlayer->Play() != RZ_OK) {
+        ShowPlayButton(false);
+        InvalidateOwner();
+        return;
+    }
+    m_dwLastSave = plat::GetTickCount();
+    m_dwIdle = m_dwLastSave;
+    FitVideoWindow(m_bFullScreen != 0, false);
+    ShowVideo(m_bVisible != 0);
+    ShowPlayButton(true);
+    m_bPlayEvent = true;
+    InvalidateOwner();
+}
+
+// ---- Status ----------------------------------------------------------------------------------
+
+void CMoviePlayDlg::SetStatus(uint32_t word) {
+    m_dwStatusWord = word;
+    const uint32_t full = word ? (word | (m_bySeat == 1 ? 0x01000000u : 0u)) : 0u;
+    if (m_pOwner)
+        m_pOwner->m_dwMonitorStatus = full;
+    if (CKernel* kernel = CKernel::Instance())
+        kernel->SetRegistryDword("Status", full);
+}
+
+void CMoviePlayDlg::ToggleStatus() {
+    SetStatus(m_dwStatusWord == MV_STATUS_PLAYING ? MV_STATUS_PAUSED : MV_STATUS_PLAYING);
+}
+
+void CMoviePlayDlg::CloseAndClear() {
+    m_iDvdOpenPending = 0;
+    m_bPrompt = 0;
+    if (m_pPlayer)
+        m_pPlayer->Close();
+    if (FileList())
+        FileList()->RemoveAll();
+    ReleasePlaylists();
+    Stop();
+    m_bFolderDvd = 0;
+    m_bFullScreen = 0;
     InvalidateOwner();
 }
 
@@ -1333,16 +1899,20 @@ void CMoviePlayDlg::RunAutoLaunch() {
     if (code == 0) {
         WriteLog("Movie :: CD/DVD Clear");
         kernel->m_iAutoLaunch = -1;
-        if (IsDvd() || m_iDvdOpenPending) {
+        const bool disc = (IsDvd() && !m_bFolderDvd) || IsVcd() || m_strCurrentPath == ROW_PLAY_DVD;
+        if (disc || m_iDvdOpenPending) {
             WriteLog("DVD CLEAR");
-            m_iDvdOpenPending = 0;
-            if (m_pPlayer)
-                m_pPlayer->Close();
-            if (FileList())
-                FileList()->RemoveAll();
-            ReleasePlaylists();
-            Stop();
-            InvalidateOwner();
+            const UI_LIST_ROW* drive = ListRowAt(DriveList());
+            const bool discRow = drive && (plat::StrCmp(drive->szName, u"DVD") == 0 ||
+                                           plat::StrCmp(drive->szName, u"VCD") == 0);
+            CloseAndClear();
+            m_VcdSections.clear();
+            m_iVcdIndex = 0;
+            if (discRow && m_pDriveHandler && !m_pDriveHandler->Inside()) {
+                m_pDriveHandler->ListDrives();
+                if (const UI_LIST_ROW* row = ListRowAt(DriveList()))
+                    m_pFileHandler->FillFolder(row->szFolder);
+            }
         }
         return;
     }
@@ -1394,13 +1964,15 @@ void CMoviePlayDlg::OnTick() {
         }
     }
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
-    if (now - m_dwLast1000 > 1000) {
+    if (now - m_dwLast1000 > (m_bPrompt ? 3000u : 1000u)) {
         m_dwLast1000 = now;
         RunAutoLaunch();
         if (CKernel* kernel = CKernel::Instance()) {
             const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
             if (std::memcmp(&snap, &m_DriveSnapshot, sizeof snap) != 0) {
                 m_DriveSnapshot = snap;
+                if (snap.byDiscType == DISC_VCD)
+                    ListVcdSections();
                 if (!m_bDvdSetupMode)
                     RefreshDrives();
             }
@@ -1410,9 +1982,20 @@ void CMoviePlayDlg::OnTick() {
             if (m_pPlayer->GetTime(&t) == RZ_OK) {
                 m_pTimes[0]->SetText(t.szCurrent);
                 m_pTimes[1]->SetText(t.szTotal);
+                // The outside monitor follows the playing time.
+                CKernel* kernel = CKernel::Instance();
+                if (kernel && m_pOwner && (m_pOwner->m_dwMonitorStatus & 0xFF00)) {
+                    m_pOwner->m_dwMonitorStatus |= 1;
+                    kernel->SetRegistryDword("Status", m_pOwner->m_dwMonitorStatus);
+                    kernel->SetRegistryString("TimeCurrent", t.szCurrent);
+                }
                 InvalidateOwner();
             }
         }
+    }
+    if (status == IKvPlayer::STATUS_PLAYING && now - m_dwLastSave > MV_RESUME_SAVE_MS) {
+        m_dwLastSave = now;
+        SaveResume();
     }
     if (now - m_dwLast250 > 250) {
         m_dwLast250 = now;
@@ -1437,7 +2020,8 @@ void CMoviePlayDlg::OnTick() {
             HandleDShow();
         }
     }
-    if (m_bTicking && status == IKvPlayer::STATUS_PLAYING) {
+    // The end of an item may have stopped the player during this tick.
+    if (m_bTicking && m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
         if (m_bySpeed != 0) {
             m_dwIdle = now;
         } else if (!m_bFullScreen && now - m_dwIdle >= MV_IDLE_FULL_SCREEN_MS) {
@@ -1453,14 +2037,8 @@ void CMoviePlayDlg::HandleDShow() {
     const uint16_t status = m_pPlayer->HandleEvent();
     if (status == IKvPlayer::STATUS_ERROR) {
         Action(0x70105);
-        m_pPlayer->Close();
-        if (FileList())
-            FileList()->RemoveAll();
-        ReleasePlaylists();
-        Stop();
-        m_bFullScreen = 0;
+        CloseAndClear();
         WriteLog("MOVIE :: dwStatus == IKvPlayer::STATUS_ERROR");
-        InvalidateOwner();
         return;
     }
     if (m_pPlayer->GetMediaType() == IKvPlayer::MEDIA_NONE) {
@@ -1474,8 +2052,14 @@ void CMoviePlayDlg::HandleDShow() {
         }
         return;
     }
-    if (IsDvd() || !m_pFolderPlaylist || !m_pAllPlaylist ||
-        (status != IKvPlayer::STATUS_COMPLETED && status != IKvPlayer::STATUS_NONE))
+    if (status != IKvPlayer::STATUS_COMPLETED && status != IKvPlayer::STATUS_NONE)
+        return;
+    if (IsVcd()) {
+        Action(0x70107);
+        NextVcdSection();
+        return;
+    }
+    if (IsDvd() || !m_pFolderPlaylist || !m_pAllPlaylist)
         return;
     Action(0x70107);
     // Up to five files are tried; a folder of broken files stops without a word.
@@ -1492,6 +2076,47 @@ void CMoviePlayDlg::HandleDShow() {
             SelectPlayingRow();
             return;
         }
+    }
+    Stop();
+    InvalidateOwner();
+}
+
+void CMoviePlayDlg::NextVcdSection() {
+    CKernel* kernel = CKernel::Instance();
+    if (m_bySpeed)
+        StepSpeed(true);
+    for (int attempt = 0; attempt < MV_NEXT_TRIES; ++attempt) {
+        ++m_iVcdIndex;
+        if (m_iVcdIndex >= static_cast<int>(m_VcdSections.size())) {
+            // The last section ends the disc: back to the first, stopped.
+            Stop();
+            FitVideoWindow(false, true);
+            m_iVcdIndex = 0;
+            return;
+        }
+        const std::u16string path = m_VcdSections[static_cast<size_t>(m_iVcdIndex)];
+        const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(path));
+        if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_VCD) != RZ_OK)
+            continue;
+        m_strCurrentPath = path;
+        if (kernel) {
+            if (path.size() < SYS_PATH_CHARS)
+                plat::StrCopy(kernel->m_Settings.szCurrentMovie, path);
+            kernel->m_Settings.iMediaType = 3;
+            kernel->m_Settings.byMediaSeat = m_bySeat;
+            SaveSettings();
+        }
+        Action(0x10070102, &path, 512);
+        SetStatus(MV_STATUS_PLAYING);
+        if (m_pPlayer->Play() != RZ_OK) {
+            ShowPlayButton(false);
+            continue;
+        }
+        ShowPlayButton(true);
+        FitVideoWindow(m_bFullScreen != 0, true);
+        if (m_bVideoShown)
+            ShowVideo(true);
+        return;
     }
     Stop();
     InvalidateOwner();

@@ -5,9 +5,11 @@
 // full screen when nobody has touched the page for a while.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "apps/media/MediaListHandlers.h"
 #include "core/kernel/KernelDrives.h"
@@ -32,6 +34,9 @@ enum : int {
     MV_BTN_SAVE = 13,
     MV_BTN_EXIT = 14,
     MV_BTN_COUNT = 15,
+    // The resume prompt's two buttons.
+    MV_BTN_PLAY_BEGIN = 16,
+    MV_BTN_PLAY_CONTINUE = 17,
     MV_BTN_NONE = 255,
 };
 
@@ -42,11 +47,25 @@ enum : int {
 #define MV_IDLE_FULL_SCREEN_MS 6000
 // Tries of the next item at the end of one before the page gives up.
 #define MV_NEXT_TRIES 5
+// How often a playing disc's place is saved.
+#define MV_RESUME_SAVE_MS 5000
+// The sections of a Video CD the page plays (its MPEGAV folder's files).
+#define MV_VCD_SECTIONS 64
+// Status words of the seat while a medium plays or waits paused.
+#define MV_STATUS_PLAYING 0x70101u
+#define MV_STATUS_PAUSED 0x70201u
 
 // A video of w x h fitted into an area of W x H as the page places it: grown by 1.2 while
 // smaller, shrunk by 0.96 while larger. Sizes too small for a truncated x1.2 to change grow
 // one pixel a step, so the fit always ends.
 void FitVideoSize(int areaW, int areaH, bool growWhileBothSmaller, int& w, int& h);
+// A DVD picture on the whole screen: grown by 1.2 until 800 wide, then shrunk by 0.96 while
+// wider (a picture wider than 799 is only shrunk).
+void FitDvdSize(int& w, int& h);
+// The aspect rule on a fitted size whose height the mode already set: on the whole screen
+// grown by 1.2 until 800 wide, then shrunk by 0.98 while taller than the area; windowed
+// shrunk by 0.98 while larger than the area.
+void AspectFitSize(bool fullScreen, int areaW, int areaH, int& w, int& h);
 
 class CMoviePlayDlg : public IMPlayerDlg {
 public:
@@ -80,6 +99,8 @@ public:
     void FitVideoWindow(bool fullScreen, bool repaint);
     // The end-of-item poll: advances through the all-files playlist.
     void HandleDShow();
+    // The end of a Video CD section: the next one, or the first, stopped, after the last.
+    void NextVcdSection();
     void RunButton(int button);
     // Selects the drive, folder and file rows of `path`; a file at a drive's root also plays.
     bool SelectMovie(const std::u16string& path, bool play = false);
@@ -100,6 +121,21 @@ public:
     void SaveDvdSetup();
     // Leaves the setup view and plays on.
     void OnBack();
+    // The "Play VCD" row: plays the disc's sections from the first, or pauses and resumes.
+    void PlayVcdRow();
+    void PlayVcd();
+    // The paths of the files of the disc's MPEGAV folder, in name order; at most 64.
+    void ListVcdSections();
+    bool IsVcd() const;
+    // A VIDEO_TS folder on storage, played as a disc.
+    void PlayDvdFolder(const std::u16string& ifoPath);
+    // The begin/continue prompt's choice: the disc from its start or from its resume file.
+    void RunPromptChoice(bool resume);
+    // Saves the playing disc's place (DVD bookmark or VCD resume file).
+    void SaveResume();
+    // The seat's status word ("Status"), 0 when nothing plays.
+    void SetStatus(uint32_t word);
+    void ToggleStatus();
 
     KvUserInterface::IKvListbox* DriveList() const { return m_pListbox[0]; }
     KvUserInterface::IKvListbox* FileList() const { return m_pListbox[1]; }
@@ -108,6 +144,9 @@ public:
     }
     KvMultimedia::IKvPlayer* Player() const { return m_pPlayer; }
     KvMultimedia::IKvPlaylist* AllPlaylist() const { return m_pAllPlaylist; }
+    KvUserInterface::IKvButton* PromptButton(bool resume) const {
+        return m_pPromptButtons[resume ? 1 : 0];
+    }
 
     uint8_t m_bySpeed = 0;
     uint8_t m_byAspect = 0;
@@ -134,7 +173,16 @@ public:
     std::u16string m_strFolderOfPlaylist;
     UI_LIST_ROW m_PlayDriveRow = {};
     bool m_bPlayDriveRow = false;
-    bool m_bPlayEvent = false;  // set when a file starts from the list
+    // Set when a file starts from the list; the restore thread may look at it.
+    std::atomic<bool> m_bPlayEvent{false};
+    // The resume file of the disc or DVD folder that plays (empty: none is kept).
+    std::u16string m_strBookmark;
+    uint8_t m_bPrompt = 0;
+    uint8_t m_bFolderDvd = 0;
+    uint32_t m_dwLastSave = 0;
+    uint32_t m_dwStatusWord = 0;
+    std::vector<std::u16string> m_VcdSections;
+    int m_iVcdIndex = 0;
     DRIVE_SNAPSHOT m_DriveSnapshot = {};
     uint8_t m_bAutoPlayArmed = 1;
     uint8_t m_bAutoPlayPending = 0;
@@ -167,6 +215,17 @@ private:
     bool StartPath(const std::u16string& path, uint32_t action, int bytes);
     void Action(uint32_t word, const std::u16string* path = nullptr, int bytes = 0);
     void SaveSettings();
+    // Shows the begin/continue prompt with its titles.
+    void ShowPrompt();
+    // Opens the disc in the drive for the prompt's choice; false (with the message shown) when
+    // it cannot be opened.
+    bool OpenDiscForPrompt();
+    // The resume file of the disc in the drive, from its id.
+    std::u16string DiscBookmark() const;
+    // The drive list back at the disc's row, "Play DVD" in the file list.
+    void SelectDiscRow();
+    // Closes what plays and empties the lists, as after a player error or a disc taken out.
+    void CloseAndClear();
 
     std::unique_ptr<CDriveListHandler> m_pDriveHandler;
     std::unique_ptr<CFileListHandler> m_pFileHandler;
@@ -176,4 +235,8 @@ private:
     KvMultimedia::IKvPlaylist* m_pAllPlaylist = nullptr;     // own reference
     KvUserInterface::IKvButton* m_pButtons[MV_BTN_COUNT] = {};
     KvUserInterface::IKvText* m_pTimes[2] = {nullptr, nullptr};
+    KvUserInterface::IKvText* m_pStatusText = nullptr;
+    KvUserInterface::IKvButton* m_pPromptButtons[2] = {nullptr, nullptr};
+    KvMultimedia::IKvImage* m_pPromptImage = nullptr;
+    KvMultimedia::IKvImage* m_p51Icon = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "apps/media/MovieResume.h"
 
 #include "platform/io/File.h"
+#include "platform/io/FileCache.h"
+#include "platform/text/Text.h"
 
 std::vector<uint8_t> MakeVcdResume(int64_t position) {
     std::vector<uint8_t> bytes(VCD_RESUME_BYTES, 0);
@@ -41,4 +43,25 @@ bool ReadVcdResume(const std::string& path, int64_t* position) {
     if (!plat::ReadWholeFile(path, bytes, VCD_RESUME_BYTES + 1))
         return false;
     return ParseVcdResume(bytes.data(), bytes.size(), position);
+}
+
+std::u16string ResumeFilePath(const std::u16string& baseDir, const std::u16string& id) {
+    if (id.empty())
+        return std::u16string();
+    // The number after the kernel's "c:\\" prefix names the file.
+    const size_t sep = id.find_last_of(u"\\/");
+    const std::u16string number = sep == std::u16string::npos ? id : id.substr(sep + 1);
+    if (number.empty())
+        return std::u16string();
+    return baseDir + u"\\" MV_RESUME_FOLDER u"\\" + number + u"_1.bmk";
+}
+
+bool DvdFolderId(const std::string& nativeIfo, std::u16string* id) {
+    plat::FileStamp stamp;
+    if (!id || !plat::StampFile(nativeIfo, stamp))
+        return false;
+    // Linux keeps no creation time that every file system has: the last write stands in.
+    const long long seconds = static_cast<long long>(stamp.mtimeNs / 1000000000LL);
+    *id = plat::FormatStr(u"c:\\%lld", seconds);
+    return true;
 }

@@ -18,3 +18,13 @@ bool ParseVcdResume(const uint8_t* data, size_t size, int64_t* position);
 // The file at a native path, replaced whole.
 bool WriteVcdResume(const std::string& path, int64_t position);
 bool ReadVcdResume(const std::string& path, int64_t* position);
+
+// The folder, under the base folder, that keeps the resume files of discs and DVD folders.
+#define MV_RESUME_FOLDER u"Resume"
+
+// The resume file of a disc or DVD folder known by `id` ("c:\\<number>", as the kernel names
+// discs): "<base>\\Resume\\<number>_1.bmk". Empty for an empty id.
+std::u16string ResumeFilePath(const std::u16string& baseDir, const std::u16string& id);
+// The id of a DVD folder: "c:\\<seconds since 1970>" of its VIDEO_TS.IFO's time. False when
+// the file's time cannot be read, so that no folder is offered another one's place.
+bool DvdFolderId(const std::string& nativeIfo, std::u16string* id);

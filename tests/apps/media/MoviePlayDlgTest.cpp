@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
 #include "core/kernel/Language.h"
@@ -20,6 +21,7 @@
 #include "library/include/IKvButton.h"
 #include "library/include/IKvPlayer.h"
 #include "platform/io/File.h"
+#include "platform/io/Path.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
@@ -110,6 +112,21 @@ int CurrentRow(IKvListbox* list) {
 
 bool Visible(IKvButton* button) {
     return button && button->IsVisible();
+}
+
+// The front seat's status word ("Status"; the seats also write the value on their own tick).
+uint32_t Status(HeadUnit& unit) {
+    return unit.Seat(0)->m_dwMonitorStatus;
+}
+
+std::string BookmarkFile(CMoviePlayDlg* page) {
+    return page->m_strBookmark.empty() ? std::string() : plat::NativePath(page->m_strBookmark);
+}
+
+// As if five seconds had passed since the last save: the next tick saves the disc's place.
+void SaveNow(HeadUnit& unit, CMoviePlayDlg* page) {
+    page->m_dwLastSave -= MV_RESUME_SAVE_MS + 100;
+    unit.Advance(100);
 }
 
 }  // namespace
@@ -303,6 +320,24 @@ TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
     EXPECT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\Films\\a.mp4");
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Status(unit), 0x70101u);
+
+    // With the homepage's MOVIE item locked and the lock in force, nothing starts by itself.
+    page->StopAll();
+    EXPECT_EQ(Status(unit), 0u);
+    CCfgData* cfg = GetCfgData();
+    int cellPage = 0, cellItem = 0;
+    ASSERT_TRUE(cfg && cfg->FindApp(APPTYPE_MOVIE, &cellPage, &cellItem));
+    cfg->m_Layout.cell[0][cellPage][cellItem].byLocked = 1;
+    // The board says the locks are in force (status bit 0x40).
+    ASSERT_TRUE(unit.Board().Command("status 0x40"));
+    ASSERT_TRUE(unit.WaitFor([&] { return unit.Kernel()->m_bLocksFree.load() == 0; }, 3000));
+    unit.Kernel()->m_iAutoLaunch = 4;
+    unit.Advance(2000);
+    EXPECT_TRUE(Playing(page).empty()) << Playing(page);
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    cfg->m_Layout.cell[0][cellPage][cellItem].byLocked = 0;
+    unit.Board().Command("status 0x00");
 }
 
 // Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
@@ -322,6 +357,36 @@ TEST(MoviePage, FitsAnySizeOfPicture) {
     FitVideoSize(800, 480, true, w, h);
     EXPECT_EQ(w, 635);  // 320 x 1.2^4 x 0.96, truncated each step
     EXPECT_EQ(h, 476);
+
+    // The aspect rule on the whole front screen: 16:9 of an 800-wide picture is 800x450 (15
+    // rows down when centred); 4:3 starts at 800x600 and shrinks until it is 480 high.
+    int aw = 800, ah = 800 * 9 / 16;
+    AspectFitSize(true, 800, 480, aw, ah);
+    EXPECT_EQ(aw, 800);
+    EXPECT_EQ(ah, 450);
+    EXPECT_EQ((480 - ah) / 2, 15);
+    aw = 800, ah = 600;
+    AspectFitSize(true, 800, 480, aw, ah);
+    EXPECT_LE(ah, 480);
+    EXPECT_GT(ah, 470);
+    EXPECT_LT(aw, 800);
+    // A small square picture, however tiny, grows and ends filling the rear screen's height.
+    for (int size : {1, 3, 320}) {
+        int tw = size, th = size;
+        AspectFitSize(true, 800, 600, tw, th);
+        EXPECT_LE(tw, 800) << size;
+        EXPECT_LE(th, 600) << size;
+        EXPECT_GT(th, 580) << size;
+    }
+    // A DVD picture on the whole screen is as wide as the screen, never wider.
+    int dw = 720, dh = 576;
+    FitDvdSize(dw, dh);
+    EXPECT_LE(dw, 800);
+    EXPECT_GT(dw, 760);
+    dw = 2, dh = 2;
+    FitDvdSize(dw, dh);
+    EXPECT_LE(dw, 800);
+    EXPECT_GT(dw, 700);
 }
 
 // The Video CD resume file: a position past 214 s comes back whole; anything but 64 bytes of
@@ -408,6 +473,7 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
     EXPECT_TRUE(page->m_bVideoShown);
+    EXPECT_EQ(Status(unit), 0x70101u);
 
     // The first-play program leads to the title menu; button 1 under the pen starts the title.
     ASSERT_TRUE(unit.WaitFor(
@@ -431,16 +497,35 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(ActionF(unit), 0x70501u);
     EXPECT_EQ(Domain(page), KvMultimedia::DVD_DOMAIN_Title);
 
+    // The disc's place is kept every five seconds, in a file named after the disc.
+    const std::string bookmark = BookmarkFile(page);
+    ASSERT_NE(bookmark.find("/Resume/"), std::string::npos) << bookmark;
+    EXPECT_EQ(bookmark.substr(bookmark.size() - 6), "_1.bmk");
+    SaveNow(unit, page);
+    ASSERT_TRUE(plat::IsRegularFile(bookmark));
+
+    // Fast play on a disc: x2, x4, then x6 (not x8), and the fourth press back to normal.
+    for (int step = 1; step <= 3; ++step) {
+        TapButton(unit, page->Button(step == 1 ? MV_BTN_SPEED_ICON : MV_BTN_SPEED));
+        EXPECT_EQ(page->m_bySpeed, step);
+        EXPECT_EQ(ActionF(unit), 0x70700u | static_cast<uint32_t>(step));
+    }
+    TapButton(unit, page->Button(MV_BTN_SPEED));
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
+
     // Pause and on again through the same buttons as a film.
     page->FitVideoWindow(false, true);
     unit.Advance(60);
     TapButton(unit, page->Button(MV_BTN_PAUSE));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
     EXPECT_EQ(ActionF(unit), 0x70201u);
+    EXPECT_EQ(Status(unit), 0x70201u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
     TapButton(unit, page->Button(MV_BTN_PLAY));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(ActionF(unit), 0x70101u);
+    EXPECT_EQ(Status(unit), 0x70101u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
 
     // The setup view: the disc waits paused without its picture; the lists hold the three
@@ -481,16 +566,45 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
         << Domain(page);
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 
-    // Stopped, the disc opens again from its row.
+    // Stopped, the disc asks from its row whether to begin or continue, and is not opened
+    // until asked.
     page->StopAll();
     unit.Advance(300);
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
-    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "DVD"));
-    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
-    TapRow(unit, page->FileList(), 0);
+    EXPECT_EQ(Status(unit), 0u);
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_DVD_SETUP))) << "no setup without a disc playing";
+    auto reopen = [&] {
+        TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "DVD"));
+        ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
+        TapRow(unit, page->FileList(), 0);
+        unit.Advance(100);
+    };
+    reopen();
+    ASSERT_TRUE(page->m_bPrompt);
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    // Continue: back in the title within two seconds.
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70109u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    EXPECT_TRUE(unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_Title; }, 2000))
+        << Domain(page);
+
+    // A bookmark spoilt on disc: Continue plays the disc from its start and drops the file.
+    page->StopAll();
+    unit.Advance(300);
+    testsupport::WriteText(bookmark, "not a bookmark");
+    reopen();
+    ASSERT_TRUE(page->m_bPrompt);
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_NE(unit.Log().find("Load bookmark fail"), std::string::npos);
+    EXPECT_FALSE(plat::PathExists(bookmark));
     ASSERT_TRUE(unit.WaitFor(
         [&] { return page->Player()->GetStatus() == IKvPlayer::STATUS_PLAYING; }, 4000));
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_DVD);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
 
     // Out it comes: the disc is closed and the page forgets it.
     drives.Unmount(disc);
@@ -499,5 +613,252 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_NE(unit.Log().find("DVD CLEAR"), std::string::npos);
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(Playing(page), "");
+    ::unsetenv("VELKORA_OPTICAL_DEVICE");
+}
+
+namespace {
+
+// The disc's first-play program leads to its title menu; button 1 under the pen starts the
+// title.
+bool EnterTitle(HeadUnit& unit, CMoviePlayDlg* page) {
+    if (!unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; },
+                      8000))
+        return false;
+    return unit.WaitFor(
+        [&] {
+            page->Player()->SetVideoPos(100, 50, 704, 576);
+            unit.Tap(100 + 2 * 120, 50 + 2 * 90);
+            return Domain(page) == KvMultimedia::DVD_DOMAIN_Title;
+        },
+        8000);
+}
+
+}  // namespace
+
+// Two DVD folders on a stick: each plays as a disc from its VIDEO_TS.IFO row, each keeps its
+// own place, and Begin plays a folder from its start.
+TEST(MoviePage, PlaysDvdFoldersOfAStickEachInItsPlace) {
+    QuietPlayer quiet;
+    const std::string source = testmedia::Dvd();
+    ASSERT_FALSE(source.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("dvds");
+    for (const char* name : {"Concert", "Show"})
+        fs::copy(source, stick + "/" + name,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    // Two discs made at different times.
+    const auto now = fs::last_write_time(stick + "/Concert/VIDEO_TS/VIDEO_TS.IFO");
+    fs::last_write_time(stick + "/Show/VIDEO_TS/VIDEO_TS.IFO", now - std::chrono::hours(30));
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    const int storage = static_cast<int>(Names(page->DriveList()).size()) - 1;
+    TapRow(unit, page->DriveList(), storage);
+    auto openFolder = [&](const std::string& name) {
+        // Both folders show as "VIDEO_TS": the row's folder tells them apart.
+        int row = -1;
+        for (int i = 1; i < ListCount(page->DriveList()); ++i) {
+            const UI_LIST_ROW* r = ListRowAt(page->DriveList(), i);
+            if (r && plat::Utf16ToUtf8(r->szFolder).find(name) != std::string::npos)
+                row = i;
+        }
+        ASSERT_GE(row, 0) << name;
+        TapRow(unit, page->DriveList(), row);
+        int ifo = -1;
+        for (int i = 0; i < ListCount(page->FileList()); ++i) {
+            const UI_LIST_ROW* r = ListRowAt(page->FileList(), i);
+            if (r && plat::Utf16ToUtf8(r->szName) == "VIDEO_TS.IFO" &&
+                plat::Utf16ToUtf8(r->szFolder).find(name) != std::string::npos)
+                ifo = i;
+        }
+        ASSERT_GE(ifo, 0) << "no VIDEO_TS.IFO row for " << name;
+        TapRow(unit, page->FileList(), ifo);
+        unit.Advance(100);
+    };
+
+    // The first folder plays at once: it has no place kept yet.
+    openFolder("Concert");
+    ASSERT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_DVD);
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_TRUE(page->m_bFolderDvd);
+    EXPECT_EQ(ActionF(unit), 0x70103u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    ASSERT_TRUE(EnterTitle(unit, page)) << Domain(page);
+    const std::string concert = BookmarkFile(page);
+    ASSERT_FALSE(concert.empty());
+    SaveNow(unit, page);
+    ASSERT_TRUE(plat::IsRegularFile(concert));
+    EXPECT_TRUE(page->m_bFolderDvd) << "a folder's disc keeps the stick's rows";
+
+    // The other folder is another disc: no prompt, a place of its own.
+    page->StopAll();
+    unit.Advance(100);
+    openFolder("Show");
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_NE(BookmarkFile(page), concert);
+
+    // Back to the first: the prompt, and Begin plays it from the disc's start.
+    page->StopAll();
+    unit.Advance(100);
+    openFolder("Concert");
+    ASSERT_TRUE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70204u);
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    TapButton(unit, page->PromptButton(false));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70108u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    EXPECT_TRUE(unit.WaitFor(
+        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000))
+        << "from the start, not the title: " << Domain(page);
+}
+
+namespace {
+
+// One second of a Video CD section: an MPEG-1 program stream of 352x288 colour bars with
+// MPEG audio, as a VCD's MPEGAV folder holds them.
+bool MakeVcdSection(const std::string& path) {
+    return testmedia::RunTool({"gst-launch-1.0",
+                               "-q",
+                               "videotestsrc",
+                               "num-buffers=25",
+                               "pattern=smpte",
+                               "!",
+                               "video/x-raw,width=352,height=288,framerate=25/1",
+                               "!",
+                               "mpeg2enc",
+                               "format=1",
+                               "!",
+                               "mplex",
+                               "name=mux",
+                               "format=1",
+                               "!",
+                               "filesink",
+                               "location=" + path,
+                               "audiotestsrc",
+                               "num-buffers=44",
+                               "samplesperbuffer=1102",
+                               "!",
+                               "audio/x-raw,rate=44100,channels=2",
+                               "!",
+                               "avenc_mp2",
+                               "bitrate=224000",
+                               "!",
+                               "mpegaudioparse",
+                               "!",
+                               "mux."});
+}
+
+int64_t PositionOf(CMoviePlayDlg* page) {
+    KvMultimedia::KvPlayerTime t = {};
+    page->Player()->GetTime(&t);
+    return t.llPosition;
+}
+
+}  // namespace
+
+// A Video CD (two sections in MPEGAV) goes in on the homepage: it plays section after section
+// and stops at the first after the last; its place is kept in 64 bytes, offered by the prompt
+// and restored, and a spoilt resume file means the start.
+TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
+    QuietPlayer quiet;
+    HeadUnit unit;
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string disc = drives.Folder("vcd");
+    fs::create_directories(disc + "/MPEGAV");
+    ASSERT_TRUE(MakeVcdSection(disc + "/MPEGAV/AVSEQ01.DAT"));
+    fs::copy_file(disc + "/MPEGAV/AVSEQ01.DAT", disc + "/MPEGAV/AVSEQ02.DAT");
+    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+
+    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    ASSERT_TRUE(
+        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_VCD; }, 6000));
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play VCD"}));
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 3);
+    EXPECT_EQ(unit.Kernel()->m_Settings.i51Priority, 0);
+    ASSERT_EQ(page->m_VcdSections.size(), 2u);
+    EXPECT_NE(Playing(page).find("AVSEQ01.DAT"), std::string::npos) << Playing(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Status(unit), 0x70101u);
+
+    // Its place: 64 bytes in the disc's resume file.
+    const std::string resume = BookmarkFile(page);
+    ASSERT_FALSE(resume.empty());
+    SaveNow(unit, page);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(resume, bytes));
+    EXPECT_EQ(bytes.size(), 64u);
+
+    // Section after section; after the last, the first again, stopped.
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(100);
+            return Playing(page).find("AVSEQ02.DAT") != std::string::npos;
+        },
+        6000))
+        << Playing(page);
+    EXPECT_EQ(page->m_iVcdIndex, 1);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(100);
+            return page->Player()->GetStatus() != IKvPlayer::STATUS_PLAYING;
+        },
+        6000));
+    EXPECT_EQ(page->m_iVcdIndex, 0);
+    EXPECT_FALSE(page->m_bFullScreen) << "stopped at the end, the page shows again";
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+
+    // Again from its row: the prompt, and Continue seeks to the kept place (0.6 s).
+    ASSERT_TRUE(WriteVcdResume(resume, 6000000));
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_TRUE(page->m_bPrompt);
+    EXPECT_EQ(ActionF(unit), 0x70204u);
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_FALSE(page->m_bPrompt);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_GE(PositionOf(page), 6000000);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+    // The chosen disc plays on the whole screen; a tap only brings the page back.
+    EXPECT_TRUE(page->m_bFullScreen);
+    unit.Tap(400, 240);
+    unit.Advance(60);
+    EXPECT_FALSE(page->m_bFullScreen);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // Pause and on through the row.
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    EXPECT_EQ(ActionF(unit), 0x70202u);
+    EXPECT_EQ(Status(unit), 0x70201u);
+    TapButton(unit, page->Button(MV_BTN_PLAY));
+    EXPECT_EQ(ActionF(unit), 0x70102u);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    // A spoilt resume file: no seek.
+    page->StopAll();
+    unit.Advance(100);
+    testsupport::WriteText(resume, "garbage");
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_TRUE(page->m_bPrompt);
+    TapButton(unit, page->PromptButton(true));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_LT(PositionOf(page), 6000000);
     ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
