@@ -183,8 +183,11 @@ TEST_F(KernelTest, StartsInOrderWithThePowerModuleAndTheBoard) {
 
     // On the wire: handshake, model query and its end, version query and its end.
     m_module->WaitForReceived(5, 2000);
-    EXPECT_EQ(m_module->Received(),
-              (std::vector<uint8_t>{0xA5, PM_QUERY_MODEL, 0xA5, PM_QUERY_VERSION, 0xA5}));
+    std::vector<uint8_t> received = m_module->Received();
+    // A handshake the module answers late (a busy machine) is sent once more.
+    if (received.size() > 5 && received[0] == 0xA5 && received[1] == 0xA5)
+        received.erase(received.begin());
+    EXPECT_EQ(received, (std::vector<uint8_t>{0xA5, PM_QUERY_MODEL, 0xA5, PM_QUERY_VERSION, 0xA5}));
     EXPECT_EQ(k->m_iMode, MODEL_TRX4100C);
     EXPECT_EQ(k->m_bModelKnown, 1);
     EXPECT_EQ(g_setupCalls, 1);
