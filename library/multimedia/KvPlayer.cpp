@@ -824,7 +824,7 @@ RZRESULT CKvPlayer::ShowRootMenu() {
 RZRESULT CKvPlayer::GetDvdText(uint32_t /*reserved*/, uint32_t* languages) {
     if (!IsDVD() || !m_bDVDReady)
         return RZ_FAIL;
-    if (!m_dvdDisc.IsOpen() && !m_dvdDisc.Open(m_strDVDSource)) {
+    if ((!m_dvdDisc.IsOpen() && !m_dvdDisc.Open(m_strDVDSource)) || !m_dvdDisc.TextReadable()) {
         ShowMessage("GetDVDTextNumberOfLanguages() fail", "Error");
         return RZ_OK;
     }
@@ -835,8 +835,16 @@ RZRESULT CKvPlayer::GetDvdText(uint32_t /*reserved*/, uint32_t* languages) {
     }
     if (languages)
         *languages = static_cast<uint32_t>(count);
-    // The strings themselves cannot be read through the disc library.
-    ShowMessage("There was an error getting the number of Strings", "Error!");
+    const plat::DvdTextLanguage& first = m_dvdDisc.Text().front();
+    if (!first.readable) {
+        ShowMessage("There was an error getting the number of Strings", "Error!");
+        return RZ_OK;
+    }
+    // The structure marks (types up to 0x20) carry no text; the names and titles do.
+    for (const plat::DvdTextString& s : first.strings) {
+        if (s.type > 0x20)
+            plat::ui::MessageBox(plat::ui::kNoWindow, s.text, u"buffer", plat::ui::kMbOk);
+    }
     return RZ_OK;
 }
 

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -70,6 +71,39 @@ struct IfoCloser {
     void operator()(ifo_handle_t* ifo) const { ifoClose(ifo); }
 };
 using Ifo = std::unique_ptr<ifo_handle_t, IfoCloser>;
+
+constexpr size_t kSector = 2048;
+constexpr size_t kTextPointer = 0xD4;  // sector of the text data in the video manager
+// The block holds 99 titles' strings at most; more than this is not text data.
+constexpr size_t kMaxTextBytes = 1 << 20;
+
+// The text data of the video manager. The disc library reads only the block's header, so the
+// block is read here as it stands in VIDEO_TS.IFO. True when there is none or it was read.
+bool ReadText(dvd_reader_t* dvd, std::vector<DvdTextLanguage>* text) {
+    text->clear();
+    std::unique_ptr<dvd_file_t, void (*)(dvd_file_t*)> file(DVDOpenFile(dvd, 0, DVD_READ_INFO_FILE),
+                                                            &DVDCloseFile);
+    if (!file)
+        return false;
+    std::vector<uint8_t> head(kSector);
+    if (DVDReadBytes(file.get(), head.data(), head.size()) != static_cast<ssize_t>(head.size()))
+        return false;
+    const uint64_t sector = uint32_t(head[kTextPointer]) << 24 |
+                            uint32_t(head[kTextPointer + 1]) << 16 |
+                            uint32_t(head[kTextPointer + 2]) << 8 | head[kTextPointer + 3];
+    if (sector == 0)
+        return true;
+    const ssize_t blocks = DVDFileSize(file.get());
+    if (blocks <= 0 || sector >= static_cast<uint64_t>(blocks) || sector * kSector > INT32_MAX)
+        return false;
+    const size_t bytes =
+        std::min<uint64_t>((static_cast<uint64_t>(blocks) - sector) * kSector, kMaxTextBytes);
+    std::vector<uint8_t> block(bytes);
+    if (DVDFileSeek(file.get(), static_cast<int32_t>(sector * kSector)) < 0 ||
+        DVDReadBytes(file.get(), block.data(), block.size()) != static_cast<ssize_t>(bytes))
+        return false;
+    return ParseDvdText(block.data(), block.size(), text);
+}
 
 }  // namespace
 
@@ -149,7 +183,7 @@ bool DvdDisc::Open(const std::string& path, std::string* error) {
     Ifo vmg(ifoOpen(dvd.get(), 0));
     if (!vmg || !vmg->tt_srpt)
         return fail("no video manager on the DVD");
-    m_textLanguages = vmg->txtdt_mgi ? vmg->txtdt_mgi->nr_of_language_units : 0;
+    m_textReadable = ReadText(dvd.get(), &m_text);
     if (vmg->pgci_ut && vmg->pgci_ut->nr_of_lus > 0 && vmg->pgci_ut->lu[0].pgcit) {
         const pgcit_t* pgcit = vmg->pgci_ut->lu[0].pgcit;
         for (int i = 0; i < pgcit->nr_of_pgci_srp; ++i) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/DvdText.h"
+
 namespace plat {
 
 struct DvdAudioStream {
@@ -45,8 +47,11 @@ public:
     // menu of a title set, by menu id (2 title, 3 root, 4 sub-picture, 5 audio, 6 angle,
     // 7 chapter).
     uint32_t MenuProhibited(int titleSet, int menuId) const;
-    // Languages of the disc's text data.
-    int TextLanguages() const { return m_textLanguages; }
+    // The disc's text data, by language (none when the disc has no text).
+    int TextLanguages() const { return static_cast<int>(m_text.size()); }
+    const std::vector<DvdTextLanguage>& Text() const { return m_text; }
+    // False when the disc points at text data that cannot be read.
+    bool TextReadable() const { return m_textReadable; }
 
 private:
     bool m_open = false;
@@ -57,7 +62,8 @@ private:
         uint32_t prohibited;
     };
     std::vector<Menu> m_menus;
-    int m_textLanguages = 0;
+    std::vector<DvdTextLanguage> m_text;
+    bool m_textReadable = true;
 };
 
 // The folder that a stored DVD path means: the VIDEO_TS folder or the file VIDEO_TS.IFO in it

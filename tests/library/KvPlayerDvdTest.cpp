@@ -707,3 +707,53 @@ TEST(KvLanguageTable, NamesByLocaleAndCodeAndFillsAtMostTheTable) {
     EXPECT_EQ(KvMultimedia::FillStreamNames({std::u16string(300, u'x')}, rows), 1u);
     EXPECT_EQ(plat::StrLen(rows[0]), 127u);
 }
+
+TEST_F(KvPlayerDvdTest, DvdTextShowsTheFirstLanguagesNamesAndTitles) {
+    const std::string disc = CopyDisc(m_dir, "disc");
+    ASSERT_TRUE(testmedia::AddDvdText(disc, {{"en",
+                                              0x11,
+                                              {{0x01, ""},
+                                               {0x30, "Velkora test disc"},
+                                               {0x02, ""},
+                                               {0x30, "Colour bars"},
+                                               {0x04, ""},
+                                               {0x31, "Chapter two"}}},
+                                             {"sv", 0x11, {{0x01, ""}, {0x30, "Provskiva"}}}}));
+    PlayToMenu(disc);
+    plat::ui::TakeMessageBoxes();
+    uint32_t languages = 0;
+    EXPECT_EQ(m_player->GetDvdText(0, &languages), RZ_OK);
+    EXPECT_EQ(languages, 2u);
+    const auto boxes = plat::ui::TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, u"Velkora test disc");
+    EXPECT_EQ(boxes[1].text, u"Colour bars");
+    EXPECT_EQ(boxes[2].text, u"Chapter two");
+    for (const auto& box : boxes)
+        EXPECT_EQ(box.caption, u"buffer");
+    // The disc plays on, its text having been read beside the navigator.
+    ASSERT_EQ(m_player->ActivateButton(), RZ_OK);
+    ASSERT_TRUE(Tick([&] { return InTitle(); }));
+}
+
+TEST_F(KvPlayerDvdTest, DvdTextOfABrokenFirstLanguageSaysSo) {
+    const std::string disc = CopyDisc(m_dir, "disc");
+    ASSERT_TRUE(testmedia::AddDvdText(disc, {{"en", 0x11, {{0x30, "Lost"}}}}));
+    // The first language's unit is cut short: its end falls inside its own head.
+    const std::string ifo = disc + "/VIDEO_TS/VIDEO_TS.IFO";
+    std::vector<uint8_t> data = testsupport::ReadBytes(ifo);
+    const size_t block = size_t(data[0xD6] << 8 | data[0xD7]) * 2048;
+    const size_t unit = block + 28;
+    data[unit] = data[unit + 1] = data[unit + 2] = 0;
+    data[unit + 3] = 0x10;
+    testsupport::WriteBytes(ifo, data);
+    OpenFolder(disc);
+    plat::ui::TakeMessageBoxes();
+    uint32_t languages = 0;
+    EXPECT_EQ(m_player->GetDvdText(0, &languages), RZ_OK);
+    EXPECT_EQ(languages, 1u);
+    const auto boxes = plat::ui::TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"There was an error getting the number of Strings");
+    EXPECT_EQ(boxes[0].caption, u"Error!");
+}

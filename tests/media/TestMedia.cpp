@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdint>
@@ -179,6 +180,74 @@ bool CopyHead(const std::string& from, const std::string& to, size_t bytes) {
     if (data.size() > bytes)
         data.resize(bytes);
     return plat::WriteFileAtomic(to, data);
+}
+
+namespace {
+
+void PutBe16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    b[at] = uint8_t(v >> 8);
+    b[at + 1] = uint8_t(v);
+}
+void PutBe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    PutBe16(b, at, v >> 16);
+    PutBe16(b, at + 2, v & 0xFFFF);
+}
+uint32_t GetBe32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+}  // namespace
+
+bool AddDvdText(const std::string& disc, const std::vector<DvdTextUnit>& units) {
+    constexpr size_t kSector = 2048;
+    const std::string ifo = disc + "/VIDEO_TS/VIDEO_TS.IFO";
+    std::vector<uint8_t> data = testsupport::ReadBytes(ifo);
+    if (data.size() < kSector || data.size() % kSector != 0 ||
+        std::string(data.begin(), data.begin() + 12) != "DVDVIDEO-VMG")
+        return false;
+
+    // The block: a header, a pointer per language, then each language's unit: its end, the
+    // volume's and 99 titles' marks (left empty), the string pointers and the strings.
+    std::vector<uint8_t> block(20 + 8 * units.size());
+    std::copy_n("VELKORA TEST", 12, block.begin());
+    PutBe16(block, 14, uint32_t(units.size()));
+    for (size_t u = 0; u < units.size(); ++u) {
+        const DvdTextUnit& unit = units[u];
+        const size_t start = block.size();
+        block[20 + 8 * u] = uint8_t(unit.language[0]);
+        block[20 + 8 * u + 1] = uint8_t(unit.language[1]);
+        block[20 + 8 * u + 3] = uint8_t(unit.charSet);
+        PutBe32(block, 20 + 8 * u + 4, uint32_t(start));
+        const size_t table = start + 0xCC;
+        block.resize(table + 4 + 4 * unit.items.size());
+        PutBe16(block, table, uint32_t(unit.items.size()));
+        for (size_t i = 0; i < unit.items.size(); ++i) {
+            const size_t pointer = table + 4 + 4 * i;
+            block[pointer] = uint8_t(unit.items[i].type);
+            if (unit.items[i].type <= 0x20)
+                continue;
+            PutBe16(block, pointer + 2, uint32_t(block.size() - table));
+            block.insert(block.end(), unit.items[i].bytes.begin(), unit.items[i].bytes.end());
+            block.push_back(0x09);
+        }
+        PutBe32(block, start, uint32_t(block.size() - start - 1));
+    }
+    PutBe32(block, 16, uint32_t(block.size() - 1));
+
+    const uint32_t at = uint32_t(data.size() / kSector);
+    const uint32_t sectors = uint32_t((block.size() + kSector - 1) / kSector);
+    block.resize(sectors * kSector);
+    data.insert(data.end(), block.begin(), block.end());
+    PutBe32(data, 0xD4, at);
+    // The information file grew, and its backup with it: the menus' video and the backup
+    // start later on the disc.
+    PutBe32(data, 0x1C, GetBe32(data, 0x1C) + sectors);
+    if (GetBe32(data, 0xC0) != 0)
+        PutBe32(data, 0xC0, GetBe32(data, 0xC0) + sectors);
+    PutBe32(data, 0x0C, GetBe32(data, 0x0C) + 2 * sectors);
+    testsupport::WriteBytes(ifo, data);
+    testsupport::WriteBytes(disc + "/VIDEO_TS/VIDEO_TS.BUP", data);
+    return true;
 }
 
 }  // namespace testmedia

@@ -26,6 +26,22 @@ std::string CdImage();
 // sub-picture stream.
 std::string Dvd();
 
+// Text data as an authoring tool writes it into a DVD's VIDEO_TS.IFO: per language, strings
+// of a type (up to 0x20 a structure mark, without text) in one character set.
+struct DvdTextItem {
+    int type = 0;
+    std::string bytes;  // the stored text, without its end mark
+};
+struct DvdTextUnit {
+    std::string language;  // two letters
+    int charSet = 0x11;    // ISO 8859-1
+    std::vector<DvdTextItem> items;
+};
+// Adds the units to the disc folder's video manager (VIDEO_TS.IFO and its backup), after its
+// tables, and moves what follows as the file grows. False when the folder holds no readable
+// video manager.
+bool AddDvdText(const std::string& disc, const std::vector<DvdTextUnit>& units);
+
 // Runs a program (searched in PATH); false when it cannot start, fails or runs longer than
 // timeoutMs (it is killed then). Its output is discarded, or with `log` kept in that file.
 bool RunTool(const std::vector<std::string>& argv, int timeoutMs = 60000,
