@@ -362,6 +362,11 @@ bool CCfgData::LoadHomepage() {
         for (auto& page : seat)
             for (auto& cell : page)
                 cell = HOMEPAGE_CELL{CELL_EMPTY, nullptr, 0, 0};
+    // The layout is saved in the skin's folder: a save cut short leaves its temporary file there.
+    std::vector<std::string> removed;
+    plat::RemoveInterruptedSaves(plat::NativePath(HomepageFolder()), &removed);
+    for (const std::string& name : removed)
+        WriteLog("CCfgData::LoadHomepage(): %s of an interrupted save removed", name.c_str());
     std::vector<uint8_t> bytes;
     FileRead got = ReadBlockFile(HomepageFile(u"" HOMEPAGE_DB), HOMEPAGE_LAYOUT_SIZE, bytes);
     m_iHomepageSource = HOMEPAGE_FROM_INI;

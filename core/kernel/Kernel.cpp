@@ -133,6 +133,13 @@ bool CKernel::Create() {
     }
     plat::StrCopy(m_szBaseDir, base);
     SetBaseDir(cwd);
+    // A save cut short by a power cut leaves its temporary file beside the stored one.
+    for (const std::string& folder : {cwd, plat::JoinPath(cwd, "PLAYLIST")}) {
+        std::vector<std::string> removed;
+        plat::RemoveInterruptedSaves(folder, &removed);
+        for (const std::string& name : removed)
+            WriteLog("CKernel::Create(): %s of an interrupted save removed", name.c_str());
+    }
     CHWAudioHolder::SetNamesFile(DataPath(MIXER_NAMES_FILE));
     // Companion programs are ended only when this unit started them.
     plat::SetProcessOwnerTag(cwd);

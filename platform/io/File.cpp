@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 
+#include "platform/io/Directory.h"
 #include "platform/io/Path.h"
 
 namespace plat {
@@ -232,6 +234,38 @@ bool IsAtomicTempName(std::string_view name) {
             return false;
     }
     return true;
+}
+
+int RemoveInterruptedSaves(const std::string& folder, std::vector<std::string>* removed) {
+    // Taken at the first call, early in start-up: what was written before it is no save of ours.
+    static const struct timespec kFirstCall = [] {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        return now;
+    }();
+    DirectoryReader dir;
+    if (!dir.Open(folder))
+        return 0;
+    int count = 0;
+    const char* name = nullptr;
+    DirEntryKind kind;
+    while (dir.Next(name, kind)) {
+        if (kind != DirEntryKind::File || !IsAtomicTempName(name))
+            continue;
+        const std::string path = JoinPath(folder, name);
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const bool before =
+            st.st_mtim.tv_sec < kFirstCall.tv_sec ||
+            (st.st_mtim.tv_sec == kFirstCall.tv_sec && st.st_mtim.tv_nsec < kFirstCall.tv_nsec);
+        if (before && ::unlink(path.c_str()) == 0) {
+            ++count;
+            if (removed)
+                removed->push_back(name);
+        }
+    }
+    return count;
 }
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size,

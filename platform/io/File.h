@@ -90,6 +90,11 @@ private:
 // Whether a file name (without folder) is that of an AtomicFile's temporary file: a power cut
 // during a write leaves one behind, and readers of a folder must not take it for data.
 bool IsAtomicTempName(std::string_view name);
+// Removes from `folder` (not its subfolders) the temporary files of saves that a power cut or a
+// kill interrupted: files named as AtomicFile names them and last written before this
+// process's first call, so that a save of another program running now is left alone. The names
+// removed are added to `removed` when given; the number removed is returned.
+int RemoveInterruptedSaves(const std::string& folder, std::vector<std::string>* removed = nullptr);
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size,
                      Durability durability = Durability::PowerSafe);
