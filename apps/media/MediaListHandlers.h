@@ -73,7 +73,7 @@ bool AddListRow(KvUserInterface::IKvListbox* list, const char16_t* text, uint16_
                 std::u16string_view name, std::u16string_view folder,
                 const char16_t* imagePath = nullptr);
 
-class CDriveListHandler : public KvUserInterface::IKvListboxHandler {
+class CDriveListHandler final : public KvUserInterface::IKvListboxHandler {
 public:
     // Folders deeper than this below a storage place are not looked at.
     static constexpr int kMaxDepth = 32;
@@ -122,7 +122,7 @@ private:
     std::vector<UI_LIST_ROW> m_Stack;
 };
 
-class CFileListHandler : public KvUserInterface::IKvListboxHandler {
+class CFileListHandler final : public KvUserInterface::IKvListboxHandler {
 public:
     CFileListHandler(KvUserInterface::IKvListbox* list, uint8_t kind);
 
@@ -138,7 +138,7 @@ public:
     KvUserInterface::IKvListbox* m_pList;
 };
 
-class CPlaylistHandler : public KvUserInterface::IKvListboxHandler {
+class CPlaylistHandler final : public KvUserInterface::IKvListboxHandler {
 public:
     CPlaylistHandler(KvUserInterface::IKvListbox* playlists, KvUserInterface::IKvListbox* files);
     ~CPlaylistHandler();

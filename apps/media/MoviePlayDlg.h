@@ -120,7 +120,7 @@ public:
     void OnSetupOption(int index);
     void SaveDvdSetup();
     // Leaves the setup view and plays on.
-    void OnBack();
+    void OnBack() override;
     // The "Play VCD" row: plays the disc's sections from the first, or pauses and resumes.
     void PlayVcdRow();
     void PlayVcd();

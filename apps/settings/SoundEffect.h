@@ -134,16 +134,13 @@ private:
     bool m_bHaveCopy = false;
     PRESET m_Presets[SYS_EQ_PRESETS];
     uint8_t m_byCurrEQType = 0;
-    uint8_t m_byEQBefore = 255;
     int32_t m_nSelectedEQ = 0;  // band being edited
     int32_t m_iSliderInUse = -1;
     SPEAKER_MODE m_Speakers[SYS_SPEAKER_PRESETS];
     uint8_t m_byCurrSpeaker = 0;
-    uint8_t m_bySpeakerBefore = 255;
     int32_t m_iFader = 0;
     int32_t m_iBalance = 0;
     uint8_t m_byLoudness = 0;
-    uint8_t m_byLoudnessBefore = 255;
     uint8_t m_b51Locked = 0;
     uint8_t m_byPressedIdx = 255;
     uint8_t m_byPendingAction = 255;
