@@ -11,6 +11,7 @@
 #include <string>
 
 #include "apps/media/MPDefaultDlg.h"
+#include "apps/media/MediaListHandlers.h"
 #include "apps/media/MoviePlayDlg.h"
 #include "apps/media/PhotoDlg.h"
 #include "apps/radio/RadioDlg.h"
@@ -498,4 +499,69 @@ TEST(AppRestore, TheFilmPlayingAtTheEndPlaysAgainAfterARestart) {
         },
         8000));
     EXPECT_EQ(movie->m_strCurrentPath, film);
+}
+
+TEST(AppRestore, ThePhotoComesBackWithItsSlideshowOnlyWhenOneWasRunning) {
+    RestoreInstalled restore;
+    auto stick = [](HeadUnit& unit) {
+        const std::string folder = unit.Drives().Folder("pics");
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+            plat::Surface s(160, 120);
+            s.Fill(0xFF808080);
+            ASSERT_TRUE(plat::SaveImageFile(folder + "/" + name, s, plat::ImageFormat::Jpeg, 90));
+        }
+        unit.Drives().Mount("/dev/sdb1", 8, 17, folder);
+    };
+    for (const bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "running");
+        std::function<void(const std::string&)> left;
+        std::u16string picture;
+        {
+            HeadUnit unit;
+            stick(unit);
+            ASSERT_TRUE(unit.Start());
+            unit.Advance(2500);
+            Launch(unit, "APPTYPE_PHOTO");
+            CPhotoDlg* photo = static_cast<CPhotoDlg*>(unit.Page(0, APPTYPE_PHOTO));
+            ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_PHOTO);
+            KvUserInterface::IKvListbox* drives = photo->DriveList();
+            int storage = -1, count = 0;
+            drives->GetCount(&count);
+            for (int i = 0; i < count && storage < 0; ++i)
+                if (const UI_LIST_ROW* r = ListRowAt(drives, i))
+                    if (plat::Utf16ToUtf8(r->szName).find("Storage") != std::string::npos)
+                        storage = i;
+            ASSERT_GE(storage, 0);
+            drives->SetCurrentIndex(storage);
+            plat::Rect r;
+            ASSERT_EQ(drives->GetItemRect(storage, &r), RZ_OK);
+            unit.Tap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            unit.Advance(60);
+            TapButton(unit, photo->Button(PH_BTN_SPEED));  // 1.5 s
+            TapButton(unit, photo->Button(PH_BTN_PLAY));
+            ASSERT_EQ(photo->m_bSlideshow, 1);
+            unit.Advance(1500);
+            if (paused)
+                TapButton(unit, photo->Button(PH_BTN_PAUSE));
+            picture = photo->m_strPicture;
+            ASSERT_NE(picture.find(u"b.jpg"), std::u16string::npos);
+            unit.Close();
+            EXPECT_TRUE(Has(unit.Log(), "SaveAppStatus(): 0x1000"));
+            left = CarriedOver(unit.BaseDir());
+        }
+        HeadUnitOptions options;
+        options.prepare = left;
+        HeadUnit again(options);
+        stick(again);
+        ASSERT_TRUE(again.Start());
+        CPhotoDlg* photo = static_cast<CPhotoDlg*>(again.Page(0, APPTYPE_PHOTO));
+        ASSERT_TRUE(again.WaitFor([&] {
+            return again.Seat(0)->m_iCurrentApp == APPTYPE_PHOTO && photo->m_bPictureShown == 1;
+        }));
+        EXPECT_EQ(photo->m_strPicture, picture);
+        EXPECT_EQ(photo->m_bySpeedMode, 1);
+        EXPECT_EQ(photo->m_bSlideshow, paused ? 0 : 1);
+        ASSERT_TRUE(RunRestoreToEnd(again, 2));
+        EXPECT_EQ(Count(again.Log(), "-re-exec photo:"), 0u);
+    }
 }
