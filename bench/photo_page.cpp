@@ -5,6 +5,8 @@
 // - BM_PhotoGridFirstPage: a tap on a folder of 2,000 such photos in the 4x4 grid until the
 //   first page of the grid has been drawn, goal at most 600 ms; the counter added_MiB is the
 //   process's peak resident memory during the tap over what it held before, goal below 64 MiB.
+//   A folder of 16 (one page) runs first; the long folder runs only when that page stayed
+//   within the memory goal.
 // The program's clock is held still: only the page's own work is measured.
 #include <benchmark/benchmark.h>
 
@@ -140,13 +142,6 @@ public:
         m_unit.Tap(p.x, p.y);
         m_unit.Advance(60);
     }
-    // Back to the stick's top level, nothing shown.
-    void Up() {
-        if (m_page->m_bPictureShown)
-            m_page->ClosePicture();
-        Tap(RowCentre(m_page->DriveList(), 0));
-    }
-
     bool Ready() const { return m_ready; }
     const std::string& Why() const { return m_why; }
     harness::HeadUnit& Unit() { return m_unit; }
@@ -199,8 +194,18 @@ void BM_PhotoTapToFullView(benchmark::State& state) {
 }
 BENCHMARK(BM_PhotoTapToFullView)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
+// What one page of the grid added, from the 16-photo run; -1 before it ran.
+double g_pageMiB = -1;
+
 void BM_PhotoGridFirstPage(benchmark::State& state) {
     const int many = static_cast<int>(state.range(0));
+    // A list that holds full-size pictures would need hundreds of gigabytes for the long
+    // folder: it runs only after a page was seen to stay within bounds.
+    if (many > 16 && (g_pageMiB < 0 || g_pageMiB >= 64)) {
+        state.SkipWithError(g_pageMiB < 0 ? "run the 16-photo case first"
+                                          : "one page already added 64 MiB or more");
+        return;
+    }
     PhotoRig rig(many);
     if (!rig.Ready()) {
         state.SkipWithError(rig.Why().c_str());
@@ -228,19 +233,19 @@ void BM_PhotoGridFirstPage(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(drawn - start).count());
         if (before > 0 && peak > before)
             worstMiB = std::max(worstMiB, (peak - before) / 1024.0);
-        rig.Up();
-        if (IndexOf(page->DriveList(), "Many") < 0) {
-            state.SkipWithError("not back at the stick's top level");
-            break;
-        }
     }
     state.counters["added_MiB"] = worstMiB;
+    if (many == 16)
+        g_pageMiB = worstMiB;
 }
+// 16 photos fill one page: the cost of a page however long the folder is, once the list keeps
+// no full-size pictures; 2,000 is the folder the goal names.
 BENCHMARK(BM_PhotoGridFirstPage)
+    ->Arg(16)
     ->Arg(2000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
+    ->Iterations(1);  // once: a second look would find the pictures decoded already
 
 }  // namespace
 
