@@ -501,7 +501,8 @@ TEST(AppRestore, TheFilmPlayingAtTheEndPlaysAgainAfterARestart) {
     EXPECT_EQ(movie->m_strCurrentPath, film);
 }
 
-TEST(AppRestore, ThePhotoComesBackWithItsSlideshowOnlyWhenOneWasRunning) {
+// A run that ends on the photo page with a slideshow running (or paused), and the next run.
+static void PhotoAcrossARestart(bool paused) {
     RestoreInstalled restore;
     auto stick = [](HeadUnit& unit) {
         const std::string folder = unit.Drives().Folder("pics");
@@ -512,8 +513,7 @@ TEST(AppRestore, ThePhotoComesBackWithItsSlideshowOnlyWhenOneWasRunning) {
         }
         unit.Drives().Mount("/dev/sdb1", 8, 17, folder);
     };
-    for (const bool paused : {false, true}) {
-        SCOPED_TRACE(paused ? "paused" : "running");
+    {
         std::function<void(const std::string&)> left;
         std::u16string picture;
         {
@@ -564,4 +564,13 @@ TEST(AppRestore, ThePhotoComesBackWithItsSlideshowOnlyWhenOneWasRunning) {
         ASSERT_TRUE(RunRestoreToEnd(again, 2));
         EXPECT_EQ(Count(again.Log(), "-re-exec photo:"), 0u);
     }
+}
+
+TEST(AppRestore, ThePhotoComesBackWithTheSlideshowThatWasRunning) {
+    PhotoAcrossARestart(false);
+}
+
+// A paused slideshow is not started again.
+TEST(AppRestore, ThePhotoComesBackWithoutTheSlideshowThatWasPaused) {
+    PhotoAcrossARestart(true);
 }
