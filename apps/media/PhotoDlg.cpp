@@ -918,7 +918,9 @@ void CPhotoDlg::Tick1000() {
         return;
     if (m_bySeat == 0) {
         kernel->CheckDiscChange();
-        if (kernel->m_iAutoLaunch == 0) {
+        const int code = kernel->m_iAutoLaunch.load();
+        int picturesDisc = 6;
+        if (code == 0) {
             WriteLog("Photo :: CD/DVD Clear");
             const UI_LIST_ROW* row = ListRowAt(DriveList());
             const std::u16string disc = CDriveListHandler::DiscRoot();
@@ -928,8 +930,9 @@ void CPhotoDlg::Tick1000() {
                 StopSlideshow();
                 FileList()->RemoveAll();
             }
-        } else if (kernel->m_iAutoLaunch == 6 && !IsPhoneCurrent()) {
-            kernel->m_iAutoLaunch = -1;
+        } else if (code == 6 && !IsPhoneCurrent() &&
+                   // Taken once: the code may have changed since it was read.
+                   kernel->m_iAutoLaunch.compare_exchange_strong(picturesDisc, -1)) {
             const int current = m_pOwner ? m_pOwner->m_iCurrentApp : APPTYPE_HOMEPAGE;
             if (current != APPTYPE_PHOTO)
                 plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0x30003);

@@ -6,6 +6,7 @@
 // `CheckDiscChange` through the kernel as they always have.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -86,8 +87,9 @@ public:
     DRIVE_SNAPSHOT GetDriveSnapshot();
 
     // Disc auto-launch code: -1 nothing pending, 0 disc gone, 1 audio CD, 2 VCD, 3 DVD,
-    // 4 video file, 5 MP3, 6 pictures. Read and reset by the front seat and the media pages.
-    int m_iAutoLaunch = -1;
+    // 4 video file, 5 MP3, 6 pictures. Read and reset by the front seat and the media pages;
+    // the restore of the last run and the drive scan set it from their own threads.
+    std::atomic<int> m_iAutoLaunch{-1};
     // Held by every reader of the snapshots.
     std::mutex m_hDriveMutex;
     DRIVE_SNAPSHOT m_DriveInfo;      // current

@@ -205,9 +205,9 @@ void SaveAppStatus(CMainCtrlDlg* dlg) {
         case APPTYPE_PHOTO: {
             w |= APP_STATUS_PHOTO;
             // The photo page starts a slideshow at the next start when this is set: so it is
-            // set when a slideshow was running.
+            // set when a slideshow was running and not paused.
             CPhotoDlg* photo = FrontPage<CPhotoDlg>(dlg, APPTYPE_PHOTO);
-            k->m_Settings.byPhotoResume = photo && photo->m_bSlideshow ? 1 : 0;
+            k->m_Settings.byPhotoResume = photo && photo->m_bSlideshow && !photo->m_bPaused ? 1 : 0;
             break;
         }
         case APPTYPE_MUSIC:

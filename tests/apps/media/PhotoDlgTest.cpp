@@ -243,3 +243,83 @@ TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
     EXPECT_TRUE(front->Button(PH_BTN_PLAY)->IsVisible());
     EXPECT_FALSE(front->Button(PH_BTN_PAUSE)->IsVisible());
 }
+
+TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {
+    HeadUnitOptions options;
+    options.settings = [](SYS_SETTINGS& s) {
+        // What the last run left: the photo page current with a slideshow at 3 s running.
+        s.iPhotoSpeedMode = 2;
+        s.byPhotoResume = 1;
+        s.iCurrentApp = APPTYPE_PHOTO;
+    };
+    HeadUnit unit(options);
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("pics");
+    Picture(stick + "/Trip/a.jpg", 640, 400, kRed, plat::ImageFormat::Jpeg);
+    Picture(stick + "/Trip/b.JPG", 300, 500, kGreen, plat::ImageFormat::Jpeg);
+    Picture(stick + "/Trip/c.bmp", 400, 300, kBlue, plat::ImageFormat::Bmp);
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    // The stick's letter, as the drive list has it; its picture as the settings keep it.
+    const DRIVE_SNAPSHOT snap = unit.Kernel()->GetDriveSnapshot();
+    char16_t letter = 0;
+    for (int i = 0; i < snap.byCount && !letter; ++i)
+        if (snap.szDrive[i] != snap.chDvd)
+            letter = snap.szDrive[i];
+    ASSERT_NE(letter, 0);
+    plat::StrCopy(unit.Kernel()->m_Settings.szPicturePath,
+                  std::u16string(1, letter) + u":\\Trip\\b.JPG");
+    CPhotoDlg* front = Photo(unit, 0);
+    ASSERT_NE(front, nullptr);
+    // The saved picture opens on the page's first tick after its first show, in its folder.
+    Launch(unit, 0);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_PHOTO);
+    ASSERT_EQ(front->m_bPictureShown, 1);
+    EXPECT_EQ(CurrentName(front->FileList()), "b.JPG");
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"a.jpg", "b.JPG", "c.bmp"}));
+    EXPECT_NE(unit.Kernel()->m_dwResumeDone & 0x1000, 0u);
+    EXPECT_EQ(front->m_bySpeedMode, 2);
+    EXPECT_EQ(front->m_dwInterval, 3000u);
+    EXPECT_EQ(front->m_bSlideshow, 1);
+    unit.Advance(100);
+    plat::Surface screen = unit.Screen(0);
+    EXPECT_TRUE(Near(screen.PixelAt(400, 240), kGreen)) << std::hex << screen.PixelAt(400, 240);
+    unit.Advance(3000);
+    EXPECT_EQ(CurrentName(front->FileList()), "c.bmp");
+    EXPECT_NE(plat::Utf16ToUtf8(front->m_strPicture).find("c.bmp"), std::string::npos);
+
+    // Home, then a disc of pictures: the seat turns to the photo page, which shows the disc's
+    // first picture in a slideshow at 1.5 s.
+    TapButton(unit, 0, front->Button(PH_BTN_RET_MENU));
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    const std::string disc = drives.Folder("disc");
+    Picture(disc + "/Holiday/x.jpg", 200, 100, kBlue, plat::ImageFormat::Jpeg);
+    Picture(disc + "/first.jpg", 320, 200, kRed, plat::ImageFormat::Jpeg);
+    Picture(disc + "/second.jpg", 320, 200, kGreen, plat::ImageFormat::Jpeg);
+    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            return unit.Seat(0)->m_iCurrentApp == APPTYPE_PHOTO && front->m_bSlideshow == 1 &&
+                   CurrentName(front->FileList()) == "first.jpg";
+        },
+        8000));
+    EXPECT_EQ(front->m_bySpeedMode, 1);
+    EXPECT_EQ(front->m_dwInterval, 1500u);
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"first.jpg", "second.jpg"}));
+    EXPECT_EQ(CurrentName(front->FileList()), "first.jpg");
+    EXPECT_EQ(unit.Kernel()->m_iAutoLaunch, -1);
+    unit.Advance(1500);
+    EXPECT_EQ(CurrentName(front->FileList()), "second.jpg");
+
+    // The disc goes while its pictures run: the slideshow stops and its list empties.
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    drives.Unmount(disc);
+    ASSERT_TRUE(unit.WaitFor([&] { return front->m_bSlideshow == 0; }, 8000));
+    EXPECT_NE(unit.Log().find("Photo :: CD/DVD Clear"), std::string::npos);
+    EXPECT_TRUE(Names(front->FileList()).empty());
+}
