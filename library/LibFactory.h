@@ -9,6 +9,8 @@ RZRESULT NewPlayer(IKvPlayer** out);
 RZRESULT NewPlaylist(IKvPlaylist** out);
 RZRESULT NewPListContainer(IKvPListContainer** out);
 RZRESULT NewImage(IKvImage** out, const char16_t* path);
+// A picture kept no larger than maxWidth x maxHeight (0: as stored).
+RZRESULT NewImage(IKvImage** out, const char16_t* path, int maxWidth, int maxHeight);
 }  // namespace KvMultimedia
 
 namespace KvUtility {

@@ -27,6 +27,11 @@ CKvImage::CKvImage(const char16_t* path) {
         m_bLoaded = 1;
 }
 
+CKvImage::CKvImage(const char16_t* path, int maxWidth, int maxHeight) {
+    if (path && plat::LoadImageFileFitting(plat::NativePath(path), maxWidth, maxHeight, m_image))
+        m_bLoaded = 1;
+}
+
 RZRESULT CKvImage::Reserved(uint32_t /*unused*/) {
     return RZ_OK;
 }
@@ -107,10 +112,16 @@ RZRESULT CKvImage::Release() {
 }
 
 RZRESULT NewImage(IKvImage** out, const char16_t* path) {
+    return NewImage(out, path, 0, 0);
+}
+
+RZRESULT NewImage(IKvImage** out, const char16_t* path, int maxWidth, int maxHeight) {
     if (!out)
         return RZ_FAIL;
     *out = nullptr;
-    CKvImage* image = new (std::nothrow) CKvImage(path);
+    CKvImage* image = maxWidth > 0 && maxHeight > 0 ? new (std::nothrow)
+                                                          CKvImage(path, maxWidth, maxHeight)
+                                                    : new (std::nothrow) CKvImage(path);
     if (!image)
         return RZ_FAIL;
     image->AddRef();

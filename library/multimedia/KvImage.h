@@ -12,6 +12,8 @@ public:
     // Loads the file (a stored path: either separator, names matched without case); a null
     // path loads nothing.
     explicit CKvImage(const char16_t* path);
+    // A picture never kept larger than maxWidth x maxHeight (decoded scaled down to fit).
+    CKvImage(const char16_t* path, int maxWidth, int maxHeight);
 
     RZRESULT Reserved(uint32_t unused) override;
     RZRESULT IsLoaded(int* out) override;

@@ -15,10 +15,16 @@ namespace {
 
 // The only two places where an item touches its image: it takes the one reference the
 // factory hands out and gives it back when the image leaves the item.
+// A row's picture is drawn in a list cell, never larger than the rear screen: a camera's
+// photo is decoded scaled down to that, not kept at its full size.
+constexpr int kRowImageMaxWidth = 800;
+constexpr int kRowImageMaxHeight = 600;
+
 KvMultimedia::IKvImage* LoadImage(const char16_t* path) {
     KvMultimedia::IKvImage* image = nullptr;
     CVantrel* root = path ? CVantrel::GetInstance() : nullptr;
-    if (root && root->CreateImage(&image, path) != RZ_OK)
+    if (root &&
+        KvMultimedia::NewImage(&image, path, kRowImageMaxWidth, kRowImageMaxHeight) != RZ_OK)
         image = nullptr;
     return image;
 }

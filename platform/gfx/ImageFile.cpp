@@ -78,6 +78,9 @@ bool BmpHeaderFits(const uint8_t* data, size_t size) {
 
 struct LoadState {
     bool tooLarge = false;
+    // Largest size wanted (0: as stored); a larger picture is decoded scaled down to fit.
+    int fitWidth = 0;
+    int fitHeight = 0;
     // Rows the decoder has written; the rest of a pixbuf is never initialised.
     std::vector<uint8_t> rowDone;
 };
@@ -91,6 +94,16 @@ void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer use
         state->tooLarge = true;
         gdk_pixbuf_loader_set_size(loader, 0, 0);
         return;
+    }
+    if (state->fitWidth > 0 && state->fitHeight > 0 &&
+        (width > state->fitWidth || height > state->fitHeight)) {
+        const double scale =
+            std::min(double(state->fitWidth) / width, double(state->fitHeight) / height);
+        const int w = std::max(1, static_cast<int>(width * scale));
+        const int h = std::max(1, static_cast<int>(height * scale));
+        gdk_pixbuf_loader_set_size(loader, w, h);
+        // The decoder then reports its rows in the scaled picture.
+        height = h;
     }
     state->rowDone.assign(static_cast<size_t>(height), 0);
 }
@@ -167,7 +180,9 @@ GdkPixbuf* ToPixbuf(const Surface& image, bool withAlpha) {
 
 }  // namespace
 
-bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
+namespace {
+
+bool DecodeImageData(const uint8_t* data, size_t size, int fitWidth, int fitHeight, Surface& out) {
     if (!data)
         return false;
     const char* type = DecoderFor(data, size);
@@ -177,6 +192,8 @@ bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
     if (!loader)
         return false;
     LoadState check;
+    check.fitWidth = fitWidth;
+    check.fitHeight = fitHeight;
     g_signal_connect(loader, "size-prepared", G_CALLBACK(OnSizePrepared), &check);
     g_signal_connect(loader, "area-updated", G_CALLBACK(OnAreaUpdated), &check);
     bool ok = true;
@@ -202,6 +219,19 @@ bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
     }
     g_object_unref(loader);
     return ok;
+}
+
+}  // namespace
+
+bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
+    return DecodeImageData(data, size, 0, 0, out);
+}
+
+bool LoadImageFileFitting(const std::string& path, int maxWidth, int maxHeight, Surface& out) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes))
+        return false;
+    return DecodeImageData(bytes.data(), bytes.size(), maxWidth, maxHeight, out);
 }
 
 namespace {

@@ -25,6 +25,10 @@ constexpr int64_t kMaxImagePixels = 64ll << 20;
 // its pixels are copied from the process's cache of decoded pictures.
 bool LoadImageFile(const std::string& path, Surface& out);
 bool LoadImageData(const uint8_t* data, size_t size, Surface& out);
+// The same, but a picture larger than maxWidth x maxHeight is decoded scaled down to fit (its
+// proportions kept), which takes a fraction of the time and memory for a camera's photo. Not
+// cached.
+bool LoadImageFileFitting(const std::string& path, int maxWidth, int maxHeight, Surface& out);
 
 // Starts decoding these files on worker threads, so that a LoadImageFile of one of them soon
 // after finds it decoded (or waits for that decoding instead of doing it again). What cannot

@@ -217,3 +217,41 @@ TEST(ImageFile, SaveFailuresWriteNothing) {
         plat::SaveImageFile(dir.File("keep.bmp"), plat::Surface(), plat::ImageFormat::Bmp));
     EXPECT_EQ(ReadText(dir.File("keep.bmp")), "old");
 }
+
+TEST(ImageFile, LargePicturesAreDecodedScaledDownToFitAndCutOnesAreStillRefused) {
+    TempDir dir;
+    // A photo of 2400 x 1200: left half red, right half blue.
+    plat::Surface photo(2400, 1200);
+    for (int y = 0; y < 1200; ++y)
+        for (int x = 0; x < 2400; ++x)
+            photo.SetPixel(x, y, x < 1200 ? Argb(255, 220, 20, 20) : Argb(255, 20, 20, 220));
+    ASSERT_TRUE(plat::SaveImageFile(dir.File("photo.jpg"), photo, plat::ImageFormat::Jpeg, 90));
+    ASSERT_TRUE(plat::SaveImageFile(dir.File("photo.png"), photo, plat::ImageFormat::Png));
+    for (const char* name : {"photo.jpg", "photo.png"}) {
+        plat::Surface fit;
+        ASSERT_TRUE(plat::LoadImageFileFitting(dir.File(name), 800, 600, fit)) << name;
+        // Kept in proportion within the box.
+        EXPECT_EQ(fit.Width(), 800) << name;
+        EXPECT_EQ(fit.Height(), 400) << name;
+        EXPECT_TRUE(Near(fit.PixelAt(100, 200), Argb(255, 220, 20, 20), 12)) << name;
+        EXPECT_TRUE(Near(fit.PixelAt(700, 200), Argb(255, 20, 20, 220), 12)) << name;
+    }
+    // A picture that fits already comes as it is.
+    plat::Surface small(40, 30);
+    small.Fill(Argb(255, 10, 200, 10));
+    ASSERT_TRUE(plat::SaveImageFile(dir.File("small.png"), small, plat::ImageFormat::Png));
+    plat::Surface same;
+    ASSERT_TRUE(plat::LoadImageFileFitting(dir.File("small.png"), 800, 600, same));
+    EXPECT_EQ(same.Width(), 40);
+    EXPECT_EQ(same.PixelAt(5, 5), Argb(255, 10, 200, 10));
+
+    // Cut files are refused when scaled too (a cut JPEG shows what arrived, scaled or not).
+    for (const char* name : {"photo.png"}) {
+        std::vector<uint8_t> whole = ReadBytes(dir.File(name));
+        whole.resize(whole.size() / 2);
+        WriteBytes(dir.File("cut"), whole);
+        plat::Surface cut = SolidImage(2, 2, 0xFFABCDEF);
+        EXPECT_FALSE(plat::LoadImageFileFitting(dir.File("cut"), 800, 600, cut)) << name;
+        EXPECT_EQ(cut.Width(), 2) << name;
+    }
+}
