@@ -1136,6 +1136,21 @@ void CMoviePlayDlg::AspectFit() {
 
 // ---- Drives ----------------------------------------------------------------------------------
 
+bool CMoviePlayDlg::SelectDriveRow(const char16_t* name, const char16_t* folder) {
+    const int rows = ListCount(DriveList());
+    for (int i = 0; i < rows; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        if (r && plat::StrCmp(r->szName, name) == 0) {
+            DriveList()->SetCurrentIndex(i);
+            m_pFileHandler->FillFolder(folder);
+            if (FileList())
+                FileList()->SetCurrentIndex(0);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CMoviePlayDlg::SelectMovie(const std::u16string& path, bool play) {
     if (!m_pDriveHandler || !m_pFileHandler || path.size() < 4 || path[1] != u':')
         return false;
@@ -1241,33 +1256,14 @@ void CMoviePlayDlg::RefreshDrives() {
         m_dwIdle = plat::GetTickCount();
         if (kernel->m_Settings.iMediaType == 4 && m_DriveSnapshot.chDvd &&
             m_DriveSnapshot.byDiscType == DISC_DVD) {
-            const int rows = ListCount(DriveList());
-            for (int i = 0; i < rows; ++i) {
-                const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
-                if (r && plat::StrCmp(r->szName, u"DVD") == 0) {
-                    DriveList()->SetCurrentIndex(i);
-                    m_pFileHandler->FillFolder(ROW_PLAY_DVD);
-                    if (FileList())
-                        FileList()->SetCurrentIndex(0);
-                    kernel->Enable51Priority();
-                    PlayDvdRow();
-                    break;
-                }
+            if (SelectDriveRow(u"DVD", ROW_PLAY_DVD)) {
+                kernel->Enable51Priority();
+                PlayDvdRow();
             }
         } else if (kernel->m_Settings.iMediaType == 3 && m_DriveSnapshot.chDvd &&
                    m_DriveSnapshot.byDiscType == DISC_VCD) {
-            const int rows = ListCount(DriveList());
-            for (int i = 0; i < rows; ++i) {
-                const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
-                if (r && plat::StrCmp(r->szName, u"VCD") == 0) {
-                    DriveList()->SetCurrentIndex(i);
-                    m_pFileHandler->FillFolder(ROW_PLAY_VCD);
-                    if (FileList())
-                        FileList()->SetCurrentIndex(0);
-                    PlayVcdRow();
-                    break;
-                }
-            }
+            if (SelectDriveRow(u"VCD", ROW_PLAY_VCD))
+                PlayVcdRow();
         } else if (kernel->m_Settings.iMediaType == 2 && kernel->m_Settings.szCurrentMovie[0]) {
             SelectMovie(kernel->m_Settings.szCurrentMovie, true);
         }

@@ -123,6 +123,8 @@ public:
     void OnBack() override;
     // The "Play VCD" row: plays the disc's sections from the first, or pauses and resumes.
     void PlayVcdRow();
+    // Selects the drive row of that name, lists `folder` and selects its first row.
+    bool SelectDriveRow(const char16_t* name, const char16_t* folder);
     void PlayVcd();
     // The paths of the files of the disc's MPEGAV folder, in name order; at most 64.
     void ListVcdSections();
