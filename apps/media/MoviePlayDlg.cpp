@@ -404,6 +404,9 @@ void CMoviePlayDlg::Show(bool visible, uint8_t param) {
         if (m_pDriveHandler && !m_pDriveHandler->Head())
             m_pDriveHandler->ListDrives();
         if (kernel) {
+            // The restore of the last run waits for this before it stops asking for the movie.
+            if (m_bySeat == 0)
+                kernel->m_dwResumeDone |= 0x200;
             m_DriveSnapshot = kernel->GetDriveSnapshot();
             if (kernel->m_Settings.szCurrentMovie[0])
                 SelectMovie(kernel->m_Settings.szCurrentMovie);

@@ -499,6 +499,11 @@ TEST(AppRestore, TheFilmPlayingAtTheEndPlaysAgainAfterARestart) {
         },
         8000));
     EXPECT_EQ(movie->m_strCurrentPath, film);
+    // The movie page reported its resume: the restore ends after one pass instead of asking
+    // for the movie every ten seconds.
+    EXPECT_NE(again.Kernel()->m_dwResumeDone & APP_STATUS_MOVIE, 0u);
+    ASSERT_TRUE(RunRestoreToEnd(again, 3));
+    EXPECT_EQ(Count(again.Log(), "re-exec"), 0u);
 }
 
 // A run that ends on the photo page with a slideshow running (or paused), and the next run.
