@@ -9,6 +9,7 @@
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
@@ -220,14 +221,7 @@ bool CMPDefaultDlg::LoadSkin() {
     IVantrel* root = kernel->m_pRoot;
     const std::u16string folder = SkinPath(MP_SKIN_FOLDER);
     const std::u16string file = SkinPath(MP_SKIN_FILE);
-    char16_t background[512] = {};
-    root->GetIniString(file.c_str(), u"Property", u"Background", background, 512);
-    if (background[0]) {
-        KvMultimedia::IKvImage* image =
-            LoadImage(plat::FormatStr(u"%s\\%s", folder.c_str(), background));
-        ReleaseAndClear(m_pBackground);
-        m_pBackground = image;
-    }
+    pageui::LoadBackground(m_pBackground, file, folder);
 
     const bool rear = m_bySeat == 1;
     const char16_t* buttonSection = rear ? u"Rear Buttons" : u"Buttons";

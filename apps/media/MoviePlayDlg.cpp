@@ -5,13 +5,14 @@
 #include <cstring>
 #include <vector>
 
+#include "apps/media/MovieResume.h"
 #include "core/kernel/CfgData.h"
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
-#include "apps/media/MovieResume.h"
 #include "core/kernel/Language.h"
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
@@ -282,14 +283,7 @@ bool CMoviePlayDlg::LoadSkin() {
     IVantrel* root = kernel->m_pRoot;
     const std::u16string folder = SkinPath(MV_SKIN_FOLDER);
     const std::u16string file = SkinPath(MV_SKIN_FILE);
-    char16_t background[512] = {};
-    root->GetIniString(file.c_str(), u"Property", u"Background", background, 512);
-    if (background[0]) {
-        KvMultimedia::IKvImage* image =
-            LoadImage(plat::FormatStr(u"%s\\%s", folder.c_str(), background));
-        ReleaseAndClear(m_pBackground);
-        m_pBackground = image;
-    }
+    pageui::LoadBackground(m_pBackground, file, folder);
     const bool rear = m_bySeat == 1;
     const char16_t* section = rear ? u"Rear Buttons" : u"Buttons";
     for (int i = 0; i < MV_BTN_COUNT; ++i) {
@@ -847,36 +841,23 @@ void CMoviePlayDlg::PlayPause() {
 }
 
 void CMoviePlayDlg::PreviousItem() {
-    if (m_bySpeed)
-        StepSpeed(true);
-    if (IsDvd() || IsVcd()) {
-        if (m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
-            Action(IsDvd() ? 0x70501 : 0x70502);
-            m_pPlayer->Backward();
-        }
-        return;
-    }
-    if (!ListRowAt(DriveList()) || !m_pAllPlaylist)
-        return;
-    char16_t* name = nullptr;
-    char16_t* folder = nullptr;
-    uint8_t type = 0;
-    if (m_pAllPlaylist->PrevItem(&name, &folder, &type, 1) != RZ_OK || !name || !folder)
-        return;
-    const std::u16string path = JoinWide(folder, name);
-    if (StartPath(path, 0x10070103, 1024)) {
-        FitVideoWindow(false, false);
-        SelectPlayingRow();
-    }
+    StepItem(false);
 }
 
 void CMoviePlayDlg::HandleNextSect() {
+    StepItem(true);
+}
+
+void CMoviePlayDlg::StepItem(bool forward) {
     if (m_bySpeed)
         StepSpeed(true);
     if (IsDvd() || IsVcd()) {
         if (m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
-            Action(IsDvd() ? 0x70601 : 0x70602);
-            m_pPlayer->Forward();
+            Action((forward ? 0x70600 : 0x70500) | (IsDvd() ? 1 : 2));
+            if (forward)
+                m_pPlayer->Forward();
+            else
+                m_pPlayer->Backward();
         }
         return;
     }
@@ -885,8 +866,11 @@ void CMoviePlayDlg::HandleNextSect() {
     char16_t* name = nullptr;
     char16_t* folder = nullptr;
     uint8_t type = 0;
-    if (m_pAllPlaylist->NextItem(&name, &folder, &type, 1) != RZ_OK || !name || !folder) {
-        WriteLog("HandleNextSect():m_pAllPlaylist->NextItem() failed");
+    const RZRESULT got = forward ? m_pAllPlaylist->NextItem(&name, &folder, &type, 1)
+                                 : m_pAllPlaylist->PrevItem(&name, &folder, &type, 1);
+    if (got != RZ_OK || !name || !folder) {
+        if (forward)
+            WriteLog("HandleNextSect():m_pAllPlaylist->NextItem() failed");
         return;
     }
     const std::u16string path = JoinWide(folder, name);

@@ -92,6 +92,8 @@ public:
     bool PlayFromList();
     void PreviousItem();
     void HandleNextSect();
+    // Previous or next: a chapter or section of a disc, else the all-files playlist's item.
+    void StepItem(bool forward);
     // One speed step on, or back to normal speed with `reset`.
     void StepSpeed(bool reset);
     void StepAspect();

@@ -5,6 +5,7 @@
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/IKvImage.h"
 #include "library/include/IKvPlaylist.h"
@@ -183,13 +184,7 @@ bool CPhotoDlg::LoadSkin() {
     IVantrel* root = kernel->m_pRoot;
     const std::u16string folder = SkinPath(PH_SKIN_FOLDER);
     const std::u16string file = SkinPath(PH_SKIN_FILE);
-    char16_t background[512] = {};
-    root->GetIniString(file.c_str(), u"Property", u"Background", background, 512);
-    if (background[0]) {
-        IKvImage* image = LoadImage(plat::FormatStr(u"%s\\%s", folder.c_str(), background));
-        ReleaseAndClear(m_pBackground);
-        m_pBackground = image;
-    }
+    pageui::LoadBackground(m_pBackground, file, folder);
     const bool rear = m_bySeat == 1;
     for (int i = 0; i < PH_BTN_COUNT; ++i) {
         uint8_t shown = kButtons[i].shown;
