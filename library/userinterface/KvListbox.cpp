@@ -9,6 +9,7 @@
 
 #include "library/CVantrel.h"
 #include "library/LibFactory.h"
+#include "library/multimedia/KvListImage.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
 
@@ -58,6 +59,22 @@ constexpr GridLayout kGrids[4] = {
     {3, 2, {274, 435, 596, 0}, {87, 241, 0, 0}, 156, 148, {0, 0, 0, 0}, 3, 6, 6, 6},
     {3, 3, {274, 435, 596, 0}, {87, 191, 295, 0}, 156, 98, {42, 62, 82, 0}, 3, 9, 9, 9},
 };
+
+// The whole picture, shrunk by 5 % a round until it fits the box of layouts 0 and 1; false
+// when nothing is left of a sliver (Draw would take 0 as "natural size").
+bool ShrinkIntoBox(uint32_t width, uint32_t height, const GridLayout& grid, int* outW, int* outH) {
+    int64_t w = width;
+    int64_t h = height;
+    while (w > grid.cellW || h > grid.cellH) {
+        w = static_cast<int64_t>(double(w) * 0.95);
+        h = static_cast<int64_t>(double(h) * 0.95);
+    }
+    if (w == 0 || h == 0)
+        return false;
+    *outW = static_cast<int>(w);
+    *outH = static_cast<int>(h);
+    return true;
+}
 
 // The grid of a layout number; null for numbers outside the table (such a layout has no
 // cells).
@@ -505,6 +522,18 @@ void CKvListbox::DrawGrid(plat::Canvas* hdc) {
     // chooses is always the item shown there.
     const int last =
         static_cast<int>(std::min<int64_t>({m_iEnd, Count(), int64_t(m_iTop) + grid->Cells()}));
+    if (m_iGridLayout <= 1 && hdc) {
+        // The page's pictures are decoded together, at their boxes' sizes, before any is drawn.
+        KvMultimedia::IKvImage* images[16] = {};
+        int n = 0;
+        for (int i = std::max(m_iTop, 0); i < last && n < 16; ++i)
+            if (Item(i)->pImage)
+                images[n++] = Item(i)->pImage;
+        KvMultimedia::PrepareListImages(images, n,
+                                        [grid](uint32_t w, uint32_t h, int* outW, int* outH) {
+                                            return ShrinkIntoBox(w, h, *grid, outW, outH);
+                                        });
+    }
     for (int i = std::max(m_iTop, 0); i < last; ++i)
         DrawGridCell(hdc, i, i - m_iTop);
 }
@@ -521,18 +550,13 @@ void CKvListbox::DrawGridCell(plat::Canvas* hdc, int index, int cell) {
     const int y = grid.CellY(cell, m_byShifted != 0);
 
     if (m_iGridLayout <= 1) {
-        // The whole picture, shrunk by 5 % a round until it fits its box, centred.
-        int64_t w = width;
-        int64_t h = height;
-        while (w > grid.cellW || h > grid.cellH) {
-            w = static_cast<int64_t>(double(w) * 0.95);
-            h = static_cast<int64_t>(double(h) * 0.95);
-        }
-        if (w == 0 || h == 0)
-            return;  // nothing left of a sliver; Draw would take 0 as "natural size"
-        const int dx = (grid.cellW - static_cast<int>(w)) / 2;
-        const int dy = (grid.cellH - static_cast<int>(h)) / 2;
-        image->Draw(hdc, x + dx, y + dy, static_cast<int>(w), static_cast<int>(h));
+        int w = 0;
+        int h = 0;
+        if (!ShrinkIntoBox(width, height, grid, &w, &h))
+            return;
+        const int dx = (grid.cellW - w) / 2;
+        const int dy = (grid.cellH - h) / 2;
+        image->Draw(hdc, x + dx, y + dy, w, h);
         return;
     }
 

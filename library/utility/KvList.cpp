@@ -7,6 +7,7 @@
 #include "library/CVantrel.h"
 #include "library/LibFactory.h"
 #include "library/include/IKvImage.h"
+#include "library/multimedia/KvListImage.h"
 #include "platform/sys/Clock.h"
 
 namespace KvUtility {
@@ -15,8 +16,9 @@ namespace {
 
 // The only two places where an item touches its image: it takes the one reference the
 // factory hands out and gives it back when the image leaves the item.
-// A row's picture is drawn in a list cell, never larger than the rear screen: a camera's
-// photo is decoded scaled down to that, not kept at its full size.
+// A row's picture is drawn in a list cell, never larger than the rear screen: it reports the
+// size of a camera's photo scaled down to that, and decodes only what a cell draws (a folder
+// of thousands of photos lists them without reading one).
 constexpr int kRowImageMaxWidth = 800;
 constexpr int kRowImageMaxHeight = 600;
 
@@ -24,7 +26,7 @@ KvMultimedia::IKvImage* LoadImage(const char16_t* path) {
     KvMultimedia::IKvImage* image = nullptr;
     CVantrel* root = path ? CVantrel::GetInstance() : nullptr;
     if (root &&
-        KvMultimedia::NewImage(&image, path, kRowImageMaxWidth, kRowImageMaxHeight) != RZ_OK)
+        KvMultimedia::NewListImage(&image, path, kRowImageMaxWidth, kRowImageMaxHeight) != RZ_OK)
         image = nullptr;
     return image;
 }

@@ -1,5 +1,9 @@
 // The list box's items, skin and drawing, checked on the pixels it draws.
 
+#include <cstdlib>
+
+#include "library/multimedia/KvListImage.h"
+#include "platform/gfx/ImageFile.h"
 #include "tests/library/userinterface/ListboxFixture.h"
 
 using namespace listboxtest;
@@ -572,6 +576,58 @@ TEST_F(ListboxDraw, EveryItemKeepsItsOwnCellWhenAPictureIsMissing) {
     Paint();
     EXPECT_EQ(CountPixels(m_target, Rect{435, 87, 591, 185}, green), 156 * 98);
     EXPECT_EQ(CountPixels(m_target, Rect{596, 87, 752, 185}, blue), 156 * 98);
+}
+
+TEST_F(ListboxDraw, AGridOfAThousandPhotosDecodesOnlyItsPageAtTheCellsSize) {
+    ASSERT_EQ(Load(u"Grid"), RZ_OK);
+    // A camera-like photo: red, green / blue, white quadrants.
+    const uint32_t colours[4] = {Argb(255, 220, 20, 20), Argb(255, 20, 200, 20),
+                                 Argb(255, 20, 20, 220), Argb(255, 250, 250, 250)};
+    plat::Surface photo(1600, 1200);
+    for (int y = 0; y < 1200; ++y)
+        for (int x = 0; x < 1600; ++x)
+            photo.SetPixel(x, y, colours[(y < 600 ? 0 : 2) + (x < 800 ? 0 : 1)]);
+    ASSERT_TRUE(plat::SaveImageFile(m_dir.File("photo.jpg"), photo, plat::ImageFormat::Jpeg, 90));
+    const std::u16string path = m_dir.File16("photo.jpg");
+    const size_t before = KvMultimedia::ListImageHeldBytes();
+    m_list->SetViewMode(1);
+    m_list->SetGridLayout(1);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(m_list->AddItem(nullptr, &i, sizeof i, path.c_str()), RZ_OK);
+    EXPECT_EQ(KvMultimedia::ListImageHeldBytes(), before);  // nothing decoded by listing
+    Paint();
+    // Sixteen cells' worth of pixels, each no larger than its 116 x 72 box.
+    const size_t page = KvMultimedia::ListImageHeldBytes() - before;
+    EXPECT_GT(page, 0u);
+    EXPECT_LE(page, 16u * 116 * 72 * 4);
+    auto expectCell = [&](int x, int y) {
+        const Rect box = InkBox(m_target, kBack, Rect{x, y, x + 116, y + 72});
+        ASSERT_FALSE(box.IsEmpty());
+        const int w = box.Width(), h = box.Height();
+        EXPECT_GT(w, 80);
+        const auto near = [](uint32_t a, uint32_t b) {
+            for (int shift = 0; shift < 32; shift += 8)
+                if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 24)
+                    return false;
+            return true;
+        };
+        EXPECT_TRUE(near(m_target.PixelAt(box.left + w / 4, box.top + h / 4), colours[0]));
+        EXPECT_TRUE(near(m_target.PixelAt(box.left + 3 * w / 4, box.top + h / 4), colours[1]));
+        EXPECT_TRUE(near(m_target.PixelAt(box.left + w / 4, box.top + 3 * h / 4), colours[2]));
+        EXPECT_TRUE(near(m_target.PixelAt(box.left + 3 * w / 4, box.top + 3 * h / 4), colours[3]));
+    };
+    expectCell(274, 87);
+    expectCell(637, 318);
+    // The next page adds its own cells only; a repaint decodes nothing more.
+    View(16, 32);
+    Paint();
+    expectCell(395, 164);
+    EXPECT_LE(KvMultimedia::ListImageHeldBytes() - before, 2 * page);
+    const size_t two = KvMultimedia::ListImageHeldBytes();
+    Paint();
+    EXPECT_EQ(KvMultimedia::ListImageHeldBytes(), two);
+    m_list->RemoveAll();
+    EXPECT_EQ(KvMultimedia::ListImageHeldBytes(), before);
 }
 
 TEST_F(ListboxDraw, UnknownGridLayoutShowsAndHitsNothing) {
