@@ -1731,10 +1731,11 @@ void CMPDefaultDlg::Tick1000() {
         return;
     if (m_bySeat == 0) {
         kernel->CheckDiscChange();
-        switch (kernel->m_iAutoLaunch) {
+        switch (kernel->m_iAutoLaunch.load()) {
             case 0: {
+                if (!kernel->TakeAutoLaunch(0))
+                    break;
                 WriteLog("Music :: CD/DVD Clear");
-                kernel->m_iAutoLaunch = -1;
                 const UI_LIST_ROW* row = ListRowAt(DriveList());
                 if (row && !m_pDriveHandler->Inside() && IsDiscRow(*row)) {
                     FileList()->RemoveAll();
@@ -1751,7 +1752,8 @@ void CMPDefaultDlg::Tick1000() {
                 break;
             }
             case 1:
-                kernel->m_iAutoLaunch = -1;
+                if (!kernel->TakeAutoLaunch(1))
+                    break;
                 if (IsPhoneCurrent())
                     break;
                 WriteLog("\n\n iPlayCD = 1 \n\n");
@@ -1761,7 +1763,8 @@ void CMPDefaultDlg::Tick1000() {
                 kernel->m_Settings.iCurrentTrackId = 1;
                 break;
             case 5: {
-                kernel->m_iAutoLaunch = -1;
+                if (!kernel->TakeAutoLaunch(5))
+                    break;
                 if (IsPhoneCurrent())
                     break;
                 kernel->m_Settings.iMediaType = 0;

@@ -1878,10 +1878,11 @@ void CMoviePlayDlg::RunAutoLaunch() {
     if (!kernel || m_bySeat != 0)
         return;
     kernel->CheckDiscChange();
-    const int code = kernel->m_iAutoLaunch;
+    const int code = kernel->m_iAutoLaunch.load();
     if (code == 0) {
+        if (!kernel->TakeAutoLaunch(0))
+            return;
         WriteLog("Movie :: CD/DVD Clear");
-        kernel->m_iAutoLaunch = -1;
         const bool disc = (IsDvd() && !m_bFolderDvd) || IsVcd() || m_strCurrentPath == ROW_PLAY_DVD;
         if (disc || m_iDvdOpenPending) {
             WriteLog("DVD CLEAR");
@@ -1899,9 +1900,8 @@ void CMoviePlayDlg::RunAutoLaunch() {
         }
         return;
     }
-    if (code != 2 && code != 3 && code != 4)
+    if ((code != 2 && code != 3 && code != 4) || !kernel->TakeAutoLaunch(code))
         return;
-    kernel->m_iAutoLaunch = -1;
     // A call in progress keeps its page.
     if (CurrentApp() == APPTYPE_PHONE || kernel->m_Settings.iCurrentApp == APPTYPE_PHONE)
         return;

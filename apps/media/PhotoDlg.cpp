@@ -914,8 +914,16 @@ void CPhotoDlg::Tick1000() {
     if (m_bySeat == 0) {
         kernel->CheckDiscChange();
         const int code = kernel->m_iAutoLaunch.load();
-        int picturesDisc = 6;
-        if (code == 0) {
+        // The disc went. Code 0 says so to whichever page reads it first, and the music page
+        // takes it (it ticks first while this page is hidden): the page also watches the
+        // snapshot's disc kind itself, and clears once for each disc that goes.
+        const uint8_t discType = kernel->GetDriveSnapshot().byDiscType;
+        const bool discGone =
+            code == 0 || (m_DriveSnapshot.byDiscType != DISC_NONE && discType == DISC_NONE);
+        if (discType != DISC_NONE)
+            m_bDiscCleared = 0;
+        if (discGone && !m_bDiscCleared) {
+            m_bDiscCleared = 1;
             WriteLog("Photo :: CD/DVD Clear");
             const UI_LIST_ROW* row = ListRowAt(DriveList());
             const std::u16string disc = CDriveListHandler::DiscRoot();
@@ -925,9 +933,7 @@ void CPhotoDlg::Tick1000() {
                 StopSlideshow();
                 FileList()->RemoveAll();
             }
-        } else if (code == 6 && !IsPhoneCurrent() &&
-                   // Taken once: the code may have changed since it was read.
-                   kernel->m_iAutoLaunch.compare_exchange_strong(picturesDisc, -1)) {
+        } else if (code == 6 && !IsPhoneCurrent() && kernel->TakeAutoLaunch(6)) {
             const int current = m_pOwner ? m_pOwner->m_iCurrentApp : APPTYPE_HOMEPAGE;
             if (current != APPTYPE_PHOTO)
                 plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, 0x30003);

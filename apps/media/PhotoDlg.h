@@ -108,6 +108,7 @@ public:
 
     DRIVE_SNAPSHOT m_DriveSnapshot = {};
     uint8_t m_bVolumeReadable = 0;
+    uint8_t m_bDiscCleared = 0;  // the disc's leaving was handled (until a disc comes)
     uint32_t m_dwLast1000 = 0;
     uint32_t m_dwLast500 = 0;
     uint32_t m_dwLast250 = 0;

@@ -90,6 +90,9 @@ public:
     // 4 video file, 5 MP3, 6 pictures. Read and reset by the front seat and the media pages;
     // the restore of the last run and the drive scan set it from their own threads.
     std::atomic<int> m_iAutoLaunch{-1};
+    // Takes the pending code when it is `code` (it becomes -1), in one step: a code another
+    // thread set after the caller looked is never wiped out by the caller's reset.
+    bool TakeAutoLaunch(int code) { return m_iAutoLaunch.compare_exchange_strong(code, -1); }
     // Held by every reader of the snapshots.
     std::mutex m_hDriveMutex;
     DRIVE_SNAPSHOT m_DriveInfo;      // current

@@ -323,3 +323,45 @@ TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {
     EXPECT_NE(unit.Log().find("Photo :: CD/DVD Clear"), std::string::npos);
     EXPECT_TRUE(Names(front->FileList()).empty());
 }
+
+TEST(PhotoPage, ADiscThatGoesWhileThePageIsHiddenStillEmptiesItsList) {
+    HeadUnit unit;
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    CPhotoDlg* front = Photo(unit, 0);
+    ASSERT_NE(front, nullptr);
+    const std::string disc = drives.Folder("disc");
+    Picture(disc + "/first.jpg", 320, 200, kRed, plat::ImageFormat::Jpeg);
+    Picture(disc + "/second.jpg", 320, 200, kGreen, plat::ImageFormat::Jpeg);
+    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            return unit.Seat(0)->m_iCurrentApp == APPTYPE_PHOTO && front->m_bSlideshow == 1 &&
+                   CurrentName(front->FileList()) == "first.jpg";
+        },
+        8000));
+    // Home: the page is hidden, its paused slideshow still on the disc's pictures.
+    TapButton(unit, 0, front->Button(PH_BTN_RET_MENU));
+    unit.Advance(200);
+    ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    ASSERT_EQ(front->m_bSlideshow, 1);
+
+    // The disc goes: the music page, ticking first, takes the shared "disc gone" code; the
+    // photo page still stops its slideshow and empties its list, once.
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    drives.Unmount(disc);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] { return front->m_bSlideshow == 0 && Names(front->FileList()).empty(); }, 8000))
+        << ::testing::PrintToString(Names(front->FileList()));
+    unit.Advance(3000);
+    const std::string log = unit.Log();
+    EXPECT_NE(log.find("Music :: CD/DVD Clear"), std::string::npos);
+    const size_t first = log.find("Photo :: CD/DVD Clear");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("Photo :: CD/DVD Clear", first + 1), std::string::npos);
+    EXPECT_EQ(unit.Kernel()->m_iAutoLaunch, -1);
+}

@@ -236,6 +236,23 @@ TEST_F(KernelDrives, AutoLaunchCodesFollowTheDiscKind) {
     }
 }
 
+TEST_F(KernelDrives, APageTakesOnlyTheCodeItReadAndKeepsANewerOne) {
+    Tick();
+    k.CheckDiscChange();
+    InsertDisc({"a.mp3"});
+    Tick();
+    k.CheckDiscChange();
+    ASSERT_EQ(k.m_iAutoLaunch, 5);
+    // A page read 5; the restore of the last run sets 1 before the page resets: the 1 stays.
+    const int read = k.m_iAutoLaunch;
+    k.m_iAutoLaunch = 1;
+    EXPECT_FALSE(k.TakeAutoLaunch(read));
+    EXPECT_EQ(k.m_iAutoLaunch, 1);
+    EXPECT_TRUE(k.TakeAutoLaunch(1));
+    EXPECT_EQ(k.m_iAutoLaunch, -1);
+    EXPECT_FALSE(k.TakeAutoLaunch(1));  // taken once
+}
+
 TEST_F(KernelDrives, LockedMovieCellHoldsBackVideoButNotMusic) {
     Tick();
     k.CheckDiscChange();
