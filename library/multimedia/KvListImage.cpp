@@ -31,20 +31,20 @@ public:
         return image->m_pixels;
     }
 
-    bool Turned(CKvListImage* image) {
+    bool Fixed(CKvListImage* image) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return image->m_bTurned;
+        return image->m_bFixed;
     }
 
-    // The picture's new pixels; turned ones are never given back (nothing could decode them
+    // The picture's new pixels; fixed ones are never given back (nothing could decode them
     // again) and so are not counted. Older pixels of others go while the budget is exceeded.
-    void Keep(CKvListImage* image, std::shared_ptr<const plat::Surface> pixels, bool turned) {
+    void Keep(CKvListImage* image, std::shared_ptr<const plat::Surface> pixels, bool fixed) {
         std::vector<std::shared_ptr<const plat::Surface>> dropped;  // freed outside the lock
         std::lock_guard<std::mutex> lock(m_mutex);
         RemoveLocked(image);
         image->m_pixels = std::move(pixels);
-        image->m_bTurned = turned;
-        if (!image->m_pixels || turned)
+        image->m_bFixed = fixed;
+        if (!image->m_pixels || fixed)
             return;
         m_order.push_front(image);
         image->m_place = m_order.begin();
@@ -128,7 +128,7 @@ void CKvListImage::DecodeSizeFor(int w, int h, int* outW, int* outH) const {
 std::shared_ptr<const plat::Surface> CKvListImage::PixelsAt(int w, int h) {
     ListImagePixels& budget = ListImagePixels::Instance();
     std::shared_ptr<const plat::Surface> held = budget.Use(this);
-    if (held && (budget.Turned(this) || (held->Width() == w && held->Height() == h)))
+    if (held && (budget.Fixed(this) || (held->Width() == w && held->Height() == h)))
         return held;
     auto decoded = std::make_shared<plat::Surface>();
     if (!plat::LoadImageFileReduced(m_path, w, h, *decoded)) {
@@ -138,6 +138,16 @@ std::shared_ptr<const plat::Surface> CKvListImage::PixelsAt(int w, int h) {
     }
     budget.Keep(this, decoded, false);
     return decoded;
+}
+
+bool CKvListImage::HoldNow() {
+    if (!Known())
+        return false;
+    std::shared_ptr<const plat::Surface> pixels = PixelsAt(m_iWidth, m_iHeight);
+    if (!pixels)
+        return false;
+    ListImagePixels::Instance().Keep(this, pixels, true);
+    return true;
 }
 
 void CKvListImage::HeldSize(int* width, int* height) const {
@@ -287,7 +297,7 @@ void PrepareListImages(IKvImage* const* images, int count,
         int dw = 0, dh = 0;
         image->DecodeSizeFor(w, h, &dw, &dh);
         std::shared_ptr<const plat::Surface> held = budget.Use(image);
-        if (held && (budget.Turned(image) || (held->Width() == dw && held->Height() == dh)))
+        if (held && (budget.Fixed(image) || (held->Width() == dw && held->Height() == dh)))
             continue;
         plat::ReducedLoad load;
         load.path = image->m_path;

@@ -38,6 +38,11 @@ public:
     RZRESULT AddRef() override;
     RZRESULT Release() override;
 
+    // Decodes the picture now at the size it reports and keeps it for good, whatever becomes
+    // of the file (a row's picture from a file that is written again, as the photo page's
+    // turned copy is); false when it cannot be decoded.
+    bool HoldNow();
+
     // Size of the decoded pixels it holds now (0 x 0: none), for tests.
     void HeldSize(int* width, int* height) const;
 
@@ -52,8 +57,8 @@ private:
     // The pixel size a draw into w x h decodes at: that size when it is no larger than the
     // picture, else the picture's own.
     void DecodeSizeFor(int w, int h, int* outW, int* outH) const;
-    // Pixels of exactly w x h (or the turned picture's), decoding them when not held; null
-    // when the file cannot be decoded (the picture is then broken for good).
+    // Pixels of exactly w x h (or the fixed ones of a turned or held picture), decoding them when
+    // not held; null when the file cannot be decoded (the picture is then broken for good).
     std::shared_ptr<const plat::Surface> PixelsAt(int w, int h);
 
     enum class State : uint8_t { Unread, Known, Broken };
@@ -65,10 +70,10 @@ private:
     State m_state = State::Unread;
     int m_iWidth = 0;  // the size it reports: the stored size fitted into the maximum
     int m_iHeight = 0;
-    // Guarded by the budget's lock: the pixels, whether they can be decoded again (not once
-    // turned), and the place in the least-recently-drawn order.
+    // Guarded by the budget's lock: the pixels, whether they are fixed (turned or held: never
+    // decoded again), and the place in the least-recently-drawn order.
     std::shared_ptr<const plat::Surface> m_pixels;
-    bool m_bTurned = false;
+    bool m_bFixed = false;
     bool m_bListed = false;
     std::list<CKvListImage*>::iterator m_place;
 };
@@ -83,7 +88,7 @@ RZRESULT NewListImage(IKvImage** out, const char16_t* path, int maxWidth, int ma
 void PrepareListImages(IKvImage* const* images, int count,
                        const std::function<bool(uint32_t, uint32_t, int*, int*)>& drawSize);
 
-// Bytes of decoded pixels all list pictures hold now (turned ones aside), for tests.
+// Bytes of decoded pixels all list pictures hold now (fixed ones aside), for tests.
 size_t ListImageHeldBytes();
 
 }  // namespace KvMultimedia

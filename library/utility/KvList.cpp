@@ -200,6 +200,10 @@ RZRESULT CKvList::SetAt(int index, const void* data, int size, const char16_t* i
     item->pData = copy;
     item->byUsed = 1;
     item->pImage = LoadImage(imagePath);
+    // A replaced item's picture is the file as it is now: the photo page gives a turned photo's
+    // row its temporary copy, which the next turn writes again.
+    if (auto* image = dynamic_cast<KvMultimedia::CKvListImage*>(item->pImage))
+        image->HoldNow();
     return RZ_OK;
 }
 

@@ -200,3 +200,21 @@ TEST_F(ListImageTest, TurnedPicturesKeepTheirPixelsAndSaveTheTurn) {
     EXPECT_TRUE(Near(back.PixelAt(450, 200), kRed));
     EXPECT_EQ(image->Save(m_dir.File16("temp.png").c_str()), RZ_FAIL);
 }
+
+TEST_F(ListImageTest, AHeldPictureKeepsWhatItsFileShowedThen) {
+    Jpeg("temp.jpg", 1600, 1200);
+    CKvListImage* image = Make("temp.jpg");
+    ASSERT_TRUE(image->HoldNow());
+    EXPECT_EQ(Held(image), std::make_pair(800, 600));
+    // The file is written again with another picture: the held one is still drawn.
+    ASSERT_TRUE(plat::SaveImageFile(m_dir.File("temp.jpg"), SolidImage(300, 200, kBlue),
+                                    plat::ImageFormat::Jpeg, 90));
+    ASSERT_EQ(image->Draw(m_canvas.get(), 0, 0, 116, 87), RZ_OK);
+    ExpectQuadrants(0, 0, 116, 87);
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(image->GetSize(&w, &h), RZ_OK);
+    EXPECT_EQ(w, 800u);
+    // A file that cannot be decoded holds nothing.
+    CKvListImage* missing = Make("missing.jpg");
+    EXPECT_FALSE(missing->HoldNow());
+}

@@ -626,6 +626,15 @@ TEST_F(ListboxDraw, AGridOfAThousandPhotosDecodesOnlyItsPageAtTheCellsSize) {
     const size_t two = KvMultimedia::ListImageHeldBytes();
     Paint();
     EXPECT_EQ(KvMultimedia::ListImageHeldBytes(), two);
+
+    // A replaced item's picture is the file as it was then, even once the file is rewritten.
+    const int v = 7;
+    ASSERT_EQ(m_list->SetItem(16, nullptr, &v, sizeof v, path.c_str()), RZ_OK);
+    ASSERT_TRUE(plat::SaveImageFile(m_dir.File("photo.jpg"),
+                                    testsupport::SolidImage(1600, 1200, colours[2]),
+                                    plat::ImageFormat::Jpeg, 90));
+    Paint();
+    expectCell(274, 87);
     m_list->RemoveAll();
     EXPECT_EQ(KvMultimedia::ListImageHeldBytes(), before);
 }
