@@ -1,10 +1,16 @@
-// Picture decoding of arbitrary bytes, then the picture used as pages use one.
+// Picture decoding of arbitrary bytes, then the picture used as pages use one; and the size
+// read from the header alone, which must never promise more than the limits allow.
 #include <cstdint>
 
+#include "fuzz/FuzzCheck.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/ImageFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    int width = 0;
+    int height = 0;
+    if (plat::ReadImageDataSize(data, size, width, height))
+        fuzz::Check(width > 0 && height > 0 && int64_t(width) * height <= plat::kMaxImagePixels);
     plat::Surface picture;
     if (!plat::LoadImageData(data, size, picture))
         return 0;

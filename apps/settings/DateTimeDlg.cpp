@@ -51,6 +51,9 @@ void CDateTimeDlg::ReleaseObjects() {
     ReleaseAndClear(m_pClockBg);
     for (auto*& t : m_pTexts)
         ReleaseAndClear(t);
+    ReleaseAndClear(m_pFaceImage);
+    for (auto*& image : m_pHandImages)
+        ReleaseAndClear(image);
     m_Face.Reset();
     for (auto& hand : m_Hands)
         hand.Reset();
@@ -90,18 +93,12 @@ bool CDateTimeDlg::LoadSkin() {
             return false;
         m_pTexts[i]->SetText(plat::Utf8ToUtf16(strings[i]).c_str());
     }
-    // Decoded once here rather than at every paint, which comes every second.
-    KvMultimedia::IKvImage* face =
-        settingsui::MakeImage(root, SkinPath(u"DateTime\\clock1-face.png"));
-    m_Face = Decode(face);
-    ReleaseAndClear(face);
-    if (m_Face.IsEmpty())
+    m_pFaceImage = settingsui::MakeImage(root, SkinPath(u"DateTime\\clock1-face.png"));
+    if (!m_pFaceImage)
         return false;
     for (int i = 0; i < 3; ++i) {
-        KvMultimedia::IKvImage* hand = settingsui::MakeImage(root, SkinPath(kHandFiles[i]));
-        m_Hands[i] = Decode(hand);
-        ReleaseAndClear(hand);
-        if (m_Hands[i].IsEmpty())
+        m_pHandImages[i] = settingsui::MakeImage(root, SkinPath(kHandFiles[i]));
+        if (!m_pHandImages[i])
             return false;
     }
     WriteLog("CDateTimeDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
@@ -155,6 +152,19 @@ void CDateTimeDlg::DrawHand(plat::Canvas* hdc, const plat::Surface& hand, const 
         hdc->DrawImage(turned, origin.x, origin.y);
 }
 
+bool CDateTimeDlg::DecodeClock() {
+    // Once rather than at every paint, which comes every second.
+    if (m_Face.IsEmpty() && m_pFaceImage) {
+        m_Face = Decode(m_pFaceImage);
+        for (int i = 0; i < 3; ++i)
+            m_Hands[i] = Decode(m_pHandImages[i]);
+        ReleaseAndClear(m_pFaceImage);
+        for (auto*& image : m_pHandImages)
+            ReleaseAndClear(image);
+    }
+    return !m_Face.IsEmpty();
+}
+
 void CDateTimeDlg::Render(plat::Canvas* hdc) {
     if (!m_bSkinned) {
         RenderWithoutSkin(hdc);
@@ -165,7 +175,7 @@ void CDateTimeDlg::Render(plat::Canvas* hdc) {
     UpdateClockStrings();
     const int h = m_tmClock.hour, m = m_tmClock.minute, s = m_tmClock.second;
     m_pBackground->Draw(hdc, 0, 0, 0, 0);
-    if (m_byClockStyle != 1)
+    if (m_byClockStyle != 1 || !DecodeClock())
         return;
     hdc->DrawImage(m_Face, m_Face.Bounds(), plat::Rect::FromXYWH(0, 0, 800, 480));
     // The hour hand moves once an hour: the hour alone sets its angle.

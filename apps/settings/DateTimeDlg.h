@@ -27,6 +27,8 @@ public:
 
 private:
     void ReleaseObjects();
+    // The face and hands as surfaces, made at the first paint that shows them.
+    bool DecodeClock();
     void DrawHand(plat::Canvas* hdc, const plat::Surface& hand, const plat::Rect& box,
                   double degrees, int point);
 
@@ -35,7 +37,9 @@ private:
     uint8_t m_byClockStyle = 1;
     KvMultimedia::IKvImage* m_pClockBg = nullptr;
     KvUserInterface::IKvText* m_pTexts[2] = {};
-    // The face and the hands, decoded once.
+    // The face and the hands: their files at the skin's load, decoded once when first drawn.
+    KvMultimedia::IKvImage* m_pFaceImage = nullptr;
+    KvMultimedia::IKvImage* m_pHandImages[3] = {};
     plat::Surface m_Face;
     plat::Surface m_Hands[3];  // hour, minute, second
     bool m_bSkinned = false;

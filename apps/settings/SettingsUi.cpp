@@ -60,13 +60,9 @@ IKvListbox* MakeListbox(IVantrel* root, const std::u16string& iniFile, const cha
 
 KvMultimedia::IKvImage* MakeImage(IVantrel* root, const std::u16string& path) {
     KvMultimedia::IKvImage* image = nullptr;
+    // Only a picture whose file was read is handed out; it is decoded when first drawn.
     if (!root || root->CreateImage(&image, path.c_str()) != RZ_OK || !image)
         return nullptr;
-    int loaded = 0;
-    if (image->IsLoaded(&loaded) != RZ_OK || !loaded) {
-        image->Release();
-        return nullptr;
-    }
     return image;
 }
 

@@ -13,6 +13,13 @@ namespace KvMultimedia {
 
 namespace {
 
+// Pictures above these are a camera's, never a skin's: they are decoded scaled down to the
+// largest screen (the rear seat's), where a photo is shown at most.
+constexpr int64_t kScreenFitAbovePixels = 4ll << 20;
+constexpr int kScreenFitAboveSide = 4096;
+constexpr int kLargestScreenWidth = 800;
+constexpr int kLargestScreenHeight = 600;
+
 // Right and bottom edges from sizes, wrapping like 32-bit arithmetic instead of overflowing.
 int AddWrap(int a, int b) {
     return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
@@ -20,16 +27,57 @@ int AddWrap(int a, int b) {
 
 }  // namespace
 
-CKvImage::CKvImage(const char16_t* path) {
-    if (!path)
-        return;
-    if (plat::LoadImageFile(plat::NativePath(path), m_image))
-        m_bLoaded = 1;
-}
+CKvImage::CKvImage(const char16_t* path) : CKvImage(path, 0, 0) {}
 
 CKvImage::CKvImage(const char16_t* path, int maxWidth, int maxHeight) {
-    if (path && plat::LoadImageFileFitting(plat::NativePath(path), maxWidth, maxHeight, m_image))
-        m_bLoaded = 1;
+    if (!path)
+        return;
+    std::string native = plat::NativePath(path);
+    int width = 0;
+    int height = 0;
+    if (!plat::ReadImageFileSize(native, width, height))
+        return;
+    if (maxWidth <= 0 || maxHeight <= 0) {
+        const bool huge = int64_t(width) * height > kScreenFitAbovePixels ||
+                          width > kScreenFitAboveSide || height > kScreenFitAboveSide;
+        maxWidth = huge ? kLargestScreenWidth : 0;
+        maxHeight = huge ? kLargestScreenHeight : 0;
+    }
+    // A picture that fits as it is shares the pixels of its file; a larger one is decoded
+    // scaled down, for this object alone.
+    if (maxWidth > 0 && maxHeight > 0 && (width > maxWidth || height > maxHeight)) {
+        m_iFitWidth = maxWidth;
+        m_iFitHeight = maxHeight;
+        plat::FitImageSize(width, height, maxWidth, maxHeight);
+    }
+    m_iWidth = width;
+    m_iHeight = height;
+    m_strPath = std::move(native);
+    m_bLoaded = 1;
+}
+
+const plat::Surface* CKvImage::Picture() {
+    if (!m_bLoaded)
+        return nullptr;
+    if (!m_strPath.empty()) {
+        if (m_iFitWidth > 0) {
+            auto image = std::make_shared<plat::Surface>();
+            if (plat::LoadImageFileFitting(m_strPath, m_iFitWidth, m_iFitHeight, *image))
+                m_image = std::move(image);
+        } else {
+            m_image = plat::LoadImageFileShared(m_strPath);
+        }
+        m_strPath.clear();
+        if (m_image && !m_image->IsEmpty()) {
+            m_iWidth = m_image->Width();
+            m_iHeight = m_image->Height();
+        } else {
+            // The header promised a picture the body does not hold.
+            m_image.reset();
+            m_bLoaded = 0;
+        }
+    }
+    return m_image.get();
 }
 
 RZRESULT CKvImage::Reserved(uint32_t /*unused*/) {
@@ -37,29 +85,35 @@ RZRESULT CKvImage::Reserved(uint32_t /*unused*/) {
 }
 
 RZRESULT CKvImage::IsLoaded(int* out) {
+    Picture();
     if (out)
         *out = m_bLoaded;
     return RZ_OK;
 }
 
 RZRESULT CKvImage::GetSize(uint32_t* width, uint32_t* height) {
-    if (m_image.IsEmpty())
+    if (!m_bLoaded)
         return RZ_FAIL;
     if (width)
-        *width = static_cast<uint32_t>(m_image.Width());
+        *width = static_cast<uint32_t>(m_iWidth);
     if (height)
-        *height = static_cast<uint32_t>(m_image.Height());
+        *height = static_cast<uint32_t>(m_iHeight);
     return RZ_OK;
 }
 
 RZRESULT CKvImage::Rotate90() {
-    if (!m_image.IsEmpty())
-        m_image = plat::RotateClockwise90(m_image);
+    // The turned picture is this object's own; the shared one stays as the file has it.
+    if (const plat::Surface* image = Picture()) {
+        m_image = std::make_shared<const plat::Surface>(plat::RotateClockwise90(*image));
+        m_iWidth = m_image->Width();
+        m_iHeight = m_image->Height();
+    }
     return RZ_OK;
 }
 
 RZRESULT CKvImage::Save(const char16_t* path) {
-    if (!path || m_image.IsEmpty())
+    const plat::Surface* image = path ? Picture() : nullptr;
+    if (!image)
         return RZ_FAIL;
     // The extension runs from the last '.' of the whole path, folders included.
     const char16_t* dot = plat::StrRChr(path, u'.');
@@ -75,28 +129,35 @@ RZRESULT CKvImage::Save(const char16_t* path) {
         format = plat::ImageFormat::Jpeg;
     else
         return RZ_FAIL;  // nothing written, and the caller is told so
-    return plat::SaveImageFile(plat::NativePath(path), m_image, format, 100) ? RZ_OK : RZ_FAIL;
+    return plat::SaveImageFile(plat::NativePath(path), *image, format, 100) ? RZ_OK : RZ_FAIL;
 }
 
 RZRESULT CKvImage::DrawPart(plat::Canvas* hdc, int dl, int dt, int dr, int db, int sl, int st,
                             int sr, int sb) {
-    if (m_image.IsEmpty())
+    if (!m_bLoaded)
         return RZ_FAIL;
-    // Drawing errors are not reported: a missing canvas draws nothing.
-    if (hdc)
-        hdc->DrawImage(m_image, plat::Rect{sl, st, sr, sb}, plat::Rect{dl, dt, dr, db});
+    // Drawing errors are not reported: a missing canvas draws nothing (and decodes nothing).
+    if (!hdc)
+        return RZ_OK;
+    const plat::Surface* image = Picture();
+    if (!image)
+        return RZ_FAIL;
+    hdc->DrawImage(*image, plat::Rect{sl, st, sr, sb}, plat::Rect{dl, dt, dr, db});
     return RZ_OK;
 }
 
 RZRESULT CKvImage::Draw(plat::Canvas* hdc, int x, int y, int w, int h) {
-    if (m_image.IsEmpty())
+    if (!m_bLoaded)
         return RZ_FAIL;
     if (!hdc)
         return RZ_OK;
+    const plat::Surface* image = Picture();
+    if (!image)
+        return RZ_FAIL;
     if (w == 0 || h == 0)
-        hdc->DrawImage(m_image, x, y);
+        hdc->DrawImage(*image, x, y);
     else
-        hdc->DrawImage(m_image, m_image.Bounds(), plat::Rect{x, y, AddWrap(x, w), AddWrap(y, h)});
+        hdc->DrawImage(*image, image->Bounds(), plat::Rect{x, y, AddWrap(x, w), AddWrap(y, h)});
     return RZ_OK;
 }
 
@@ -119,15 +180,11 @@ RZRESULT NewImage(IKvImage** out, const char16_t* path, int maxWidth, int maxHei
     if (!out)
         return RZ_FAIL;
     *out = nullptr;
-    CKvImage* image = maxWidth > 0 && maxHeight > 0 ? new (std::nothrow)
-                                                          CKvImage(path, maxWidth, maxHeight)
-                                                    : new (std::nothrow) CKvImage(path);
+    CKvImage* image = new (std::nothrow) CKvImage(path, maxWidth, maxHeight);
     if (!image)
         return RZ_FAIL;
     image->AddRef();
-    int loaded = 0;
-    image->IsLoaded(&loaded);
-    if (!loaded) {
+    if (!image->HeaderRead()) {
         image->Release();
         return RZ_FAIL;
     }

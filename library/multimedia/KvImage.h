@@ -1,5 +1,9 @@
-// The library's picture: decoded once at creation, drawn from memory.
+// The library's picture: its file's header read at creation, its pixels decoded when first
+// needed and shared with every other picture of the same file.
 #pragma once
+
+#include <memory>
+#include <string>
 
 #include "library/KvObject.h"
 #include "library/include/IKvImage.h"
@@ -9,13 +13,16 @@ namespace KvMultimedia {
 
 class CKvImage final : public IKvImage, public CKvObject {
 public:
-    // Loads the file (a stored path: either separator, names matched without case); a null
-    // path loads nothing.
+    // Reads the file's header (a stored path: either separator, names matched without case);
+    // a null path loads nothing. A picture far larger than any screen (a camera's photo) is
+    // decoded scaled down to the largest screen.
     explicit CKvImage(const char16_t* path);
     // A picture never kept larger than maxWidth x maxHeight (decoded scaled down to fit).
     CKvImage(const char16_t* path, int maxWidth, int maxHeight);
 
     RZRESULT Reserved(uint32_t unused) override;
+    // Decodes the picture if that was not done yet: a file whose header was fine but whose
+    // body is damaged is not loaded.
     RZRESULT IsLoaded(int* out) override;
     RZRESULT GetSize(uint32_t* width, uint32_t* height) override;
     RZRESULT Rotate90() override;
@@ -26,11 +33,22 @@ public:
     RZRESULT AddRef() override;
     RZRESULT Release() override;
 
+    // Whether the header was read (no decoding).
+    bool HeaderRead() const { return m_bLoaded != 0; }
+
 private:
     ~CKvImage() = default;
 
+    // The pixels, decoded now if they were not yet; null when the picture cannot be drawn.
+    const plat::Surface* Picture();
+
     int32_t m_bLoaded = 0;
-    plat::Surface m_image;  // empty when nothing was loaded
+    std::string m_strPath;  // still to decode; empty once decoded or for a picture read at once
+    int m_iFitWidth = 0;    // decode scaled down to fit this, when set
+    int m_iFitHeight = 0;
+    int m_iWidth = 0;
+    int m_iHeight = 0;
+    std::shared_ptr<const plat::Surface> m_image;
 };
 
 }  // namespace KvMultimedia

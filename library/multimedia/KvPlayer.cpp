@@ -116,9 +116,7 @@ RZRESULT CKvPlayer::Init(uint32_t /*reserved*/, uintptr_t owner) {
     if (!m_pLanguageTable)
         m_pLanguageTable.reset(new (std::nothrow) CKvLanguageTable());
     // The engine starts here rather than on the first tap; a failure shows at the open.
-    std::string error;
-    if (!plat::MediaPipeline::StartEngine(&error))
-        KvWriteLog("media engine: %s", error.c_str());
+    plat::MediaPipeline::StartEngine();
     return RZ_OK;
 }
 

@@ -1,6 +1,7 @@
 #include "library/utility/IniReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -161,14 +162,23 @@ bool IsNameChar(char16_t c) {
     return c > u' ' && c != u'=' && c != u',' && c != u';' && c != u'"' && c != u'[' && c != u']';
 }
 
+// Pictures decoded ahead in the process's life: those of the first skin file read, the
+// homepage's, which both seats show first. Every other picture is decoded when it is first
+// drawn, so that pages nobody opens cost neither time nor memory.
+constexpr int kPrefetchedPictures = 32;
+std::atomic<int> g_prefetchLeft{kPrefetchedPictures};
+
 // A skin file names the pictures beside it that its page loads next, one key at a time:
-// decoding them starts at once on other cores. Plain file names only, at most 64 of them.
+// decoding them starts at once on other cores. Plain file names only.
 void PrefetchNamedImages(const std::string& path, std::u16string_view text) {
+    if (g_prefetchLeft.load() <= 0)
+        return;
     static const char16_t* const kTypes[] = {u".png", u".bmp", u".jpg", u".jpeg", u".gif"};
     const std::string dir = plat::DirName(path);
     std::vector<std::string> files;
     size_t pos = 0;
-    while (files.size() < 64 && (pos = text.find(u'.', pos)) != std::u16string_view::npos) {
+    const size_t most = static_cast<size_t>(std::max(0, g_prefetchLeft.load()));
+    while (files.size() < most && (pos = text.find(u'.', pos)) != std::u16string_view::npos) {
         const size_t dot = pos;
         size_t end = dot + 1;
         while (end < text.size() && IsNameChar(text[end]))
@@ -189,8 +199,10 @@ void PrefetchNamedImages(const std::string& path, std::u16string_view text) {
         if (std::find(files.begin(), files.end(), file) == files.end())
             files.push_back(std::move(file));
     }
-    if (!files.empty())
-        plat::PrefetchImageFiles(files);
+    if (files.empty())
+        return;
+    g_prefetchLeft -= static_cast<int>(files.size());
+    plat::PrefetchImageFiles(files);
 }
 
 plat::FileCache<IniText>& FileTexts() {

@@ -1,11 +1,14 @@
 #include "platform/gfx/ImageFile.h"
 
+#include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -76,6 +79,105 @@ bool BmpHeaderFits(const uint8_t* data, size_t size) {
     return true;
 }
 
+uint16_t ReadBe16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t ReadBe32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+bool SizeWithinLimits(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
+           width * height <= kMaxImagePixels;
+}
+
+enum class HeaderScan { Found, NeedMore, Invalid };
+
+// Walks a JPEG's segments up to its frame header. Segments before it (EXIF with its own
+// thumbnail, colour profiles) can run to tens of kilobytes.
+HeaderScan ScanJpegSize(const uint8_t* data, size_t size, int& width, int& height) {
+    size_t pos = 2;
+    for (;;) {
+        while (pos < size && data[pos] != 0xFF)
+            ++pos;  // bytes between segments are not allowed, but decoders skip them
+        while (pos < size && data[pos] == 0xFF)
+            ++pos;  // fill bytes
+        if (pos >= size)
+            return HeaderScan::NeedMore;
+        const uint8_t marker = data[pos++];
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;  // no length follows
+        if (marker == 0xD9 || marker == 0xDA)
+            return HeaderScan::Invalid;  // the picture's data, or its end, before any frame
+        if (pos + 2 > size)
+            return HeaderScan::NeedMore;
+        const size_t length = ReadBe16(data + pos);
+        if (length < 2)
+            return HeaderScan::Invalid;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (length < 7)
+                return HeaderScan::Invalid;
+            if (pos + 7 > size)
+                return HeaderScan::NeedMore;
+            height = ReadBe16(data + pos + 3);
+            width = ReadBe16(data + pos + 5);
+            return HeaderScan::Found;
+        }
+        pos += length;
+    }
+}
+
+HeaderScan ScanImageSize(const uint8_t* data, size_t size, int& width, int& height) {
+    const char* type = DecoderFor(data, size);
+    if (!type)
+        return size < 8 ? HeaderScan::NeedMore : HeaderScan::Invalid;
+    int64_t w = 0;
+    int64_t h = 0;
+    if (std::strcmp(type, "png") == 0) {
+        if (size < 24)
+            return HeaderScan::NeedMore;
+        if (std::memcmp(data + 12, "IHDR", 4) != 0)
+            return HeaderScan::Invalid;
+        w = ReadBe32(data + 16);
+        h = ReadBe32(data + 20);
+    } else if (std::strcmp(type, "gif") == 0) {
+        if (size < 10)
+            return HeaderScan::NeedMore;
+        w = data[6] | (data[7] << 8);
+        h = data[8] | (data[9] << 8);
+    } else if (std::strcmp(type, "bmp") == 0) {
+        if (size < 26)
+            return HeaderScan::NeedMore;
+        if (!BmpHeaderFits(data, size))
+            return HeaderScan::Invalid;
+        if (ReadLe32(data + 14) == 12) {
+            w = data[18] | (data[19] << 8);
+            h = data[20] | (data[21] << 8);
+        } else {
+            w = static_cast<int32_t>(ReadLe32(data + 18));
+            h = static_cast<int32_t>(ReadLe32(data + 22));
+            if (h < 0)
+                h = -h;  // rows stored top down
+        }
+    } else {
+        int jw = 0;
+        int jh = 0;
+        const HeaderScan scan = ScanJpegSize(data, size, jw, jh);
+        if (scan != HeaderScan::Found)
+            return scan;
+        w = jw;
+        h = jh;
+    }
+    if (!SizeWithinLimits(w, h))
+        return HeaderScan::Invalid;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return HeaderScan::Found;
+}
+
 struct LoadState {
     bool tooLarge = false;
     // Largest size wanted (0: as stored); a larger picture is decoded scaled down to fit.
@@ -97,13 +199,9 @@ void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer use
     }
     if (state->fitWidth > 0 && state->fitHeight > 0 &&
         (width > state->fitWidth || height > state->fitHeight)) {
-        const double scale =
-            std::min(double(state->fitWidth) / width, double(state->fitHeight) / height);
-        const int w = std::max(1, static_cast<int>(width * scale));
-        const int h = std::max(1, static_cast<int>(height * scale));
-        gdk_pixbuf_loader_set_size(loader, w, h);
+        FitImageSize(width, height, state->fitWidth, state->fitHeight);
+        gdk_pixbuf_loader_set_size(loader, width, height);
         // The decoder then reports its rows in the scaled picture.
-        height = h;
     }
     state->rowDone.assign(static_cast<size_t>(height), 0);
 }
@@ -223,6 +321,42 @@ bool DecodeImageData(const uint8_t* data, size_t size, int fitWidth, int fitHeig
 
 }  // namespace
 
+bool ReadImageDataSize(const uint8_t* data, size_t size, int& width, int& height) {
+    return data && ScanImageSize(data, size, width, height) == HeaderScan::Found;
+}
+
+bool ReadImageFileSize(const std::string& path, int& width, int& height) {
+    // Most headers sit in the first bytes; a JPEG's frame header can follow large segments.
+    File file;
+    if (!file.Open(path, O_RDONLY))
+        return false;
+    std::vector<uint8_t> head(64u << 10);
+    size_t got = 0;
+    while (got < head.size()) {
+        const long n = file.Read(head.data() + got, head.size() - got);
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    HeaderScan scan = ScanImageSize(head.data(), got, width, height);
+    if (scan == HeaderScan::NeedMore && got == head.size()) {
+        std::vector<uint8_t> whole;
+        if (!ReadWholeFile(path, whole))
+            return false;
+        scan = ScanImageSize(whole.data(), whole.size(), width, height);
+    }
+    return scan == HeaderScan::Found;
+}
+
+void FitImageSize(int& width, int& height, int maxWidth, int maxHeight) {
+    if (width <= 0 || height <= 0 || maxWidth <= 0 || maxHeight <= 0 ||
+        (width <= maxWidth && height <= maxHeight))
+        return;
+    const double scale = std::min(double(maxWidth) / width, double(maxHeight) / height);
+    width = std::max(1, static_cast<int>(width * scale));
+    height = std::max(1, static_cast<int>(height * scale));
+}
+
 bool LoadImageData(const uint8_t* data, size_t size, Surface& out) {
     return DecodeImageData(data, size, 0, 0, out);
 }
@@ -257,22 +391,16 @@ public:
 
     FileCache<Surface>& Cache() { return m_cache; }
 
-    bool Load(const std::string& path, Surface& out) {
+    std::shared_ptr<const Surface> Load(const std::string& path) {
         FileStamp stamp;
         if (StampFile(path, stamp)) {
-            std::shared_ptr<const Surface> known = m_cache.Find(stamp);
+            std::shared_ptr<const Surface> known = Known(stamp);
             if (!known && WaitWhileDecoding(stamp))
-                known = m_cache.Find(stamp);
-            if (known) {
-                out = *known;
-                return true;
-            }
+                known = Known(stamp);
+            if (known)
+                return known;
         }
-        std::shared_ptr<const Surface> decoded = Decode(path);
-        if (!decoded)
-            return false;
-        out = *decoded;
-        return true;
+        return Decode(path);
     }
 
     void Prefetch(const std::vector<std::string>& paths) {
@@ -300,6 +428,28 @@ private:
         return cores <= 2 ? 1 : std::min<size_t>(3, cores - 1);
     }
 
+    // The picture of the file as it is at `stamp`: kept by the cache, or still held by someone
+    // after the cache let it go.
+    std::shared_ptr<const Surface> Known(const FileStamp& stamp) {
+        if (std::shared_ptr<const Surface> cached = m_cache.Find(stamp))
+            return cached;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_live.find(std::make_pair(stamp.device, stamp.inode));
+        if (it == m_live.end() || it->second.stamp != stamp)
+            return nullptr;
+        return it->second.picture.lock();
+    }
+
+    void KeepLive(const FileStamp& stamp, const std::shared_ptr<const Surface>& picture) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_live[std::make_pair(stamp.device, stamp.inode)] = LiveEntry{stamp, picture};
+        if (m_live.size() < 2 * m_liveAfterPrune + 64)
+            return;
+        for (auto it = m_live.begin(); it != m_live.end();)
+            it = it->second.picture.expired() ? m_live.erase(it) : std::next(it);
+        m_liveAfterPrune = m_live.size();
+    }
+
     // True after waiting for another thread's decoding of the file.
     bool WaitWhileDecoding(const FileStamp& stamp) {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -324,7 +474,7 @@ private:
             m_decoding.insert(key);
         }
         // Another thread may have finished this very file while we waited.
-        std::shared_ptr<const Surface> result = stable ? m_cache.Find(stamp) : nullptr;
+        std::shared_ptr<const Surface> result = stable ? Known(stamp) : nullptr;
         if (!result) {
             auto decoded = std::make_shared<Surface>();
             if (LoadImageData(bytes.data(), bytes.size(), *decoded)) {
@@ -332,6 +482,9 @@ private:
                     const size_t size =
                         static_cast<size_t>(decoded->Width()) * decoded->Height() * 4;
                     m_cache.Insert(stamp, decoded, size);
+                    // A file that may still change within its time stamp's tick is not shared.
+                    if (StampIsSettled(stamp))
+                        KeepLive(stamp, decoded);
                 }
                 result = std::move(decoded);
             }
@@ -356,13 +509,20 @@ private:
                 m_queue.pop_front();
             }
             FileStamp stamp;
-            if (!StampFile(path, stamp) || m_cache.Contains(stamp))
+            if (!StampFile(path, stamp) || Known(stamp))
                 continue;
             Decode(path);
         }
     }
 
+    struct LiveEntry {
+        FileStamp stamp;
+        std::weak_ptr<const Surface> picture;
+    };
+
     FileCache<Surface> m_cache{kDefaultImageCacheBytes};
+    std::map<std::pair<uint64_t, uint64_t>, LiveEntry> m_live;
+    size_t m_liveAfterPrune = 0;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
@@ -380,7 +540,15 @@ ImageStore& Store() {
 }  // namespace
 
 bool LoadImageFile(const std::string& path, Surface& out) {
-    return Store().Load(path, out);
+    std::shared_ptr<const Surface> picture = Store().Load(path);
+    if (!picture)
+        return false;
+    out = *picture;
+    return true;
+}
+
+std::shared_ptr<const Surface> LoadImageFileShared(const std::string& path) {
+    return Store().Load(path);
 }
 
 void PrefetchImageFiles(const std::vector<std::string>& paths) {

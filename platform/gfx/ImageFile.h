@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,20 @@ bool LoadImageData(const uint8_t* data, size_t size, Surface& out);
 // proportions kept), which takes a fraction of the time and memory for a camera's photo. Not
 // cached.
 bool LoadImageFileFitting(const std::string& path, int maxWidth, int maxHeight, Surface& out);
+
+// The same picture shared, not copied: every holder of one file (as it is now) gets the same
+// pixels, decoded once. Null when LoadImageFile would fail.
+std::shared_ptr<const Surface> LoadImageFileShared(const std::string& path);
+
+// The size the file's header gives, read without decoding: the first bytes of a PNG, GIF or
+// BMP, the frame header of a JPEG. False for anything else, or a size above the limits. A
+// file that passes may still fail to decode (a cut or damaged body).
+bool ReadImageFileSize(const std::string& path, int& width, int& height);
+bool ReadImageDataSize(const uint8_t* data, size_t size, int& width, int& height);
+
+// The size a picture of width x height is decoded at by LoadImageFileFitting: unchanged when
+// it fits, otherwise scaled down to fit, its proportions kept.
+void FitImageSize(int& width, int& height, int maxWidth, int maxHeight);
 
 // Starts decoding these files on worker threads, so that a LoadImageFile of one of them soon
 // after finds it decoded (or waits for that decoding instead of doing it again). What cannot

@@ -3,6 +3,7 @@
 #include <gst/gst.h>
 
 #include <mutex>
+#include <thread>
 
 namespace plat {
 
@@ -30,6 +31,21 @@ bool EnsureGstreamer(std::string* error) {
     if (!ok && error)
         *error = failure;
     return ok;
+}
+
+void StartGstreamerAhead() {
+    // Loading the plugin registry takes tens of milliseconds that the start-up need not wait
+    // for: nothing plays before the first page is on screen.
+    struct Starter {
+        std::thread thread;
+        ~Starter() {
+            if (thread.joinable())
+                thread.join();
+        }
+    };
+    static Starter starter;
+    static std::once_flag once;
+    std::call_once(once, [] { starter.thread = std::thread([] { EnsureGstreamer(); }); });
 }
 
 }  // namespace plat

@@ -623,8 +623,8 @@ struct MediaPipeline::Impl {
 
 MediaPipeline::MediaPipeline() : m_impl(std::make_unique<Impl>()) {}
 
-bool MediaPipeline::StartEngine(std::string* error) {
-    return EnsureGstreamer(error);
+void MediaPipeline::StartEngine() {
+    StartGstreamerAhead();
 }
 
 MediaPipeline::~MediaPipeline() = default;

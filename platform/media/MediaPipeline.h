@@ -55,9 +55,10 @@ public:
     MediaPipeline(const MediaPipeline&) = delete;
     MediaPipeline& operator=(const MediaPipeline&) = delete;
 
-    // Starts the media engine ahead of the first open, so that the first tap does not pay
-    // for it; opening does it anyway when needed.
-    static bool StartEngine(std::string* error = nullptr);
+    // Starts the media engine ahead of the first open, on a thread of its own, so that neither
+    // the start-up nor the first tap waits for it; opening waits for it when needed, and
+    // reports a failure.
+    static void StartEngine();
 
     // Opens a local media file and leaves it paused at its start with the first frame in
     // `video`. On failure the pipeline is closed and `error` (if given) says why.

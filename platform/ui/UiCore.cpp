@@ -613,8 +613,7 @@ bool Window::Create(const CreateParams& params) {
     rec->visible = params.visible;
     rec->topMost = params.topMost && !parent;
     rec->title = params.title;
-    rec->surface.Create(rec->rect.Width(), rec->rect.Height());
-    rec->shown.Create(rec->rect.Width(), rec->rect.Height());
+    // The pictures are made at the first paint: a window that is never shown costs nothing.
     rec->invalid = Rect{0, 0, rec->rect.Width(), rec->rect.Height()};
     s.windows[rec->id] = rec;
     if (parent)
@@ -735,9 +734,11 @@ bool MoveWindow(WindowId id, int x, int y, int width, int height, bool repaint) 
     rec->rect = Rect::FromXYWH(x, y, width, height);
     // The owner's own picture follows at once on its thread (a paint handler may move its
     // window and draw on); elsewhere it follows before the next paint.
-    if (rec->queue->thread == std::this_thread::get_id())
+    // A picture not made yet has nothing to keep: the first paint makes it at the new size.
+    if (rec->queue->thread == std::this_thread::get_id() && !rec->surface.IsEmpty())
         ResizeKeeping(rec->surface, width, height);
-    ResizeKeeping(rec->shown, width, height);
+    if (!rec->shown.IsEmpty())
+        ResizeKeeping(rec->shown, width, height);
     if (resized || repaint) {
         rec->invalid = Rect{0, 0, width, height};
         WakeLocked(*rec->queue);

@@ -187,3 +187,85 @@ TEST_F(KvImageTest, SaveThatCannotReplaceTheTargetFails) {
     EXPECT_EQ(image->Save(m_dir.File16("temp.bmp").c_str()), RZ_FAIL);
     EXPECT_EQ(ReadText(m_dir.File("temp.bmp/keep.txt")), "old");
 }
+
+TEST_F(KvImageTest, AFileIsReadWhenFirstDrawnAndADamagedBodyThenDrawsNothing) {
+    // The body is cut after the image was handed out on the strength of its header.
+    const std::vector<uint8_t> whole =
+        EncodePngStored(64, 64, std::vector<uint8_t>(64 * 64 * 4, 200));
+    WriteBytes(m_dir.File("late.png"), whole);
+    IKvImage* image = nullptr;
+    ASSERT_EQ(m_root->CreateImage(&image, m_dir.File16("late.png").c_str()), RZ_OK);
+    m_images.push_back(image);
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(image->GetSize(&w, &h), RZ_OK);
+    EXPECT_EQ(w, 64u);
+    WriteBytes(m_dir.File("late.png"),
+               std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+    EXPECT_EQ(image->Draw(m_canvas.get(), 0, 0, 0, 0), RZ_FAIL);
+    EXPECT_EQ(CountInk(m_target, m_target.Bounds(), kBack), 0);
+    int loaded = 1;
+    EXPECT_EQ(image->IsLoaded(&loaded), RZ_OK);
+    EXPECT_EQ(loaded, 0);
+    EXPECT_EQ(image->GetSize(&w, &h), RZ_FAIL);
+    EXPECT_EQ(image->Save(m_dir.File16("copy.bmp").c_str()), RZ_FAIL);
+
+    // A cut file whose header is whole is handed out, and IsLoaded tells the truth at once.
+    IKvImage* cut = nullptr;
+    ASSERT_EQ(m_root->CreateImage(&cut, m_dir.File16("late.png").c_str()), RZ_OK);
+    m_images.push_back(cut);
+    EXPECT_EQ(cut->IsLoaded(&loaded), RZ_OK);
+    EXPECT_EQ(loaded, 0);
+    // One whose header asks for more than any picture may hold is refused outright.
+    std::vector<uint8_t> huge = EncodePngStored(1, 1, {1, 2, 3, 4});
+    huge[16] = 0, huge[17] = 0, huge[18] = 0xFF, huge[19] = 0xDC;
+    huge[20] = 0, huge[21] = 0, huge[22] = 0xFF, huge[23] = 0xDC;
+    WriteBytes(m_dir.File("huge.png"), huge);
+    IKvImage* refused = nullptr;
+    EXPECT_EQ(m_root->CreateImage(&refused, m_dir.File16("huge.png").c_str()), RZ_FAIL);
+    EXPECT_EQ(refused, nullptr);
+}
+
+TEST_F(KvImageTest, ACameraSizedPictureIsKeptAtTheLargestScreensSize) {
+    // 3000 x 1500, left half red, right half green: above what any skin holds.
+    plat::Surface photo(3000, 1500);
+    for (int y = 0; y < 1500; ++y)
+        for (int x = 0; x < 3000; ++x)
+            photo.SetPixel(x, y, x < 1500 ? kRed : kGreen);
+    ASSERT_TRUE(plat::SaveImageFile(m_dir.File("photo.jpg"), photo, plat::ImageFormat::Jpeg, 90));
+    IKvImage* image = nullptr;
+    ASSERT_EQ(m_root->CreateImage(&image, m_dir.File16("photo.jpg").c_str()), RZ_OK);
+    m_images.push_back(image);
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(image->GetSize(&w, &h), RZ_OK);
+    EXPECT_EQ(w, 800u);
+    EXPECT_EQ(h, 400u);
+    plat::Surface big(800, 400);
+    auto canvas = plat::MakeCanvas(big);
+    ASSERT_EQ(image->Draw(canvas.get(), 0, 0, 0, 0), RZ_OK);
+    EXPECT_EQ(image->GetSize(&w, &h), RZ_OK);
+    EXPECT_EQ(w, 800u);
+    // Compressed: near the colours, not exactly them.
+    const uint32_t left = big.PixelAt(200, 200);
+    const uint32_t right = big.PixelAt(600, 200);
+    EXPECT_GT((left >> 16) & 0xFF, 200u);
+    EXPECT_LT((left >> 8) & 0xFF, 50u);
+    EXPECT_GT((right >> 8) & 0xFF, 200u);
+    EXPECT_LT((right >> 16) & 0xFF, 50u);
+}
+
+TEST_F(KvImageTest, TurningOnePictureLeavesOthersOfTheSameFileAsTheyAre) {
+    IKvImage* turned = Make(Marked(), "shared.png");
+    ASSERT_NE(turned, nullptr);
+    IKvImage* other = nullptr;
+    ASSERT_EQ(m_root->CreateImage(&other, m_dir.File16("shared.png").c_str()), RZ_OK);
+    m_images.push_back(other);
+    ASSERT_EQ(other->Draw(m_canvas.get(), 0, 0, 0, 0), RZ_OK);
+    ASSERT_EQ(turned->Rotate90(), RZ_OK);
+    m_target.Fill(kBack);
+    ASSERT_EQ(other->Draw(m_canvas.get(), 0, 0, 0, 0), RZ_OK);
+    EXPECT_EQ(InkBox(m_target, kBack), (Rect{0, 0, 200, 50}));
+    EXPECT_EQ(CountPixels(m_target, Rect{0, 0, 10, 10}, kBlue), 100);
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(turned->GetSize(&w, &h), RZ_OK);
+    EXPECT_EQ(w, 50u);
+}

@@ -264,3 +264,35 @@ TEST_F(ImageCache, LoadingWhilePrefetchingGivesTheSamePictures) {
     }
     EXPECT_EQ(plat::ImageCacheStats().entries, 24u);
 }
+
+TEST_F(ImageCache, HoldersOfOneFileShareItsPixelsEvenAfterTheCacheLetItGo) {
+    const std::string path = m_dir.File("green.png");
+    WriteBytes(path, SolidPng(5, 4, 0, 255, 0));
+    AgeFile(path);
+    std::shared_ptr<const plat::Surface> a = plat::LoadImageFileShared(path);
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(AllPixels(*a, Argb(255, 0, 255, 0)));
+    plat::ClearImageCache();
+    std::shared_ptr<const plat::Surface> b = plat::LoadImageFileShared(path);
+    EXPECT_EQ(a.get(), b.get());
+    EXPECT_EQ(plat::ImageCacheStats().misses, 1u);  // decoded once
+
+    // A changed file is another picture; the first holders keep theirs.
+    WriteBytes(path, SolidPng(5, 4, 0, 0, 255));
+    AgeFile(path);
+    std::shared_ptr<const plat::Surface> c = plat::LoadImageFileShared(path);
+    ASSERT_TRUE(c);
+    EXPECT_NE(c.get(), a.get());
+    EXPECT_TRUE(AllPixels(*c, Argb(255, 0, 0, 255)));
+    EXPECT_TRUE(AllPixels(*a, Argb(255, 0, 255, 0)));
+
+    // Nobody holds it and the cache dropped it: decoded afresh, still right.
+    a.reset();
+    b.reset();
+    c.reset();
+    plat::ClearImageCache();
+    std::shared_ptr<const plat::Surface> d = plat::LoadImageFileShared(path);
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(AllPixels(*d, Argb(255, 0, 0, 255)));
+    EXPECT_FALSE(plat::LoadImageFileShared(m_dir.File("missing.png")));
+}

@@ -255,3 +255,70 @@ TEST(ImageFile, LargePicturesAreDecodedScaledDownToFitAndCutOnesAreStillRefused)
         EXPECT_EQ(cut.Width(), 2) << name;
     }
 }
+
+TEST(ImageFile, HeaderSizesAgreeWithTheDecodedPicturesAndLyingHeadersAreRefused) {
+    TempDir dir;
+    const plat::Surface picture = SolidImage(37, 23, Argb(255, 40, 90, 160));
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(plat::EncodeImage(picture, plat::ImageFormat::Jpeg, 90, jpeg));
+    // A JPEG whose frame header follows 100 KB of other segments (a camera's maker notes).
+    std::vector<uint8_t> padded(jpeg.begin(), jpeg.begin() + 2);
+    for (int i = 0; i < 2; ++i) {
+        padded.insert(padded.end(), {0xFF, 0xE2, 0xFF, 0xF0});
+        padded.insert(padded.end(), 0xFFF0 - 2, 0x5A);
+    }
+    padded.insert(padded.end(), jpeg.begin() + 2, jpeg.end());
+    std::vector<uint32_t> rgb(37 * 23, 0x285AA0);
+    const std::vector<std::pair<const char*, std::vector<uint8_t>>> files = {
+        {"a.png", EncodePngStored(37, 23, std::vector<uint8_t>(37 * 23 * 4, 200))},
+        {"a.jpg", jpeg},
+        {"padded.jpg", padded},
+        {"a.bmp", EncodeBmp24(37, 23, rgb)},
+        {"a.gif", EncodeGif(37, 23, {0, 0xFFFFFF}, {std::vector<uint8_t>(37 * 23, 1)})},
+    };
+    for (const auto& [name, bytes] : files) {
+        WriteBytes(dir.File(name), bytes);
+        int w = 0, h = 0;
+        ASSERT_TRUE(plat::ReadImageFileSize(dir.File(name), w, h)) << name;
+        plat::Surface decoded;
+        ASSERT_TRUE(plat::LoadImageFile(dir.File(name), decoded)) << name;
+        EXPECT_EQ(w, decoded.Width()) << name;
+        EXPECT_EQ(h, decoded.Height()) << name;
+        // The size is known from the first bytes alone (a JPEG's tables come first).
+        const size_t head = std::min<size_t>(
+            bytes.size(), std::string(name) == "padded.jpg" ? 2 * 0xFFF2 + 1024 : 1024);
+        EXPECT_TRUE(plat::ReadImageDataSize(bytes.data(), head, w, h)) << name;
+    }
+
+    int w = 0, h = 0;
+    // A JPEG frame header claiming 65500 x 65500, and one of 0 rows.
+    std::vector<uint8_t> huge = jpeg;
+    for (size_t i = 2; i + 8 < huge.size(); ++i) {
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            huge[i + 5] = 0xFF, huge[i + 6] = 0xDC, huge[i + 7] = 0xFF, huge[i + 8] = 0xDC;
+            break;
+        }
+    }
+    WriteBytes(dir.File("huge.jpg"), huge);
+    EXPECT_FALSE(plat::ReadImageFileSize(dir.File("huge.jpg"), w, h));
+    EXPECT_FALSE(plat::ReadImageDataSize(jpeg.data(), 20, w, h));      // cut before its frame
+    std::vector<uint8_t> loop = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00};  // a length below 2
+    EXPECT_FALSE(plat::ReadImageDataSize(loop.data(), loop.size(), w, h));
+    const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'};
+    EXPECT_FALSE(plat::ReadImageDataSize(text.data(), text.size(), w, h));
+    EXPECT_FALSE(plat::ReadImageFileSize(dir.File("missing.png"), w, h));
+
+    // The size scaled to fit is the one the decoder makes.
+    const plat::Surface odd = SolidImage(1001, 333, Argb(255, 1, 2, 3));
+    ASSERT_TRUE(plat::SaveImageFile(dir.File("odd.png"), odd, plat::ImageFormat::Png));
+    plat::Surface fit;
+    ASSERT_TRUE(plat::LoadImageFileFitting(dir.File("odd.png"), 800, 600, fit));
+    int fw = 1001, fh = 333;
+    plat::FitImageSize(fw, fh, 800, 600);
+    EXPECT_EQ(fw, fit.Width());
+    EXPECT_EQ(fh, fit.Height());
+    int same = 40, sameH = 30;
+    plat::FitImageSize(same, sameH, 800, 600);
+    EXPECT_EQ(same, 40);
+    EXPECT_EQ(sameH, 30);
+}
