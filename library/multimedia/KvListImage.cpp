@@ -107,11 +107,7 @@ bool CKvListImage::Known() {
         int w = info.width;
         int h = info.height;
         // The same size a decode scaled down to fit the maximum gives.
-        if (m_iMaxWidth > 0 && m_iMaxHeight > 0 && (w > m_iMaxWidth || h > m_iMaxHeight)) {
-            const double scale = std::min(double(m_iMaxWidth) / w, double(m_iMaxHeight) / h);
-            w = std::max(1, static_cast<int>(w * scale));
-            h = std::max(1, static_cast<int>(h * scale));
-        }
+        plat::FitImageSize(w, h, m_iMaxWidth, m_iMaxHeight);
         m_iWidth = w;
         m_iHeight = h;
         m_state = State::Known;
