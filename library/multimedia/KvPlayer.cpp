@@ -151,11 +151,11 @@ RZRESULT CKvPlayer::GetVideoSize(uint32_t* width, uint32_t* height) {
     if (height)
         *height = m_uVideoHeight;
     if (IsDVD()) {
-        // The size of the picture being decoded, which menus and titles may change.
-        if (!m_pGraph || !m_pGraph->UpdateVideoSize()) {
-            m_bHasVideo = 0;
+        // The size of the picture being decoded, which menus and titles may change. Before
+        // the first picture of a menu or title there is none yet; the disc still has video, so
+        // its window can be placed and shown meanwhile.
+        if (!m_pGraph || !m_pGraph->UpdateVideoSize())
             return RZ_FAIL;
-        }
         m_uVideoWidth = static_cast<uint32_t>(m_pGraph->VideoWidth());
         m_uVideoHeight = static_cast<uint32_t>(m_pGraph->VideoHeight());
         if (width)
