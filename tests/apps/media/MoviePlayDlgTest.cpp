@@ -242,6 +242,8 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
     page->StopAll();
     EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_EQ(ActionF(unit), 0x70300u);
+    EXPECT_EQ(Status(unit), 0u);
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
     EXPECT_TRUE(Playing(page).empty());
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
@@ -1208,4 +1210,76 @@ TEST(MoviePage, TheKeptPlaceIsOnlyForItsOwnFilm) {
     ASSERT_NE(Playing(page).find("a.mkv"), std::string::npos);
     EXPECT_GE(position(), kPlace);
     EXPECT_EQ(settings.llMoviePosition, 0);
+
+    // Home from a paused film: the film is closed, the words say so, the seat goes home.
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    EXPECT_EQ(ActionF(unit), 0x70203u);
+    EXPECT_EQ(Status(unit), 0x70201u);
+    page->RunButton(MV_BTN_RET_MENU);
+    EXPECT_EQ(ActionF(unit), 0x70800u);
+    EXPECT_EQ(Status(unit), 0u);
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    unit.Advance(200);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+}
+
+// At the end of a film the next one of the list plays, a broken one skipped; after five that
+// cannot be opened in a row the page stops, without a message.
+TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
+    QuietPlayer quiet;
+    const std::string mp4 = testmedia::VideoMp4();
+    ASSERT_FALSE(mp4.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(mp4, stick + "/a.mp4");
+    CopyTo(mp4, stick + "/c.mp4");
+    for (const char* broken : {"b", "d", "e", "f", "g", "h"})
+        testsupport::WriteText(stick + "/" + broken + ".mp4", "not a film");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    TapRow(unit, page->DriveList(), static_cast<int>(Names(page->DriveList()).size()) - 1);
+    ASSERT_EQ(ListCount(page->FileList()), 8);
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos);
+    auto toTheEnd = [&] {
+        page->Player()->SetPosition(19000000);  // 1.9 s of 2
+        return unit.WaitFor(
+            [&] {
+                unit.Advance(300);
+                return Playing(page).find("a.mp4") == std::string::npos;
+            },
+            8000);
+    };
+    ASSERT_TRUE(toTheEnd());
+    EXPECT_NE(Playing(page).find("c.mp4"), std::string::npos) << Playing(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(ActionF(unit), 0x10070103u);
+    EXPECT_EQ(CurrentRow(page->FileList()), 2);
+
+    // d to h cannot be opened: the page stops rather than going round to a.
+    page->Player()->SetPosition(19000000);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(300);
+            return Playing(page).empty();
+        },
+        8000))
+        << Playing(page);
+    unit.Advance(1000);
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+    EXPECT_TRUE(unit.TakeBoxes().empty());
+    size_t failures = 0;
+    const std::string log = unit.Log();
+    for (size_t at = log.find("Movie: cannot open"); at != std::string::npos;
+         at = log.find("Movie: cannot open", at + 1))
+        ++failures;
+    EXPECT_EQ(failures, 6u) << "b once, then d to h";
 }
