@@ -96,6 +96,13 @@ std::vector<std::u16string> MovieFilesOf(std::u16string folder) {
     return names;
 }
 
+// With the marker file in the base folder, every film started from the list or at the end of
+// another is logged.
+void LogPlay(const std::u16string& path) {
+    if (plat::PathExists(MARKER_PLAY_LOG))
+        WriteLog("Play: [%s]", plat::Utf16ToUtf8(path).c_str());
+}
+
 // Makes `name` in `folder` the current entry of `playlist`.
 void MakeCurrent(IKvPlaylist* playlist, const std::u16string& name, const std::u16string& folder) {
     if (!playlist)
@@ -467,6 +474,9 @@ void CMoviePlayDlg::Render(plat::Canvas* hdc) {
     if (m_bActionReady && m_byPending == MV_BTN_RET_MENU) {
         m_bActionReady = 0;
         m_byPending = MV_BTN_NONE;
+        // Not pressed any more when the page shows again.
+        if (IKvButton* b = Button(MV_BTN_RET_MENU))
+            b->SetNormal();
         RunButton(MV_BTN_RET_MENU);
     }
     if (m_iSeatActionPending == 2) {
@@ -792,6 +802,7 @@ bool CMoviePlayDlg::PlayFromList() {
     if (name == ROW_NO_FILES || name == ROW_PLAY_DVD || name == ROW_PLAY_VCD)
         return false;
     const std::u16string folder = row.szFolder;
+    LogPlay(JoinWide(folder, name));
     if (plat::StrCmpNoCase(name, u"VIDEO_TS.IFO") == 0) {
         PlayDvdFolder(JoinWide(folder, name));
         return m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING;
@@ -2097,6 +2108,7 @@ void CMoviePlayDlg::HandleDShow() {
             continue;
         }
         const std::u16string path = JoinWide(folder, name);
+        LogPlay(path);
         if (StartPath(path, 0x10070103, 512)) {
             SelectPlayingRow();
             return;

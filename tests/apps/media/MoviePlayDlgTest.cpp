@@ -17,6 +17,7 @@
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
 #include "core/kernel/Language.h"
+#include "core/kernel/LogWriter.h"
 #include "core/shell/MainCtrlDlg.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
@@ -272,11 +273,15 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     EXPECT_EQ(ListCount(page->FileList()), 0);
     EXPECT_EQ(page->m_iFolderDepth, 0);
 
-    // Home: the seat shows the homepage, and the page, hidden, says so last.
+    // Home: the seat shows the homepage, and the page, hidden, says so last. Its Home button
+    // is not left pressed for the next time.
     TapButton(unit, page->Button(MV_BTN_RET_MENU));
     unit.Advance(100);
     EXPECT_EQ(ActionF(unit), 0x70400u);
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    uint8_t home = 255;
+    page->Button(MV_BTN_RET_MENU)->GetState(&home);
+    EXPECT_EQ(home, KvUserInterface::BUTTON_NORMAL);
 }
 
 // The film remembered in the settings: at a drive's root it plays when the page first shows.
@@ -1253,6 +1258,8 @@ TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
     CopyTo(mp4, stick + "/c.mp4");
     for (const char* broken : {"b", "d", "e", "f", "g", "h"})
         testsupport::WriteText(stick + "/" + broken + ".mp4", "not a film");
+    // The marker that has every film started logged.
+    testsupport::WriteText(unit.File(MARKER_PLAY_LOG), "");
     unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
     unit.Advance(2500);
     plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
@@ -1264,6 +1271,7 @@ TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
     ASSERT_EQ(ListCount(page->FileList()), 8);
     TapRow(unit, page->FileList(), 0);
     ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos);
+    const std::string stickLetter = Playing(page).substr(0, 1);
     auto toTheEnd = [&] {
         page->Player()->SetPosition(19000000);  // 1.9 s of 2
         return unit.WaitFor(
@@ -1299,4 +1307,6 @@ TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
          at = log.find("Movie: cannot open", at + 1))
         ++failures;
     EXPECT_EQ(failures, 6u) << "b once, then d to h";
+    EXPECT_NE(log.find("Play: [" + stickLetter + ":\\a.mp4]"), std::string::npos) << log;
+    EXPECT_NE(log.find("Play: [" + stickLetter + ":\\h.mp4]"), std::string::npos);
 }
