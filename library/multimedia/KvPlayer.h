@@ -5,9 +5,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <memory>
-#include <vector>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "library/KvObject.h"
 #include "library/include/IKvPlayer.h"
