@@ -15,6 +15,7 @@
 #include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
+#include "platform/gfx/Canvas.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
@@ -93,6 +94,13 @@ std::vector<std::u16string> MovieFilesOf(std::u16string folder) {
         return plat::StrCmpNoCase(a, b) < 0;
     });
     return names;
+}
+
+// With the marker file in the base folder, every film started from the list or at the end of
+// another is logged.
+void LogPlay(const std::u16string& path) {
+    if (plat::PathExists(MARKER_PLAY_LOG))
+        WriteLog("Play: [%s]", plat::Utf16ToUtf8(path).c_str());
 }
 
 // Makes `name` in `folder` the current entry of `playlist`.
@@ -360,6 +368,11 @@ void CMoviePlayDlg::ShowVideo(bool show) {
     m_bVideoShown = show ? 1 : 0;
     if (m_pPlayer)
         m_pPlayer->ShowVideo(m_bVideoShown);
+    // Without its picture the whole screen would be a black page: the page comes back.
+    if (!show && m_bFullScreen) {
+        m_bFullScreen = 0;
+        InvalidateOwner();
+    }
 }
 
 // ---- Show ------------------------------------------------------------------------------------
@@ -430,7 +443,11 @@ void CMoviePlayDlg::Render(plat::Canvas* hdc) {
         for (IKvButton* button : m_pPromptButtons)
             if (button)
                 button->Draw(hdc, 0, 0);
-    } else if (!m_bFullScreen) {
+    } else if (m_bFullScreen) {
+        // The picture may be narrower or lower than the screen: nothing of the page is left
+        // beside it.
+        hdc->FillRect(plat::Rect::FromXYWH(0, 0, 800, m_bySeat == 1 ? 600 : 480), 0xFF000000);
+    } else {
         CVelkoraAppDlg::Render(hdc);
         if (IKvButton* mute = Button(MV_BTN_VOL_ICON))
             mute->SetFrame(m_bMute ? 1 : 0);
@@ -457,6 +474,9 @@ void CMoviePlayDlg::Render(plat::Canvas* hdc) {
     if (m_bActionReady && m_byPending == MV_BTN_RET_MENU) {
         m_bActionReady = 0;
         m_byPending = MV_BTN_NONE;
+        // Not pressed any more when the page shows again.
+        if (IKvButton* b = Button(MV_BTN_RET_MENU))
+            b->SetNormal();
         RunButton(MV_BTN_RET_MENU);
     }
     if (m_iSeatActionPending == 2) {
@@ -712,7 +732,29 @@ void CMoviePlayDlg::BuildAllPlaylist() {
 
 // ---- Playing ---------------------------------------------------------------------------------
 
-bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int bytes) {
+void CMoviePlayDlg::UseSavedPosition(const std::u16string& path, bool fromList) {
+    CKernel* kernel = CKernel::Instance();
+    // The place kept at the end of the last run is the front seat's film's.
+    if (!kernel || m_bySeat != 0)
+        return;
+    int64_t& saved = kernel->m_Settings.llMoviePosition;
+    if (saved == 0)
+        return;
+    // Only the film it was kept for goes on from there; any other film starts at its
+    // beginning and the place is dropped.
+    const bool ours = fromList && saved > 0 && SamePath(path, kernel->m_Settings.szCurrentMovie);
+    if (ours) {
+        WriteLog("MEDIA_POSITION: %lld", static_cast<long long>(saved));
+        m_pPlayer->SetPosition(saved);
+    }
+    // While a disc or stick that has just come is being started, the drive refresh starts the
+    // same film again: the place stays for that start.
+    if (!ours || !(m_bAutoPlayPending || m_bRefreshPending))
+        saved = 0;
+}
+
+bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int bytes,
+                              bool fromList) {
     CKernel* kernel = CKernel::Instance();
     if (!m_pPlayer || !kernel)
         return false;
@@ -724,6 +766,7 @@ bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int b
         ShowPlayButton(false);
         return false;
     }
+    UseSavedPosition(path, fromList);
     m_dwIdle = plat::GetTickCount();
     Action(action, &path, bytes);
     SetStatus(MV_STATUS_PLAYING);
@@ -759,6 +802,7 @@ bool CMoviePlayDlg::PlayFromList() {
     if (name == ROW_NO_FILES || name == ROW_PLAY_DVD || name == ROW_PLAY_VCD)
         return false;
     const std::u16string folder = row.szFolder;
+    LogPlay(JoinWide(folder, name));
     if (plat::StrCmpNoCase(name, u"VIDEO_TS.IFO") == 0) {
         PlayDvdFolder(JoinWide(folder, name));
         return m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING;
@@ -783,7 +827,7 @@ bool CMoviePlayDlg::PlayFromList() {
     MakeCurrent(m_pFolderPlaylist, name, folder);
     MakeCurrent(m_pAllPlaylist, name, folder);
     const std::u16string path = JoinWide(folder, name);
-    if (!StartPath(path, 0x10070103, 1024))
+    if (!StartPath(path, 0x10070103, 1024, true))
         return false;
     FileList()->SetFlag(0);
     m_bPlayEvent = true;
@@ -1072,14 +1116,23 @@ void CMoviePlayDlg::FitVideoWindow(bool fullScreen, bool repaint) {
         m_Area[1] = 0;
         m_Area[2] = 800;
         m_Area[3] = m_bySeat == 1 ? 600 : 480;
+        RZRESULT placed = RZ_FAIL;
         if (!sized) {
-            m_pPlayer->SetVideoPos(0, 0, 800, m_Area[3]);
+            placed = m_pPlayer->SetVideoPos(0, 0, 800, m_Area[3]);
         } else {
             if (IsDvd())
                 FitDvdSize(iw, ih);
             else
                 FitVideoSize(800, m_Area[3], true, iw, ih);
-            m_pPlayer->SetVideoPos((800 - iw) / 2, (m_Area[3] - ih) / 2, iw, ih);
+            placed = m_pPlayer->SetVideoPos((800 - iw) / 2, (m_Area[3] - ih) / 2, iw, ih);
+        }
+        if (placed != RZ_OK) {
+            // The picture stayed where it was: the page stays too, and a tap on it is the
+            // page's, not a way back from a full screen nobody sees.
+            m_bFullScreen = 0;
+            if (repaint)
+                InvalidateOwner();
+            return;
         }
         m_bFullScreen = 1;
     } else {
@@ -2007,7 +2060,7 @@ void CMoviePlayDlg::OnTick() {
     if (m_bTicking && m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING) {
         if (m_bySpeed != 0) {
             m_dwIdle = now;
-        } else if (!m_bFullScreen && now - m_dwIdle >= MV_IDLE_FULL_SCREEN_MS) {
+        } else if (!m_bFullScreen && m_bVideoShown && now - m_dwIdle >= MV_IDLE_FULL_SCREEN_MS) {
             FitVideoWindow(true, true);
             m_dwIdle = now;
         }
@@ -2055,6 +2108,7 @@ void CMoviePlayDlg::HandleDShow() {
             continue;
         }
         const std::u16string path = JoinWide(folder, name);
+        LogPlay(path);
         if (StartPath(path, 0x10070103, 512)) {
             SelectPlayingRow();
             return;

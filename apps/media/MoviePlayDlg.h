@@ -216,7 +216,10 @@ private:
     void ReleasePlaylists();
     void SelectPlayingRow();
     void AspectFit();
-    bool StartPath(const std::u16string& path, uint32_t action, int bytes);
+    // Opens and plays a file; `fromList` for a start from the file list, which may go on from
+    // the place kept at the end of the last run.
+    bool StartPath(const std::u16string& path, uint32_t action, int bytes, bool fromList = false);
+    void UseSavedPosition(const std::u16string& path, bool fromList);
     void Action(uint32_t word, const std::u16string* path = nullptr, int bytes = 0);
     void SaveSettings();
     // Shows the begin/continue prompt with its titles.

@@ -149,11 +149,11 @@ RZRESULT CKvPlayer::GetVideoSize(uint32_t* width, uint32_t* height) {
     if (height)
         *height = m_uVideoHeight;
     if (IsDVD()) {
-        // The size of the picture being decoded, which menus and titles may change.
-        if (!m_pGraph || !m_pGraph->UpdateVideoSize()) {
-            m_bHasVideo = 0;
+        // The size of the picture being decoded, which menus and titles may change. Before
+        // the first picture of a menu or title there is none yet; the disc still has video, so
+        // its window can be placed and shown meanwhile.
+        if (!m_pGraph || !m_pGraph->UpdateVideoSize())
             return RZ_FAIL;
-        }
         m_uVideoWidth = static_cast<uint32_t>(m_pGraph->VideoWidth());
         m_uVideoHeight = static_cast<uint32_t>(m_pGraph->VideoHeight());
         if (width)
@@ -946,15 +946,43 @@ RZRESULT CKvPlayer::SaveBookmark(const char16_t* path) {
     // Outside a title there is no place to come back to.
     if (!DVDPlace(&title, &chapter, &ns))
         return RZ_OK;
+    DvdBookmark bookmark;
+    bookmark.title = title;
+    bookmark.chapter = chapter;
+    bookmark.streams = StreamChoice();
+    bookmark.position = ns / kNsPerUnit;
+    // Saved every few seconds while playing: a power cut leaves the old bookmark or the new.
+    return plat::WriteFileAtomic(plat::NativePath(path), MakeBookmark(bookmark)) ? RZ_OK : RZ_FAIL;
+}
+
+std::vector<uint8_t> CKvPlayer::MakeBookmark(const DvdBookmark& bookmark) {
     plat::BinWriter w;
     w.Bytes(kBookmarkMagic, sizeof kBookmarkMagic);
     w.U16(kBookmarkVersion);
-    w.U16(static_cast<uint16_t>(title));
-    w.U16(static_cast<uint16_t>(chapter));
-    w.U16(StreamChoice());
-    w.I64(ns / kNsPerUnit);
-    // Saved every few seconds while playing: a power cut leaves the old bookmark or the new.
-    return plat::WriteFileAtomic(plat::NativePath(path), w.Data()) ? RZ_OK : RZ_FAIL;
+    w.U16(static_cast<uint16_t>(bookmark.title));
+    w.U16(static_cast<uint16_t>(bookmark.chapter));
+    w.U16(bookmark.streams);
+    w.I64(bookmark.position);
+    return w.Data();
+}
+
+bool CKvPlayer::ParseBookmark(const uint8_t* data, size_t size, DvdBookmark* out) {
+    if (!data || !out || size != kBookmarkSize)
+        return false;
+    plat::BinReader r(data, size);
+    char magic[sizeof kBookmarkMagic];
+    r.Bytes(magic, sizeof magic);
+    const uint16_t version = r.U16();
+    DvdBookmark b;
+    b.title = r.U16();
+    b.chapter = r.U16();
+    b.streams = r.U16();
+    b.position = r.I64();
+    if (!r.Ok() || std::memcmp(magic, kBookmarkMagic, sizeof magic) != 0 ||
+        version != kBookmarkVersion || b.title < 1 || b.chapter < 1 || b.position < 0)
+        return false;
+    *out = b;
+    return true;
 }
 
 RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
@@ -963,19 +991,14 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
     if (!m_bDVDReady)
         return RZ_FAIL;
     std::vector<uint8_t> data;
-    if (!plat::ReadWholeFile(plat::NativePath(path), data, 4096) || data.size() != kBookmarkSize)
+    DvdBookmark bookmark;
+    if (!plat::ReadWholeFile(plat::NativePath(path), data, 4096) ||
+        !ParseBookmark(data.data(), data.size(), &bookmark))
         return RZ_FAIL;
-    plat::BinReader r(data);
-    char magic[sizeof kBookmarkMagic];
-    r.Bytes(magic, sizeof magic);
-    const uint16_t version = r.U16();
-    const int title = r.U16();
-    const int chapter = r.U16();
-    const uint16_t streams = r.U16();
-    const int64_t units = r.I64();
-    if (!r.Ok() || std::memcmp(magic, kBookmarkMagic, sizeof magic) != 0 ||
-        version != kBookmarkVersion || title < 1 || chapter < 1 || units < 0)
-        return RZ_FAIL;
+    const int title = bookmark.title;
+    const int chapter = bookmark.chapter;
+    const uint16_t streams = bookmark.streams;
+    const int64_t units = bookmark.position;
     if (!EnsureDVDOpen())
         return RZ_FAIL;
     // A bookmark of another disc.

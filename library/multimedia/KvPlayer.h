@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "library/KvObject.h"
 #include "library/include/IKvPlayer.h"
@@ -94,6 +95,16 @@ public:
     static constexpr uint16_t kSubpictureShown = 0x0100;
     static constexpr uint16_t kSubpictureKept = 0x4000;
     static constexpr uint16_t kStreamsKept = 0x8000;
+    struct DvdBookmark {
+        int title = 0;    // from 1
+        int chapter = 0;  // from 1
+        uint16_t streams = 0;
+        int64_t position = 0;  // in the title, 100-nanosecond units
+    };
+    static std::vector<uint8_t> MakeBookmark(const DvdBookmark& bookmark);
+    // False unless the bytes are a whole bookmark of this version with a title and chapter
+    // from 1 and a position from 0.
+    static bool ParseBookmark(const uint8_t* data, size_t size, DvdBookmark* out);
 
 private:
     bool IsCD() const { return m_byMediaType == MEDIA_CD; }

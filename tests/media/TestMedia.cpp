@@ -85,6 +85,45 @@ std::string VideoMp4FullHd() {
     return Make("mp4-1080", "bars-1080.mp4");
 }
 
+std::string SolidFilm(const std::string& container, int width, int height, int seconds) {
+    const std::string key = "solid-" + container + "-" + std::to_string(width) + "x" +
+                            std::to_string(height) + "-" + std::to_string(seconds);
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_made.find(key);
+    if (it != g_made.end())
+        return it->second;
+    const std::string path = Dir() + "/" + key + "." + container;
+    const bool mpeg = container == "mpg";
+    const int rate = mpeg ? 25 : 5;
+    std::vector<std::string> argv = {"gst-launch-1.0",
+                                     "-q",
+                                     "videotestsrc",
+                                     "num-buffers=" + std::to_string(seconds * rate),
+                                     "pattern=solid-color",
+                                     "foreground-color=0xffff00ff",
+                                     "!",
+                                     "video/x-raw,format=I420,width=" + std::to_string(width) +
+                                         ",height=" + std::to_string(height) +
+                                         ",framerate=" + std::to_string(rate) + "/1",
+                                     "!"};
+    if (mpeg) {
+        argv.insert(argv.end(), {"mpeg2enc", "format=3", "!", "mplex", "format=3"});
+    } else if (container == "avi") {
+        argv.insert(argv.end(), {"jpegenc", "!", "avimux"});
+    } else {
+        argv.insert(argv.end(), {"x264enc", "speed-preset=ultrafast", "key-int-max=5", "!",
+                                 "h264parse", "!", container == "mp4" ? "mp4mux" : "matroskamux"});
+    }
+    argv.insert(argv.end(), {"!", "filesink", "location=" + path});
+    if (!RunTool(argv, 60000, path + ".log")) {
+        ADD_FAILURE() << "cannot make the " << key << " film:\n"
+                      << testsupport::ReadText(path + ".log");
+        return "";
+    }
+    g_made[key] = path;
+    return path;
+}
+
 std::string CdImage() {
     const std::string base = Make("cd", "disc");
     return base.empty() ? base : base + ".cue";

@@ -15,6 +15,10 @@ std::string Wav();       // 2 s tone, 44.1 kHz stereo
 std::string Mp3();       // 2 s tone
 std::string Ogg();       // 2 s tone (Vorbis)
 std::string VideoMp4();  // 2 s of 320x240 SMPTE colour bars at 25 frames/s with a tone
+// `seconds` of one colour (magenta, 0xFF00FF) at width x height, without sound, made once per
+// kind: "mkv" and "mp4" H.264 at 5 frames/s, "avi" Motion JPEG at 5 frames/s, "mpg" an MPEG-2
+// program stream at 25 frames/s. Below 16 pixels a side only "mkv" can be made.
+std::string SolidFilm(const std::string& container, int width, int height, int seconds);
 // 10 s of 1920x1080 colour bars (H.264) with a tone: for the benchmarks.
 std::string VideoMp4FullHd();
 // 1 h 2 min 3 s of silence: a tiny WAV at 100 samples a second.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,6 +17,7 @@
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
 #include "core/kernel/Language.h"
+#include "core/kernel/LogWriter.h"
 #include "core/shell/MainCtrlDlg.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
@@ -22,6 +25,7 @@
 #include "library/include/IKvPlayer.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
+#include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
@@ -200,6 +204,7 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED)));
     TapButton(unit, page->Button(MV_BTN_SPEED));
     EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_EQ(ActionF(unit), 0x70700u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
 
     // Fast play belongs to its film: the next one plays at normal speed.
@@ -236,10 +241,18 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
         << Playing(page);
     EXPECT_NE(Playing(page).find("a.mp4"), std::string::npos);
 
-    // StopAll leaves nothing open and the page at normal speed.
+    // StopAll leaves nothing open and the page at normal speed. (The wait may have left the
+    // film alone long enough for the whole screen; a tap brings the page back.)
+    if (page->m_bFullScreen) {
+        unit.Tap(400, 240);
+        unit.Advance(60);
+    }
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    ASSERT_EQ(page->m_bySpeed, 1);
     page->StopAll();
     EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_EQ(ActionF(unit), 0x70300u);
+    EXPECT_EQ(Status(unit), 0u);
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
     EXPECT_TRUE(Playing(page).empty());
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
@@ -260,11 +273,15 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     EXPECT_EQ(ListCount(page->FileList()), 0);
     EXPECT_EQ(page->m_iFolderDepth, 0);
 
-    // Home: the seat shows the homepage, and the page, hidden, says so last.
+    // Home: the seat shows the homepage, and the page, hidden, says so last. Its Home button
+    // is not left pressed for the next time.
     TapButton(unit, page->Button(MV_BTN_RET_MENU));
     unit.Advance(100);
     EXPECT_EQ(ActionF(unit), 0x70400u);
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    uint8_t home = 255;
+    page->Button(MV_BTN_RET_MENU)->GetState(&home);
+    EXPECT_EQ(home, KvUserInterface::BUTTON_NORMAL);
 }
 
 // The film remembered in the settings: at a drive's root it plays when the page first shows.
@@ -861,4 +878,435 @@ TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_LT(PositionOf(page), 6000000);
     ::unsetenv("VELKORA_OPTICAL_DEVICE");
+}
+
+namespace {
+
+bool Near(uint32_t argb, uint32_t rgb, int tolerance = 48) {
+    for (int shift : {0, 8, 16}) {
+        const int a = static_cast<int>((argb >> shift) & 0xFF);
+        const int b = static_cast<int>((rgb >> shift) & 0xFF);
+        if (a - b > tolerance || b - a > tolerance)
+            return false;
+    }
+    return true;
+}
+
+uint32_t Pixel(HeadUnit& unit, int seat, int x, int y) {
+    return unit.Screen(seat).PixelAt(x, y) & 0xFFFFFFu;
+}
+
+}  // namespace
+
+// A disc's menu left alone goes to the whole screen, and the screen shows it: the picture in
+// the middle, nothing of the page beside it. The first tap on Home brings the page back, the
+// next one goes home.
+TEST(MoviePage, TheIdleSwitchInADiscMenuShowsWhatThePageThinks) {
+    QuietPlayer quiet;
+    const std::string source = testmedia::Dvd();
+    ASSERT_FALSE(source.empty());
+    HeadUnit unit;
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string disc = drives.Folder("dvd");
+    fs::copy(source, disc, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    drives.Mount("/dev/sr0", 11, 0, disc, "udf");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    ASSERT_TRUE(
+        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_DVD; }, 6000));
+    ASSERT_TRUE(unit.WaitFor(
+        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
+    // The blue menu in the file list's place, the page around it.
+    plat::Rect home;
+    page->Button(MV_BTN_RET_MENU)->GetRect(&home);
+    const plat::Point homeCentre{(home.left + home.right) / 2, (home.top + home.bottom) / 2};
+    const uint32_t homeColour = Pixel(unit, 0, homeCentre.x, homeCentre.y);
+    const int midX = (page->m_rcVideo[0] + page->m_rcVideo[2]) / 2;
+    const int midY = (page->m_rcVideo[1] + page->m_rcVideo[3]) / 2;
+    ASSERT_TRUE(unit.WaitFor([&] { return Near(Pixel(unit, 0, midX, midY), 0x0000FF); }, 4000))
+        << std::hex << Pixel(unit, 0, midX, midY);
+    EXPECT_FALSE(page->m_bFullScreen);
+
+    // Six seconds alone.
+    page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;
+    unit.Advance(300);
+    ASSERT_TRUE(page->m_bFullScreen);
+    EXPECT_TRUE(unit.WaitFor([&] { return Near(Pixel(unit, 0, 400, 240), 0x0000FF); }, 4000))
+        << std::hex << Pixel(unit, 0, 400, 240);
+    // Beside the picture (narrower than the screen) nothing of the page is left.
+    EXPECT_EQ(Pixel(unit, 0, homeCentre.x, homeCentre.y), 0u) << std::hex << homeColour;
+    EXPECT_EQ(Pixel(unit, 0, 20, 20), 0u) << "the time labels";
+
+    // The first tap on Home only brings the page back, visibly; the second goes home.
+    unit.Tap(homeCentre.x, homeCentre.y);
+    unit.Advance(60);
+    EXPECT_FALSE(page->m_bFullScreen);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
+    EXPECT_EQ(Pixel(unit, 0, homeCentre.x, homeCentre.y), homeColour);
+    EXPECT_TRUE(Near(Pixel(unit, 0, midX, midY), 0x0000FF));
+    unit.Tap(homeCentre.x, homeCentre.y);
+    unit.Advance(200);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+    ::unsetenv("VELKORA_OPTICAL_DEVICE");
+}
+
+// A film whose picture the player cannot place (it has only sound) stays with the page when
+// left alone: the page shows, so the first tap on Home goes home.
+TEST(MoviePage, APictureThatCannotBePlacedKeepsThePage) {
+    QuietPlayer quiet;
+    const std::string sound = testmedia::LongWav();
+    ASSERT_FALSE(sound.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(sound, stick + "/sound.avi");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    TapRow(unit, page->DriveList(), static_cast<int>(Names(page->DriveList()).size()) - 1);
+    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"sound.avi"}));
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    plat::Rect home;
+    page->Button(MV_BTN_RET_MENU)->GetRect(&home);
+    const plat::Surface before = unit.Screen(0);
+    page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;
+    unit.Advance(300);
+    EXPECT_FALSE(page->m_bFullScreen);
+    const plat::Surface after = unit.Screen(0);
+    int changed = 0;
+    for (int y = home.top; y < home.bottom; ++y)
+        for (int x = home.left; x < home.right; ++x)
+            changed += after.PixelAt(x, y) != before.PixelAt(x, y) ? 1 : 0;
+    EXPECT_EQ(changed, 0) << "Home is still shown";
+    unit.Tap((home.left + home.right) / 2, (home.top + home.bottom) / 2);
+    unit.Advance(200);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+}
+
+namespace {
+
+constexpr uint32_t kFilmColour = 0xFF00FF;  // testmedia::SolidFilm
+
+struct Box {
+    int x, y, w, h;
+};
+
+// Where the page should put a picture of vw x vh on `seat`: fitted into the file list's place
+// or the whole screen, then to the aspect mode.
+Box Fitted(CMoviePlayDlg* page, int seat, bool full, int vw, int vh) {
+    int ax = 0, ay = 0, aw = 800, ah = seat == 1 ? 600 : 480;
+    int w = vw, h = vh;
+    if (full) {
+        FitVideoSize(aw, ah, true, w, h);
+    } else {
+        ax = page->m_rcVideo[0];
+        ay = page->m_rcVideo[1];
+        aw = page->m_rcVideo[2] - ax;
+        ah = page->m_rcVideo[3] - ay;
+        FitVideoSize(aw, ah, false, w, h);
+    }
+    if (page->m_byAspect == 1)
+        h = w * 9 / 16;
+    else if (page->m_byAspect == 2)
+        h = w * 3 / 4;
+    AspectFitSize(full, aw, ah, w, h);
+    return Box{ax + (aw - w) / 2, ay + (ah - h) / 2, w, h};
+}
+
+// Probes of the screen around the box: the film's colour just inside its corners and in its
+// middle, something else just outside its edges (where the screen goes on).
+std::string MisplacedBy(HeadUnit& unit, int seat, const Box& b) {
+    const int screenH = seat == 1 ? 600 : 480;
+    const int left = std::max(b.x, 0), top = std::max(b.y, 0);
+    const int right = std::min(b.x + b.w, 800) - 1, bottom = std::min(b.y + b.h, screenH) - 1;
+    const int midX = (left + right) / 2, midY = (top + bottom) / 2;
+    const plat::Surface screen = unit.Screen(seat);
+    std::string wrong;
+    auto probe = [&](int x, int y, bool inside) {
+        const uint32_t p = screen.PixelAt(x, y) & 0xFFFFFFu;
+        if (Near(p, kFilmColour) != inside) {
+            char text[64];
+            std::snprintf(text, sizeof text, "(%d,%d)=%06x%s ", x, y, static_cast<unsigned>(p),
+                          inside ? "" : " outside");
+            wrong += text;
+        }
+    };
+    for (int x : {left + 3, right - 3})
+        for (int y : {top + 3, bottom - 3})
+            probe(x, y, true);
+    probe(midX, midY, true);
+    if (b.x - 3 >= 0)
+        probe(b.x - 3, midY, false);
+    if (b.x + b.w + 2 < 800)
+        probe(b.x + b.w + 2, midY, false);
+    if (b.y - 3 >= 0)
+        probe(midX, b.y - 3, false);
+    if (b.y + b.h + 2 < screenH)
+        probe(midX, b.y + b.h + 2, false);
+    return wrong;
+}
+
+void TapAt(HeadUnit& unit, int seat, int x, int y) {
+    unit.Tap(x + seat * 800, y);
+    unit.Advance(60);
+}
+
+void TapSeatButton(HeadUnit& unit, int seat, IKvButton* button) {
+    ASSERT_NE(button, nullptr);
+    plat::Rect r;
+    button->GetRect(&r);
+    TapAt(unit, seat, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void TapSeatRow(HeadUnit& unit, int seat, IKvListbox* list, int index) {
+    ASSERT_GE(index, 0);
+    list->SetCurrentIndex(index);
+    plat::Rect r;
+    ASSERT_EQ(list->GetItemRect(index, &r), RZ_OK);
+    TapAt(unit, seat, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+// Plays `name` of the stick's file list on `seat` and checks where its picture lies in every
+// aspect mode, windowed and, after the page was left alone, on the whole screen.
+void CheckPlacement(HeadUnit& unit, int seat, CMoviePlayDlg* page, const std::string& name, int vw,
+                    int vh, bool everyMode) {
+    SCOPED_TRACE(name + " on seat " + std::to_string(seat));
+    TapSeatRow(unit, seat, page->FileList(), IndexOf(page->FileList(), name));
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    ASSERT_NE(Playing(page).find(name), std::string::npos);
+    for (int mode = 0; mode < (everyMode ? 3 : 1); ++mode) {
+        SCOPED_TRACE("aspect mode " + std::to_string(mode));
+        ASSERT_EQ(page->m_byAspect, mode);
+        ASSERT_FALSE(page->m_bFullScreen);
+        const Box windowed = Fitted(page, seat, false, vw, vh);
+        EXPECT_TRUE(unit.WaitFor(
+            [&] {
+                page->m_dwIdle = plat::GetTickCount();  // however long the first picture takes
+                return MisplacedBy(unit, seat, windowed).empty();
+            },
+            4000))
+            << MisplacedBy(unit, seat, windowed);
+        // Left alone: the whole screen.
+        page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;
+        unit.Advance(300);
+        ASSERT_TRUE(page->m_bFullScreen);
+        const Box full = Fitted(page, seat, true, vw, vh);
+        if (vw == 800 && vh == 480 && mode == 1) {
+            // 16:9 of a picture as wide as the screen.
+            EXPECT_EQ(full.w, 800);
+            EXPECT_EQ(full.h, 450);
+            EXPECT_EQ(full.y, seat == 1 ? 75 : 15);
+        }
+        EXPECT_TRUE(unit.WaitFor([&] { return MisplacedBy(unit, seat, full).empty(); }, 4000))
+            << MisplacedBy(unit, seat, full);
+        // A tap brings the page back; the next mode.
+        TapAt(unit, seat, 400, 240);
+        ASSERT_FALSE(page->m_bFullScreen);
+        if (everyMode)
+            TapSeatButton(unit, seat, page->Button(MV_BTN_RATIO));
+    }
+    EXPECT_TRUE(unit.WaitFor(
+        [&] {
+            page->m_dwIdle = plat::GetTickCount();
+            return MisplacedBy(unit, seat, Fitted(page, seat, false, vw, vh)).empty();
+        },
+        4000))
+        << "back in mode 0";
+    page->StopAll();
+}
+
+}  // namespace
+
+// Films of one colour as MKV, AVI and MPG, one as wide as the screen and one of 4x4 pixels:
+// on both seats the picture lies where the page fits it, windowed and on the whole screen, in
+// each aspect mode.
+TEST(MoviePage, ThePictureLiesInItsFittedPlaceOnBothSeats) {
+    QuietPlayer quiet;
+    const std::string mkv = testmedia::SolidFilm("mkv", 800, 480, 60);
+    const std::string tiny = testmedia::SolidFilm("mkv", 4, 4, 60);
+    const std::string avi = testmedia::SolidFilm("avi", 800, 480, 60);
+    const std::string mpg = testmedia::SolidFilm("mpg", 320, 240, 12);
+    ASSERT_FALSE(mkv.empty() || tiny.empty() || avi.empty() || mpg.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(mkv, stick + "/wide.mkv");
+    CopyTo(tiny, stick + "/tiny.mkv");
+    CopyTo(avi, stick + "/wide.avi");
+    CopyTo(mpg, stick + "/small.mpg");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+
+    for (int seat : {0, 1}) {
+        plat::Point icon = harness::HomepageIconCentre(seat, "APPTYPE_MOVIE");
+        unit.Tap(icon.x, icon.y);
+        unit.Advance(200);
+        ASSERT_EQ(unit.Seat(seat)->m_iCurrentApp, APPTYPE_MOVIE) << seat;
+        CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(seat, APPTYPE_MOVIE));
+        ASSERT_NE(page, nullptr);
+        TapSeatRow(unit, seat, page->DriveList(),
+                   static_cast<int>(Names(page->DriveList()).size()) - 1);
+        ASSERT_EQ(Names(page->FileList()),
+                  (std::vector<std::string>{"small.mpg", "tiny.mkv", "wide.avi", "wide.mkv"}));
+        if (seat == 0) {
+            CheckPlacement(unit, seat, page, "wide.mkv", 800, 480, true);
+            CheckPlacement(unit, seat, page, "tiny.mkv", 4, 4, false);
+            CheckPlacement(unit, seat, page, "small.mpg", 320, 240, false);
+        } else {
+            CheckPlacement(unit, seat, page, "wide.avi", 800, 480, true);
+            CheckPlacement(unit, seat, page, "tiny.mkv", 4, 4, true);
+        }
+        TapSeatButton(unit, seat, page->Button(MV_BTN_RET_MENU));
+        unit.Advance(200);
+    }
+}
+
+// The place kept at the end of the last run belongs to the film the settings remember: that
+// film goes on from there, whether it starts at the first show or from its row; any other
+// film starts at its beginning, and the place is dropped.
+TEST(MoviePage, TheKeptPlaceIsOnlyForItsOwnFilm) {
+    QuietPlayer quiet;
+    const std::string film = testmedia::SolidFilm("mkv", 160, 120, 30);
+    ASSERT_FALSE(film.empty());
+    constexpr int64_t kPlace = 200000000;  // 20 s, out of reach of a start from the beginning
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(film, stick + "/top.mkv");
+    CopyTo(film, stick + "/Films/a.mkv");
+    CopyTo(film, stick + "/Films/b.mkv");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    const std::u16string letter(1, unit.Kernel()->GetDriveSnapshot().szDrive[0]);
+    ASSERT_NE(letter[0], 0);
+    SYS_SETTINGS& settings = unit.Kernel()->m_Settings;
+    plat::StrCopy(settings.szCurrentMovie, letter + u":\\top.mkv");
+    settings.llMoviePosition = kPlace;
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    auto position = [&] {
+        KvMultimedia::KvPlayerTime t = {};
+        page->Player()->GetTime(&t);
+        return t.llPosition;
+    };
+
+    // The first show starts the remembered film at its place.
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    ASSERT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\top.mkv");
+    EXPECT_GE(position(), kPlace);
+    EXPECT_EQ(settings.llMoviePosition, 0) << "used up";
+    EXPECT_NE(unit.Log().find("MEDIA_POSITION: 200000000"), std::string::npos);
+
+    // Another film from the list: from its beginning, and the place is gone.
+    page->StopAll();
+    plat::StrCopy(settings.szCurrentMovie, letter + u":\\Films\\a.mkv");
+    settings.llMoviePosition = kPlace;
+    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "Films"));
+    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"a.mkv", "b.mkv"}));
+    TapRow(unit, page->FileList(), 1);
+    ASSERT_NE(Playing(page).find("b.mkv"), std::string::npos);
+    EXPECT_LT(position(), kPlace);
+    EXPECT_EQ(settings.llMoviePosition, 0);
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_NE(Playing(page).find("a.mkv"), std::string::npos);
+    EXPECT_LT(position(), kPlace) << "the place went with the other film's start";
+
+    // The remembered film from its row goes on from its place.
+    page->StopAll();
+    settings.llMoviePosition = kPlace;
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_NE(Playing(page).find("a.mkv"), std::string::npos);
+    EXPECT_GE(position(), kPlace);
+    EXPECT_EQ(settings.llMoviePosition, 0);
+
+    // Home from a paused film: the film is closed, the words say so, the seat goes home.
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    EXPECT_EQ(ActionF(unit), 0x70203u);
+    EXPECT_EQ(Status(unit), 0x70201u);
+    page->RunButton(MV_BTN_RET_MENU);
+    EXPECT_EQ(ActionF(unit), 0x70800u);
+    EXPECT_EQ(Status(unit), 0u);
+    EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
+    unit.Advance(200);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+}
+
+// At the end of a film the next one of the list plays, a broken one skipped; after five that
+// cannot be opened in a row the page stops, without a message.
+TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
+    QuietPlayer quiet;
+    const std::string mp4 = testmedia::VideoMp4();
+    ASSERT_FALSE(mp4.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(mp4, stick + "/a.mp4");
+    CopyTo(mp4, stick + "/c.mp4");
+    for (const char* broken : {"b", "d", "e", "f", "g", "h"})
+        testsupport::WriteText(stick + "/" + broken + ".mp4", "not a film");
+    // The marker that has every film started logged.
+    testsupport::WriteText(unit.File(MARKER_PLAY_LOG), "");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    TapRow(unit, page->DriveList(), static_cast<int>(Names(page->DriveList()).size()) - 1);
+    ASSERT_EQ(ListCount(page->FileList()), 8);
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos);
+    const std::string stickLetter = Playing(page).substr(0, 1);
+    auto toTheEnd = [&] {
+        page->Player()->SetPosition(19000000);  // 1.9 s of 2
+        return unit.WaitFor(
+            [&] {
+                unit.Advance(300);
+                return Playing(page).find("a.mp4") == std::string::npos;
+            },
+            8000);
+    };
+    ASSERT_TRUE(toTheEnd());
+    EXPECT_NE(Playing(page).find("c.mp4"), std::string::npos) << Playing(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(ActionF(unit), 0x10070103u);
+    EXPECT_EQ(CurrentRow(page->FileList()), 2);
+
+    // d to h cannot be opened: the page stops rather than going round to a.
+    page->Player()->SetPosition(19000000);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(300);
+            return Playing(page).empty();
+        },
+        8000))
+        << Playing(page);
+    unit.Advance(1000);
+    EXPECT_TRUE(Playing(page).empty());
+    EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+    EXPECT_TRUE(unit.TakeBoxes().empty());
+    size_t failures = 0;
+    const std::string log = unit.Log();
+    for (size_t at = log.find("Movie: cannot open"); at != std::string::npos;
+         at = log.find("Movie: cannot open", at + 1))
+        ++failures;
+    EXPECT_EQ(failures, 6u) << "b once, then d to h";
+    EXPECT_NE(log.find("Play: [" + stickLetter + ":\\a.mp4]"), std::string::npos) << log;
+    EXPECT_NE(log.find("Play: [" + stickLetter + ":\\h.mp4]"), std::string::npos);
 }

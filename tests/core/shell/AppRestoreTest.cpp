@@ -442,11 +442,19 @@ TEST(AppRestore, TheRadioComesBackOnItsBandAndFrequency) {
     EXPECT_EQ(Count(again.Log(), "-re-exec radio:"), 0u);
 }
 
-TEST(AppRestore, TheFilmPlayingAtTheEndPlaysAgainAfterARestart) {
+int64_t PositionOf(CMoviePlayDlg* movie) {
+    KvMultimedia::KvPlayerTime t = {};
+    return movie->Player()->GetTime(&t) == RZ_OK ? t.llPosition : -1;
+}
+
+// A film half way through when the program ends goes on from there at the next start.
+TEST(AppRestore, TheFilmPlayingAtTheEndPlaysOnFromItsPlaceAfterARestart) {
     RestoreInstalled restore;
     QuietPlayer quiet;
-    const std::string mp4 = testmedia::VideoMp4();
+    // Long enough that a start from the beginning could not reach the place kept.
+    const std::string mp4 = testmedia::SolidFilm("mp4", 160, 120, 30);
     ASSERT_FALSE(mp4.empty());
+    constexpr int64_t kPlace = 200000000;  // 20 s
     auto stick = [&](HeadUnit& unit) {
         const std::string folder = unit.Drives().Folder("films");
         CopyTo(mp4, folder + "/top.mp4");
@@ -468,10 +476,9 @@ TEST(AppRestore, TheFilmPlayingAtTheEndPlaysAgainAfterARestart) {
         Launch(unit, "APPTYPE_MOVIE");
         CMoviePlayDlg* movie = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
         ASSERT_EQ(movie->m_strCurrentPath, film);
-        ASSERT_TRUE(unit.WaitFor([&] {
-            KvMultimedia::KvPlayerTime t = {};
-            return movie->Player()->GetTime(&t) == RZ_OK && t.llPosition > 0;
-        }));
+        ASSERT_TRUE(unit.WaitFor([&] { return PositionOf(movie) > 0; }));
+        movie->Player()->SetPosition(kPlace);
+        ASSERT_TRUE(unit.WaitFor([&] { return PositionOf(movie) >= kPlace; }));
         unit.Close();
         EXPECT_TRUE(Has(unit.Log(), "SaveAppStatus(): 0x0200"));
         left = CarriedOver(unit.BaseDir());
@@ -486,6 +493,7 @@ TEST(AppRestore, TheFilmPlayingAtTheEndPlaysAgainAfterARestart) {
     }
     EXPECT_EQ(saved.dwAppStatus, APP_STATUS_MOVIE);
     EXPECT_EQ(std::u16string(saved.szCurrentMovie), film);
+    ASSERT_GE(saved.llMoviePosition, kPlace);
     HeadUnitOptions options;
     options.prepare = left;
     HeadUnit again(options);
@@ -499,11 +507,19 @@ TEST(AppRestore, TheFilmPlayingAtTheEndPlaysAgainAfterARestart) {
         },
         8000));
     EXPECT_EQ(movie->m_strCurrentPath, film);
+    EXPECT_GE(PositionOf(movie), saved.llMoviePosition);
     // The movie page reported its resume: the restore ends after one pass instead of asking
     // for the movie every ten seconds.
     EXPECT_NE(again.Kernel()->m_dwResumeDone & APP_STATUS_MOVIE, 0u);
     ASSERT_TRUE(RunRestoreToEnd(again, 3));
     EXPECT_EQ(Count(again.Log(), "re-exec"), 0u);
+    // Whatever started it on the way, the film is still where it was left, and the place is
+    // used up.
+    EXPECT_EQ(movie->m_strCurrentPath, film);
+    EXPECT_EQ(movie->Player()->GetStatus(), KvMultimedia::IKvPlayer::STATUS_PLAYING);
+    EXPECT_GE(PositionOf(movie), saved.llMoviePosition);
+    EXPECT_EQ(again.Kernel()->m_Settings.llMoviePosition, 0);
+    EXPECT_TRUE(Has(again.Log(), "MEDIA_POSITION: " + std::to_string(saved.llMoviePosition)));
 }
 
 // A run that ends on the photo page with a slideshow running (or paused), and the next run.
