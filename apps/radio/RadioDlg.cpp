@@ -920,14 +920,17 @@ bool CRadioDlg::CallOnUi(const std::function<void()>& task) {
 
 bool CRadioDlg::WaitMs(uint32_t ms, const std::atomic<bool>* cancel) {
     const uint32_t start = plat::GetTickCount();
+    // On the system's clock the wait sleeps until it is over (a stop or cancel wakes it); a
+    // clock that a test moves is looked at again now and then.
+    const bool real = dynamic_cast<plat::SystemClock*>(&plat::GetClock()) != nullptr;
     std::unique_lock<std::mutex> lock(m_stopMutex);
     for (;;) {
         if (m_bStopThreads.load() || (cancel && cancel->load()))
             return false;
-        if (plat::GetTickCount() - start >= ms)
+        const uint32_t waited = plat::GetTickCount() - start;
+        if (waited >= ms)
             return true;
-        // The program's clock may be one that a test moves: look at it again now and then.
-        m_stopCv.wait_for(lock, std::chrono::milliseconds(5));
+        m_stopCv.wait_for(lock, std::chrono::milliseconds(real ? ms - waited : 5));
     }
 }
 
@@ -1091,7 +1094,12 @@ void CRadioDlg::AutoStoreJob(unsigned generation, plat::ui::WindowId parent) {
         if (!finished.load()) {
             if (k->FirmwareReady())
                 k->m_Board.RadioStopAutoStore();
-            stop = true;
+            {
+                // Under the wait's lock, so that a scan between its check and its sleep
+                // cannot miss it.
+                std::lock_guard<std::mutex> lock(m_stopMutex);
+                stop = true;
+            }
             m_stopCv.notify_all();
             stopped = true;
         }

@@ -404,22 +404,28 @@ void CMainCtrlDlg::OnMainTick() {
     CKernel* k = CKernel::Instance();
     if (!k || !m_pFrontDlg || !m_pRearDlg)
         return;
-    k->OnPeriodic();
-    OnDriveCheck();
-    m_pFrontDlg->OnTick();
-    bool first = firstTick != 0;
-    if (first) {
-        firstTick = 0;
-        CRZSplash::HideSplashScreen(Id());
-        plat::ui::UpdateWindow(Id());
-        plat::ui::MoveWindow(m_pFrontDlg->Id(), 0, 0, 800, 480, true);
-        plat::ui::ShowWindow(m_pFrontDlg->Id(), true);
-    }
-    m_pRearDlg->OnTick();
-    if (first) {
-        // Both seats show their first picture now rather than after this tick.
-        plat::ui::UpdateWindow(m_pFrontDlg->Id());
-        plat::ui::UpdateWindow(m_pRearDlg->Id());
+    // Both seats write their status within the tick: the status file is replaced once with
+    // what the tick left, and not at all when it says that already.
+    bool first = false;
+    {
+        plat::KeyValueStore::Batch statusWrites(k->Registry());
+        k->OnPeriodic();
+        OnDriveCheck();
+        m_pFrontDlg->OnTick();
+        first = firstTick != 0;
+        if (first) {
+            firstTick = 0;
+            CRZSplash::HideSplashScreen(Id());
+            plat::ui::UpdateWindow(Id());
+            plat::ui::MoveWindow(m_pFrontDlg->Id(), 0, 0, 800, 480, true);
+            plat::ui::ShowWindow(m_pFrontDlg->Id(), true);
+        }
+        m_pRearDlg->OnTick();
+        if (first) {
+            // Both seats show their first picture now rather than after this tick.
+            plat::ui::UpdateWindow(m_pFrontDlg->Id());
+            plat::ui::UpdateWindow(m_pRearDlg->Id());
+        }
     }
 
     int32_t now = static_cast<int32_t>(plat::GetTickCount());

@@ -182,9 +182,14 @@ bool KeyValueStore::Open(const std::string& path) {
         m_path = path;
         m_keys.clear();
         m_bDirty = false;
+        m_onDisk.clear();
+        m_bOnDiskKnown = false;
     }
-    if (!PathExists(path))
+    if (!PathExists(path)) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bOnDiskKnown = true;  // no file says the same as an empty store
         return true;
+    }
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes, kMaxFileBytes)) {
         // Whatever is there is replaced by the next change.
@@ -192,7 +197,11 @@ bool KeyValueStore::Open(const std::string& path) {
         m_bDirty = true;
         return false;
     }
-    Parse(std::string(bytes.begin(), bytes.end()));
+    std::string text(bytes.begin(), bytes.end());
+    Parse(text);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_onDisk = std::move(text);
+    m_bOnDiskKnown = true;
     return true;
 }
 
@@ -261,13 +270,38 @@ std::string KeyValueStore::Serialize() const {
 }
 
 bool KeyValueStore::WriteLocked() {
+    return m_iHolds > 0 ? !m_path.empty() : WriteNowLocked();
+}
+
+bool KeyValueStore::WriteNowLocked() {
     if (m_path.empty())
         return false;
     std::string text = Serialize();
-    if (!WriteFileAtomic(m_path, text.data(), text.size(), Durability::ReadersOnly))
+    if (m_bOnDiskKnown && text == m_onDisk) {
+        m_bDirty = false;
+        return true;
+    }
+    if (!WriteFileAtomic(m_path, text.data(), text.size(), Durability::ReadersOnly)) {
+        m_bOnDiskKnown = false;  // the old file, or none
         return false;
+    }
+    m_onDisk = std::move(text);
+    m_bOnDiskKnown = true;
     m_bDirty = false;
     return true;
+}
+
+void KeyValueStore::Hold() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_iHolds;
+}
+
+void KeyValueStore::Release() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_iHolds > 0)
+        --m_iHolds;
+    if (m_bDirty)
+        WriteNowLocked();
 }
 
 bool KeyValueStore::Set(const std::string& key, const std::string& name, const Value& value) {

@@ -50,6 +50,25 @@ public:
     bool SetString(const std::string& key, const std::string& name, const std::u16string& text);
     bool Remove(const std::string& key, const std::string& name);
 
+    // While held, changes stay in memory; the end of each hold writes them at once, and only
+    // when the file would then say something else than it does. Several writers that change
+    // the same values within one step of the program so replace the file once, with what the
+    // step left, or not at all. Holds may nest; the end of any of them writes.
+    void Hold();
+    void Release();
+
+    // Holds the store for its lifetime.
+    class Batch {
+    public:
+        explicit Batch(KeyValueStore& store) : m_store(store) { m_store.Hold(); }
+        ~Batch() { m_store.Release(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        KeyValueStore& m_store;
+    };
+
     bool GetDword(const std::string& key, const std::string& name, uint32_t* out) const;
     bool GetString(const std::string& key, const std::string& name, std::u16string* out) const;
 
@@ -65,12 +84,18 @@ private:
     using Values = std::map<std::string, Value, NoCase>;
 
     bool Set(const std::string& key, const std::string& name, const Value& value);
+    // Writes unless held (the values stay dirty until the hold ends).
     bool WriteLocked();
+    bool WriteNowLocked();
 
     mutable std::mutex m_mutex;
     std::string m_path;
     std::map<std::string, Values, NoCase> m_keys;
     bool m_bDirty = false;  // in memory differs from what is on disk
+    int m_iHolds = 0;
+    // The text the file holds, when known (it is not after a failed read or write).
+    std::string m_onDisk;
+    bool m_bOnDiskKnown = false;
 };
 
 }  // namespace plat

@@ -42,6 +42,13 @@ std::string ReadTrimmed(const std::string& path) {
     return s;
 }
 
+bool SameDrives(const std::vector<OpticalDrive>& a, const std::vector<OpticalDrive>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const OpticalDrive& x, const OpticalDrive& y) {
+                          return x.device == y.device && x.major == y.major && x.minor == y.minor;
+                      });
+}
+
 // Mount points that belong to the system itself, not to storage the user brought.
 bool IsSystemMountPoint(const std::string& mp) {
     if (mp == "/")
@@ -188,20 +195,30 @@ bool LinuxDriveProbe::DeviceNumbers(const std::string& node, unsigned& major, un
 
 std::vector<OpticalDrive> LinuxDriveProbe::OpticalDrives() {
     std::vector<OpticalDrive> out;
+    // A name keeps its device while it is listed; one that leaves and comes back is read anew.
+    std::map<std::string, std::pair<bool, OpticalDrive>> names;
     std::error_code ec;
     std::filesystem::directory_iterator it(m_paths.sysRoot + "/class/block", ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        std::string dir = it->path().string();
-        if (ReadTrimmed(dir + "/device/type") != "5")
+        auto known = m_blockNames.find(name);
+        if (known != m_blockNames.end()) {
+            if (known->second.first)
+                out.push_back(known->second.second);
+            names.insert(*known);
             continue;
-        std::string dev = ReadTrimmed(dir + "/dev");
+        }
+        std::string dir = it->path().string();
         OpticalDrive d;
         d.device = m_paths.devRoot + "/" + name;
-        if (std::sscanf(dev.c_str(), "%u:%u", &d.major, &d.minor) != 2)
-            continue;
-        out.push_back(d);
+        bool optical =
+            ReadTrimmed(dir + "/device/type") == "5" &&
+            std::sscanf(ReadTrimmed(dir + "/dev").c_str(), "%u:%u", &d.major, &d.minor) == 2;
+        names.emplace(name, std::make_pair(optical, d));
+        if (optical)
+            out.push_back(d);
     }
+    m_blockNames.swap(names);
     std::sort(out.begin(), out.end(),
               [](const OpticalDrive& a, const OpticalDrive& b) { return a.device < b.device; });
     return out;
@@ -401,7 +418,6 @@ void DriveMap::ReleaseOwnMountsLocked() {
 }
 
 void DriveMap::RefreshLocked() {
-    m_loaded = true;
     ReleaseOwnMountsLocked();
     struct Candidate {
         std::string key;
@@ -412,10 +428,29 @@ void DriveMap::RefreshLocked() {
     std::vector<Candidate> found;
 
     std::string text;
-    std::vector<MountEntry> mounts;
-    if (m_probe->ReadMountTable(text))
-        mounts = ParseMountInfo(text);
+    const bool readable = m_probe->ReadMountTable(text);
     std::vector<OpticalDrive> optical = m_probe->OpticalDrives();
+    std::string base = CurrentDirectory();
+    if (m_loaded && readable && text == m_lastMountTable && SameDrives(optical, m_lastOptical) &&
+        base == m_lastBase) {
+        // Nothing came or went: the letters stay as they are; only the discs may have changed.
+        for (Entry& e : m_entries) {
+            if (e.info.type != DRIVE_CDROM || e.mounted)
+                continue;
+            e.info.root.clear();
+            e.info.unmountedData = false;
+            e.volume = DiscVolume();
+            UpdateOpticalLocked(e);
+        }
+        return;
+    }
+    m_loaded = true;
+    m_lastMountTable = readable ? text : std::string();
+    m_lastOptical = optical;
+    m_lastBase = base;
+    std::vector<MountEntry> mounts;
+    if (readable)
+        mounts = ParseMountInfo(text);
 
     std::set<std::pair<unsigned, unsigned>> seen;
     for (const MountEntry& m : mounts) {
@@ -473,7 +508,6 @@ void DriveMap::RefreshLocked() {
     }
 
     std::vector<Entry> next;
-    std::string base = CurrentDirectory();
     for (char16_t letter : {u'C', u'D'}) {
         Entry e;
         e.info.letter = letter;

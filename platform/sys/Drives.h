@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -121,6 +122,9 @@ public:
 private:
     Paths m_paths;
     bool m_ownScratch = false;
+    // Block device name -> the optical drive it is, or none: read once per name, since the
+    // list is asked for every second.
+    std::map<std::string, std::pair<bool, OpticalDrive>> m_blockNames;
 };
 
 // Whether the drive holds a disc, as the check of the optical drive tells it.
@@ -194,6 +198,11 @@ private:
     std::vector<std::pair<std::string, uint32_t>> m_mountTried;    // device, disc id
     std::vector<std::pair<std::string, std::string>> m_ownMounts;  // device -> our folder
     std::vector<std::string> m_notes;
+    // What the letters were last made from; when it is all the same, a refresh only asks the
+    // optical drives about their discs.
+    std::string m_lastMountTable;
+    std::vector<OpticalDrive> m_lastOptical;
+    std::string m_lastBase;
 };
 
 // The process-wide drive map, made with LinuxDriveProbe on first use.

@@ -3,14 +3,19 @@
 // offscreen driver) there is one native window per screen and the layer composes the windows
 // over it.
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 
+#include "platform/io/LocalSocket.h"
 #include "platform/text/Text.h"
 #include "platform/ui/UiInternal.h"
 
@@ -28,6 +33,7 @@ namespace {
     X(SDL_GetError)              \
     X(SDL_GetWindowID)           \
     X(SDL_GetWindowSurface)      \
+    X(SDL_GetWindowWMInfo)       \
     X(SDL_HideWindow)            \
     X(SDL_InitSubSystem)         \
     X(SDL_LockSurface)           \
@@ -89,6 +95,7 @@ const SdlCalls* g_sdl = nullptr;
 #define SDL_GetError (g_sdl->SDL_GetError)
 #define SDL_GetWindowID (g_sdl->SDL_GetWindowID)
 #define SDL_GetWindowSurface (g_sdl->SDL_GetWindowSurface)
+#define SDL_GetWindowWMInfo (g_sdl->SDL_GetWindowWMInfo)
 #define SDL_HideWindow (g_sdl->SDL_HideWindow)
 #define SDL_InitSubSystem (g_sdl->SDL_InitSubSystem)
 #define SDL_LockSurface (g_sdl->SDL_LockSurface)
@@ -133,6 +140,8 @@ struct NativeWindow {
     bool shown = false;
     bool topMost = false;
     std::u16string title;
+    uint64_t presented = 0;  // the window's change generation last put on the screen
+    Rect drawn;              // and the place it had then
 };
 
 class SdlBackend final : public DisplayBackend {
@@ -182,6 +191,20 @@ public:
     }
 
     bool PollEvents() override {
+        // Each look at the display server's events costs a round of system calls. A wait
+        // has just looked (and says whether it found any); a loop busy with other work looks
+        // again only after a few milliseconds, and on X11 only when the connection has
+        // something to read (or a second passed, for what SDL does in its own time).
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_eventsWaiting) {
+            if (now - m_lastLook < kLookInterval)
+                return false;
+            m_lastLook = now;
+            if (m_displayFd >= 0 && now - m_lastPump < kPumpInterval && !DisplayReadable(0))
+                return false;
+        }
+        m_eventsWaiting = false;
+        m_lastLook = m_lastPump = now;
         bool any = false;
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
@@ -217,13 +240,30 @@ public:
     }
 
     void Wait(int timeoutMs) override {
-        if (timeoutMs < 0)
-            SDL_WaitEvent(nullptr);
-        else
-            SDL_WaitEventTimeout(nullptr, timeoutMs);
+        if (m_displayFd < 0) {
+            const int found =
+                timeoutMs < 0 ? SDL_WaitEvent(nullptr) : SDL_WaitEventTimeout(nullptr, timeoutMs);
+            m_eventsWaiting = found != 0;
+            m_lastLook = std::chrono::steady_clock::now();
+            return;
+        }
+        // On X11 the wait is a poll of the server's connection and of the waker, without
+        // SDL's rounds of asking the server for events before and after it. Events that
+        // drawing may have read into the client's queue are taken first; a wake pushed as an
+        // SDL event before this way of waiting began is taken as an event.
+        if ((m_eventsWaiting && PollEvents()) || m_wakePending.load()) {
+            m_eventsWaiting = true;
+            return;
+        }
+        m_eventsWaiting = DisplayReadable(timeoutMs);
+        m_lastLook = std::chrono::steady_clock::now();
     }
 
     void Wake() override {
+        if (m_displayWait.load()) {
+            m_waker.Wake();
+            return;
+        }
         if (m_wakePending.exchange(true))
             return;
         SDL_Event e{};
@@ -240,11 +280,16 @@ public:
         }
         if (generation == m_presented)
             return;
+        // After an expose every window is drawn again, changed or not.
+        m_redrawAll = m_redrawAll || m_presented == ~uint64_t(0);
         m_presented = generation;
         if (m_perWindow)
             PresentWindows();
         else
             PresentScreens();
+        // Replies to what was sent may have brought events along into the client's queue,
+        // where a poll of the connection does not see them.
+        m_eventsWaiting = true;
     }
 
     bool ReadScreen(int index, Surface& out) override {
@@ -275,6 +320,33 @@ public:
     void ShowCursor(bool show) override { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
 private:
+    // Whether the X11 connection has something to read within timeoutMs; a ring of the waker
+    // ends the wait too, and is cleared.
+    bool DisplayReadable(int timeoutMs) {
+        pollfd fds[2] = {{m_displayFd, POLLIN, 0}, {m_waker.Fd(), POLLIN, 0}};
+        const int n = ::poll(fds, 2, timeoutMs);
+        if (n < 0)
+            return errno == EINTR;  // a signal: SDL may have queued an event for it
+        if (n == 0)
+            return false;
+        if (fds[1].revents & POLLIN)
+            m_waker.Clear();
+        return (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) != 0;
+    }
+
+    // Once there is a native window on X11, waits poll its connection (see Wait).
+    void UseDisplayConnection(SDL_Window* win) {
+        if (m_displayFd >= 0 || !m_waker.IsValid())
+            return;
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11 ||
+            !info.info.x11.display)
+            return;
+        m_displayFd = ConnectionNumber(info.info.x11.display);
+        m_displayWait = true;
+    }
+
     // What the window's framebuffer holds, read as opaque ARGB.
     static bool ReadWindow(SDL_Window* win, Surface& out) {
         SDL_Surface* s = SDL_GetWindowSurface(win);
@@ -332,12 +404,14 @@ private:
             bool visible;
             bool topMost;
             std::u16string title;
+            uint64_t changed;
         };
         std::vector<Top> tops;
         {
             std::lock_guard<std::mutex> lock(Mutex());
             for (auto& rec : TopLevelsLocked())
-                tops.push_back(Top{rec->id, rec->rect, rec->visible, rec->topMost, rec->title});
+                tops.push_back(
+                    Top{rec->id, rec->rect, rec->visible, rec->topMost, rec->title, rec->changed});
         }
         for (auto it = m_native.begin(); it != m_native.end();) {
             bool alive = std::any_of(tops.begin(), tops.end(),
@@ -368,6 +442,7 @@ private:
                                      t.rect.Width(), t.rect.Height(), flags);
                 if (!win)
                     continue;
+                UseDisplayConnection(win);
                 NativeWindow n;
                 n.win = win;
                 n.rect = t.rect;
@@ -389,15 +464,28 @@ private:
                 SDL_SetWindowTitle(n.win, Utf16ToUtf8(t.title).c_str());
                 n.title = t.title;
             }
+            bool redraw = m_redrawAll || t.changed > n.presented || !(n.drawn == t.rect);
             if (!n.shown) {
                 SDL_ShowWindow(n.win);
                 n.shown = true;
+                redraw = true;
             }
-            m_picture.Create(t.rect.Width(), t.rect.Height());
-            ComposeWindow(t.id, m_picture, Point{0, 0}, m_picture.Bounds());
-            CopyToWindow(n.win, m_picture);
+            // A window whose picture did not change since it was last put on the screen is
+            // left as it is there.
+            if (redraw) {
+                if (m_picture.Width() == t.rect.Width() && m_picture.Height() == t.rect.Height())
+                    m_picture.Fill(0);
+                else
+                    m_picture.Create(t.rect.Width(), t.rect.Height());
+                ComposeWindow(t.id, m_picture, Point{0, 0}, m_picture.Bounds());
+                if (CopyToWindow(n.win, m_picture)) {
+                    n.presented = t.changed;
+                    n.drawn = t.rect;
+                }
+            }
             order.push_back(t.id);
         }
+        m_redrawAll = false;
         // Native stacking follows ours when it changed.
         if (order != m_order) {
             for (WindowId id : order)
@@ -406,8 +494,18 @@ private:
         }
     }
 
+    static constexpr std::chrono::milliseconds kLookInterval{4};
+    static constexpr std::chrono::milliseconds kPumpInterval{1000};
+
     std::vector<Rect> m_screens;
     bool m_perWindow = false;
+    bool m_eventsWaiting = true;
+    bool m_redrawAll = false;
+    std::chrono::steady_clock::time_point m_lastLook;
+    std::chrono::steady_clock::time_point m_lastPump;
+    int m_displayFd = -1;  // the X11 connection, once waits poll it
+    std::atomic<bool> m_displayWait{false};
+    Waker m_waker;
     Uint32 m_wakeEvent = 0;
     std::atomic<bool> m_wakePending{false};
     uint64_t m_presented = ~uint64_t(0);

@@ -237,7 +237,7 @@ void PaintLocked(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Windo
                         rec->shown.Pixels() + row + r.left);
         }
     }
-    ++S().generation;
+    TouchLocked(*rec);
 }
 
 void DispatchSent(std::unique_lock<std::mutex>& lock, SentItem* item) {
@@ -398,9 +398,10 @@ int FirstButton(uint32_t flags) {
 void OnVideoChanged(void*, uintptr_t owner) {
     State& s = S();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.initialised || s.shutdown || !FindLocked(static_cast<WindowId>(owner)))
+    auto rec = s.initialised && !s.shutdown ? FindLocked(static_cast<WindowId>(owner)) : nullptr;
+    if (!rec)
         return;
-    ++s.generation;
+    TouchLocked(*rec);
     if (s.primary)
         WakeLocked(*s.primary);
 }
@@ -451,6 +452,15 @@ Rect DesktopRectLocked(const WindowRec& rec) {
 
 uint64_t DisplayGenerationLocked() {
     return S().generation;
+}
+
+void TouchLocked(WindowRec& rec) {
+    const uint64_t generation = ++S().generation;
+    WindowRec* top = &rec;
+    std::shared_ptr<WindowRec> parent;
+    while (top->parent != kNoWindow && (parent = FindLocked(top->parent)))
+        top = parent.get();
+    top->changed = generation;
 }
 
 void RoutePen(PenAction action, Point desktop) {
@@ -620,7 +630,7 @@ bool Window::Create(const CreateParams& params) {
         parent->children.push_back(rec->id);
     else
         RaiseLocked(rec->id, rec->topMost);
-    ++s.generation;
+    TouchLocked(*rec);
     m_id = rec->id;
     WakeLocked(*q);
     return true;
@@ -713,7 +723,10 @@ bool DestroyWindow(WindowId id) {
     }
     // Loops on this window, on whatever thread, notice that it is gone.
     WakeAllLocked();
-    ++s.generation;
+    if (auto parent = FindLocked(doomed.front()->parent))
+        TouchLocked(*parent);  // it shows no more of the child
+    else
+        ++s.generation;
     return true;
 }
 
@@ -743,7 +756,7 @@ bool MoveWindow(WindowId id, int x, int y, int width, int height, bool repaint) 
         rec->invalid = Rect{0, 0, width, height};
         WakeLocked(*rec->queue);
     }
-    ++s.generation;
+    TouchLocked(*rec);
     return true;
 }
 
@@ -761,7 +774,7 @@ bool ShowWindow(WindowId id, bool show) {
         }
         if (!show && s.capture == id)
             s.capture = kNoWindow;
-        ++s.generation;
+        TouchLocked(*rec);
     }
     return true;
 }
@@ -780,7 +793,7 @@ bool SetTopMost(WindowId id, bool topMost) {
         return false;
     rec->topMost = topMost;
     RaiseLocked(id, topMost);
-    ++s.generation;
+    TouchLocked(*rec);
     return true;
 }
 
@@ -797,7 +810,7 @@ bool BringWindowToTop(WindowId id) {
         c.erase(std::remove(c.begin(), c.end(), id), c.end());
         c.push_back(id);
     }
-    ++s.generation;
+    TouchLocked(*rec);
     return true;
 }
 
@@ -826,7 +839,7 @@ bool SetWindowText(WindowId id, const std::u16string& text) {
     if (!rec)
         return false;
     rec->title = text;
-    ++s.generation;
+    TouchLocked(*rec);
     return true;
 }
 

@@ -69,6 +69,9 @@ struct WindowRec {
     Surface surface;
     // ...and the copy made after each paint, which other threads read under the mutex.
     Surface shown;
+    // Top-level windows: the display generation of the last change to what the window or
+    // one of its children shows, so that a backend redraws only the windows that changed.
+    uint64_t changed = 0;
 };
 
 struct Timer {
@@ -102,6 +105,8 @@ std::vector<std::shared_ptr<WindowRec>> ChildrenLocked(const WindowRec& rec);
 Rect DesktopRectLocked(const WindowRec& rec);
 // Bumped by every paint and every change of place, size, order or visibility.
 uint64_t DisplayGenerationLocked();
+// Bumps the generation and marks the top-level window that holds `rec` as changed.
+void TouchLocked(WindowRec& rec);
 
 // Pen event at desktop co-ordinates from the backend or a test.
 void RoutePen(PenAction action, Point desktop);

@@ -158,6 +158,25 @@ TEST_F(Drives, AnAudioCdShowsAsTrackEntriesAndGoesWithTheDisc) {
     EXPECT_FALSE(map().GetVolumeInformation('E', &label, &serial));
 }
 
+TEST_F(Drives, AnOpticalDrivePluggedInOrPulledOutIsSeenThoughNoMountChanged) {
+    map().Refresh();
+    EXPECT_EQ(Letters(map(), DRIVE_CDROM), "E");
+    m.AddOpticalDrive("sr1", 11, 1);
+    map().Refresh();
+    EXPECT_EQ(Letters(map(), DRIVE_CDROM), "EF");
+    m.SetDisc("/dev/sr1", DiscStatus::Audio, {{1, 0, 15000}});
+    map().Refresh();
+    std::vector<std::string> names;
+    ASSERT_TRUE(map().ListRoot('F', names));
+    EXPECT_EQ(names, (std::vector<std::string>{"Track01.cda"}));
+    EXPECT_FALSE(map().ListRoot('E', names));
+
+    m.RemoveBlockDevice("sr1");
+    map().Refresh();
+    EXPECT_EQ(Letters(map(), DRIVE_CDROM), "E");
+    EXPECT_EQ(map().GetDriveType('F'), DRIVE_NO_ROOT_DIR);
+}
+
 TEST_F(Drives, DataDiscEntriesInNameOrderAndTheDriveThatCannotBeAsked) {
     std::string disc = m.Folder("cdrom");
     for (const char* n : {"segment", "MPEGAV", "cdi", "VCD", "ext"})

@@ -95,6 +95,54 @@ TEST(KeyValueStore, AnUnchangedValueIsNotWrittenAgain) {
     EXPECT_EQ(v, 2u);
 }
 
+TEST(KeyValueStore, ChangesHeldForAStepReplaceTheFileOnceWithWhatTheStepLeft) {
+    TempDir dir;
+    const std::string path = dir.File("Registry.ini");
+    KeyValueStore store;
+    ASSERT_TRUE(store.Open(path));
+    auto fileSays = [&] {
+        KeyValueStore reader;
+        uint32_t v = 0;
+        return reader.Open(path) && reader.GetDword(kKey, "Status", &v) ? v : 0xDEADu;
+    };
+    {
+        // The two seats write the one value in turn within a step.
+        KeyValueStore::Batch step(store);
+        ASSERT_TRUE(store.SetDword(kKey, "Status", 1));
+        ASSERT_TRUE(store.SetDword(kKey, "Status", 0x01000001));
+        uint32_t v = 0;
+        EXPECT_TRUE(store.GetDword(kKey, "Status", &v));
+        EXPECT_EQ(v, 0x01000001u) << "the store answers with what it was told at once";
+        EXPECT_FALSE(std::filesystem::exists(path)) << "written when the step ends";
+    }
+    EXPECT_EQ(fileSays(), 0x01000001u);
+    // A replaced file has the time of the new one (its number may be the old one's again).
+    const int64_t first = ModifiedNs(path);
+    {
+        // The next step ends where the last one did: the file stays as it is.
+        KeyValueStore::Batch step(store);
+        ASSERT_TRUE(store.SetDword(kKey, "Status", 1));
+        ASSERT_TRUE(store.SetDword(kKey, "Status", 0x01000001));
+    }
+    EXPECT_EQ(ModifiedNs(path), first);
+    {
+        // A step run inside another (a pop-up's loop) writes when it ends, not the outer one.
+        KeyValueStore::Batch outer(store);
+        ASSERT_TRUE(store.SetDword(kKey, "Status", 7));
+        {
+            KeyValueStore::Batch inner(store);
+            ASSERT_TRUE(store.SetString(kKey, "TimeCurrent", u"00:01:02"));
+        }
+        EXPECT_EQ(fileSays(), 7u);
+        ASSERT_TRUE(store.SetDword(kKey, "Status", 8));
+        EXPECT_EQ(fileSays(), 7u);
+    }
+    EXPECT_EQ(fileSays(), 8u);
+    // Outside a step every change is written at once, as before.
+    ASSERT_TRUE(store.SetDword(kKey, "Status", 9));
+    EXPECT_EQ(fileSays(), 9u);
+}
+
 TEST(KeyValueStore, DamagedLinesAreDroppedAndTheRestKept) {
     TempDir dir;
     const std::string path = dir.File("Registry.ini");

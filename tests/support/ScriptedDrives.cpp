@@ -145,6 +145,12 @@ void ScriptedDrives::AddOpticalDrive(const std::string& name, unsigned major, un
     m_discs->status["/dev/" + name] = plat::DiscStatus::NoDisc;
 }
 
+void ScriptedDrives::RemoveBlockDevice(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::remove(m_sys + "/class/block/" + name, ec);
+    ASSERT_FALSE(ec) << name;
+}
+
 std::string ScriptedDrives::Folder(const std::string& name) {
     std::string path = m_dir.File(name);
     MakeDirs(path);

@@ -41,6 +41,8 @@ public:
     void MountInUserSpace(const std::string& node, unsigned major, unsigned minor,
                           const std::string& mountPoint, const std::string& fsType = "fuseblk");
     void AddOpticalDrive(const std::string& name, unsigned major, unsigned minor, bool dvd = true);
+    // The device leaves the machine's list of block devices (a drive that is unplugged).
+    void RemoveBlockDevice(const std::string& name);
 
     // A folder of the scripted machine (made when missing), to mount or fill.
     std::string Folder(const std::string& name);

@@ -157,6 +157,37 @@ TEST(HeadUnit, StartUpShowsTheHomepageOnBothSeats) {
     EXPECT_EQ(LayoutLock(APPTYPE_MUSIC), 0);
 }
 
+TEST(HeadUnit, TheStatusFileIsNotReplacedWhileTheUnitIdlesAndFollowsEachChange) {
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2000);
+    const std::string path = unit.Kernel()->Registry().Path();
+    auto fileSays = [&] {
+        plat::KeyValueStore reader;
+        uint32_t v = 0;
+        return reader.Open(path) && reader.GetDword(KERNEL_STATUS_KEY, "Status", &v) ? v : 0xDEADu;
+    };
+    // Replacing the file gives it the time of the new file (its number may be the old one's).
+    auto written = [&] {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0
+                   ? static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec
+                   : int64_t{0};
+    };
+    // Each second both seats write their status, the rear's last: the file says so and is
+    // left alone while nothing changes.
+    EXPECT_EQ(fileSays(), 0x01000001u);
+    const int64_t idle = written();
+    ASSERT_NE(idle, 0);
+    unit.Advance(5000);
+    EXPECT_EQ(written(), idle);
+    // A change made outside the tick is on disk at once, and the seats' next writes follow.
+    unit.Kernel()->SetRegistryDword("Status", 5);
+    EXPECT_EQ(fileSays(), 5u);
+    unit.Advance(1100);
+    EXPECT_EQ(fileSays(), 0x01000001u);
+}
+
 TEST(HeadUnit, RearMusicStopsAndGoesHomeWhenTheFrontAsksForTheMovie) {
     TestPageKinds kinds{APPKIND_MUSIC, APPKIND_MOVIE};
     HeadUnit unit;

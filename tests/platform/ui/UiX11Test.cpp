@@ -47,6 +47,29 @@ TEST(UiX11, NativeWindowsFollowPlaceSizeVisibilityAndOrder) {
     EXPECT_EQ(s0.PixelAt(120, 70), kWhite);
     EXPECT_EQ(s1.PixelAt(400, 300), kBlue);
 
+    // What changed reaches the screen, whichever window it is in: a child's new picture, and
+    // another top-level window's, while the windows that did not change stay as they were.
+    TestWindow label;
+    label.fill = kBlue;
+    ASSERT_TRUE(label.Open(Rect::FromXYWH(300, 200, 50, 40), true, front.Id()));
+    PumpUntilIdle();
+    ASSERT_TRUE(ReadDisplayedScreen(0, s0));
+    EXPECT_EQ(s0.PixelAt(310, 210), kBlue);
+    label.fill = kWhite;
+    InvalidateRect(label.Id());
+    PumpUntilIdle();
+    ASSERT_TRUE(ReadDisplayedScreen(0, s0));
+    EXPECT_EQ(s0.PixelAt(310, 210), kWhite);
+    EXPECT_EQ(s0.PixelAt(400, 300), kRed);
+    label.Destroy();
+    rear.fill = kWhite;
+    InvalidateRect(rear.Id());
+    PumpUntilIdle();
+    ASSERT_TRUE(ReadDisplayedScreen(0, s0));
+    ASSERT_TRUE(ReadDisplayedScreen(1, s1));
+    EXPECT_EQ(s0.PixelAt(310, 210), kRed) << "the child is gone from its seat's picture";
+    EXPECT_EQ(s1.PixelAt(400, 300), kWhite);
+
     // The button collapses the seat: the seat hides, the button moves and grows into a bar.
     ShowWindow(front.Id(), false);
     MoveWindow(button.Id(), 0, 0, 800, 150);
