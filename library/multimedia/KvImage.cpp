@@ -6,6 +6,7 @@
 #include "library/LibFactory.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/ImageFile.h"
+#include "platform/gfx/ImageThumb.h"
 #include "platform/io/Path.h"
 #include "platform/text/Text.h"
 
@@ -61,8 +62,10 @@ const plat::Surface* CKvImage::Picture() {
         return nullptr;
     if (!m_strPath.empty()) {
         if (m_iFitWidth > 0) {
+            // Reduced to the size the header promised, refusing a cut file as a whole decode
+            // would (the scaling loader cannot tell which rows it never wrote).
             auto image = std::make_shared<plat::Surface>();
-            if (plat::LoadImageFileFitting(m_strPath, m_iFitWidth, m_iFitHeight, *image))
+            if (plat::LoadImageFileReduced(m_strPath, m_iWidth, m_iHeight, *image))
                 m_image = std::move(image);
         } else {
             m_image = plat::LoadImageFileShared(m_strPath);

@@ -269,3 +269,19 @@ TEST_F(KvImageTest, TurningOnePictureLeavesOthersOfTheSameFileAsTheyAre) {
     ASSERT_EQ(turned->GetSize(&w, &h), RZ_OK);
     EXPECT_EQ(w, 50u);
 }
+
+TEST_F(KvImageTest, ACutCameraSizedPictureIsRefusedWhenFirstDrawn) {
+    // 2400 x 2000 is kept reduced; its file is cut in half after the header was read.
+    std::vector<uint8_t> bmp =
+        EncodeBmp24(2400, 2000, std::vector<uint32_t>(2400 * 2000, 0x3366CC));
+    bmp.resize(bmp.size() / 2);
+    WriteBytes(m_dir.File("cut.bmp"), bmp);
+    IKvImage* image = nullptr;
+    ASSERT_EQ(m_root->CreateImage(&image, m_dir.File16("cut.bmp").c_str()), RZ_OK);
+    m_images.push_back(image);
+    EXPECT_EQ(image->Draw(m_canvas.get(), 0, 0, 0, 0), RZ_FAIL);
+    EXPECT_EQ(CountInk(m_target, m_target.Bounds(), kBack), 0);
+    int loaded = 1;
+    EXPECT_EQ(image->IsLoaded(&loaded), RZ_OK);
+    EXPECT_EQ(loaded, 0);
+}
