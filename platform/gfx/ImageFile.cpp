@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
 #include <thread>
@@ -327,25 +328,34 @@ bool ReadImageDataSize(const uint8_t* data, size_t size, int& width, int& height
 
 bool ReadImageFileSize(const std::string& path, int& width, int& height) {
     // Most headers sit in the first bytes; a JPEG's frame header can follow large segments.
+    // The file is read in growing steps, into memory nobody needs cleared, since skins ask
+    // this of hundreds of files at start-up.
     File file;
     if (!file.Open(path, O_RDONLY))
         return false;
-    std::vector<uint8_t> head(64u << 10);
+    std::unique_ptr<uint8_t[]> head;
     size_t got = 0;
-    while (got < head.size()) {
-        const long n = file.Read(head.data() + got, head.size() - got);
-        if (n <= 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    HeaderScan scan = ScanImageSize(head.data(), got, width, height);
-    if (scan == HeaderScan::NeedMore && got == head.size()) {
-        std::vector<uint8_t> whole;
-        if (!ReadWholeFile(path, whole))
+    for (size_t want : {size_t{4} << 10, size_t{64} << 10, size_t{1} << 20}) {
+        std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[want]);
+        if (!grown)
             return false;
-        scan = ScanImageSize(whole.data(), whole.size(), width, height);
+        if (got > 0)
+            std::memcpy(grown.get(), head.get(), got);
+        head = std::move(grown);
+        while (got < want) {
+            const long n = file.Read(head.get() + got, want - got);
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        const HeaderScan scan = ScanImageSize(head.get(), got, width, height);
+        if (scan != HeaderScan::NeedMore || got < want)
+            return scan == HeaderScan::Found;
     }
-    return scan == HeaderScan::Found;
+    std::vector<uint8_t> whole;
+    if (!ReadWholeFile(path, whole))
+        return false;
+    return ScanImageSize(whole.data(), whole.size(), width, height) == HeaderScan::Found;
 }
 
 void FitImageSize(int& width, int& height, int maxWidth, int maxHeight) {
