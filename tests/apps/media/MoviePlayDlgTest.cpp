@@ -492,15 +492,20 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_TRUE(page->m_bVideoShown);
     EXPECT_EQ(Status(unit), 0x70101u);
 
-    // The first-play program leads to the title menu; button 1 under the pen starts the title.
+    // The first-play program leads to the title menu; button 1 under the pen, where the page
+    // shows the picture, starts the title.
     ASSERT_TRUE(unit.WaitFor(
         [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
     bool inTitle = unit.WaitFor(
         [&] {
             // Where the picture lies is the library's business; a known place keeps the
             // menu's button at a known point of the screen.
-            page->Player()->SetVideoPos(100, 50, 704, 576);
-            unit.Tap(100 + 2 * 120, 50 + 2 * 90);
+            // Where the page shows the picture: fitted and centred in the file list's place.
+            const int w = page->m_iFittedW;
+            const int h = page->m_iFittedH;
+            const int l = page->m_rcVideo[0] + (page->m_rcVideo[2] - page->m_rcVideo[0] - w) / 2;
+            const int t = page->m_rcVideo[1] + (page->m_rcVideo[3] - page->m_rcVideo[1] - h) / 2;
+            unit.Tap(l + w * 240 / 704, t + h * 180 / 576);
             return Domain(page) == KvMultimedia::DVD_DOMAIN_Title;
         },
         8000);
