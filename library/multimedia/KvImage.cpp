@@ -114,23 +114,29 @@ RZRESULT CKvImage::Rotate90() {
     return RZ_OK;
 }
 
-RZRESULT CKvImage::Save(const char16_t* path) {
-    const plat::Surface* image = path ? Picture() : nullptr;
-    if (!image)
-        return RZ_FAIL;
+bool SaveFormatFor(const char16_t* path, plat::ImageFormat& format) {
     // The extension runs from the last '.' of the whole path, folders included.
-    const char16_t* dot = plat::StrRChr(path, u'.');
+    const char16_t* dot = path ? plat::StrRChr(path, u'.') : nullptr;
     if (!dot)
-        return RZ_FAIL;
+        return false;
     std::u16string ext(dot);
     for (char16_t& c : ext)
         c = plat::ToLowerAscii(c);
-    plat::ImageFormat format;
     if (ext == u".bmp")
         format = plat::ImageFormat::Bmp;
     else if (ext == u".jpg" || ext == u".jpeg")
         format = plat::ImageFormat::Jpeg;
     else
+        return false;
+    return true;
+}
+
+RZRESULT CKvImage::Save(const char16_t* path) {
+    const plat::Surface* image = path ? Picture() : nullptr;
+    if (!image)
+        return RZ_FAIL;
+    plat::ImageFormat format;
+    if (!SaveFormatFor(path, format))
         return RZ_FAIL;  // nothing written, and the caller is told so
     return plat::SaveImageFile(plat::NativePath(path), *image, format, 100) ? RZ_OK : RZ_FAIL;
 }

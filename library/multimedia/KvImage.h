@@ -7,9 +7,14 @@
 
 #include "library/KvObject.h"
 #include "library/include/IKvImage.h"
+#include "platform/gfx/ImageFile.h"
 #include "platform/gfx/Surface.h"
 
 namespace KvMultimedia {
+
+// The file type a picture is saved as, from the path's extension: ".bmp", ".jpg" or ".jpeg" in
+// any case; false for anything else.
+bool SaveFormatFor(const char16_t* path, plat::ImageFormat& format);
 
 class CKvImage final : public IKvImage, public CKvObject {
 public:

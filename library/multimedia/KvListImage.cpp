@@ -1,5 +1,7 @@
 #include "library/multimedia/KvListImage.h"
 
+#include "library/multimedia/KvImage.h"
+
 #include <algorithm>
 #include <mutex>
 #include <new>
@@ -188,19 +190,8 @@ RZRESULT CKvListImage::Rotate90() {
 RZRESULT CKvListImage::Save(const char16_t* path) {
     if (!path || !Known())
         return RZ_FAIL;
-    // The extension runs from the last '.' of the whole path, folders included.
-    const char16_t* dot = plat::StrRChr(path, u'.');
-    if (!dot)
-        return RZ_FAIL;
-    std::u16string ext(dot);
-    for (char16_t& c : ext)
-        c = plat::ToLowerAscii(c);
     plat::ImageFormat format;
-    if (ext == u".bmp")
-        format = plat::ImageFormat::Bmp;
-    else if (ext == u".jpg" || ext == u".jpeg")
-        format = plat::ImageFormat::Jpeg;
-    else
+    if (!SaveFormatFor(path, format))
         return RZ_FAIL;
     std::shared_ptr<const plat::Surface> pixels = PixelsAt(m_iWidth, m_iHeight);
     if (!pixels)

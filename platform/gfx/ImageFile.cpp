@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gfx/PixbufSurface.h"
 #include "platform/io/File.h"
 
 namespace plat {
@@ -214,38 +215,6 @@ void OnAreaUpdated(GdkPixbufLoader*, int /*x*/, int y, int /*width*/, int height
         state->rowDone[static_cast<size_t>(r)] = 1;
 }
 
-// gdk-pixbuf gives straight alpha; surfaces hold premultiplied pixels.
-bool FromPixbuf(GdkPixbuf* pixbuf, Surface& out) {
-    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
-        gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
-        return false;
-    const int w = gdk_pixbuf_get_width(pixbuf);
-    const int h = gdk_pixbuf_get_height(pixbuf);
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-    if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide ||
-        int64_t(w) * h > kMaxImagePixels || channels != (alpha ? 4 : 3))
-        return false;
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guint8* base = gdk_pixbuf_read_pixels(pixbuf);
-    Surface s(w, h);
-    uint32_t* dst = s.Pixels();
-    for (int y = 0; y < h; ++y) {
-        const guint8* p = base + static_cast<size_t>(y) * stride;
-        for (int x = 0; x < w; ++x, p += channels) {
-            uint32_t r = p[0], g = p[1], b = p[2], a = alpha ? p[3] : 255;
-            if (a != 255) {
-                r = (r * a + 127) / 255;
-                g = (g * a + 127) / 255;
-                b = (b * a + 127) / 255;
-            }
-            *dst++ = (a << 24) | (r << 16) | (g << 8) | b;
-        }
-    }
-    out = std::move(s);
-    return true;
-}
-
 // Straight-alpha copy for the encoders, with or without the alpha channel.
 GdkPixbuf* ToPixbuf(const Surface& image, bool withAlpha) {
     const int w = image.Width();
@@ -314,13 +283,44 @@ bool DecodeImageData(const uint8_t* data, size_t size, int fitWidth, int fitHeig
         ok = PngReachesEnd(data, size);
     if (ok) {
         GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
-        ok = pixbuf && FromPixbuf(pixbuf, out);
+        ok = pixbuf && SurfaceFromPixbuf(pixbuf, out);
     }
     g_object_unref(loader);
     return ok;
 }
 
 }  // namespace
+
+bool SurfaceFromPixbuf(GdkPixbuf* pixbuf, Surface& out) {
+    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
+        gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
+        return false;
+    const int w = gdk_pixbuf_get_width(pixbuf);
+    const int h = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide ||
+        int64_t(w) * h > kMaxImagePixels || channels != (alpha ? 4 : 3))
+        return false;
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const guint8* base = gdk_pixbuf_read_pixels(pixbuf);
+    Surface s(w, h);
+    uint32_t* dst = s.Pixels();
+    for (int y = 0; y < h; ++y) {
+        const guint8* p = base + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < w; ++x, p += channels) {
+            uint32_t r = p[0], g = p[1], b = p[2], a = alpha ? p[3] : 255;
+            if (a != 255) {
+                r = (r * a + 127) / 255;
+                g = (g * a + 127) / 255;
+                b = (b * a + 127) / 255;
+            }
+            *dst++ = (a << 24) | (r << 16) | (g << 8) | b;
+        }
+    }
+    out = std::move(s);
+    return true;
+}
 
 bool ReadImageDataSize(const uint8_t* data, size_t size, int& width, int& height) {
     return data && ScanImageSize(data, size, width, height) == HeaderScan::Found;

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/gfx/ImageFile.h"
+#include "platform/gfx/PixbufSurface.h"
 
 namespace plat {
 
@@ -245,37 +246,6 @@ int JpegScale(const ImageFileInfo& info, int width, int height) {
     return 1;
 }
 
-// Premultiplied pixels of an 8-bit RGB(A) pixbuf (gdk-pixbuf's alpha is straight).
-bool CopyPixbuf(GdkPixbuf* pixbuf, Surface& out) {
-    if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
-        gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
-        return false;
-    const int w = gdk_pixbuf_get_width(pixbuf);
-    const int h = gdk_pixbuf_get_height(pixbuf);
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-    if (!WithinLimits(w, h) || channels != (alpha ? 4 : 3))
-        return false;
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guint8* base = gdk_pixbuf_read_pixels(pixbuf);
-    Surface s(w, h);
-    uint32_t* dst = s.Pixels();
-    for (int y = 0; y < h; ++y) {
-        const guint8* p = base + static_cast<size_t>(y) * stride;
-        for (int x = 0; x < w; ++x, p += channels) {
-            uint32_t r = p[0], g = p[1], b = p[2], a = alpha ? p[3] : 255;
-            if (a != 255) {
-                r = (r * a + 127) / 255;
-                g = (g * a + 127) / 255;
-                b = (b * a + 127) / 255;
-            }
-            *dst++ = (a << 24) | (r << 16) | (g << 8) | b;
-        }
-    }
-    out = std::move(s);
-    return true;
-}
-
 // Streams the file through the decoder at the scale that covers width x height.
 bool DecodeJpegReduced(const std::string& path, const ImageFileInfo& info, int width, int height,
                        Surface& out) {
@@ -314,7 +284,7 @@ bool DecodeJpegReduced(const std::string& path, const ImageFileInfo& info, int w
     Surface decoded;
     if (ok) {
         GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
-        ok = pixbuf && CopyPixbuf(pixbuf, decoded) && decoded.Width() >= width &&
+        ok = pixbuf && SurfaceFromPixbuf(pixbuf, decoded) && decoded.Width() >= width &&
              decoded.Height() >= height;
     }
     g_object_unref(loader);
