@@ -238,9 +238,11 @@ bool IsAtomicTempName(std::string_view name) {
 
 int RemoveInterruptedSaves(const std::string& folder, std::vector<std::string>* removed) {
     // Taken at the first call, early in start-up: what was written before it is no save of ours.
+    // File times come from the kernel's coarse clock, so this one does too: a fine reading
+    // could lie after the time stamped on a save begun a moment later, in the same tick.
     static const struct timespec kFirstCall = [] {
         struct timespec now {};
-        ::clock_gettime(CLOCK_REALTIME, &now);
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
         return now;
     }();
     DirectoryReader dir;
