@@ -63,6 +63,13 @@ int ListCurrent(IKvListbox* list) {
     return index;
 }
 
+// The sound card's mixer: the film's sound is the PC's wave output, which only the mixer
+// (not the board's stand-in) can select and mute.
+IHWAudio* WaveMixer() {
+    CHWAudioHolder* holder = CHWAudioHolder::GetInstance();
+    return holder ? holder->m_pAudio[1].get() : nullptr;
+}
+
 bool SamePath(const std::u16string& a, const std::u16string& b) {
     return plat::StrCmpNoCase(a, b) == 0;
 }
@@ -94,6 +101,10 @@ std::vector<std::u16string> MovieFilesOf(std::u16string folder) {
         return plat::StrCmpNoCase(a, b) < 0;
     });
     return names;
+}
+
+bool IsDvdFolderStart(const std::u16string& name) {
+    return plat::StrCmpNoCase(name, u"VIDEO_TS.IFO") == 0;
 }
 
 // With the marker file in the base folder, every film started from the list or at the end of
@@ -192,6 +203,12 @@ CMoviePlayDlg::~CMoviePlayDlg() {
 }
 
 void CMoviePlayDlg::ReleaseAll() {
+    // The mixer outlives the page: a film ended at fast play must not leave the sound off.
+    if (m_bySpeed != 0) {
+        m_bySpeed = 0;
+        if (IHWAudio* mixer = WaveMixer())
+            mixer->MuteWaveOut(false);
+    }
     ReleasePlaylists();
     if (m_pPlayer) {
         m_pPlayer->Close();
@@ -392,9 +409,8 @@ void CMoviePlayDlg::Show(bool visible, uint8_t param) {
     m_dwIdle = plat::GetTickCount();
     UpdateVolume(false);
     m_bTicking = 1;
-    if (CHWAudioHolder* holder = CHWAudioHolder::GetInstance())
-        if (holder->m_pAudio[m_bySeat == 1 ? 1 : 0])
-            holder->m_pAudio[m_bySeat == 1 ? 1 : 0]->SelectSource(0, false);
+    if (IHWAudio* mixer = WaveMixer())
+        mixer->SelectSource(0, false);
     if (kernel) {
         m_bMute = kernel->m_bMute.load();
         if (IKvButton* b = Button(MV_BTN_VOL_ICON))
@@ -701,6 +717,9 @@ void CMoviePlayDlg::BuildAllPlaylist() {
     // Each file once: the listed folder may also be a row of the drive list.
     std::vector<std::u16string> added;
     auto add = [&](const std::u16string& name, const std::u16string& folder) {
+        // A DVD folder's start file is no film to open: it plays as a disc from its own row.
+        if (IsDvdFolderStart(name))
+            return;
         const std::u16string path = JoinWide(folder, name);
         for (const std::u16string& p : added)
             if (SamePath(p, path))
@@ -803,7 +822,7 @@ bool CMoviePlayDlg::PlayFromList() {
         return false;
     const std::u16string folder = row.szFolder;
     LogPlay(JoinWide(folder, name));
-    if (plat::StrCmpNoCase(name, u"VIDEO_TS.IFO") == 0) {
+    if (IsDvdFolderStart(name)) {
         PlayDvdFolder(JoinWide(folder, name));
         return m_pPlayer && m_pPlayer->GetStatus() == IKvPlayer::STATUS_PLAYING;
     }
@@ -850,7 +869,7 @@ void CMoviePlayDlg::PlayPause() {
     const uint16_t now = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     if (row && m_bFolderDvd && IsDvd() &&
         (now == IKvPlayer::STATUS_PLAYING || now == IKvPlayer::STATUS_PAUSED) &&
-        plat::StrCmpNoCase(row->szName, u"VIDEO_TS.IFO") == 0 &&
+        IsDvdFolderStart(row->szName) &&
         SamePath(JoinWide(row->szFolder, row->szName), m_strCurrentPath)) {
         PlayDvdRow();
         return;
@@ -933,9 +952,8 @@ void CMoviePlayDlg::StepSpeed(bool reset) {
         if (m_bySpeed > (IsDvd() ? 3 : 1))
             m_bySpeed = 0;
     }
-    if (CHWAudioHolder* holder = CHWAudioHolder::GetInstance())
-        if (holder->m_pAudio[0])
-            holder->m_pAudio[0]->MuteWaveOut(m_bySpeed != 0);
+    if (IHWAudio* mixer = WaveMixer())
+        mixer->MuteWaveOut(m_bySpeed != 0);
     if (IKvButton* b = Button(MV_BTN_SPEED_ICON))
         b->Show(m_bySpeed == 0 ? 1 : 0);
     if (IKvButton* b = Button(MV_BTN_SPEED)) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/kernel/CfgData.h"
+#include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
 #include "core/kernel/Language.h"
@@ -23,6 +24,7 @@
 #include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvPlayer.h"
+#include "platform/audio/Mixer.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
@@ -30,6 +32,7 @@
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
 #include "tests/media/TestMedia.h"
+#include "tests/support/PulseServer.h"
 #include "tests/support/TestSupport.h"
 
 using harness::HeadUnit;
@@ -133,6 +136,94 @@ void SaveNow(HeadUnit& unit, CMoviePlayDlg* page) {
     unit.Advance(100);
 }
 
+// Light pixels (the captions' ink; the button faces are dark) on a button as the front screen
+// shows it.
+int LightPixelsOn(HeadUnit& unit, IKvButton* button) {
+    plat::Rect r;
+    button->GetRect(&r);
+    const plat::Surface screen = unit.Screen(0);
+    int light = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const uint32_t p = screen.PixelAt(x, y);
+            if (((p >> 16) & 0xFF) > 160 && ((p >> 8) & 0xFF) > 160 && (p & 0xFF) > 160)
+                ++light;
+        }
+    return light;
+}
+
+// With the prompt up, both its buttons show their words: the light on them is the captions',
+// as it goes when the captions are emptied.
+void ExpectPromptCaptions(HeadUnit& unit, CMoviePlayDlg* page) {
+    ASSERT_TRUE(page->m_bPrompt);
+    plat::ui::InvalidateRect(unit.Seat(0)->Id());
+    unit.Advance(60);
+    const int ids[2] = {MSG_DVD_PLAY_BEGIN, MSG_DVD_PLAY_CONTINUE};
+    for (bool resume : {false, true}) {
+        IKvButton* button = page->PromptButton(resume);
+        ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(unit.Kernel()->m_Language[ids[resume]][0] == 0) << "a caption to show";
+        EXPECT_GT(LightPixelsOn(unit, button), 40) << (resume ? "Continue" : "Begin");
+        button->SetTitle(u"");
+    }
+    plat::ui::InvalidateRect(unit.Seat(0)->Id());
+    unit.Advance(60);
+    for (bool resume : {false, true}) {
+        IKvButton* button = page->PromptButton(resume);
+        EXPECT_EQ(LightPixelsOn(unit, button), 0) << (resume ? "Continue" : "Begin");
+        button->SetTitle(unit.Kernel()->m_Language[ids[resume]]);
+    }
+    plat::ui::InvalidateRect(unit.Seat(0)->Id());
+    unit.Advance(60);
+}
+
+// A sound server of the test's own behind the unit's mixer: its one control stands for the
+// sound card's wave output (the names file says so), and nothing else of the unit touches it.
+class WaveOutCard {
+public:
+    WaveOutCard() : m_pulse(std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "") {}
+    bool Running() const { return m_server.Running() && !m_pulse.empty(); }
+    const std::string& Error() const { return m_server.Error(); }
+
+    harness::HeadUnitOptions Options() const {
+        harness::HeadUnitOptions options;
+        if (!Running())
+            return options;
+        const std::string pulse = m_pulse;
+        options.prepare = [pulse](const std::string& base) {
+            // The harness keeps the unit off every sound card; this one is the test's.
+            ::unsetenv("ALSA_CONFIG_PATH");
+            ::setenv("PULSE_SERVER", pulse.c_str(), 1);
+            std::string names = "[MIXER]\ncard = pulse\nmaster =\nwave out = Master\n";
+            for (int line = 0; line <= 12; ++line)
+                names += "line " + std::to_string(line) + " =\n";
+            testsupport::WriteUtf16(base + "/" + MIXER_NAMES_FILE, names, true);
+        };
+        return options;
+    }
+
+    // 1 muted, 0 audible, -1 unknown.
+    int WaveOutMuted() const {
+        std::unique_ptr<plat::Mixer> probe = plat::OpenAlsaMixer("pulse");
+        bool muted = false;
+        if (!probe || !probe->GetMute("Master", muted))
+            return -1;
+        return muted ? 1 : 0;
+    }
+
+private:
+    testsupport::PulseServer m_server;
+    std::string m_pulse;
+};
+
+// The wave output's mute (1) or sound (0), where a sound server runs to show it.
+#define EXPECT_WAVE_OUT(card, muted)                   \
+    do {                                               \
+        if ((card).Running()) {                        \
+            EXPECT_EQ((card).WaveOutMuted(), (muted)); \
+        }                                              \
+    } while (0)
+
 }  // namespace
 
 // A stick with one folder of films and one broken file: browse, play, pause, fast play, the
@@ -141,7 +232,11 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     QuietPlayer quiet;
     const std::string mp4 = testmedia::VideoMp4();
     ASSERT_FALSE(mp4.empty());
-    HeadUnit unit;
+    WaveOutCard card;
+    if (!card.Running())
+        std::fprintf(stderr, "no sound server, the wave output is not watched: %s\n",
+                     card.Error().c_str());
+    HeadUnit unit(card.Options());
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
     testsupport::ScriptedDrives& drives = unit.Drives();
     const std::string stick = drives.Folder("films");
@@ -197,21 +292,26 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(ActionF(unit), 0x70103u);
 
-    // Fast play: double speed, and the second press back to normal.
+    // Fast play: double speed without sound, and the second press back to normal.
+    EXPECT_WAVE_OUT(card, 0);
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
     EXPECT_EQ(page->m_bySpeed, 1);
     EXPECT_EQ(ActionF(unit), 0x70701u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED)));
+    EXPECT_WAVE_OUT(card, 1);
     TapButton(unit, page->Button(MV_BTN_SPEED));
     EXPECT_EQ(page->m_bySpeed, 0);
     EXPECT_EQ(ActionF(unit), 0x70700u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
+    EXPECT_WAVE_OUT(card, 0);
 
-    // Fast play belongs to its film: the next one plays at normal speed.
+    // Fast play belongs to its film: the next one plays at normal speed, with sound.
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
     ASSERT_EQ(page->m_bySpeed, 1);
+    EXPECT_WAVE_OUT(card, 1);
     TapButton(unit, page->Button(MV_BTN_NEXT));
     EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_WAVE_OUT(card, 0);
     EXPECT_NE(Playing(page).find("b.mp4"), std::string::npos) << Playing(page);
     EXPECT_EQ(Names(page->FileList())[1], "b.mp4");
     TapButton(unit, page->Button(MV_BTN_NEXT));
@@ -249,8 +349,10 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     }
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
     ASSERT_EQ(page->m_bySpeed, 1);
+    EXPECT_WAVE_OUT(card, 1);
     page->StopAll();
     EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_WAVE_OUT(card, 0);  // whatever plays next is heard
     EXPECT_EQ(ActionF(unit), 0x70300u);
     EXPECT_EQ(Status(unit), 0u);
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
@@ -263,11 +365,17 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     plat::ui::SendMessage(unit.Main()->Id(), WM_KEY_COMMAND, 0, 0x1003);
     EXPECT_EQ(CurrentRow(page->FileList()), 0);
 
-    // The film plays; the stick goes: the page closes it and forgets the folder.
+    // The film plays fast; the stick goes: the page closes it, forgets the folder and gives
+    // the sound back.
     TapRow(unit, page->FileList(), 0);
     ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    ASSERT_EQ(page->m_bySpeed, 1);
+    EXPECT_WAVE_OUT(card, 1);
     drives.Unmount(stick);
     unit.Advance(2500);
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_WAVE_OUT(card, 0);
     EXPECT_TRUE(Playing(page).empty());
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
     EXPECT_EQ(ListCount(page->FileList()), 0);
@@ -355,6 +463,68 @@ TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     cfg->m_Layout.cell[0][cellPage][cellItem].byLocked = 0;
     unit.Board().Command("status 0x00");
+}
+
+// A DVD folder beside the films: its start file plays as a disc from its own row, but next and
+// the end of a film pass over it as they go round the films.
+TEST(MoviePage, NextAndTheEndOfAFilmPassOverADvdFolder) {
+    QuietPlayer quiet;
+    const std::string mp4 = testmedia::VideoMp4();
+    ASSERT_FALSE(mp4.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(mp4, stick + "/a.mp4");
+    CopyTo(mp4, stick + "/b.mp4");
+    fs::create_directories(stick + "/VIDEO_TS");
+    testsupport::WriteText(stick + "/VIDEO_TS/VIDEO_TS.IFO", "DVDVIDEO-VMG");
+    testsupport::WriteText(stick + "/VIDEO_TS/VIDEO_TS.BUP", "DVDVIDEO-VMG");
+    testsupport::WriteText(stick + "/VIDEO_TS/VTS_01_1.VOB", "title set");
+    testsupport::WriteText(unit.File(MARKER_PLAY_LOG), "");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    TapRow(unit, page->DriveList(), static_cast<int>(Names(page->DriveList()).size()) - 1);
+    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"a.mp4", "b.mp4"}));
+    ASSERT_GE(IndexOf(page->DriveList(), "VIDEO_TS"), 0);
+
+    // The films, each once, and nothing of the disc folder.
+    TapRow(unit, page->FileList(), 1);
+    ASSERT_NE(Playing(page).find("b.mp4"), std::string::npos);
+    ASSERT_NE(page->AllPlaylist(), nullptr);
+    int all = 0;
+    page->AllPlaylist()->GetCount(&all);
+    EXPECT_EQ(all, 2);
+
+    // Next from the last film goes round to the first.
+    TapButton(unit, page->Button(MV_BTN_NEXT));
+    EXPECT_NE(Playing(page).find("a.mp4"), std::string::npos) << Playing(page);
+    TapButton(unit, page->Button(MV_BTN_PREV));
+    ASSERT_NE(Playing(page).find("b.mp4"), std::string::npos) << Playing(page);
+
+    // The end of the last film: the first plays next.
+    page->Player()->SetPosition(19000000);  // 1.9 s of 2
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(300);
+            return Playing(page).find("a.mp4") != std::string::npos;
+        },
+        8000))
+        << Playing(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    const std::string log = unit.Log();
+    EXPECT_EQ(log.find("VIDEO_TS.IFO]"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Movie: cannot open"), std::string::npos) << log;
+    EXPECT_TRUE(unit.TakeBoxes().empty());
+
+    // The folder itself still offers its disc.
+    page->StopAll();
+    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "VIDEO_TS"));
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"VIDEO_TS.IFO"}));
 }
 
 // Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
@@ -733,6 +903,7 @@ TEST(MoviePage, PlaysDvdFoldersOfAStickEachInItsPlace) {
     openFolder("Concert");
     ASSERT_TRUE(page->m_bPrompt);
     EXPECT_EQ(ActionF(unit), 0x70204u);
+    ExpectPromptCaptions(unit, page);
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     TapButton(unit, page->PromptButton(false));
     EXPECT_FALSE(page->m_bPrompt);
@@ -853,6 +1024,7 @@ TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
     TapRow(unit, page->FileList(), 0);
     ASSERT_TRUE(page->m_bPrompt);
     EXPECT_EQ(ActionF(unit), 0x70204u);
+    ExpectPromptCaptions(unit, page);
     TapButton(unit, page->PromptButton(true));
     EXPECT_FALSE(page->m_bPrompt);
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
