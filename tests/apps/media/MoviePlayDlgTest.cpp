@@ -136,6 +136,97 @@ void SaveNow(HeadUnit& unit, CMoviePlayDlg* page) {
     unit.Advance(100);
 }
 
+CMoviePlayDlg* MoviePage(HeadUnit& unit, int seat = 0) {
+    return static_cast<CMoviePlayDlg*>(unit.Page(seat, APPTYPE_MOVIE));
+}
+
+// A tap at a seat's own screen co-ordinates.
+void TapAt(HeadUnit& unit, int seat, int x, int y) {
+    unit.Tap(x + seat * 800, y);
+    unit.Advance(60);
+}
+
+// The stick, filled, in the first USB socket; the drives settle.
+void MountStick(HeadUnit& unit, const std::string& stick) {
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+}
+
+// The seat's homepage MOVIE icon tapped: the seat turns to the movie page.
+void OpenMoviePage(HeadUnit& unit, int seat = 0) {
+    plat::Point icon = harness::HomepageIconCentre(seat, "APPTYPE_MOVIE");
+    unit.Tap(icon.x, icon.y);
+    unit.Advance(200);
+}
+
+// Into the stick: the drive list's last row.
+void EnterStick(HeadUnit& unit, CMoviePlayDlg* page) {
+    TapRow(unit, page->DriveList(), ListCount(page->DriveList()) - 1);
+}
+
+// The filled stick in, the front seat on the movie page and inside the stick: the page, or null.
+CMoviePlayDlg* BrowseStick(HeadUnit& unit, const std::string& stick) {
+    MountStick(unit, stick);
+    OpenMoviePage(unit);
+    CMoviePlayDlg* page = MoviePage(unit);
+    if (page)
+        EnterStick(unit, page);
+    return page;
+}
+
+// The unit's optical drive, empty, made before the unit starts; its disc is a folder that the
+// test fills and puts in ("udf" for a DVD, "iso9660" for a Video CD).
+class OpticalDrive {
+public:
+    OpticalDrive(HeadUnit& unit, const std::string& name, std::string fileSystem)
+        : m_unit(unit), m_disc(unit.Drives().Folder(name)), m_fileSystem(std::move(fileSystem)) {
+        ::setenv("VELKORA_OPTICAL_DEVICE", m_disc.c_str(), 1);
+        unit.Drives().AddOpticalDrive("sr0", 11, 0);
+        unit.Drives().SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    }
+    ~OpticalDrive() { ::unsetenv("VELKORA_OPTICAL_DEVICE"); }
+    OpticalDrive(const OpticalDrive&) = delete;
+    OpticalDrive& operator=(const OpticalDrive&) = delete;
+
+    const std::string& Disc() const { return m_disc; }
+    void Insert() {
+        m_unit.Drives().Mount("/dev/sr0", 11, 0, m_disc, m_fileSystem);
+        m_unit.Drives().SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    }
+    void Eject() {
+        m_unit.Drives().Unmount(m_disc);
+        m_unit.Drives().SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    }
+
+private:
+    HeadUnit& m_unit;
+    std::string m_disc;
+    std::string m_fileSystem;
+};
+
+// The generated DVD, copied into `folder`.
+void MakeDvd(const std::string& folder) {
+    const std::string source = testmedia::Dvd();
+    ASSERT_FALSE(source.empty());
+    fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+// The unit started (and left to settle for `settleMs`); the front seat's movie page, or null.
+CMoviePlayDlg* StartUnit(HeadUnit& unit, uint32_t settleMs = 0) {
+    if (!unit.Start()) {
+        ADD_FAILURE() << "exit status " << unit.StartStatus();
+        return nullptr;
+    }
+    unit.Advance(settleMs);
+    return MoviePage(unit);
+}
+
+// The player has opened a medium of `type` (the disc goes in on the homepage: the seat turns to
+// the movie page, which opens it).
+bool WaitForMedia(HeadUnit& unit, CMoviePlayDlg* page, int type) {
+    return unit.WaitFor([&] { return page->Player()->GetMediaType() == type; }, 6000);
+}
+
 // Light pixels (the captions' ink; the button faces are dark) on a button as the front screen
 // shows it.
 int LightPixelsOn(HeadUnit& unit, IKvButton* button) {
@@ -237,26 +328,21 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
         std::fprintf(stderr, "no sound server, the wave output is not watched: %s\n",
                      card.Error().c_str());
     HeadUnit unit(card.Options());
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string stick = drives.Folder("films");
+    ASSERT_NE(StartUnit(unit), nullptr);
+    const std::string stick = unit.Drives().Folder("films");
     CopyTo(mp4, stick + "/Films/a.mp4");
     CopyTo(mp4, stick + "/Films/b.mp4");
-    drives.Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
+    MountStick(unit, stick);
 
-    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
-    unit.Tap(icon.x, icon.y);
-    unit.Advance(200);
+    OpenMoviePage(unit);
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    CMoviePlayDlg* page = MoviePage(unit);
     ASSERT_NE(page, nullptr);
-    ASSERT_NE(unit.Page(1, APPTYPE_MOVIE), nullptr) << "one page a seat";
+    ASSERT_NE(MoviePage(unit, 1), nullptr) << "one page a seat";
 
     // Into the stick, then its folder of films.
-    const int storage = static_cast<int>(Names(page->DriveList()).size()) - 1;
-    ASSERT_GE(storage, 0);
-    TapRow(unit, page->DriveList(), storage);
+    ASSERT_GE(ListCount(page->DriveList()), 1);
+    EnterStick(unit, page);
     EXPECT_EQ(page->m_iFolderDepth, 1);
     TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "Films"));
     ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"a.mp4", "b.mp4"}));
@@ -324,8 +410,7 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;  // as if left alone for six seconds
     unit.Advance(300);
     EXPECT_TRUE(page->m_bFullScreen);
-    unit.Tap(400, 240);
-    unit.Advance(60);
+    TapAt(unit, 0, 400, 240);
     EXPECT_FALSE(page->m_bFullScreen);
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 
@@ -343,10 +428,8 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
 
     // StopAll leaves nothing open and the page at normal speed. (The wait may have left the
     // film alone long enough for the whole screen; a tap brings the page back.)
-    if (page->m_bFullScreen) {
-        unit.Tap(400, 240);
-        unit.Advance(60);
-    }
+    if (page->m_bFullScreen)
+        TapAt(unit, 0, 400, 240);
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
     ASSERT_EQ(page->m_bySpeed, 1);
     EXPECT_WAVE_OUT(card, 1);
@@ -372,7 +455,7 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
     ASSERT_EQ(page->m_bySpeed, 1);
     EXPECT_WAVE_OUT(card, 1);
-    drives.Unmount(stick);
+    unit.Drives().Unmount(stick);
     unit.Advance(2500);
     EXPECT_EQ(page->m_bySpeed, 0);
     EXPECT_WAVE_OUT(card, 0);
@@ -398,13 +481,12 @@ TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
     const std::string mp4 = testmedia::VideoMp4();
     ASSERT_FALSE(mp4.empty());
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    ASSERT_NE(StartUnit(unit), nullptr);
     const std::string stick = unit.Drives().Folder("films");
     CopyTo(mp4, stick + "/top.mp4");
     CopyTo(mp4, stick + "/Films/a.mp4");
-    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    MountStick(unit, stick);
+    CMoviePlayDlg* page = MoviePage(unit);
     ASSERT_NE(page, nullptr);
     // The stick's letter, as the drive list has it.
     std::u16string letter;
@@ -414,9 +496,7 @@ TEST(MoviePage, TheRememberedFilmPlaysAtFirstShow) {
     ASSERT_FALSE(letter.empty());
     plat::StrCopy(unit.Kernel()->m_Settings.szCurrentMovie, letter + u":\\top.mp4");
 
-    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
-    unit.Tap(icon.x, icon.y);
-    unit.Advance(200);
+    OpenMoviePage(unit);
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
     EXPECT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\top.mp4");
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
@@ -472,7 +552,7 @@ TEST(MoviePage, NextAndTheEndOfAFilmPassOverADvdFolder) {
     const std::string mp4 = testmedia::VideoMp4();
     ASSERT_FALSE(mp4.empty());
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    ASSERT_NE(StartUnit(unit), nullptr);
     const std::string stick = unit.Drives().Folder("films");
     CopyTo(mp4, stick + "/a.mp4");
     CopyTo(mp4, stick + "/b.mp4");
@@ -481,14 +561,8 @@ TEST(MoviePage, NextAndTheEndOfAFilmPassOverADvdFolder) {
     testsupport::WriteText(stick + "/VIDEO_TS/VIDEO_TS.BUP", "DVDVIDEO-VMG");
     testsupport::WriteText(stick + "/VIDEO_TS/VTS_01_1.VOB", "title set");
     testsupport::WriteText(unit.File(MARKER_PLAY_LOG), "");
-    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
-    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
-    unit.Tap(icon.x, icon.y);
-    unit.Advance(200);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    CMoviePlayDlg* page = BrowseStick(unit, stick);
     ASSERT_NE(page, nullptr);
-    TapRow(unit, page->DriveList(), static_cast<int>(Names(page->DriveList()).size()) - 1);
     ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"a.mp4", "b.mp4"}));
     ASSERT_GE(IndexOf(page->DriveList(), "VIDEO_TS"), 0);
 
@@ -625,6 +699,34 @@ KvMultimedia::KvDvdDomain Domain(CMoviePlayDlg* page) {
     return domain;
 }
 
+bool WaitForDomain(HeadUnit& unit, CMoviePlayDlg* page, KvMultimedia::KvDvdDomain domain,
+                   int realMs) {
+    return unit.WaitFor([&] { return Domain(page) == domain; }, realMs);
+}
+
+// The disc in the drive from its row: "DVD" in the drive list, then "Play DVD", and the paint
+// after which the page opens it (or asks first).
+void ChooseTheDisc(HeadUnit& unit, CMoviePlayDlg* page) {
+    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "DVD"));
+    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
+    TapRow(unit, page->FileList(), 0);
+    unit.Advance(100);
+}
+
+// The unit started and settled on its homepage, then the disc in its empty drive: the seat
+// turns to the movie page, which opens the disc. The front movie page, or null.
+CMoviePlayDlg* StartWithTheDvdInserted(HeadUnit& unit, OpticalDrive& drive) {
+    CMoviePlayDlg* page = StartUnit(unit, 2500);
+    if (!page)
+        return nullptr;
+    drive.Insert();
+    if (!WaitForMedia(unit, page, IKvPlayer::MEDIA_DVD)) {
+        ADD_FAILURE() << "the disc was not opened";
+        return nullptr;
+    }
+    return page;
+}
+
 }  // namespace
 
 // The generated DVD in the optical drive: it goes in on the homepage and plays at once; the
@@ -632,26 +734,14 @@ KvMultimedia::KvDvdDomain Domain(CMoviePlayDlg* page) {
 // page let it go; taken out, it is closed.
 TEST(MoviePage, PlaysADvdFromTheDrive) {
     QuietPlayer quiet;
-    const std::string source = testmedia::Dvd();
-    ASSERT_FALSE(source.empty());
     HeadUnit unit;
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string disc = drives.Folder("dvd");
-    fs::copy(source, disc, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
-    drives.AddOpticalDrive("sr0", 11, 0);
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-    unit.Advance(2500);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
-    ASSERT_NE(page, nullptr);
+    OpticalDrive drive(unit, "dvd", "udf");
+    ASSERT_NO_FATAL_FAILURE(MakeDvd(drive.Disc()));
 
     // In it goes, with the homepage current: the seat turns to the movie page, which shows
     // "Play DVD" and opens the disc a paint later.
-    drives.Mount("/dev/sr0", 11, 0, disc, "udf");
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
-    ASSERT_TRUE(
-        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_DVD; }, 6000));
+    CMoviePlayDlg* page = StartWithTheDvdInserted(unit, drive);
+    ASSERT_NE(page, nullptr);
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
     EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
     EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 4);
@@ -664,8 +754,7 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
 
     // The first-play program leads to the title menu; button 1 under the pen, where the page
     // shows the picture, starts the title.
-    ASSERT_TRUE(unit.WaitFor(
-        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
+    ASSERT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_VideoManagerMenu, 8000));
     bool inTitle = unit.WaitFor(
         [&] {
             // Where the picture lies is the library's business; a known place keeps the
@@ -765,13 +854,7 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(Status(unit), 0u);
     EXPECT_FALSE(Visible(page->Button(MV_BTN_DVD_SETUP))) << "no setup without a disc playing";
-    auto reopen = [&] {
-        TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "DVD"));
-        ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play DVD"}));
-        TapRow(unit, page->FileList(), 0);
-        unit.Advance(100);
-    };
-    reopen();
+    ASSERT_NO_FATAL_FAILURE(ChooseTheDisc(unit, page));
     ASSERT_TRUE(page->m_bPrompt);
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
     // Continue: back in the title within two seconds.
@@ -780,14 +863,13 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(ActionF(unit), 0x70109u);
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
-    EXPECT_TRUE(unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_Title; }, 2000))
-        << Domain(page);
+    EXPECT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_Title, 2000)) << Domain(page);
 
     // A bookmark spoilt on disc: Continue plays the disc from its start and drops the file.
     page->StopAll();
     unit.Advance(300);
     testsupport::WriteText(bookmark, "not a bookmark");
-    reopen();
+    ASSERT_NO_FATAL_FAILURE(ChooseTheDisc(unit, page));
     ASSERT_TRUE(page->m_bPrompt);
     TapButton(unit, page->PromptButton(true));
     EXPECT_FALSE(page->m_bPrompt);
@@ -799,13 +881,11 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
 
     // Out it comes: the disc is closed and the page forgets it.
-    drives.Unmount(disc);
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    drive.Eject();
     unit.Advance(2500);
     EXPECT_NE(unit.Log().find("DVD CLEAR"), std::string::npos);
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(Playing(page), "");
-    ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
 
 namespace {
@@ -813,8 +893,7 @@ namespace {
 // The disc's first-play program leads to its title menu; button 1 under the pen starts the
 // title.
 bool EnterTitle(HeadUnit& unit, CMoviePlayDlg* page) {
-    if (!unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; },
-                      8000))
+    if (!WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_VideoManagerMenu, 8000))
         return false;
     return unit.WaitFor(
         [&] {
@@ -831,28 +910,16 @@ bool EnterTitle(HeadUnit& unit, CMoviePlayDlg* page) {
 // own place, and Begin plays a folder from its start.
 TEST(MoviePage, PlaysDvdFoldersOfAStickEachInItsPlace) {
     QuietPlayer quiet;
-    const std::string source = testmedia::Dvd();
-    ASSERT_FALSE(source.empty());
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string stick = drives.Folder("dvds");
+    ASSERT_NE(StartUnit(unit), nullptr);
+    const std::string stick = unit.Drives().Folder("dvds");
     for (const char* name : {"Concert", "Show"})
-        fs::copy(source, stick + "/" + name,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        ASSERT_NO_FATAL_FAILURE(MakeDvd(stick + "/" + name));
     // Two discs made at different times.
     const auto now = fs::last_write_time(stick + "/Concert/VIDEO_TS/VIDEO_TS.IFO");
     fs::last_write_time(stick + "/Show/VIDEO_TS/VIDEO_TS.IFO", now - std::chrono::hours(30));
-    drives.Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
-
-    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
-    unit.Tap(icon.x, icon.y);
-    unit.Advance(200);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    CMoviePlayDlg* page = BrowseStick(unit, stick);
     ASSERT_NE(page, nullptr);
-    const int storage = static_cast<int>(Names(page->DriveList()).size()) - 1;
-    TapRow(unit, page->DriveList(), storage);
     auto openFolder = [&](const std::string& name) {
         // Both folders show as "VIDEO_TS": the row's folder tells them apart.
         int row = -1;
@@ -910,8 +977,7 @@ TEST(MoviePage, PlaysDvdFoldersOfAStickEachInItsPlace) {
     EXPECT_EQ(ActionF(unit), 0x70108u);
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
-    EXPECT_TRUE(unit.WaitFor(
-        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000))
+    EXPECT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_VideoManagerMenu, 8000))
         << "from the start, not the title: " << Domain(page);
 }
 
@@ -965,23 +1031,16 @@ int64_t PositionOf(CMoviePlayDlg* page) {
 TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
     QuietPlayer quiet;
     HeadUnit unit;
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string disc = drives.Folder("vcd");
+    OpticalDrive drive(unit, "vcd", "iso9660");
+    const std::string disc = drive.Disc();
     fs::create_directories(disc + "/MPEGAV");
     ASSERT_TRUE(MakeVcdSection(disc + "/MPEGAV/AVSEQ01.DAT"));
     fs::copy_file(disc + "/MPEGAV/AVSEQ01.DAT", disc + "/MPEGAV/AVSEQ02.DAT");
-    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
-    drives.AddOpticalDrive("sr0", 11, 0);
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-    unit.Advance(2500);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    CMoviePlayDlg* page = StartUnit(unit, 2500);
     ASSERT_NE(page, nullptr);
 
-    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
-    ASSERT_TRUE(
-        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_VCD; }, 6000));
+    drive.Insert();
+    ASSERT_TRUE(WaitForMedia(unit, page, IKvPlayer::MEDIA_VCD));
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MOVIE);
     EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"Play VCD"}));
     EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 3);
@@ -1032,8 +1091,7 @@ TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
     // The chosen disc plays on the whole screen; a tap only brings the page back.
     EXPECT_TRUE(page->m_bFullScreen);
-    unit.Tap(400, 240);
-    unit.Advance(60);
+    TapAt(unit, 0, 400, 240);
     EXPECT_FALSE(page->m_bFullScreen);
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 
@@ -1054,7 +1112,6 @@ TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
     TapButton(unit, page->PromptButton(true));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_LT(PositionOf(page), 6000000);
-    ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
 
 namespace {
@@ -1080,25 +1137,12 @@ uint32_t Pixel(HeadUnit& unit, int seat, int x, int y) {
 // next one goes home.
 TEST(MoviePage, TheIdleSwitchInADiscMenuShowsWhatThePageThinks) {
     QuietPlayer quiet;
-    const std::string source = testmedia::Dvd();
-    ASSERT_FALSE(source.empty());
     HeadUnit unit;
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string disc = drives.Folder("dvd");
-    fs::copy(source, disc, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
-    drives.AddOpticalDrive("sr0", 11, 0);
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-    unit.Advance(2500);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    OpticalDrive drive(unit, "dvd", "udf");
+    ASSERT_NO_FATAL_FAILURE(MakeDvd(drive.Disc()));
+    CMoviePlayDlg* page = StartWithTheDvdInserted(unit, drive);
     ASSERT_NE(page, nullptr);
-    drives.Mount("/dev/sr0", 11, 0, disc, "udf");
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
-    ASSERT_TRUE(
-        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_DVD; }, 6000));
-    ASSERT_TRUE(unit.WaitFor(
-        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
+    ASSERT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_VideoManagerMenu, 8000));
     // The blue menu in the file list's place, the page around it.
     plat::Rect home;
     page->Button(MV_BTN_RET_MENU)->GetRect(&home);
@@ -1130,7 +1174,6 @@ TEST(MoviePage, TheIdleSwitchInADiscMenuShowsWhatThePageThinks) {
     unit.Tap(homeCentre.x, homeCentre.y);
     unit.Advance(200);
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
-    ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
 
 // A film whose picture the player cannot place (it has only sound) stays with the page when
@@ -1140,17 +1183,11 @@ TEST(MoviePage, APictureThatCannotBePlacedKeepsThePage) {
     const std::string sound = testmedia::LongWav();
     ASSERT_FALSE(sound.empty());
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    ASSERT_NE(StartUnit(unit), nullptr);
     const std::string stick = unit.Drives().Folder("films");
     CopyTo(sound, stick + "/sound.avi");
-    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
-    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
-    unit.Tap(icon.x, icon.y);
-    unit.Advance(200);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    CMoviePlayDlg* page = BrowseStick(unit, stick);
     ASSERT_NE(page, nullptr);
-    TapRow(unit, page->DriveList(), static_cast<int>(Names(page->DriveList()).size()) - 1);
     ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"sound.avi"}));
     TapRow(unit, page->FileList(), 0);
     ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
@@ -1235,11 +1272,6 @@ std::string MisplacedBy(HeadUnit& unit, int seat, const Box& b) {
     return wrong;
 }
 
-void TapAt(HeadUnit& unit, int seat, int x, int y) {
-    unit.Tap(x + seat * 800, y);
-    unit.Advance(60);
-}
-
 void TapSeatButton(HeadUnit& unit, int seat, IKvButton* button) {
     ASSERT_NE(button, nullptr);
     plat::Rect r;
@@ -1317,24 +1349,20 @@ TEST(MoviePage, ThePictureLiesInItsFittedPlaceOnBothSeats) {
     const std::string mpg = testmedia::SolidFilm("mpg", 320, 240, 12);
     ASSERT_FALSE(mkv.empty() || tiny.empty() || avi.empty() || mpg.empty());
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    ASSERT_NE(StartUnit(unit), nullptr);
     const std::string stick = unit.Drives().Folder("films");
     CopyTo(mkv, stick + "/wide.mkv");
     CopyTo(tiny, stick + "/tiny.mkv");
     CopyTo(avi, stick + "/wide.avi");
     CopyTo(mpg, stick + "/small.mpg");
-    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
+    MountStick(unit, stick);
 
     for (int seat : {0, 1}) {
-        plat::Point icon = harness::HomepageIconCentre(seat, "APPTYPE_MOVIE");
-        unit.Tap(icon.x, icon.y);
-        unit.Advance(200);
+        OpenMoviePage(unit, seat);
         ASSERT_EQ(unit.Seat(seat)->m_iCurrentApp, APPTYPE_MOVIE) << seat;
-        CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(seat, APPTYPE_MOVIE));
+        CMoviePlayDlg* page = MoviePage(unit, seat);
         ASSERT_NE(page, nullptr);
-        TapSeatRow(unit, seat, page->DriveList(),
-                   static_cast<int>(Names(page->DriveList()).size()) - 1);
+        TapSeatRow(unit, seat, page->DriveList(), ListCount(page->DriveList()) - 1);
         ASSERT_EQ(Names(page->FileList()),
                   (std::vector<std::string>{"small.mpg", "tiny.mkv", "wide.avi", "wide.mkv"}));
         if (seat == 0) {
@@ -1359,19 +1387,18 @@ TEST(MoviePage, TheKeptPlaceIsOnlyForItsOwnFilm) {
     ASSERT_FALSE(film.empty());
     constexpr int64_t kPlace = 200000000;  // 20 s, out of reach of a start from the beginning
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    ASSERT_NE(StartUnit(unit), nullptr);
     const std::string stick = unit.Drives().Folder("films");
     CopyTo(film, stick + "/top.mkv");
     CopyTo(film, stick + "/Films/a.mkv");
     CopyTo(film, stick + "/Films/b.mkv");
-    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
+    MountStick(unit, stick);
     const std::u16string letter(1, unit.Kernel()->GetDriveSnapshot().szDrive[0]);
     ASSERT_NE(letter[0], 0);
     SYS_SETTINGS& settings = unit.Kernel()->m_Settings;
     plat::StrCopy(settings.szCurrentMovie, letter + u":\\top.mkv");
     settings.llMoviePosition = kPlace;
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    CMoviePlayDlg* page = MoviePage(unit);
     ASSERT_NE(page, nullptr);
     auto position = [&] {
         KvMultimedia::KvPlayerTime t = {};
@@ -1380,9 +1407,7 @@ TEST(MoviePage, TheKeptPlaceIsOnlyForItsOwnFilm) {
     };
 
     // The first show starts the remembered film at its place.
-    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
-    unit.Tap(icon.x, icon.y);
-    unit.Advance(200);
+    OpenMoviePage(unit);
     ASSERT_EQ(Playing(page), plat::Utf16ToUtf8(letter) + ":\\top.mkv");
     EXPECT_GE(position(), kPlace);
     EXPECT_EQ(settings.llMoviePosition, 0) << "used up";
@@ -1429,7 +1454,7 @@ TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
     const std::string mp4 = testmedia::VideoMp4();
     ASSERT_FALSE(mp4.empty());
     HeadUnit unit;
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    ASSERT_NE(StartUnit(unit), nullptr);
     const std::string stick = unit.Drives().Folder("films");
     CopyTo(mp4, stick + "/a.mp4");
     CopyTo(mp4, stick + "/c.mp4");
@@ -1437,14 +1462,8 @@ TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
         testsupport::WriteText(stick + "/" + broken + ".mp4", "not a film");
     // The marker that has every film started logged.
     testsupport::WriteText(unit.File(MARKER_PLAY_LOG), "");
-    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
-    unit.Advance(2500);
-    plat::Point icon = harness::HomepageIconCentre(0, "APPTYPE_MOVIE");
-    unit.Tap(icon.x, icon.y);
-    unit.Advance(200);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    CMoviePlayDlg* page = BrowseStick(unit, stick);
     ASSERT_NE(page, nullptr);
-    TapRow(unit, page->DriveList(), static_cast<int>(Names(page->DriveList()).size()) - 1);
     ASSERT_EQ(ListCount(page->FileList()), 8);
     TapRow(unit, page->FileList(), 0);
     ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos);
