@@ -100,16 +100,67 @@ std::string CurrentName(IKvListbox* list) {
     return r ? plat::Utf16ToUtf8(r->szName) : "";
 }
 
+// The middle of the front screen shows `colour` (the full view or the slideshow's picture).
+::testing::AssertionResult CentreShows(HeadUnit& unit, uint32_t colour) {
+    const uint32_t p = unit.Screen(0).PixelAt(400, 240);
+    if (Near(p, colour))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the middle is " << std::hex << p;
+}
+
+// The stick, filled, in the first USB socket.
+void MountStick(HeadUnit& unit, const std::string& stick) {
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+}
+
+// The folder Trip of a stick: a landscape JPEG, a portrait one with an upper-case extension
+// and a BMP of `bmpWidth` x `bmpHeight`.
+void TripPictures(const std::string& stick, int bmpWidth, int bmpHeight) {
+    Picture(stick + "/Trip/a.jpg", 640, 400, kRed, plat::ImageFormat::Jpeg);
+    Picture(stick + "/Trip/b.JPG", 300, 500, kGreen, plat::ImageFormat::Jpeg);
+    Picture(stick + "/Trip/c.bmp", bmpWidth, bmpHeight, kBlue, plat::ImageFormat::Bmp);
+}
+
+// The optical drive, empty; made before the unit starts.
+void AddOpticalDrive(HeadUnit& unit) {
+    unit.Drives().AddOpticalDrive("sr0", 11, 0);
+    unit.Drives().SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+}
+
+// A disc of two pictures (red first.jpg, green second.jpg) in the folder `disc`.
+void TwoPictureDisc(const std::string& disc) {
+    Picture(disc + "/first.jpg", 320, 200, kRed, plat::ImageFormat::Jpeg);
+    Picture(disc + "/second.jpg", 320, 200, kGreen, plat::ImageFormat::Jpeg);
+}
+
+void InsertDisc(HeadUnit& unit, const std::string& disc) {
+    unit.Drives().Mount("/dev/sr0", 11, 0, disc, "iso9660");
+    unit.Drives().SetDisc("/dev/sr0", plat::DiscStatus::Data);
+}
+
+void EjectDisc(HeadUnit& unit, const std::string& disc) {
+    unit.Drives().SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    unit.Drives().Unmount(disc);
+}
+
+// A disc of pictures has come: the seat turned to the photo page, whose slideshow runs from
+// the disc's first picture.
+bool WaitForDiscSlideshow(HeadUnit& unit, CPhotoDlg* front) {
+    return unit.WaitFor(
+        [&] {
+            return unit.Seat(0)->m_iCurrentApp == APPTYPE_PHOTO && front->m_bSlideshow == 1 &&
+                   CurrentName(front->FileList()) == "first.jpg";
+        },
+        8000);
+}
+
 }  // namespace
 
 TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
     HeadUnit unit;
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string stick = drives.Folder("pics");
-    Picture(stick + "/Trip/a.jpg", 640, 400, kRed, plat::ImageFormat::Jpeg);
-    Picture(stick + "/Trip/b.JPG", 300, 500, kGreen, plat::ImageFormat::Jpeg);
-    Picture(stick + "/Trip/c.bmp", 1600, 400, kBlue, plat::ImageFormat::Bmp);
+    const std::string stick = unit.Drives().Folder("pics");
+    ASSERT_NO_FATAL_FAILURE(TripPictures(stick, 1600, 400));
     Picture(stick + "/Trip/full.jpg", 640, 400, kRed, plat::ImageFormat::Jpeg);
     {
         // A JPEG cut off in its header: named so that it comes last in the folder.
@@ -119,7 +170,7 @@ TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
         fs::remove(stick + "/Trip/full.jpg");
     }
     Picture(stick + "/VCD/v.jpg", 64, 64, kRed, plat::ImageFormat::Jpeg);
-    drives.Mount("/dev/sdb1", 8, 17, stick);
+    MountStick(unit, stick);
     unit.Advance(2500);
 
     Launch(unit, 0);
@@ -195,10 +246,9 @@ TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
     EXPECT_EQ(CurrentName(front->FileList()), "b.JPG");
     EXPECT_NE(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szPicturePath).find("b.JPG"),
               std::string::npos);
-    plat::Surface screen = unit.Screen(0);
-    EXPECT_TRUE(Near(screen.PixelAt(400, 240), kGreen)) << std::hex << screen.PixelAt(400, 240);
+    EXPECT_TRUE(CentreShows(unit, kGreen));
     // Portrait, 300 x 500 scaled to fit 480 rows: the sides of the screen stay the page's.
-    EXPECT_FALSE(Near(screen.PixelAt(400 - 160, 240), kGreen));
+    EXPECT_FALSE(Near(unit.Screen(0).PixelAt(400 - 160, 240), kGreen));
 
     // A quarter turn writes the turned copy and leaves the photo's own file alone.
     TapButton(unit, 0, front->Button(PH_BTN_ROTATE));
@@ -235,8 +285,7 @@ TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
     EXPECT_EQ(CurrentName(front->FileList()), "c.bmp");
     EXPECT_TRUE(front->Button(PH_BTN_PAUSE)->IsVisible());
     unit.Advance(100);
-    screen = unit.Screen(0);
-    EXPECT_TRUE(Near(screen.PixelAt(400, 240), kBlue)) << std::hex << screen.PixelAt(400, 240);
+    EXPECT_TRUE(CentreShows(unit, kBlue));
     unit.Advance(1500);
     EXPECT_EQ(CurrentName(front->FileList()), "d.jpg");
     EXPECT_EQ(front->m_bSlideshow, 0);
@@ -253,14 +302,10 @@ TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {
         s.iCurrentApp = APPTYPE_PHOTO;
     };
     HeadUnit unit(options);
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string stick = drives.Folder("pics");
-    Picture(stick + "/Trip/a.jpg", 640, 400, kRed, plat::ImageFormat::Jpeg);
-    Picture(stick + "/Trip/b.JPG", 300, 500, kGreen, plat::ImageFormat::Jpeg);
-    Picture(stick + "/Trip/c.bmp", 400, 300, kBlue, plat::ImageFormat::Bmp);
-    drives.Mount("/dev/sdb1", 8, 17, stick);
-    drives.AddOpticalDrive("sr0", 11, 0);
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    const std::string stick = unit.Drives().Folder("pics");
+    ASSERT_NO_FATAL_FAILURE(TripPictures(stick, 400, 300));
+    MountStick(unit, stick);
+    AddOpticalDrive(unit);
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
     unit.Advance(2500);
     // The stick's letter, as the drive list has it; its picture as the settings keep it.
@@ -285,8 +330,7 @@ TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {
     EXPECT_EQ(front->m_dwInterval, 3000u);
     EXPECT_EQ(front->m_bSlideshow, 1);
     unit.Advance(100);
-    plat::Surface screen = unit.Screen(0);
-    EXPECT_TRUE(Near(screen.PixelAt(400, 240), kGreen)) << std::hex << screen.PixelAt(400, 240);
+    EXPECT_TRUE(CentreShows(unit, kGreen));
     unit.Advance(3000);
     EXPECT_EQ(CurrentName(front->FileList()), "c.bmp");
     EXPECT_NE(plat::Utf16ToUtf8(front->m_strPicture).find("c.bmp"), std::string::npos);
@@ -296,18 +340,11 @@ TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {
     TapButton(unit, 0, front->Button(PH_BTN_RET_MENU));
     unit.Advance(200);
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
-    const std::string disc = drives.Folder("disc");
+    const std::string disc = unit.Drives().Folder("disc");
     Picture(disc + "/Holiday/x.jpg", 200, 100, kBlue, plat::ImageFormat::Jpeg);
-    Picture(disc + "/first.jpg", 320, 200, kRed, plat::ImageFormat::Jpeg);
-    Picture(disc + "/second.jpg", 320, 200, kGreen, plat::ImageFormat::Jpeg);
-    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
-    ASSERT_TRUE(unit.WaitFor(
-        [&] {
-            return unit.Seat(0)->m_iCurrentApp == APPTYPE_PHOTO && front->m_bSlideshow == 1 &&
-                   CurrentName(front->FileList()) == "first.jpg";
-        },
-        8000));
+    ASSERT_NO_FATAL_FAILURE(TwoPictureDisc(disc));
+    InsertDisc(unit, disc);
+    ASSERT_TRUE(WaitForDiscSlideshow(unit, front));
     EXPECT_EQ(front->m_bySpeedMode, 1);
     EXPECT_EQ(front->m_dwInterval, 1500u);
     EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"first.jpg", "second.jpg"}));
@@ -317,8 +354,7 @@ TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {
     EXPECT_EQ(CurrentName(front->FileList()), "second.jpg");
 
     // The disc goes while its pictures run: the slideshow stops and its list empties.
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
-    drives.Unmount(disc);
+    EjectDisc(unit, disc);
     ASSERT_TRUE(unit.WaitFor([&] { return front->m_bSlideshow == 0; }, 8000));
     EXPECT_NE(unit.Log().find("Photo :: CD/DVD Clear"), std::string::npos);
     EXPECT_TRUE(Names(front->FileList()).empty());
@@ -326,24 +362,15 @@ TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {
 
 TEST(PhotoPage, ADiscThatGoesWhileThePageIsHiddenStillEmptiesItsList) {
     HeadUnit unit;
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    drives.AddOpticalDrive("sr0", 11, 0);
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    AddOpticalDrive(unit);
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
     unit.Advance(2500);
     CPhotoDlg* front = Photo(unit, 0);
     ASSERT_NE(front, nullptr);
-    const std::string disc = drives.Folder("disc");
-    Picture(disc + "/first.jpg", 320, 200, kRed, plat::ImageFormat::Jpeg);
-    Picture(disc + "/second.jpg", 320, 200, kGreen, plat::ImageFormat::Jpeg);
-    drives.Mount("/dev/sr0", 11, 0, disc, "iso9660");
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
-    ASSERT_TRUE(unit.WaitFor(
-        [&] {
-            return unit.Seat(0)->m_iCurrentApp == APPTYPE_PHOTO && front->m_bSlideshow == 1 &&
-                   CurrentName(front->FileList()) == "first.jpg";
-        },
-        8000));
+    const std::string disc = unit.Drives().Folder("disc");
+    ASSERT_NO_FATAL_FAILURE(TwoPictureDisc(disc));
+    InsertDisc(unit, disc);
+    ASSERT_TRUE(WaitForDiscSlideshow(unit, front));
     // Home: the page is hidden, its paused slideshow still on the disc's pictures.
     TapButton(unit, 0, front->Button(PH_BTN_RET_MENU));
     unit.Advance(200);
@@ -352,8 +379,7 @@ TEST(PhotoPage, ADiscThatGoesWhileThePageIsHiddenStillEmptiesItsList) {
 
     // The disc goes: the music page, ticking first, takes the shared "disc gone" code; the
     // photo page still stops its slideshow and empties its list, once.
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
-    drives.Unmount(disc);
+    EjectDisc(unit, disc);
     ASSERT_TRUE(unit.WaitFor(
         [&] { return front->m_bSlideshow == 0 && Names(front->FileList()).empty(); }, 8000))
         << ::testing::PrintToString(Names(front->FileList()));
