@@ -601,6 +601,31 @@ TEST(MoviePage, NextAndTheEndOfAFilmPassOverADvdFolder) {
     EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"VIDEO_TS.IFO"}));
 }
 
+// The unit closed while a film plays fast: the sound card's wave output, which outlives the
+// unit, is heard again.
+TEST(MoviePage, ClosedDuringFastPlayTheSoundStaysOn) {
+    QuietPlayer quiet;
+    const std::string mp4 = testmedia::VideoMp4();
+    ASSERT_FALSE(mp4.empty());
+    WaveOutCard card;
+    if (!card.Running())
+        GTEST_SKIP() << "no sound server to watch: " << card.Error();
+    HeadUnit unit(card.Options());
+    ASSERT_NE(StartUnit(unit), nullptr);
+    const std::string stick = unit.Drives().Folder("films");
+    CopyTo(mp4, stick + "/a.mp4");
+    CMoviePlayDlg* page = BrowseStick(unit, stick);
+    ASSERT_NE(page, nullptr);
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    ASSERT_EQ(page->m_bySpeed, 1);
+    EXPECT_EQ(card.WaveOutMuted(), 1);
+    unit.Close();
+    EXPECT_NE(unit.HowEnded(), MainEnd::None);
+    EXPECT_EQ(card.WaveOutMuted(), 0);
+}
+
 // Fitting never runs away, however small the picture, and gives the usual sizes otherwise.
 TEST(MoviePage, FitsAnySizeOfPicture) {
     for (int size = 1; size <= 4; ++size) {
