@@ -143,6 +143,8 @@ bool DecodeImageData(const uint8_t* data, size_t size, int fitWidth, int fitHeig
         ok = std::find(check.rowDone.begin(), check.rowDone.end(), 0) == check.rowDone.end();
     if (ok && kind == ImageKind::Png)
         ok = PngReachesEnd(data, size);
+    if (ok && kind == ImageKind::Jpeg)
+        ok = JpegReachesEnd(data, size);
     if (ok) {
         GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
         ok = pixbuf && SurfaceFromPixbuf(pixbuf, out);

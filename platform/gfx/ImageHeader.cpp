@@ -233,4 +233,72 @@ bool ReadImageHeader(const std::string& path, ImageFileInfo& out) {
     return false;
 }
 
+void JpegEndFinder::Feed(const uint8_t* data, size_t size) {
+    const uint8_t* const end = data + size;
+    while (data < end && m_state != State::Ended) {
+        switch (m_state) {
+            case State::Marker:
+                // Bytes between segments are not allowed, but decoders skip them.
+                data = static_cast<const uint8_t*>(std::memchr(data, 0xFF, size_t(end - data)));
+                if (!data)
+                    return;
+                ++data;
+                m_state = State::MarkerFill;
+                break;
+            case State::MarkerFill: {
+                const uint8_t b = *data++;
+                if (b != 0xFF)
+                    OnMarker(b);
+                break;
+            }
+            case State::Length1:
+                m_length = uint32_t(*data++) << 8;
+                m_state = State::Length2;
+                break;
+            case State::Length2:
+                m_length |= *data++;
+                // A length below 2 is refused by the decoder: no end is looked for after it.
+                m_skip = m_length < 2 ? SIZE_MAX : m_length - 2;
+                m_state = State::Skip;
+                break;
+            case State::Skip: {
+                const size_t n = std::min(m_skip, size_t(end - data));
+                data += n;
+                m_skip -= n;
+                if (m_skip == 0)
+                    m_state = m_marker == 0xDA ? State::Data : State::Marker;
+                break;
+            }
+            case State::Data:
+                // Compressed data: 0xFF is followed by a stuffed 0 or a restart marker inside it.
+                data = static_cast<const uint8_t*>(std::memchr(data, 0xFF, size_t(end - data)));
+                if (!data)
+                    return;
+                ++data;
+                m_state = State::DataFill;
+                break;
+            case State::DataFill: {
+                const uint8_t b = *data++;
+                if (b == 0 || (b >= 0xD0 && b <= 0xD7))
+                    m_state = State::Data;
+                else if (b != 0xFF)
+                    OnMarker(b);
+                break;
+            }
+            case State::Ended:
+                break;
+        }
+    }
+}
+
+void JpegEndFinder::OnMarker(uint8_t marker) {
+    m_marker = marker;
+    if (marker == 0xD9)
+        m_state = State::Ended;
+    else if (StandAlone(marker))
+        m_state = State::Marker;
+    else
+        m_state = State::Length1;
+}
+
 }  // namespace plat

@@ -40,4 +40,38 @@ bool BmpHeaderFits(const uint8_t* data, size_t size);
 // must run whole up to the end chunk.
 bool PngReachesEnd(const uint8_t* data, size_t size);
 
+// Follows a JPEG's segments and compressed data, fed in pieces as they are read, to learn
+// whether its end marker comes. The decoder fills in the rows of a file cut inside its data
+// with grey, and says nothing of it.
+class JpegEndFinder {
+public:
+    void Feed(const uint8_t* data, size_t size);
+    bool Ended() const { return m_state == State::Ended; }
+
+private:
+    enum class State : uint8_t {
+        Marker,
+        MarkerFill,
+        Length1,
+        Length2,
+        Skip,
+        Data,
+        DataFill,
+        Ended
+    };
+
+    void OnMarker(uint8_t marker);
+
+    State m_state = State::Marker;
+    uint8_t m_marker = 0;
+    uint32_t m_length = 0;
+    size_t m_skip = 0;
+};
+
+inline bool JpegReachesEnd(const uint8_t* data, size_t size) {
+    JpegEndFinder finder;
+    finder.Feed(data, size);
+    return finder.Ended();
+}
+
 }  // namespace plat

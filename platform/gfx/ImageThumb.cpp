@@ -84,6 +84,7 @@ bool DecodeJpegReduced(const std::string& path, const ImageFileInfo& info, int w
     // The decoder keeps its own 64 KiB window of the data: pieces of that size are enough.
     constexpr size_t kPiece = 64u << 10;
     std::vector<uint8_t> piece(kPiece);
+    JpegEndFinder end;
     bool ok = true;
     for (;;) {
         const long n = file.Read(piece.data(), piece.size());
@@ -91,13 +92,14 @@ bool DecodeJpegReduced(const std::string& path, const ImageFileInfo& info, int w
             ok = false;
         if (n <= 0 || !ok)
             break;
+        end.Feed(piece.data(), static_cast<size_t>(n));
         ok = gdk_pixbuf_loader_write(loader, piece.data(), static_cast<gsize>(n), nullptr);
         if (!ok || load.refused)
             break;
     }
     // Closed even after a failure: the loader must not be finalised open.
     const bool closed = gdk_pixbuf_loader_close(loader, nullptr);
-    ok = ok && closed && !load.refused && !load.rowDone.empty() &&
+    ok = ok && closed && !load.refused && end.Ended() && !load.rowDone.empty() &&
          std::find(load.rowDone.begin(), load.rowDone.end(), 0) == load.rowDone.end();
     Surface decoded;
     if (ok) {
