@@ -122,7 +122,7 @@ HeaderScan Scan(const uint8_t* data, size_t got, uint64_t total, ImageFileInfo& 
             h = ReadLe16(data + 8);
             break;
         case ImageKind::Bmp:
-            if (got < 54)
+            if (got < 26)
                 return HeaderScan::NeedMore;
             if (!BmpFits(data, got, total))
                 return HeaderScan::Invalid;
@@ -237,17 +237,20 @@ void JpegEndFinder::Feed(const uint8_t* data, size_t size) {
     const uint8_t* const end = data + size;
     while (data < end && m_state != State::Ended) {
         switch (m_state) {
-            case State::Marker:
+            case State::Seek:
                 // Bytes between segments are not allowed, but decoders skip them.
                 data = static_cast<const uint8_t*>(std::memchr(data, 0xFF, size_t(end - data)));
                 if (!data)
                     return;
                 ++data;
-                m_state = State::MarkerFill;
+                m_state = State::Fill;
                 break;
-            case State::MarkerFill: {
+            case State::Fill: {
                 const uint8_t b = *data++;
-                if (b != 0xFF)
+                // In compressed data 0xFF is followed by a stuffed 0 or a restart marker.
+                if (m_inData && (b == 0 || (b >= 0xD0 && b <= 0xD7)))
+                    m_state = State::Seek;
+                else if (b != 0xFF)
                     OnMarker(b);
                 break;
             }
@@ -265,24 +268,10 @@ void JpegEndFinder::Feed(const uint8_t* data, size_t size) {
                 const size_t n = std::min(m_skip, size_t(end - data));
                 data += n;
                 m_skip -= n;
-                if (m_skip == 0)
-                    m_state = m_marker == 0xDA ? State::Data : State::Marker;
-                break;
-            }
-            case State::Data:
-                // Compressed data: 0xFF is followed by a stuffed 0 or a restart marker inside it.
-                data = static_cast<const uint8_t*>(std::memchr(data, 0xFF, size_t(end - data)));
-                if (!data)
-                    return;
-                ++data;
-                m_state = State::DataFill;
-                break;
-            case State::DataFill: {
-                const uint8_t b = *data++;
-                if (b == 0 || (b >= 0xD0 && b <= 0xD7))
-                    m_state = State::Data;
-                else if (b != 0xFF)
-                    OnMarker(b);
+                if (m_skip == 0) {
+                    m_inData = m_marker == 0xDA;  // a scan's header: its data follows
+                    m_state = State::Seek;
+                }
                 break;
             }
             case State::Ended:
@@ -293,10 +282,11 @@ void JpegEndFinder::Feed(const uint8_t* data, size_t size) {
 
 void JpegEndFinder::OnMarker(uint8_t marker) {
     m_marker = marker;
+    m_inData = false;
     if (marker == 0xD9)
         m_state = State::Ended;
     else if (StandAlone(marker))
-        m_state = State::Marker;
+        m_state = State::Seek;
     else
         m_state = State::Length1;
 }

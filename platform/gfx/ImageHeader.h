@@ -49,20 +49,14 @@ public:
     bool Ended() const { return m_state == State::Ended; }
 
 private:
-    enum class State : uint8_t {
-        Marker,
-        MarkerFill,
-        Length1,
-        Length2,
-        Skip,
-        Data,
-        DataFill,
-        Ended
-    };
+    // Seek: to the next 0xFF; Fill: after one (fill bytes, a marker, or inside compressed data
+    // a stuffed 0 or a restart marker).
+    enum class State : uint8_t { Seek, Fill, Length1, Length2, Skip, Ended };
 
     void OnMarker(uint8_t marker);
 
-    State m_state = State::Marker;
+    State m_state = State::Seek;
+    bool m_inData = false;
     uint8_t m_marker = 0;
     uint32_t m_length = 0;
     size_t m_skip = 0;

@@ -130,6 +130,16 @@ TEST(ImageHeader, BmpPixelOffsetsAreCheckedAgainstTheWholeFile) {
     EXPECT_EQ(both.sizeW, -1);
     EXPECT_EQ(both.infoW, -1);
 
+    // The oldest header, of 12 bytes, on a file of 30.
+    const std::vector<uint8_t> core = {'B', 'M', 30, 0, 0, 0, 0, 0, 0, 0,  26, 0,    0,    0,    12,
+                                       0,   0,   0,  2, 0, 1, 0, 1, 0, 24, 0,  0x30, 0x20, 0x10, 0};
+    WriteBytes(dir.File("core.bmp"), core);
+    both = ReadBoth(dir.File("core.bmp"));
+    EXPECT_EQ(both.sizeW, 2);
+    EXPECT_EQ(both.sizeH, 1);
+    EXPECT_EQ(both.infoW, 2);
+    EXPECT_EQ(both.infoH, 1);
+
     // A small file is no picture, whatever its first bytes.
     WriteBytes(dir.File("short.bmp"), std::vector<uint8_t>(plain.begin(), plain.begin() + 30));
     both = ReadBoth(dir.File("short.bmp"));
