@@ -300,7 +300,8 @@ void CPhotoDlg::FitToScreen(uint32_t w, uint32_t h, int* outW, int* outH) const 
 
 // ---- Pictures --------------------------------------------------------------------------------
 
-bool CPhotoDlg::LoadPicture(const std::u16string& folder, const std::u16string& name) {
+bool CPhotoDlg::LoadPicture(const std::u16string& folder, const std::u16string& name,
+                            bool decodeNow) {
     ReleaseAndClear(m_pPicture);
     m_strPicture.clear();
     m_bPictureDrawn = 0;
@@ -308,8 +309,13 @@ bool CPhotoDlg::LoadPicture(const std::u16string& folder, const std::u16string& 
         return false;
     const std::u16string path = JoinWide(folder, name);
     IKvImage* image = LoadImage(plat::Utf8ToUtf16(plat::NativePath(path)));
+    // IsLoaded decodes the whole picture (a camera's photo at screen size): only worth it
+    // when the picture is about to be drawn, which then uses those pixels.
     int loaded = 0;
-    if (!image || image->IsLoaded(&loaded) != RZ_OK || !loaded) {
+    uint32_t w = 0, h = 0;
+    const bool usable = image && (decodeNow ? image->IsLoaded(&loaded) == RZ_OK && loaded
+                                            : image->GetSize(&w, &h) == RZ_OK && w && h);
+    if (!usable) {
         ReleaseAndClear(image);
         WriteLog("Photo: cannot load %s", plat::Utf16ToUtf8(path).c_str());
         return false;
@@ -325,12 +331,12 @@ void CPhotoDlg::ClosePicture() {
     m_strPicture.clear();
 }
 
-bool CPhotoDlg::LoadCurrentFileRow() {
+bool CPhotoDlg::LoadCurrentFileRow(bool decodeNow) {
     const UI_LIST_ROW* row = ListRowAt(FileList());
     if (!row || row->wKind != ROW_FILE)
         return false;
     const UI_LIST_ROW copy = *row;
-    return LoadPicture(copy.szFolder, copy.szName);
+    return LoadPicture(copy.szFolder, copy.szName, decodeNow);
 }
 
 void CPhotoDlg::RebuildFolderList() {
@@ -489,7 +495,9 @@ void CPhotoDlg::RotatePicture() {
         temp = u"temp.jpg";
     else if (ext == u".bmp")
         temp = u"temp.bmp";
-    if (!temp)
+    // The picture may be known by its header alone: a damaged body turns nothing.
+    int loaded = 0;
+    if (!temp || m_pPicture->IsLoaded(&loaded) != RZ_OK || !loaded)
         return;
     if (m_pPicture->Rotate90() != RZ_OK)
         return;
@@ -631,7 +639,9 @@ void CPhotoDlg::OnDriveListTap() {
         if (ListCount(FileList()) > 0)
             FileList()->SetCurrentIndex(0);
         RebuildFolderList();
-        LoadCurrentFileRow();
+        // The grid stays on the screen: the folder's first picture is shown only when asked
+        // for, which loads it again.
+        LoadCurrentFileRow(false);
         FollowFolderCursor();
     }
     InvalidateOwner();

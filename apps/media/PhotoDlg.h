@@ -73,8 +73,11 @@ public:
     void RotatePicture();
     void OnDriveListTap();
     void OnFileListTap(int x, int y);
-    // Loads the picture; false (nothing shown) when it cannot be read.
-    bool LoadPicture(const std::u16string& folder, const std::u16string& name);
+    // Loads the picture; false (nothing shown) when it cannot be read. With `decodeNow` false
+    // only its header is read, for a picture that is not shown yet: a damaged body is then
+    // found by the draw that would show it.
+    bool LoadPicture(const std::u16string& folder, const std::u16string& name,
+                     bool decodeNow = true);
     void ClosePicture();
     void StopSlideshow();
 
@@ -131,7 +134,7 @@ private:
     void ShowPlayButton(bool playing);
     void ApplyViewMode();
     void RebuildFolderList();
-    bool LoadCurrentFileRow();
+    bool LoadCurrentFileRow(bool decodeNow = true);
     bool ShowFolderEntry(bool forward);
     void FollowFolderCursor();
     void StartSlideshow();

@@ -2,13 +2,12 @@
 
 #include <new>
 #include <string>
+#include <utility>
 
 #include "library/LibFactory.h"
-#include "platform/gfx/Canvas.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/gfx/ImageThumb.h"
 #include "platform/io/Path.h"
-#include "platform/text/Text.h"
 
 namespace KvMultimedia {
 
@@ -20,11 +19,6 @@ constexpr int64_t kScreenFitAbovePixels = 4ll << 20;
 constexpr int kScreenFitAboveSide = 4096;
 constexpr int kLargestScreenWidth = 800;
 constexpr int kLargestScreenHeight = 600;
-
-// Right and bottom edges from sizes, wrapping like 32-bit arithmetic instead of overflowing.
-int AddWrap(int a, int b) {
-    return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
 
 }  // namespace
 
@@ -83,102 +77,19 @@ const plat::Surface* CKvImage::Picture() {
     return m_image.get();
 }
 
-RZRESULT CKvImage::Reserved(uint32_t /*unused*/) {
-    return RZ_OK;
-}
-
-RZRESULT CKvImage::IsLoaded(int* out) {
+bool CKvImage::Loaded() {
     Picture();
-    if (out)
-        *out = m_bLoaded;
-    return RZ_OK;
+    return m_bLoaded != 0;
 }
 
-RZRESULT CKvImage::GetSize(uint32_t* width, uint32_t* height) {
-    if (!m_bLoaded)
-        return RZ_FAIL;
-    if (width)
-        *width = static_cast<uint32_t>(m_iWidth);
-    if (height)
-        *height = static_cast<uint32_t>(m_iHeight);
-    return RZ_OK;
+std::shared_ptr<const plat::Surface> CKvImage::PixelsFor(int /*w*/, int /*h*/) {
+    Picture();
+    return m_image;
 }
 
-RZRESULT CKvImage::Rotate90() {
+void CKvImage::KeepTurned(std::shared_ptr<const plat::Surface> turned) {
     // The turned picture is this object's own; the shared one stays as the file has it.
-    if (const plat::Surface* image = Picture()) {
-        m_image = std::make_shared<const plat::Surface>(plat::RotateClockwise90(*image));
-        m_iWidth = m_image->Width();
-        m_iHeight = m_image->Height();
-    }
-    return RZ_OK;
-}
-
-bool SaveFormatFor(const char16_t* path, plat::ImageFormat& format) {
-    // The extension runs from the last '.' of the whole path, folders included.
-    const char16_t* dot = path ? plat::StrRChr(path, u'.') : nullptr;
-    if (!dot)
-        return false;
-    std::u16string ext(dot);
-    for (char16_t& c : ext)
-        c = plat::ToLowerAscii(c);
-    if (ext == u".bmp")
-        format = plat::ImageFormat::Bmp;
-    else if (ext == u".jpg" || ext == u".jpeg")
-        format = plat::ImageFormat::Jpeg;
-    else
-        return false;
-    return true;
-}
-
-RZRESULT CKvImage::Save(const char16_t* path) {
-    const plat::Surface* image = path ? Picture() : nullptr;
-    if (!image)
-        return RZ_FAIL;
-    plat::ImageFormat format;
-    if (!SaveFormatFor(path, format))
-        return RZ_FAIL;  // nothing written, and the caller is told so
-    return plat::SaveImageFile(plat::NativePath(path), *image, format, 100) ? RZ_OK : RZ_FAIL;
-}
-
-RZRESULT CKvImage::DrawPart(plat::Canvas* hdc, int dl, int dt, int dr, int db, int sl, int st,
-                            int sr, int sb) {
-    if (!m_bLoaded)
-        return RZ_FAIL;
-    // Drawing errors are not reported: a missing canvas draws nothing (and decodes nothing).
-    if (!hdc)
-        return RZ_OK;
-    const plat::Surface* image = Picture();
-    if (!image)
-        return RZ_FAIL;
-    hdc->DrawImage(*image, plat::Rect{sl, st, sr, sb}, plat::Rect{dl, dt, dr, db});
-    return RZ_OK;
-}
-
-RZRESULT CKvImage::Draw(plat::Canvas* hdc, int x, int y, int w, int h) {
-    if (!m_bLoaded)
-        return RZ_FAIL;
-    if (!hdc)
-        return RZ_OK;
-    const plat::Surface* image = Picture();
-    if (!image)
-        return RZ_FAIL;
-    if (w == 0 || h == 0)
-        hdc->DrawImage(*image, x, y);
-    else
-        hdc->DrawImage(*image, image->Bounds(), plat::Rect{x, y, AddWrap(x, w), AddWrap(y, h)});
-    return RZ_OK;
-}
-
-RZRESULT CKvImage::AddRef() {
-    return CKvObject::AddRef();
-}
-
-RZRESULT CKvImage::Release() {
-    const uint16_t count = CKvObject::Release();
-    if (count == 0)
-        delete this;
-    return count;
+    m_image = std::move(turned);
 }
 
 RZRESULT NewImage(IKvImage** out, const char16_t* path) {

@@ -1,7 +1,5 @@
 #include "library/multimedia/KvListImage.h"
 
-#include "library/multimedia/KvImage.h"
-
 #include <algorithm>
 #include <mutex>
 #include <new>
@@ -9,11 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/gfx/Canvas.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/gfx/ImageThumb.h"
 #include "platform/io/Path.h"
-#include "platform/text/Text.h"
 
 namespace KvMultimedia {
 
@@ -155,95 +151,14 @@ void CKvListImage::HeldSize(int* width, int* height) const {
     *height = held ? held->Height() : 0;
 }
 
-RZRESULT CKvListImage::Reserved(uint32_t /*unused*/) {
-    return RZ_OK;
-}
-
-RZRESULT CKvListImage::IsLoaded(int* out) {
-    if (out)
-        *out = Known() ? 1 : 0;
-    return RZ_OK;
-}
-
-RZRESULT CKvListImage::GetSize(uint32_t* width, uint32_t* height) {
-    if (!Known())
-        return RZ_FAIL;
-    if (width)
-        *width = static_cast<uint32_t>(m_iWidth);
-    if (height)
-        *height = static_cast<uint32_t>(m_iHeight);
-    return RZ_OK;
-}
-
-RZRESULT CKvListImage::Rotate90() {
-    if (!Known())
-        return RZ_OK;
-    std::shared_ptr<const plat::Surface> pixels = PixelsAt(m_iWidth, m_iHeight);
-    if (!pixels)
-        return RZ_OK;
-    ListImagePixels::Instance().Keep(
-        this, std::make_shared<plat::Surface>(plat::RotateClockwise90(*pixels)), true);
-    std::swap(m_iWidth, m_iHeight);
-    return RZ_OK;
-}
-
-RZRESULT CKvListImage::Save(const char16_t* path) {
-    if (!path || !Known())
-        return RZ_FAIL;
-    plat::ImageFormat format;
-    if (!SaveFormatFor(path, format))
-        return RZ_FAIL;
-    std::shared_ptr<const plat::Surface> pixels = PixelsAt(m_iWidth, m_iHeight);
-    if (!pixels)
-        return RZ_FAIL;
-    return plat::SaveImageFile(plat::NativePath(path), *pixels, format, 100) ? RZ_OK : RZ_FAIL;
-}
-
-RZRESULT CKvListImage::DrawPart(plat::Canvas* hdc, int dl, int dt, int dr, int db, int sl, int st,
-                                int sr, int sb) {
-    if (!Known())
-        return RZ_FAIL;
-    if (!hdc)
-        return RZ_OK;
-    // Source edges are in the reported size: the pixels must be of that size.
-    std::shared_ptr<const plat::Surface> pixels = PixelsAt(m_iWidth, m_iHeight);
-    if (!pixels)
-        return RZ_FAIL;
-    hdc->DrawImage(*pixels, plat::Rect{sl, st, sr, sb}, plat::Rect{dl, dt, dr, db});
-    return RZ_OK;
-}
-
-RZRESULT CKvListImage::Draw(plat::Canvas* hdc, int x, int y, int w, int h) {
-    if (!Known())
-        return RZ_FAIL;
-    if (!hdc)
-        return RZ_OK;
+std::shared_ptr<const plat::Surface> CKvListImage::PixelsFor(int w, int h) {
     int dw = 0, dh = 0;
     DecodeSizeFor(w, h, &dw, &dh);
-    std::shared_ptr<const plat::Surface> pixels = PixelsAt(dw, dh);
-    if (!pixels)
-        return RZ_FAIL;
-    // Right and bottom edges wrap like 32-bit arithmetic instead of overflowing.
-    auto addWrap = [](int a, int b) {
-        return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-    };
-    if (w == 0 || h == 0)
-        hdc->DrawImage(*pixels, pixels->Bounds(),
-                       plat::Rect{x, y, addWrap(x, m_iWidth), addWrap(y, m_iHeight)});
-    else
-        hdc->DrawImage(*pixels, pixels->Bounds(), plat::Rect{x, y, addWrap(x, w), addWrap(y, h)});
-    return RZ_OK;
+    return PixelsAt(dw, dh);
 }
 
-RZRESULT CKvListImage::AddRef() {
-    return CKvObject::AddRef();
-}
-
-RZRESULT CKvListImage::Release() {
-    const uint16_t count = CKvObject::Release();
-    if (count == 0)
-        delete this;
-    return count;
+void CKvListImage::KeepTurned(std::shared_ptr<const plat::Surface> turned) {
+    ListImagePixels::Instance().Keep(this, std::move(turned), true);
 }
 
 RZRESULT NewListImage(IKvImage** out, const char16_t* path, int maxWidth, int maxHeight) {

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "library/KvObject.h"
 #include "library/include/IKvImage.h"
+#include "library/multimedia/KvImageBase.h"
 #include "platform/gfx/Surface.h"
 
 namespace KvMultimedia {
@@ -19,24 +19,12 @@ namespace KvMultimedia {
 // Decoded pixels of all list pictures, together, beyond which the least recently drawn go.
 constexpr size_t kListImagePixelBytes = 12u << 20;
 
-class CKvListImage final : public IKvImage, public CKvObject {
+class CKvListImage final : public CKvImageBase {
 public:
     // `path` is a stored path (either separator, names matched without case); the picture is no
     // larger than maxWidth x maxHeight (its proportions kept), as a picture decoded scaled down to
     // fit would be.
     CKvListImage(std::u16string path, int maxWidth, int maxHeight);
-
-    RZRESULT Reserved(uint32_t unused) override;
-    // 1 when the file's header names a picture we read (the pixels may still fail).
-    RZRESULT IsLoaded(int* out) override;
-    RZRESULT GetSize(uint32_t* width, uint32_t* height) override;
-    RZRESULT Rotate90() override;
-    RZRESULT Save(const char16_t* path) override;
-    RZRESULT DrawPart(plat::Canvas* hdc, int dl, int dt, int dr, int db, int sl, int st, int sr,
-                      int sb) override;
-    RZRESULT Draw(plat::Canvas* hdc, int x, int y, int w, int h) override;
-    RZRESULT AddRef() override;
-    RZRESULT Release() override;
 
     // Decodes the picture now at the size it reports and keeps it for good, whatever becomes
     // of the file (a row's picture from a file that is written again, as the photo page's
@@ -50,10 +38,15 @@ private:
     friend class ListImagePixels;
     friend void PrepareListImages(IKvImage* const* images, int count,
                                   const std::function<bool(uint32_t, uint32_t, int*, int*)>&);
-    ~CKvListImage();
+    ~CKvListImage() override;
 
     // Reads the header once; false for a file that is no picture or whose pixels failed.
-    bool Known();
+    bool Known() override;
+    // 1 when the file's header names a picture we read (the pixels may still fail).
+    bool Loaded() override { return Known(); }
+    // Decoded at the size drawn at, when no larger than the reported size.
+    std::shared_ptr<const plat::Surface> PixelsFor(int w, int h) override;
+    void KeepTurned(std::shared_ptr<const plat::Surface> turned) override;
     // The pixel size a draw into w x h decodes at: that size when it is no larger than the
     // picture, else the picture's own.
     void DecodeSizeFor(int w, int h, int* outW, int* outH) const;
@@ -68,8 +61,6 @@ private:
     int m_iMaxWidth;
     int m_iMaxHeight;
     State m_state = State::Unread;
-    int m_iWidth = 0;  // the size it reports: the stored size fitted into the maximum
-    int m_iHeight = 0;
     // Guarded by the budget's lock: the pixels, whether they are fixed (turned or held: never
     // decoded again), and the place in the least-recently-drawn order.
     std::shared_ptr<const plat::Surface> m_pixels;

@@ -1,6 +1,5 @@
 #include "platform/gfx/ImageFile.h"
 
-#include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gfx/ImageHeader.h"
 #include "platform/gfx/PixbufSurface.h"
 #include "platform/io/File.h"
 
@@ -26,158 +26,20 @@ namespace plat {
 namespace {
 
 // Only these decoders ever see outside bytes; the type comes from the content, not the name.
-const char* DecoderFor(const uint8_t* data, size_t size) {
-    auto starts = [&](const char* magic, size_t n) {
-        return size >= n && std::memcmp(data, magic, n) == 0;
-    };
-    if (starts("\x89PNG\r\n\x1a\n", 8))
-        return "png";
-    if (starts("\xFF\xD8\xFF", 3))
-        return "jpeg";
-    if (starts("GIF87a", 6) || starts("GIF89a", 6))
-        return "gif";
-    if (starts("BM", 2))
-        return "bmp";
+const char* DecoderFor(ImageKind kind) {
+    switch (kind) {
+        case ImageKind::Png:
+            return "png";
+        case ImageKind::Jpeg:
+            return "jpeg";
+        case ImageKind::Gif:
+            return "gif";
+        case ImageKind::Bmp:
+            return "bmp";
+        case ImageKind::None:
+            break;
+    }
     return nullptr;
-}
-
-// Interlaced PNGs write every row in their first pass: a cut one is found by its chunks,
-// which must run whole up to the end chunk.
-bool PngReachesEnd(const uint8_t* data, size_t size) {
-    size_t pos = 8;
-    while (pos + 12 <= size) {
-        const size_t len = (size_t(data[pos]) << 24) | (size_t(data[pos + 1]) << 16) |
-                           (size_t(data[pos + 2]) << 8) | data[pos + 3];
-        if (len > size - pos - 12)
-            return false;
-        if (std::memcmp(data + pos + 4, "IEND", 4) == 0)
-            return true;
-        pos += 12 + len;
-    }
-    return false;
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-// The BMP decoder allocates whatever the header's pixel offset asks for before it looks any
-// further: a file whose pixels would start beyond its end never reaches it.
-bool BmpHeaderFits(const uint8_t* data, size_t size) {
-    if (size < 18)
-        return false;
-    const uint32_t offset = ReadLe32(data + 10);
-    const uint32_t info = ReadLe32(data + 14);
-    const bool knownInfo = info == 12 || info == 16 || info == 40 || info == 52 || info == 56 ||
-                           info == 64 || info == 108 || info == 124;
-    if (!knownInfo || offset < 14 + info || offset > size)
-        return false;
-    // Likewise the palette: at most 256 entries, all of them before the pixels.
-    if (info >= 40) {
-        const uint32_t colours = ReadLe32(data + 46);
-        if (colours > 256 || 14 + info + colours * 4 > offset)
-            return false;
-    }
-    return true;
-}
-
-uint16_t ReadBe16(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-uint32_t ReadBe32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-bool SizeWithinLimits(int64_t width, int64_t height) {
-    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
-           width * height <= kMaxImagePixels;
-}
-
-enum class HeaderScan { Found, NeedMore, Invalid };
-
-// Walks a JPEG's segments up to its frame header. Segments before it (EXIF with its own
-// thumbnail, colour profiles) can run to tens of kilobytes.
-HeaderScan ScanJpegSize(const uint8_t* data, size_t size, int& width, int& height) {
-    size_t pos = 2;
-    for (;;) {
-        while (pos < size && data[pos] != 0xFF)
-            ++pos;  // bytes between segments are not allowed, but decoders skip them
-        while (pos < size && data[pos] == 0xFF)
-            ++pos;  // fill bytes
-        if (pos >= size)
-            return HeaderScan::NeedMore;
-        const uint8_t marker = data[pos++];
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            continue;  // no length follows
-        if (marker == 0xD9 || marker == 0xDA)
-            return HeaderScan::Invalid;  // the picture's data, or its end, before any frame
-        if (pos + 2 > size)
-            return HeaderScan::NeedMore;
-        const size_t length = ReadBe16(data + pos);
-        if (length < 2)
-            return HeaderScan::Invalid;
-        const bool frame =
-            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            if (length < 7)
-                return HeaderScan::Invalid;
-            if (pos + 7 > size)
-                return HeaderScan::NeedMore;
-            height = ReadBe16(data + pos + 3);
-            width = ReadBe16(data + pos + 5);
-            return HeaderScan::Found;
-        }
-        pos += length;
-    }
-}
-
-HeaderScan ScanImageSize(const uint8_t* data, size_t size, int& width, int& height) {
-    const char* type = DecoderFor(data, size);
-    if (!type)
-        return size < 8 ? HeaderScan::NeedMore : HeaderScan::Invalid;
-    int64_t w = 0;
-    int64_t h = 0;
-    if (std::strcmp(type, "png") == 0) {
-        if (size < 24)
-            return HeaderScan::NeedMore;
-        if (std::memcmp(data + 12, "IHDR", 4) != 0)
-            return HeaderScan::Invalid;
-        w = ReadBe32(data + 16);
-        h = ReadBe32(data + 20);
-    } else if (std::strcmp(type, "gif") == 0) {
-        if (size < 10)
-            return HeaderScan::NeedMore;
-        w = data[6] | (data[7] << 8);
-        h = data[8] | (data[9] << 8);
-    } else if (std::strcmp(type, "bmp") == 0) {
-        if (size < 26)
-            return HeaderScan::NeedMore;
-        if (!BmpHeaderFits(data, size))
-            return HeaderScan::Invalid;
-        if (ReadLe32(data + 14) == 12) {
-            w = data[18] | (data[19] << 8);
-            h = data[20] | (data[21] << 8);
-        } else {
-            w = static_cast<int32_t>(ReadLe32(data + 18));
-            h = static_cast<int32_t>(ReadLe32(data + 22));
-            if (h < 0)
-                h = -h;  // rows stored top down
-        }
-    } else {
-        int jw = 0;
-        int jh = 0;
-        const HeaderScan scan = ScanJpegSize(data, size, jw, jh);
-        if (scan != HeaderScan::Found)
-            return scan;
-        w = jw;
-        h = jh;
-    }
-    if (!SizeWithinLimits(w, h))
-        return HeaderScan::Invalid;
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
-    return HeaderScan::Found;
 }
 
 struct LoadState {
@@ -193,8 +55,7 @@ struct LoadState {
 // decoder stop there.
 void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, gpointer user) {
     auto* state = static_cast<LoadState*>(user);
-    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
-        int64_t(width) * height > kMaxImagePixels) {
+    if (!ImageSizeWithinLimits(width, height)) {
         state->tooLarge = true;
         gdk_pixbuf_loader_set_size(loader, 0, 0);
         return;
@@ -253,8 +114,9 @@ namespace {
 bool DecodeImageData(const uint8_t* data, size_t size, int fitWidth, int fitHeight, Surface& out) {
     if (!data)
         return false;
-    const char* type = DecoderFor(data, size);
-    if (!type || (std::strcmp(type, "bmp") == 0 && !BmpHeaderFits(data, size)))
+    const ImageKind kind = ImageKindOf(data, size);
+    const char* type = DecoderFor(kind);
+    if (!type || (kind == ImageKind::Bmp && !BmpHeaderFits(data, size)))
         return false;
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, nullptr);
     if (!loader)
@@ -277,10 +139,12 @@ bool DecodeImageData(const uint8_t* data, size_t size, int fitWidth, int fitHeig
     ok = ok && closed && !check.tooLarge;
     // A cut PNG or BMP still "loads", with rows never written: refuse it. GIF frames are
     // composed on a cleared picture, so rows outside the first frame are fine there.
-    if (ok && std::strcmp(type, "gif") != 0)
+    if (ok && kind != ImageKind::Gif)
         ok = std::find(check.rowDone.begin(), check.rowDone.end(), 0) == check.rowDone.end();
-    if (ok && std::strcmp(type, "png") == 0)
+    if (ok && kind == ImageKind::Png)
         ok = PngReachesEnd(data, size);
+    if (ok && kind == ImageKind::Jpeg)
+        ok = JpegReachesEnd(data, size);
     if (ok) {
         GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
         ok = pixbuf && SurfaceFromPixbuf(pixbuf, out);
@@ -299,8 +163,7 @@ bool SurfaceFromPixbuf(GdkPixbuf* pixbuf, Surface& out) {
     const int h = gdk_pixbuf_get_height(pixbuf);
     const int channels = gdk_pixbuf_get_n_channels(pixbuf);
     const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-    if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide ||
-        int64_t(w) * h > kMaxImagePixels || channels != (alpha ? 4 : 3))
+    if (!ImageSizeWithinLimits(w, h) || channels != (alpha ? 4 : 3))
         return false;
     const int stride = gdk_pixbuf_get_rowstride(pixbuf);
     const guint8* base = gdk_pixbuf_read_pixels(pixbuf);
@@ -323,39 +186,21 @@ bool SurfaceFromPixbuf(GdkPixbuf* pixbuf, Surface& out) {
 }
 
 bool ReadImageDataSize(const uint8_t* data, size_t size, int& width, int& height) {
-    return data && ScanImageSize(data, size, width, height) == HeaderScan::Found;
+    ImageFileInfo info;
+    if (!ReadImageHeader(data, size, info))
+        return false;
+    width = info.width;
+    height = info.height;
+    return true;
 }
 
 bool ReadImageFileSize(const std::string& path, int& width, int& height) {
-    // Most headers sit in the first bytes; a JPEG's frame header can follow large segments.
-    // The file is read in growing steps, into memory nobody needs cleared, since skins ask
-    // this of hundreds of files at start-up.
-    File file;
-    if (!file.Open(path, O_RDONLY))
+    ImageFileInfo info;
+    if (!ReadImageHeader(path, info))
         return false;
-    std::unique_ptr<uint8_t[]> head;
-    size_t got = 0;
-    for (size_t want : {size_t{4} << 10, size_t{64} << 10, size_t{1} << 20}) {
-        std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[want]);
-        if (!grown)
-            return false;
-        if (got > 0)
-            std::memcpy(grown.get(), head.get(), got);
-        head = std::move(grown);
-        while (got < want) {
-            const long n = file.Read(head.get() + got, want - got);
-            if (n <= 0)
-                break;
-            got += static_cast<size_t>(n);
-        }
-        const HeaderScan scan = ScanImageSize(head.get(), got, width, height);
-        if (scan != HeaderScan::NeedMore || got < want)
-            return scan == HeaderScan::Found;
-    }
-    std::vector<uint8_t> whole;
-    if (!ReadWholeFile(path, whole))
-        return false;
-    return ScanImageSize(whole.data(), whole.size(), width, height) == HeaderScan::Found;
+    width = info.width;
+    height = info.height;
+    return true;
 }
 
 void FitImageSize(int& width, int& height, int maxWidth, int maxHeight) {

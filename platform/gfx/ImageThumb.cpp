@@ -3,10 +3,8 @@
 #include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <malloc.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -17,191 +15,11 @@
 
 #include "platform/gfx/ImageFile.h"
 #include "platform/gfx/PixbufSurface.h"
+#include "platform/io/File.h"
 
 namespace plat {
 
 namespace {
-
-// The file's bytes in order, for headers and for feeding a decoder piece by piece.
-class FileReader {
-public:
-    explicit FileReader(const std::string& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~FileReader() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileReader(const FileReader&) = delete;
-    FileReader& operator=(const FileReader&) = delete;
-
-    bool Ok() const { return m_fd >= 0; }
-    // Up to `size` bytes; 0 at the end, -1 on an error.
-    ssize_t ReadSome(uint8_t* data, size_t size) {
-        for (;;) {
-            const ssize_t n = ::read(m_fd, data, size);
-            if (n >= 0 || errno != EINTR)
-                return n;
-        }
-    }
-    // Exactly `size` bytes, or false.
-    bool Read(uint8_t* data, size_t size) {
-        while (size > 0) {
-            const ssize_t n = ReadSome(data, size);
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-        return true;
-    }
-    bool Skip(size_t size) {
-        return ::lseek(m_fd, static_cast<off_t>(size), SEEK_CUR) != static_cast<off_t>(-1);
-    }
-    bool SeekTo(size_t offset) {
-        return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
-    }
-
-private:
-    int m_fd;
-};
-
-enum class Kind { None, Png, Jpeg, Gif, Bmp };
-
-Kind KindOf(const uint8_t* data, size_t size) {
-    auto starts = [&](const char* magic, size_t n) {
-        return size >= n && std::memcmp(data, magic, n) == 0;
-    };
-    if (starts("\x89PNG\r\n\x1a\n", 8))
-        return Kind::Png;
-    if (starts("\xFF\xD8\xFF", 3))
-        return Kind::Jpeg;
-    if (starts("GIF87a", 6) || starts("GIF89a", 6))
-        return Kind::Gif;
-    if (starts("BM", 2))
-        return Kind::Bmp;
-    return Kind::None;
-}
-
-uint32_t Be16(const uint8_t* p) {
-    return (uint32_t(p[0]) << 8) | p[1];
-}
-uint32_t Be32(const uint8_t* p) {
-    return (Be16(p) << 16) | Be16(p + 2);
-}
-uint32_t Le16(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-    return Le16(p) | (Le16(p + 2) << 16);
-}
-
-// Walks the segments up to the frame header; the compressed data is never reached.
-bool ReadJpegInfo(FileReader& file, ImageFileInfo& out) {
-    uint8_t b[8];
-    // Each round consumes at least two bytes, so the file's end stops it.
-    for (;;) {
-        if (!file.Read(b, 1))
-            return false;
-        if (b[0] != 0xFF)
-            return false;
-        uint8_t marker = 0xFF;
-        while (marker == 0xFF)
-            if (!file.Read(&marker, 1))
-                return false;
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            continue;  // no length follows these
-        if (marker == 0xD9 || marker == 0xDA)
-            return false;  // the data or the end before any frame header
-        if (!file.Read(b, 2))
-            return false;
-        const uint32_t length = Be16(b);
-        if (length < 2)
-            return false;
-        const bool frame =
-            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (!frame) {
-            if (!file.Skip(length - 2))
-                return false;
-            continue;
-        }
-        if (length < 7 || !file.Read(b, 5))
-            return false;
-        out.height = static_cast<int>(Be16(b + 1));
-        out.width = static_cast<int>(Be16(b + 3));
-        out.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
-        return true;
-    }
-}
-
-bool WithinLimits(int width, int height) {
-    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
-           int64_t(width) * height <= kMaxImagePixels;
-}
-
-// Fills as much of `data` as the file has; the count read.
-size_t ReadUpTo(FileReader& file, uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = file.ReadSome(data + done, size - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
-}
-
-bool ReadInfo(const std::string& path, ImageFileInfo& out, Kind& kind) {
-    FileReader file(path);
-    uint8_t head[26] = {};
-    if (!file.Ok())
-        return false;
-    const size_t got = ReadUpTo(file, head, sizeof head);
-    kind = KindOf(head, got);
-    ImageFileInfo info;
-    switch (kind) {
-        case Kind::None:
-            return false;
-        case Kind::Png:
-            if (got < 24 || std::memcmp(head + 12, "IHDR", 4) != 0)
-                return false;
-            info.width = static_cast<int>(std::min<uint32_t>(Be32(head + 16), INT32_MAX));
-            info.height = static_cast<int>(std::min<uint32_t>(Be32(head + 20), INT32_MAX));
-            break;
-        case Kind::Gif:
-            if (got < 10)
-                return false;
-            info.width = static_cast<int>(Le16(head + 6));
-            info.height = static_cast<int>(Le16(head + 8));
-            break;
-        case Kind::Bmp: {
-            if (got < 26)
-                return false;
-            const uint32_t header = Le32(head + 14);
-            if (header == 12) {
-                info.width = static_cast<int>(Le16(head + 18));
-                info.height = static_cast<int>(Le16(head + 20));
-            } else if (header >= 40) {
-                const int32_t w = static_cast<int32_t>(Le32(head + 18));
-                const int32_t h = static_cast<int32_t>(Le32(head + 22));
-                // A negative height is a picture stored top row first.
-                info.width = w;
-                info.height = h == INT32_MIN ? 0 : (h < 0 ? -h : h);
-            } else {
-                return false;
-            }
-            break;
-        }
-        case Kind::Jpeg:
-            // Again from the first segment after the start marker.
-            if (!file.SeekTo(2) || !ReadJpegInfo(file, info))
-                return false;
-            break;
-    }
-    if (!WithinLimits(info.width, info.height))
-        return false;
-    out = info;
-    return true;
-}
 
 // What the JPEG decoder is asked for and what it gave.
 struct JpegLoad {
@@ -249,8 +67,8 @@ int JpegScale(const ImageFileInfo& info, int width, int height) {
 // Streams the file through the decoder at the scale that covers width x height.
 bool DecodeJpegReduced(const std::string& path, const ImageFileInfo& info, int width, int height,
                        Surface& out) {
-    FileReader file(path);
-    if (!file.Ok())
+    File file;
+    if (!file.Open(path, O_RDONLY))
         return false;
     const int denom = JpegScale(info, width, height);
     JpegLoad load;
@@ -266,20 +84,22 @@ bool DecodeJpegReduced(const std::string& path, const ImageFileInfo& info, int w
     // The decoder keeps its own 64 KiB window of the data: pieces of that size are enough.
     constexpr size_t kPiece = 64u << 10;
     std::vector<uint8_t> piece(kPiece);
+    JpegEndFinder end;
     bool ok = true;
     for (;;) {
-        const ssize_t n = file.ReadSome(piece.data(), piece.size());
+        const long n = file.Read(piece.data(), piece.size());
         if (n < 0)
             ok = false;
         if (n <= 0 || !ok)
             break;
+        end.Feed(piece.data(), static_cast<size_t>(n));
         ok = gdk_pixbuf_loader_write(loader, piece.data(), static_cast<gsize>(n), nullptr);
         if (!ok || load.refused)
             break;
     }
     // Closed even after a failure: the loader must not be finalised open.
     const bool closed = gdk_pixbuf_loader_close(loader, nullptr);
-    ok = ok && closed && !load.refused && !load.rowDone.empty() &&
+    ok = ok && closed && !load.refused && end.Ended() && !load.rowDone.empty() &&
          std::find(load.rowDone.begin(), load.rowDone.end(), 0) == load.rowDone.end();
     Surface decoded;
     if (ok) {
@@ -300,11 +120,10 @@ bool DecodeJpegReduced(const std::string& path, const ImageFileInfo& info, int w
 // What one reduced decode holds at once, roughly.
 size_t DecoderBytes(const std::string& path, int width, int height) {
     ImageFileInfo info;
-    Kind kind = Kind::None;
-    if (!ReadInfo(path, info, kind))
+    if (!ReadImageHeader(path, info))
         return 0;
     const size_t whole = size_t(info.width) * size_t(info.height);
-    if (kind != Kind::Jpeg)
+    if (info.kind != ImageKind::Jpeg)
         return whole * 8;  // the decoder's picture and ours, both whole
     const int denom = JpegScale(info, width, height);
     const size_t scaled = size_t(CeilDiv(info.width, denom)) * size_t(CeilDiv(info.height, denom));
@@ -320,8 +139,7 @@ constexpr unsigned kMaxBatchThreads = 4;
 }  // namespace
 
 bool ReadImageFileInfo(const std::string& path, ImageFileInfo& out) {
-    Kind kind = Kind::None;
-    return ReadInfo(path, out, kind);
+    return ReadImageHeader(path, out);
 }
 
 Surface ReduceImage(const Surface& image, int width, int height) {
@@ -374,11 +192,10 @@ Surface ReduceImage(const Surface& image, int width, int height) {
 
 bool LoadImageFileReduced(const std::string& path, int width, int height, Surface& out) {
     ImageFileInfo info;
-    Kind kind = Kind::None;
-    if (!ReadInfo(path, info, kind) || width < 1 || height < 1 || width > info.width ||
+    if (!ReadImageHeader(path, info) || width < 1 || height < 1 || width > info.width ||
         height > info.height)
         return false;
-    if (kind == Kind::Jpeg)
+    if (info.kind == ImageKind::Jpeg)
         return DecodeJpegReduced(path, info, width, height, out);
     // The other types have no cheaper way than the whole picture.
     Surface whole;

@@ -6,16 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/gfx/ImageHeader.h"
 #include "platform/gfx/Surface.h"
 
 namespace plat {
-
-struct ImageFileInfo {
-    int width = 0;
-    int height = 0;
-    // A progressive JPEG: its decoder holds every coefficient of the picture at once.
-    bool progressive = false;
-};
 
 // The stored size of a PNG, JPEG, BMP or GIF file (recognised by its first bytes), read from
 // its header alone. False for anything else, an unreadable header, or a size beyond the

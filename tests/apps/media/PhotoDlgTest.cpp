@@ -391,3 +391,50 @@ TEST(PhotoPage, ADiscThatGoesWhileThePageIsHiddenStillEmptiesItsList) {
     EXPECT_EQ(log.find("Photo :: CD/DVD Clear", first + 1), std::string::npos);
     EXPECT_EQ(unit.Kernel()->m_iAutoLaunch, -1);
 }
+
+TEST(PhotoPage, OpeningAFolderReadsItsFirstPictureByItsHeaderAlone) {
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string stick = drives.Folder("pics");
+    // The folder's first picture has a whole header and half its data; the second is sound.
+    plat::Surface detailed(640, 400);
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 640; ++x)
+            detailed.SetPixel(x, y, plat::Argb(255, uint8_t(x * 3 + y), uint8_t(y ^ x), 90));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(plat::EncodeImage(detailed, plat::ImageFormat::Jpeg, 90, bytes));
+    bytes.resize(bytes.size() / 2);
+    fs::create_directories(stick + "/Cut");
+    testsupport::WriteBytes(stick + "/Cut/a.jpg", bytes);
+    Picture(stick + "/Cut/b.jpg", 640, 400, kGreen, plat::ImageFormat::Jpeg);
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    Launch(unit, 0);
+    CPhotoDlg* front = Photo(unit, 0);
+    ASSERT_NE(front, nullptr);
+    ASSERT_EQ(front->m_byViewMode, PH_VIEW_GRID3);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage"));
+
+    // Opening the folder decodes no picture whole: the grid shows only thumbnails, and the
+    // first picture is taken on the strength of its header (a decode would have refused it).
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Cut"));
+    ASSERT_EQ(Names(front->FileList()), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_NE(front->Picture(), nullptr);
+    EXPECT_EQ(front->m_bPictureShown, 0);
+    plat::Surface screen = unit.Screen(0);
+    EXPECT_TRUE(Near(screen.PixelAt(433 + 80, 85 + 50), kGreen));  // b.jpg's cell
+    EXPECT_FALSE(Near(screen.PixelAt(272 + 80, 85 + 50), kGreen));
+
+    // The damaged picture is still refused when asked for: nothing is shown.
+    unit.Tap(272 + 80, 85 + 50);
+    unit.Advance(100);
+    EXPECT_EQ(front->m_bPictureShown, 0);
+    EXPECT_EQ(front->Picture(), nullptr);
+    // The sound one is shown in full.
+    unit.Tap(433 + 80, 85 + 50);
+    unit.Advance(100);
+    ASSERT_EQ(front->m_bPictureShown, 1);
+    screen = unit.Screen(0);
+    EXPECT_TRUE(Near(screen.PixelAt(400, 240), kGreen)) << std::hex << screen.PixelAt(400, 240);
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "library/CVantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/ImageFile.h"
@@ -284,4 +286,31 @@ TEST_F(KvImageTest, ACutCameraSizedPictureIsRefusedWhenFirstDrawn) {
     int loaded = 1;
     EXPECT_EQ(image->IsLoaded(&loaded), RZ_OK);
     EXPECT_EQ(loaded, 0);
+}
+
+TEST_F(KvImageTest, AJpegCutInsideItsDataDrawsNothingAtEitherSize) {
+    // A skin-sized picture (decoded whole) and a camera-sized one (decoded reduced), each with
+    // detail all over, cut half way through their compressed data.
+    for (const auto& [name, w, h] : std::vector<std::tuple<std::string, int, int>>{
+             {"small.jpg", 240, 160}, {"camera.jpg", 2600, 1800}}) {
+        SCOPED_TRACE(name);
+        plat::Surface photo(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                photo.SetPixel(x, y,
+                               Argb(255, uint8_t(x * 3 + y), uint8_t(y * 7 ^ x), uint8_t(x ^ y)));
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(plat::EncodeImage(photo, plat::ImageFormat::Jpeg, 90, bytes));
+        bytes.resize(bytes.size() / 2);
+        WriteBytes(m_dir.File(name), bytes);
+        IKvImage* image = nullptr;
+        ASSERT_EQ(m_root->CreateImage(&image, m_dir.File16(name).c_str()), RZ_OK);
+        m_images.push_back(image);
+        EXPECT_EQ(image->Draw(m_canvas.get(), 0, 0, 0, 0), RZ_FAIL);
+        EXPECT_EQ(image->DrawPart(m_canvas.get(), 0, 0, 50, 50, 0, 0, 50, 50), RZ_FAIL);
+        EXPECT_EQ(CountInk(m_target, m_target.Bounds(), kBack), 0);
+        int loaded = 1;
+        EXPECT_EQ(image->IsLoaded(&loaded), RZ_OK);
+        EXPECT_EQ(loaded, 0);
+    }
 }

@@ -144,8 +144,21 @@ TEST_F(ListImageTest, ABrokenFileDrawsNothingAndStaysBroken) {
     EXPECT_EQ(cut->Draw(m_canvas.get(), 0, 0, 116, 87), RZ_FAIL);
     EXPECT_EQ(Held(cut), std::make_pair(0, 0));
 
-    CKvListImage* missing = Make("missing.jpg");
+    // Cut half way through its data: the decoder would fill the missing rows with grey.
+    ASSERT_TRUE(plat::ReadWholeFile(path, bytes));
+    bytes.resize(bytes.size() / 2);
+    WriteBytes(m_dir.File("half.jpg"), bytes);
+    CKvListImage* half = Make("half.jpg");
+    EXPECT_EQ(half->Draw(m_canvas.get(), 0, 0, 116, 87), RZ_FAIL);
+    EXPECT_EQ(half->Draw(m_canvas.get(), 0, 0, 0, 0), RZ_FAIL);
+    EXPECT_EQ(CountInk(m_target, m_target.Bounds(), kBack), 0);
     int loaded = 1;
+    half->IsLoaded(&loaded);
+    EXPECT_EQ(loaded, 0);
+    EXPECT_FALSE(half->HoldNow());
+
+    CKvListImage* missing = Make("missing.jpg");
+    loaded = 1;
     missing->IsLoaded(&loaded);
     EXPECT_EQ(loaded, 0);
     EXPECT_EQ(missing->GetSize(&w, &h), RZ_FAIL);

@@ -174,13 +174,66 @@ TEST(ImageThumb, AJpegCutBeforeItsDataIsRefusedAtEveryScale) {
         EXPECT_FALSE(plat::LoadImageFileReduced(dir.File("cut.jpg"), w, h, s)) << w;
         EXPECT_TRUE(s.IsEmpty());
     }
-    // Cut further into its data it is taken as the whole decode takes it (the decoder
-    // fills in what is missing).
+    // Cut further into its data it is refused by the whole decode too.
     WriteBytes(dir.File("part.jpg"), CutInData(path, 200));
     plat::Surface whole, part;
-    ASSERT_TRUE(plat::LoadImageFile(dir.File("part.jpg"), whole));
-    ASSERT_TRUE(plat::LoadImageFileReduced(dir.File("part.jpg"), 200, 150, part));
-    EXPECT_EQ(part.Width(), 200);
+    EXPECT_FALSE(plat::LoadImageFile(dir.File("part.jpg"), whole));
+    EXPECT_FALSE(plat::LoadImageFileReduced(dir.File("part.jpg"), 200, 150, part));
+}
+
+TEST(ImageThumb, AJpegCutAnywhereInItsDataIsRefusedByBothLoaders) {
+    TempDir dir;
+    // Detail all over, so that the compressed data is long and every cut falls inside a row.
+    plat::Surface detailed(1200, 900);
+    for (int y = 0; y < 900; ++y)
+        for (int x = 0; x < 1200; ++x)
+            detailed.SetPixel(x, y,
+                              Argb(255, uint8_t(x * 7 + y), uint8_t(y * 5 ^ x), uint8_t(x ^ y)));
+    const std::string path = WriteJpeg(dir, "photo.jpg", detailed);
+    const std::vector<uint8_t> bytes = Bytes(path);
+    size_t scan = 0;
+    for (size_t i = 2; i + 1 < bytes.size() && !scan; ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA)
+            scan = i;
+    ASSERT_GT(scan, 0u);
+    const size_t n = bytes.size();
+    for (size_t cut : {scan + 300, n / 4, n / 2, n * 9 / 10, n - 2, n - 1}) {
+        SCOPED_TRACE(cut);
+        const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(cut));
+        WriteBytes(dir.File("cut.jpg"), part);
+        plat::Surface s;
+        EXPECT_FALSE(plat::LoadImageData(part.data(), part.size(), s));
+        EXPECT_FALSE(plat::LoadImageFile(dir.File("cut.jpg"), s));
+        EXPECT_EQ(plat::LoadImageFileShared(dir.File("cut.jpg")), nullptr);
+        EXPECT_FALSE(plat::LoadImageFileFitting(dir.File("cut.jpg"), 300, 225, s));
+        for (int w : {150, 300, 600, 1200})
+            EXPECT_FALSE(plat::LoadImageFileReduced(dir.File("cut.jpg"), w, w * 3 / 4, s)) << w;
+        EXPECT_TRUE(s.IsEmpty());
+    }
+
+    // Whole, it loads both ways; so it does with bytes after its end (a phone's appended
+    // video) and with an end marker inside a metadata segment (an embedded thumbnail).
+    std::vector<uint8_t> trailing = bytes;
+    trailing.insert(trailing.end(), 5000, 0x42);
+    std::vector<uint8_t> thumb(bytes.begin(), bytes.begin() + 2);
+    thumb.insert(thumb.end(), {0xFF, 0xE1, 0x00, 0x08, 0xFF, 0xD8, 0xFF, 0xD9, 0xFF, 0xD9});
+    thumb.insert(thumb.end(), bytes.begin() + 2, bytes.end());
+    for (const auto& [name, file] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+             {"whole.jpg", bytes}, {"trailing.jpg", trailing}, {"thumb.jpg", thumb}}) {
+        SCOPED_TRACE(name);
+        WriteBytes(dir.File(name), file);
+        plat::Surface whole, reduced;
+        ASSERT_TRUE(plat::LoadImageFile(dir.File(name), whole));
+        EXPECT_EQ(whole.Width(), 1200);
+        ASSERT_TRUE(plat::LoadImageFileReduced(dir.File(name), 300, 225, reduced));
+        EXPECT_EQ(reduced.Width(), 300);
+    }
+    // The same with the thumbnail, cut inside the picture's own data: refused.
+    const std::vector<uint8_t> thumbCut(thumb.begin(), thumb.begin() + long(n / 2));
+    WriteBytes(dir.File("thumbcut.jpg"), thumbCut);
+    plat::Surface s;
+    EXPECT_FALSE(plat::LoadImageFile(dir.File("thumbcut.jpg"), s));
+    EXPECT_FALSE(plat::LoadImageFileReduced(dir.File("thumbcut.jpg"), 300, 225, s));
 }
 
 TEST(ImageThumb, OtherTypesAreReducedFromTheirWholePicture) {
