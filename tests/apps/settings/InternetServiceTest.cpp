@@ -8,7 +8,7 @@
 
 #include "apps/keyboard/KBDlg.h"
 #include "apps/settings/InternetServiceDlg.h"
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/CfgData.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
@@ -61,9 +61,8 @@ plat::Surface ExpectedGrid(HeadUnit& unit, int seat, std::vector<plat::Rect>& bo
         u"icon-radio.png",    u"icon-tv.png",       u"icon-youtube.png",
         u"icon-favorite.png", u"icon-favorite.png", u"icon-favorite.png"};
     auto image = [&](const char16_t* name) {
-        return settingsui::MakeImage(k->m_pRoot,
-                                     plat::FormatStr(u"%s\\Skin\\%s\\Internet\\%s", k->m_szBaseDir,
-                                                     pCfgData->m_CfgSettings.szSkin, name));
+        return settings::MakeImage(plat::FormatStr(u"%s\\Skin\\%s\\Internet\\%s", k->m_szBaseDir,
+                                                   pCfgData->m_CfgSettings.szSkin, name));
     };
     plat::Surface out(800, seat ? 600 : 480);
     auto canvas = plat::MakeCanvas(out);
