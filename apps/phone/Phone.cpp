@@ -109,15 +109,7 @@ bool Keeps51(CVelkoraAppDlg* phone) {
 
 }  // namespace
 
-// The pop-up thread's way to the user-interface thread: a task posted there runs only while the
-// page lives; the page going wakes the thread if it still waits for one.
-struct CPhone::UiLink {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool alive = true;
-};
-
-CPhone::CPhone() : m_pLink(std::make_shared<UiLink>()) {
+CPhone::CPhone() : m_pLink(std::make_shared<CUiLink>()) {
     CSeatCtrlDlg::Hooks().pfnKeep51 = &Keeps51;
 }
 
@@ -774,7 +766,7 @@ void CPhone::CallGone() {
 // ---- Pop-ups ------------------------------------------------------------------------------
 
 void CPhone::StartInfo(const INFODLG_RECORD& request) {
-    if (!m_pLink->alive)
+    if (!m_pLink->Alive())
         return;
     // One pop-up at a time: the open one closes through its exit flag, and the new thread
     // waits for the old one before its own pop-up runs.
@@ -789,39 +781,9 @@ void CPhone::StartInfo(const INFODLG_RECORD& request) {
         std::thread(&CPhone::ThreadProcInfo, this, request, dialog, parent, std::move(previous));
 }
 
-bool CPhone::CallOnUi(const std::function<void()>& task) {
-    std::shared_ptr<UiLink> link = m_pLink;
-    struct Done {
-        bool finished = false;
-        bool ran = false;
-    };
-    auto done = std::make_shared<Done>();
-    // The task is copied into the post: the thread may stop waiting before it runs.
-    const bool posted = plat::ui::PostToUiThread([link, done, task] {
-        bool alive = false;
-        {
-            std::lock_guard<std::mutex> lock(link->mutex);
-            alive = link->alive;
-        }
-        if (alive)
-            task();
-        {
-            std::lock_guard<std::mutex> lock(link->mutex);
-            done->finished = true;
-            done->ran = alive;
-        }
-        link->cv.notify_all();
-    });
-    if (!posted)
-        return false;
-    std::unique_lock<std::mutex> lock(link->mutex);
-    link->cv.wait(lock, [&] { return done->finished || !link->alive; });
-    return done->ran;
-}
-
 int CPhone::RunPopUp(const std::shared_ptr<CInfoDialog>& dialog) {
     int result = IDCANCEL;
-    if (!CallOnUi([&] {
+    if (!m_pLink->Call([&] {
             ++m_iPopUpsShowing;
             ++m_iPopUpsShown;
             result = dialog->DoModal();
@@ -840,7 +802,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
     const int result = dialog->IsExitRequested() ? IDCANCEL : RunPopUp(dialog);
     if (mode == PH_INFO_CONNECT) {
         bool connected = false;
-        CallOnUi([&] {
+        m_pLink->Call([&] {
             connected = GetBTModule().IsConnected();
             if (connected)
                 UpdateCallButtons();
@@ -852,7 +814,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
             plat::StrCopy(fail.szPicture, CInfoDialog::SkinFile(u"info-img-info.jpg"));
             plat::StrCopy(fail.szButton[2], CInfoDialog::SkinFile(u"info-btn-yes.png"));
             std::shared_ptr<CInfoDialog> failDialog;
-            CallOnUi([&] {
+            m_pLink->Call([&] {
                 plat::StrCopy(fail.szText, Text(MSG_BT_CONNECT_FAIL));
                 // Only a pop-up that is still this thread's own is replaced.
                 if (m_InfoSlot.Get() == dialog) {
@@ -867,7 +829,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
         }
     } else if (mode == PH_INFO_INCOMING) {
         // What the user chose reaches the page on its own thread, as a tap on Dial or Hang.
-        CallOnUi([&] {
+        m_pLink->Call([&] {
             if (result == INFODLG_RESULT_BUTTON1) {
                 m_byPressedIdx = PH_DIAL;
                 m_byPendingAction = PH_DIAL;
@@ -889,11 +851,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
 
 void CPhone::StopInfo() {
     m_InfoSlot.SetExit();
-    {
-        std::lock_guard<std::mutex> lock(m_pLink->mutex);
-        m_pLink->alive = false;
-    }
-    m_pLink->cv.notify_all();
+    m_pLink->Close();
     if (m_InfoThread.joinable())
         m_InfoThread.join();
 }
