@@ -106,13 +106,10 @@ void CMPDefaultDlg::ReleaseAll() {
     ReleaseAndClear(m_pPlayingList);
     ReleaseAndClear(m_pFolderList);
     ReleaseAndClear(m_pContainer);
-    for (IKvButton*& button : m_pButtons)
-        ReleaseAndClear(button);
-    for (IKvText*& text : m_pTexts)
-        ReleaseAndClear(text);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pTexts);
     ReleaseAndClear(m_pPlaylistBox);
-    for (IKvListbox*& list : m_pListbox)
-        ReleaseAndClear(list);
+    ReleaseAndClear(m_pListbox);
     m_pDriveHandler.reset();
     m_pFileHandler.reset();
     m_pPlaylistHandler.reset();

@@ -81,16 +81,13 @@ CPhotoDlg::~CPhotoDlg() {
 
 void CPhotoDlg::ReleaseAll() {
     ReleaseAndClear(m_pPicture);
-    for (IKvImage*& image : m_pCellImage)
-        ReleaseAndClear(image);
+    ReleaseAndClear(m_pCellImage);
     ReleaseAndClear(m_pFolderList);
     ReleaseAndClear(m_pContainer);
-    for (IKvButton*& button : m_pButtons)
-        ReleaseAndClear(button);
+    ReleaseAndClear(m_pButtons);
     ReleaseAndClear(m_pCaption);
     // The list boxes hold the handlers: they go first.
-    for (IKvListbox*& list : m_pListbox)
-        ReleaseAndClear(list);
+    ReleaseAndClear(m_pListbox);
     m_pDriveHandler.reset();
     m_pFileHandler.reset();
 }

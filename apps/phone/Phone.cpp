@@ -121,18 +121,14 @@ CPhone::~CPhone() {
 }
 
 void CPhone::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
+    ReleaseAndClear(m_pButtons);
     ReleaseAndClear(m_pStateText);
     ReleaseAndClear(m_pNumberText);
     ReleaseAndClear(m_pCallLabel);
     ReleaseAndClear(m_pDigitDisplay);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
-    for (auto*& b : m_pEditorButtons)
-        ReleaseAndClear(b);
-    for (auto*& t : m_pLabels)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pListbox);
+    ReleaseAndClear(m_pEditorButtons);
+    ReleaseAndClear(m_pLabels);
     ReleaseAndClear(m_pNameEdit);
     ReleaseAndClear(m_pNumberEdit);
     m_pMuteButton = nullptr;

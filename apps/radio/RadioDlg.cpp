@@ -116,8 +116,7 @@ CRadioDlg::~CRadioDlg() {
     m_bVisible = 0;
     StopThreads();
     m_pMuteButton = nullptr;
-    for (IKvButton*& b : m_pButton)
-        ReleaseAndClear(b);
+    ReleaseAndClear(m_pButton);
     ReleaseAndClear(m_pAdjustBg);
     ReleaseAndClear(m_pSaveText);
     ReleaseAndClear(m_pStereoText);

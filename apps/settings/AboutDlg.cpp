@@ -38,8 +38,7 @@ CAboutDlg::~CAboutDlg() {
 
 void CAboutDlg::ReleaseObjects() {
     ReleaseAndClear(m_pOk);
-    for (auto*& t : m_pText)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pText);
 }
 
 std::u16string CAboutDlg::Label(int row) const {

@@ -56,14 +56,10 @@ CApplicationSetDlg::~CApplicationSetDlg() {
 }
 
 void CApplicationSetDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& i : m_pIcons)
-        ReleaseAndClear(i);
-    for (auto*& t : m_pPathText)
-        ReleaseAndClear(t);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pIcons);
+    ReleaseAndClear(m_pPathText);
+    ReleaseAndClear(m_pListbox);
     m_pCurrentIcon = nullptr;
     m_pMuteButton = nullptr;
 }

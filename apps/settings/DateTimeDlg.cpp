@@ -49,11 +49,9 @@ CDateTimeDlg::~CDateTimeDlg() {
 
 void CDateTimeDlg::ReleaseObjects() {
     ReleaseAndClear(m_pClockBg);
-    for (auto*& t : m_pTexts)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pTexts);
     ReleaseAndClear(m_pFaceImage);
-    for (auto*& image : m_pHandImages)
-        ReleaseAndClear(image);
+    ReleaseAndClear(m_pHandImages);
     m_Face.Reset();
     for (auto& hand : m_Hands)
         hand.Reset();
@@ -159,8 +157,7 @@ bool CDateTimeDlg::DecodeClock() {
         for (int i = 0; i < 3; ++i)
             m_Hands[i] = Decode(m_pHandImages[i]);
         ReleaseAndClear(m_pFaceImage);
-        for (auto*& image : m_pHandImages)
-            ReleaseAndClear(image);
+        ReleaseAndClear(m_pHandImages);
     }
     return !m_Face.IsEmpty();
 }

@@ -81,20 +81,12 @@ CDisplayDlg::~CDisplayDlg() {
 }
 
 void CDisplayDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& b : m_pSteps)
-        ReleaseAndClear(b);
-    for (auto*& i : m_pSlider)
-        ReleaseAndClear(i);
-    for (auto& row : m_pColour) {
-        for (auto*& i : row)
-            ReleaseAndClear(i);
-    }
-    for (auto*& i : m_pIcons)
-        ReleaseAndClear(i);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pSteps);
+    ReleaseAndClear(m_pSlider);
+    ReleaseAndClear(m_pColour);
+    ReleaseAndClear(m_pIcons);
+    ReleaseAndClear(m_pListbox);
     m_pMuteButton = nullptr;
 }
 

@@ -48,8 +48,7 @@ CInternetServiceDlg::~CInternetServiceDlg() {
 }
 
 void CInternetServiceDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
+    ReleaseAndClear(m_pButtons);
     ReleaseAndClear(m_pGrid);
     ReleaseAndClear(m_pTitle);
     m_pMuteButton = nullptr;

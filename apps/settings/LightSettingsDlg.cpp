@@ -28,10 +28,8 @@ CLightSettingsDlg::~CLightSettingsDlg() {
 }
 
 void CLightSettingsDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& t : m_pLabels)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pLabels);
 }
 
 bool CLightSettingsDlg::LoadSkin() {

@@ -72,26 +72,20 @@ CSoundEffect::~CSoundEffect() {
 }
 
 void CSoundEffect::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& b : m_pSlider)
-        ReleaseAndClear(b);
-    for (auto*& b : m_pSpeakerBtn)
-        ReleaseAndClear(b);
-    for (auto*& i : m_pGray)
-        ReleaseAndClear(i);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pSlider);
+    ReleaseAndClear(m_pSpeakerBtn);
+    ReleaseAndClear(m_pGray);
     ReleaseAndClear(m_pEQBg);
     ReleaseAndClear(m_pInterior);
     ReleaseAndClear(m_pIndicator);
-    for (auto*& t : m_pBandLabel)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pBandLabel);
     ReleaseAndClear(m_pFadLabel);
     ReleaseAndClear(m_pBalLabel);
     ReleaseAndClear(m_pFadValue);
     ReleaseAndClear(m_pBalValue);
     ReleaseAndClear(m_pStatus);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
+    ReleaseAndClear(m_pListbox);
 }
 
 IKvButton* CSoundEffect::Button(int index) const {

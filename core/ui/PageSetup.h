@@ -3,6 +3,7 @@
 // buttons (Vol-Add, Vol-Icon, Vol-Del, always in that order among a page's buttons).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -15,12 +16,19 @@ class CVelkoraAppDlg;
 
 namespace pageui {
 
+// What `p` holds given back, and `p` emptied.
 template <typename T>
 void ReleaseAndClear(T*& p) {
     if (p) {
         p->Release();
         p = nullptr;
     }
+}
+// The same for every slot of an array (or an array of arrays), in order.
+template <typename T, size_t N>
+void ReleaseAndClear(T (&slots)[N]) {
+    for (T& slot : slots)
+        ReleaseAndClear(slot);
 }
 
 // The picture that `Background` of the section `Property` of `ini` names, loaded from `folder`
