@@ -102,9 +102,9 @@ bool CApplicationSetDlg::LoadSkin() {
     ReleaseAndClear(m_pBackground);
     if (!background[0])
         return false;
-    m_pBackground = settings::MakeImage(SkinPath(background));
+    m_pBackground = LoadImage(SkinPath(background));
     if (!m_pBackground)
-        m_pBackground = settings::MakeImage(folder + u"\\" + background);
+        m_pBackground = LoadImage(folder + u"\\" + background);
     if (!m_pBackground)
         return false;
     if (!settings::NewButtons(m_pButtons, kButtonNames, AS_BUTTON_COUNT, ini, u"Buttons", folder,
@@ -115,7 +115,7 @@ bool CApplicationSetDlg::LoadSkin() {
     if (!m_pListbox[0])
         return false;
     for (int i = 0; i < APP_PATH_COUNT; ++i) {
-        m_pIcons[i] = settings::MakeImage(folder + u"\\" + kIconFiles[i]);
+        m_pIcons[i] = LoadImage(folder + u"\\" + kIconFiles[i]);
         if (!m_pIcons[i])
             return false;
     }

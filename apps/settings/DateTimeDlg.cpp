@@ -80,8 +80,8 @@ bool CDateTimeDlg::LoadSkin() {
     if (!root)
         return false;
     ReleaseAndClear(m_pBackground);
-    m_pBackground = settings::MakeImage(SkinPath(u"Homepage\\main-bg.jpg"));
-    m_pClockBg = settings::MakeImage(SkinPath(u"DateTime\\img-clockbg.png"));
+    m_pBackground = LoadImage(SkinPath(u"Homepage\\main-bg.jpg"));
+    m_pClockBg = LoadImage(SkinPath(u"DateTime\\img-clockbg.png"));
     if (!m_pBackground || !m_pClockBg)
         return false;
     UpdateClockStrings();
@@ -91,11 +91,11 @@ bool CDateTimeDlg::LoadSkin() {
             return false;
         m_pTexts[i]->SetText(plat::Utf8ToUtf16(strings[i]).c_str());
     }
-    m_pFaceImage = settings::MakeImage(SkinPath(u"DateTime\\clock1-face.png"));
+    m_pFaceImage = LoadImage(SkinPath(u"DateTime\\clock1-face.png"));
     if (!m_pFaceImage)
         return false;
     for (int i = 0; i < 3; ++i) {
-        m_pHandImages[i] = settings::MakeImage(SkinPath(kHandFiles[i]));
+        m_pHandImages[i] = LoadImage(SkinPath(kHandFiles[i]));
         if (!m_pHandImages[i])
             return false;
     }

@@ -127,18 +127,18 @@ bool CDisplayDlg::LoadSkin() {
         return false;
     for (int step = 0; step <= SYS_LEVEL_MAX; ++step) {
         m_pSlider[step] =
-            settings::MakeImage(plat::FormatStr(u"%s\\Slider-%03d.png", folder.c_str(), step * 10));
+            LoadImage(plat::FormatStr(u"%s\\Slider-%03d.png", folder.c_str(), step * 10));
         if (!m_pSlider[step])
             return false;
         for (int c = 0; c < 3; ++c) {
-            m_pColour[c][step] = settings::MakeImage(
+            m_pColour[c][step] = LoadImage(
                 plat::FormatStr(u"%s\\%c-%03d.png", folder.c_str(), kColourLetters[c], step * 10));
             if (!m_pColour[c][step])
                 return false;
         }
     }
     for (int v = 0; v < DV_COUNT; ++v) {
-        m_pIcons[v] = settings::MakeImage(folder + u"\\" + kIconFiles[v]);
+        m_pIcons[v] = LoadImage(folder + u"\\" + kIconFiles[v]);
         if (!m_pIcons[v])
             return false;
     }

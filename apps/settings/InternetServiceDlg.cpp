@@ -92,7 +92,7 @@ bool CInternetServiceDlg::LoadSkin() {
         // The list box takes a picture that fails to load without a word: the skin must have
         // all nine.
         const std::u16string icon = folder + u"\\" + kIcons[i];
-        KvMultimedia::IKvImage* probe = settings::MakeImage(icon);
+        KvMultimedia::IKvImage* probe = LoadImage(icon);
         if (!probe)
             return false;
         probe->Release();

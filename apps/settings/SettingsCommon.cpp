@@ -39,15 +39,6 @@ bool MakeText(IKvText*& slot, int x, int y, int w, int h, int size, uint8_t r, u
     return slot != nullptr;
 }
 
-KvMultimedia::IKvImage* MakeImage(const std::u16string& path) {
-    KvMultimedia::IKvImage* image = nullptr;
-    IVantrel* root = Root();
-    // Only a picture whose file was read is handed out; it is decoded when first drawn.
-    if (!root || root->CreateImage(&image, path.c_str()) != RZ_OK || !image)
-        return nullptr;
-    return image;
-}
-
 bool AddTextRow(IKvListbox* list, const char16_t* text) {
     if (!list || !text)
         return false;

@@ -37,8 +37,6 @@ bool NewButtons(KvUserInterface::IKvButton** slots, const char16_t* const* names
 // A new label in `slot` (the one it held is given back first), as pageui::NewText makes it.
 bool MakeText(KvUserInterface::IKvText*& slot, int x, int y, int w, int h, int size, uint8_t r,
               uint8_t g, uint8_t b);
-// An image of the library; null when it cannot be loaded.
-KvMultimedia::IKvImage* MakeImage(const std::u16string& path);
 
 // One text row: a navigation row record carrying `text` as its name.
 bool AddTextRow(KvUserInterface::IKvListbox* list, const char16_t* text);

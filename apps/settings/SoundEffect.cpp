@@ -141,13 +141,13 @@ bool CSoundEffect::MakeObjects() {
                               kTitleAlign))
         return false;
     for (auto*& gray : m_pGray) {
-        gray = settings::MakeImage(folder + u"\\EQ-Indicator-Gray.png");
+        gray = LoadImage(folder + u"\\EQ-Indicator-Gray.png");
         if (!gray)
             return false;
     }
-    m_pEQBg = settings::MakeImage(folder + u"\\EQ-Bg.png");
-    m_pInterior = settings::MakeImage(folder + u"\\SInterior.png");
-    m_pIndicator = settings::MakeImage(folder + u"\\Indicator.png");
+    m_pEQBg = LoadImage(folder + u"\\EQ-Bg.png");
+    m_pInterior = LoadImage(folder + u"\\SInterior.png");
+    m_pIndicator = LoadImage(folder + u"\\Indicator.png");
     if (!m_pEQBg || !m_pInterior || !m_pIndicator)
         return false;
     m_pEQBg->GetSize(&m_dwEQBgW, &m_dwEQBgH);
