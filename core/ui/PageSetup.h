@@ -1,6 +1,7 @@
 // What the pages with a skin folder of their own share in setting themselves up: the background
-// their skin file names, the mute button beside the volume number, and the three volume
-// buttons (Vol-Add, Vol-Icon, Vol-Del, always in that order among a page's buttons).
+// their skin file names, their buttons, labels and list boxes, the mute button beside the volume
+// number, and the three volume buttons (Vol-Add, Vol-Icon, Vol-Del, always in that order among a
+// page's buttons).
 #pragma once
 
 #include <cstddef>
