@@ -7,6 +7,7 @@
 #include "core/kernel/LogWriter.h"
 #include "core/shell/KeyFunctions.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -67,13 +68,7 @@ bool IsCallMuted(int app) {
 // Set and read on the user-interface thread.
 CHomepageDlg* g_pFrontHomepage = nullptr;
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
 bool IsDisabled(IKvButton* button) {
     uint8_t state = KvUserInterface::BUTTON_NORMAL;

@@ -9,6 +9,7 @@
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/io/File.h"
@@ -127,13 +128,7 @@ std::u16string_view CutWhole(std::u16string_view text, size_t chars) {
     return text.substr(0, chars);
 }
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
 }  // namespace
 
@@ -144,16 +139,14 @@ CKBDlg::CKBDlg() {
 
 CKBDlg::~CKBDlg() {
     ReleaseKeys();
-    for (IKvButton*& part : m_pCandParts)
-        ReleaseAndClear(part);
+    ReleaseAndClear(m_pCandParts);
     ReleaseAndClear(m_pTitle);
     m_Layouts.clear();
     m_pEdit.reset();
 }
 
 void CKBDlg::ReleaseKeys() {
-    for (IKvButton*& key : m_pKeys)
-        ReleaseAndClear(key);
+    ReleaseAndClear(m_pKeys);
 }
 
 // ---- Skin ------------------------------------------------------------------------------------
@@ -607,8 +600,7 @@ bool CKBDlg::LoadCandidateRow(IVantrel* root, const std::u16string& skinFile,
                               const std::u16string& keyFolder) {
     static const char16_t* const kParts[KB_CAND_PARTS] = {u"CAND_ROW", u"CAND_PREV", u"CAND_NEXT",
                                                           u"CAND_CELL"};
-    for (IKvButton*& part : m_pCandParts)
-        ReleaseAndClear(part);
+    ReleaseAndClear(m_pCandParts);
     const char16_t* section = m_bySeat ? KB_CAND_SECTION_REAR : KB_CAND_SECTION_FRONT;
     bool ok = true;
     for (int p = 0; p < KB_CAND_PARTS; ++p) {

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <vector>
 
+#include "apps/media/MediaPage.h"
 #include "core/kernel/CfgData.h"
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
@@ -56,67 +57,24 @@ const BUTTON_DEF kButtons[MP_BTN_COUNT] = {
     {u"Exit", MP_BTN_NONE, 0, 0},
 };
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
 bool SameRow(const UI_LIST_ROW& a, const UI_LIST_ROW& b) {
     return plat::StrCmp(a.szName, b.szName) == 0 && plat::StrCmp(a.szFolder, b.szFolder) == 0;
 }
 
-// "folder\\name", with one separator.
-std::u16string JoinWide(const std::u16string& folder, const std::u16string& name) {
-    if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/'))
-        return folder + name;
-    return folder + u"\\" + name;
-}
-
-std::u16string FolderOf(const std::u16string& path) {
-    size_t sep = path.find_last_of(u"\\/");
-    if (sep == std::u16string::npos)
-        return std::u16string();
-    // A drive's root keeps its separator.
-    if (sep == 2 && path.size() > 1 && path[1] == u':')
-        return path.substr(0, 3);
-    return path.substr(0, sep);
-}
-
-std::u16string NameOf(const std::u16string& path) {
-    size_t sep = path.find_last_of(u"\\/");
-    return sep == std::u16string::npos ? path : path.substr(sep + 1);
-}
-
-bool SameFolder(std::u16string a, std::u16string b) {
-    while (a.size() > 3 && (a.back() == u'\\' || a.back() == u'/'))
-        a.pop_back();
-    while (b.size() > 3 && (b.back() == u'\\' || b.back() == u'/'))
-        b.pop_back();
-    return plat::StrCmpNoCase(a, b) == 0;
-}
-
-int ListCount(IKvListbox* list) {
-    int count = 0;
-    if (!list || list->GetCount(&count) != RZ_OK)
-        return 0;
-    return count;
-}
+using mediapage::FolderOf;
+using mediapage::JoinWide;
+using mediapage::ListCount;
+using mediapage::ListCurrent;
+using mediapage::NameOf;
+using mediapage::SameFolder;
 
 int ListCountOf(KvUtility::IKvList* list) {
     int count = 0;
     if (!list || list->GetCount(&count) != RZ_OK)
         return 0;
     return count;
-}
-
-int ListCurrent(IKvListbox* list) {
-    int index = -1;
-    if (!list || list->GetCurrentIndex(&index) != RZ_OK)
-        return -1;
-    return index;
 }
 
 // The first row of `list` matching `match`, or -1.
@@ -148,13 +106,10 @@ void CMPDefaultDlg::ReleaseAll() {
     ReleaseAndClear(m_pPlayingList);
     ReleaseAndClear(m_pFolderList);
     ReleaseAndClear(m_pContainer);
-    for (IKvButton*& button : m_pButtons)
-        ReleaseAndClear(button);
-    for (IKvText*& text : m_pTexts)
-        ReleaseAndClear(text);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pTexts);
     ReleaseAndClear(m_pPlaylistBox);
-    for (IKvListbox*& list : m_pListbox)
-        ReleaseAndClear(list);
+    ReleaseAndClear(m_pListbox);
     m_pDriveHandler.reset();
     m_pFileHandler.reset();
     m_pPlaylistHandler.reset();
@@ -181,23 +136,15 @@ bool CMPDefaultDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t ap
     if (!kernel || !kernel->m_pRoot)
         return false;
     IVantrel* root = kernel->m_pRoot;
-    IKvListbox** lists[3] = {&m_pListbox[0], &m_pListbox[1], &m_pPlaylistBox};
-    for (IKvListbox** list : lists) {
-        if (!*list && (root->CreateListbox(list) != RZ_OK || !*list))
-            return false;
-    }
-    DriveList()->Show(1);
-    FileList()->Show(1);
-    m_pPlaylistBox->Show(0);
-    m_pDriveHandler = std::make_unique<CDriveListHandler>(DriveList(), MEDIA_KIND_MUSIC);
-    m_pFileHandler = std::make_unique<CFileListHandler>(FileList(), MEDIA_KIND_MUSIC);
-    m_pPlaylistHandler = std::make_unique<CPlaylistHandler>(m_pPlaylistBox, FileList());
-    DriveList()->SetHandler(m_pDriveHandler.get());
-    FileList()->SetHandler(m_pFileHandler.get());
-    m_pPlaylistBox->SetHandler(m_pPlaylistHandler.get());
-    if (!m_pPlayer && (root->CreatePlayer(&m_pPlayer) != RZ_OK || !m_pPlayer))
+    if (!mediapage::MakeLists(m_pListbox[0], m_pListbox[1], MEDIA_KIND_MUSIC, m_pDriveHandler,
+                              m_pFileHandler))
         return false;
-    if (!m_pContainer && (root->CreatePListContainer(&m_pContainer) != RZ_OK || !m_pContainer))
+    if (!m_pPlaylistBox && (root->CreateListbox(&m_pPlaylistBox) != RZ_OK || !m_pPlaylistBox))
+        return false;
+    m_pPlaylistBox->Show(0);
+    m_pPlaylistHandler = std::make_unique<CPlaylistHandler>(m_pPlaylistBox, FileList());
+    m_pPlaylistBox->SetHandler(m_pPlaylistHandler.get());
+    if (!mediapage::MakePlayback(&m_pPlayer, m_pContainer))
         return false;
     if (!LoadSkin())
         return false;
@@ -215,28 +162,13 @@ bool CMPDefaultDlg::LoadSkin() {
     const uint32_t started = plat::GetTickCount();
     if (!CVelkoraAppDlg::LoadSkin())
         return false;
-    CKernel* kernel = CKernel::Instance();
-    if (!kernel || !kernel->m_pRoot)
-        return false;
-    IVantrel* root = kernel->m_pRoot;
-    const std::u16string folder = SkinPath(MP_SKIN_FOLDER);
-    const std::u16string file = SkinPath(MP_SKIN_FILE);
-    pageui::LoadBackground(m_pBackground, file, folder);
-
-    const bool rear = m_bySeat == 1;
-    const char16_t* buttonSection = rear ? u"Rear Buttons" : u"Buttons";
+    const mediapage::MediaSkin skin{SkinPath(MP_SKIN_FILE), SkinPath(MP_SKIN_FOLDER),
+                                    m_bySeat == 1};
+    pageui::LoadBackground(m_pBackground, skin.file, skin.folder);
     for (int i = 0; i < MP_BTN_COUNT; ++i) {
-        // A reload keeps what the page has shown or hidden since.
-        uint8_t shown = kButtons[i].shown;
-        if (m_pButtons[i]) {
-            shown = m_pButtons[i]->IsVisible() ? 1 : 0;
-            ReleaseAndClear(m_pButtons[i]);
-        }
-        if (root->CreateButton(&m_pButtons[i]) != RZ_OK || !m_pButtons[i])
+        if (!mediapage::MakeButton(m_pButtons[i], skin, kButtons[i].key,
+                                   mediapage::KeptShown(m_pButtons[i], kButtons[i].shown)))
             return false;
-        m_pButtons[i]->LoadLayout(file.c_str(), buttonSection, kButtons[i].key, folder.c_str());
-        m_pButtons[i]->SetTitleAlign(0x26);
-        m_pButtons[i]->Show(shown);
     }
     if (m_pButtons[MP_BTN_SOURCE])
         m_pButtons[MP_BTN_SOURCE]->SetHighlighted();
@@ -247,13 +179,9 @@ bool CMPDefaultDlg::LoadSkin() {
         m_pButtons[MP_BTN_REPEAT]->SetFrame(m_byRepeatMode);
     }
 
-    if (DriveList())
-        DriveList()->LoadLayout(file.c_str(), rear ? u"Rear Drive" : u"Drive Listbox",
-                                folder.c_str());
-    if (FileList())
-        FileList()->LoadLayout(file.c_str(), rear ? u"Rear File" : u"File Listbox", folder.c_str());
+    mediapage::LayOutLists(DriveList(), FileList(), skin);
     if (m_pPlaylistBox)
-        m_pPlaylistBox->LoadLayout(file.c_str(), u"Drive Listbox", folder.c_str());
+        m_pPlaylistBox->LoadLayout(skin.file.c_str(), u"Drive Listbox", skin.folder.c_str());
     if (!MakeTexts())
         return false;
     WriteLog("CMPDefaultDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
@@ -261,26 +189,15 @@ bool CMPDefaultDlg::LoadSkin() {
 }
 
 bool CMPDefaultDlg::MakeTexts() {
-    CKernel* kernel = CKernel::Instance();
-    if (!kernel || !kernel->m_pRoot)
-        return false;
-    const struct {
-        int x, y, w, h, size;
-        uint8_t r, g, b, shown;
-    } defs[MP_TEXT_COUNT] = {
-        {280, 20, 420, 35, 18, 255, 255, 255, 0},
-        {550, 20, 80, 35, 18, 0, 255, 255, 0},
-        {10, 15, 300, 24, 14, 164, 164, 164, 1},
-        {10, 40, 300, 24, 14, 108, 108, 108, 1},
+    const mediapage::Label labels[MP_TEXT_COUNT] = {
+        {280, 20, 420, 35, 18, 255, 255, 255, 0, 0},
+        {550, 20, 80, 35, 18, 0, 255, 255, 0, 0},
+        {10, 15, 300, 24, 14, 164, 164, 164, 1, 0},
+        {10, 40, 300, 24, 14, 108, 108, 108, 1, 0},
     };
     for (int i = 0; i < MP_TEXT_COUNT; ++i) {
-        if (m_pTexts[i])
-            continue;
-        if (kernel->m_pRoot->CreateText(&m_pTexts[i]) != RZ_OK || !m_pTexts[i])
+        if (!mediapage::MakeLabelOnce(m_pTexts[i], labels[i]))
             return false;
-        m_pTexts[i]->SetRect(defs[i].x, defs[i].y, defs[i].w, defs[i].h);
-        m_pTexts[i]->SetFont(defs[i].size, defs[i].r, defs[i].g, defs[i].b);
-        m_pTexts[i]->Show(defs[i].shown);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "apps/media/MediaPage.h"
 #include "apps/media/MovieResume.h"
 #include "core/kernel/CfgData.h"
 #include "core/kernel/HWAudio.h"
@@ -270,19 +271,9 @@ bool CMoviePlayDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t ap
     CKernel* kernel = CKernel::Instance();
     if (!kernel || !kernel->m_pRoot)
         return false;
-    IVantrel* root = kernel->m_pRoot;
-    for (IKvListbox*& list : m_pListbox) {
-        if (!list && (root->CreateListbox(&list) != RZ_OK || !list))
-            return false;
-        list->Show(1);
-    }
-    m_pDriveHandler = std::make_unique<CDriveListHandler>(DriveList(), MEDIA_KIND_MOVIE);
-    m_pFileHandler = std::make_unique<CFileListHandler>(FileList(), MEDIA_KIND_MOVIE);
-    DriveList()->SetHandler(m_pDriveHandler.get());
-    FileList()->SetHandler(m_pFileHandler.get());
-    if (!m_pPlayer && (root->CreatePlayer(&m_pPlayer) != RZ_OK || !m_pPlayer))
-        return false;
-    if (!m_pContainer && (root->CreatePListContainer(&m_pContainer) != RZ_OK || !m_pContainer))
+    if (!mediapage::MakeLists(m_pListbox[0], m_pListbox[1], MEDIA_KIND_MOVIE, m_pDriveHandler,
+                              m_pFileHandler) ||
+        !mediapage::MakePlayback(&m_pPlayer, m_pContainer))
         return false;
     if (!LoadSkin())
         return false;
@@ -302,22 +293,12 @@ bool CMoviePlayDlg::LoadSkin() {
     const uint32_t started = plat::GetTickCount();
     if (!CVelkoraAppDlg::LoadSkin())
         return false;
-    CKernel* kernel = CKernel::Instance();
-    if (!kernel || !kernel->m_pRoot)
-        return false;
-    IVantrel* root = kernel->m_pRoot;
-    const std::u16string folder = SkinPath(MV_SKIN_FOLDER);
-    const std::u16string file = SkinPath(MV_SKIN_FILE);
-    pageui::LoadBackground(m_pBackground, file, folder);
-    const bool rear = m_bySeat == 1;
-    const char16_t* section = rear ? u"Rear Buttons" : u"Buttons";
+    const mediapage::MediaSkin skin{SkinPath(MV_SKIN_FILE), SkinPath(MV_SKIN_FOLDER),
+                                    m_bySeat == 1};
+    pageui::LoadBackground(m_pBackground, skin.file, skin.folder);
     for (int i = 0; i < MV_BTN_COUNT; ++i) {
-        ReleaseAndClear(m_pButtons[i]);
-        if (root->CreateButton(&m_pButtons[i]) != RZ_OK || !m_pButtons[i])
+        if (!mediapage::MakeButton(m_pButtons[i], skin, kButtonKeys[i], 1))
             return false;
-        m_pButtons[i]->LoadLayout(file.c_str(), section, kButtonKeys[i], folder.c_str());
-        m_pButtons[i]->SetTitleAlign(0x26);
-        m_pButtons[i]->Show(1);
     }
     // The DVD setup view comes with DVD playing; until then its buttons stay hidden.
     for (int i : {MV_BTN_PAUSE, MV_BTN_SPEED, MV_BTN_SAVE, MV_BTN_EXIT, MV_BTN_DVD_SETUP})
@@ -327,43 +308,25 @@ bool CMoviePlayDlg::LoadSkin() {
         m_pButtons[i]->SetFrame(0);
     }
     m_pButtons[MV_BTN_RATIO]->SetFrame(m_byAspect);
-    DriveList()->LoadLayout(file.c_str(), rear ? u"Rear Drive" : u"Drive Listbox", folder.c_str());
-    FileList()->LoadLayout(file.c_str(), rear ? u"Rear File" : u"File Listbox", folder.c_str());
-    const struct {
-        int y;
-        uint8_t grey;
-    } times[2] = {{15, 164}, {40, 108}};
+    mediapage::LayOutLists(DriveList(), FileList(), skin);
+    const mediapage::Label times[2] = {{10, 15, 300, 24, 14, 164, 164, 164, 1, 0},
+                                       {10, 40, 300, 24, 14, 108, 108, 108, 1, 0}};
     for (int i = 0; i < 2; ++i) {
-        if (m_pTimes[i])
-            continue;
-        if (root->CreateText(&m_pTimes[i]) != RZ_OK || !m_pTimes[i])
+        if (!mediapage::MakeLabelOnce(m_pTimes[i], times[i]))
             return false;
-        m_pTimes[i]->SetRect(10, times[i].y, 300, 24);
-        m_pTimes[i]->SetFont(14, times[i].grey, times[i].grey, times[i].grey);
-        m_pTimes[i]->Show(1);
     }
     // The prompt's buttons come from the front section on both seats.
     const char16_t* const promptKeys[2] = {u"Play_Begin", u"Play_Continue"};
     for (int i = 0; i < 2; ++i) {
-        ReleaseAndClear(m_pPromptButtons[i]);
-        if (root->CreateButton(&m_pPromptButtons[i]) != RZ_OK || !m_pPromptButtons[i])
+        if (!mediapage::MakeButton(m_pPromptButtons[i], skin, promptKeys[i], 1, u"Buttons"))
             return false;
-        m_pPromptButtons[i]->LoadLayout(file.c_str(), u"Buttons", promptKeys[i], folder.c_str());
-        m_pPromptButtons[i]->SetTitleAlign(0x26);
-        m_pPromptButtons[i]->Show(1);
     }
     ReleaseAndClear(m_pPromptImage);
-    m_pPromptImage = LoadImage(plat::FormatStr(u"%s\\imgbookmark.png", folder.c_str()));
+    m_pPromptImage = LoadImage(plat::FormatStr(u"%s\\imgbookmark.png", skin.folder.c_str()));
     ReleaseAndClear(m_p51Icon);
-    m_p51Icon = LoadImage(plat::FormatStr(u"%s\\51icon.png", folder.c_str()));
-    if (!m_pStatusText) {
-        if (root->CreateText(&m_pStatusText) != RZ_OK || !m_pStatusText)
-            return false;
-        m_pStatusText->SetRect(0, 200, 800, 36);
-        m_pStatusText->SetFont(16, 255, 255, 255);
-        m_pStatusText->SetAlign(6);
-        m_pStatusText->Show(1);
-    }
+    m_p51Icon = LoadImage(plat::FormatStr(u"%s\\51icon.png", skin.folder.c_str()));
+    if (!mediapage::MakeLabelOnce(m_pStatusText, {0, 200, 800, 36, 16, 255, 255, 255, 1, 6}))
+        return false;
     WriteLog("CMoviePlayDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "apps/media/MediaPage.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
@@ -46,55 +47,14 @@ const int kGrid4Rear[4] = {32, 52, 72, 92};
 
 const uint32_t kIntervals[4] = {1500, 1500, 3000, 5000};
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
-std::u16string JoinWide(const std::u16string& folder, const std::u16string& name) {
-    if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/'))
-        return folder + name;
-    return folder + u"\\" + name;
-}
-
-std::u16string FolderOf(const std::u16string& path) {
-    size_t sep = path.find_last_of(u"\\/");
-    if (sep == std::u16string::npos)
-        return std::u16string();
-    if (sep == 2 && path.size() > 1 && path[1] == u':')
-        return path.substr(0, 3);
-    return path.substr(0, sep);
-}
-
-std::u16string NameOf(const std::u16string& path) {
-    size_t sep = path.find_last_of(u"\\/");
-    return sep == std::u16string::npos ? path : path.substr(sep + 1);
-}
-
-bool SameFolder(std::u16string a, std::u16string b) {
-    while (a.size() > 3 && (a.back() == u'\\' || a.back() == u'/'))
-        a.pop_back();
-    while (b.size() > 3 && (b.back() == u'\\' || b.back() == u'/'))
-        b.pop_back();
-    return plat::StrCmpNoCase(a, b) == 0;
-}
-
-int ListCount(IKvListbox* list) {
-    int count = 0;
-    if (!list || list->GetCount(&count) != RZ_OK)
-        return 0;
-    return count;
-}
-
-int ListCurrent(IKvListbox* list) {
-    int index = -1;
-    if (!list || list->GetCurrentIndex(&index) != RZ_OK)
-        return -1;
-    return index;
-}
+using mediapage::FolderOf;
+using mediapage::JoinWide;
+using mediapage::ListCount;
+using mediapage::ListCurrent;
+using mediapage::NameOf;
+using mediapage::SameFolder;
 
 template <typename F>
 int FindRow(IKvListbox* list, F match) {
@@ -121,16 +81,13 @@ CPhotoDlg::~CPhotoDlg() {
 
 void CPhotoDlg::ReleaseAll() {
     ReleaseAndClear(m_pPicture);
-    for (IKvImage*& image : m_pCellImage)
-        ReleaseAndClear(image);
+    ReleaseAndClear(m_pCellImage);
     ReleaseAndClear(m_pFolderList);
     ReleaseAndClear(m_pContainer);
-    for (IKvButton*& button : m_pButtons)
-        ReleaseAndClear(button);
+    ReleaseAndClear(m_pButtons);
     ReleaseAndClear(m_pCaption);
     // The list boxes hold the handlers: they go first.
-    for (IKvListbox*& list : m_pListbox)
-        ReleaseAndClear(list);
+    ReleaseAndClear(m_pListbox);
     m_pDriveHandler.reset();
     m_pFileHandler.reset();
 }
@@ -151,20 +108,12 @@ bool CPhotoDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t appTyp
     CKernel* kernel = CKernel::Instance();
     if (!kernel || !kernel->m_pRoot)
         return false;
-    IVantrel* root = kernel->m_pRoot;
-    for (IKvListbox*& list : m_pListbox) {
-        if (!list && (root->CreateListbox(&list) != RZ_OK || !list))
-            return false;
-    }
-    DriveList()->Show(1);
-    FileList()->Show(1);
+    if (!mediapage::MakeLists(m_pListbox[0], m_pListbox[1], MEDIA_KIND_PHOTO, m_pDriveHandler,
+                              m_pFileHandler))
+        return false;
     FileList()->SetViewMode(KvUserInterface::LISTBOX_VIEW_GRID);
     FileList()->SetGridLayout(KvUserInterface::LISTBOX_GRID_3X3);
-    m_pDriveHandler = std::make_unique<CDriveListHandler>(DriveList(), MEDIA_KIND_PHOTO);
-    m_pFileHandler = std::make_unique<CFileListHandler>(FileList(), MEDIA_KIND_PHOTO);
-    DriveList()->SetHandler(m_pDriveHandler.get());
-    FileList()->SetHandler(m_pFileHandler.get());
-    if (!m_pContainer && (root->CreatePListContainer(&m_pContainer) != RZ_OK || !m_pContainer))
+    if (!mediapage::MakePlayback(nullptr, m_pContainer))
         return false;
     for (int attempt = 0; attempt < 3; ++attempt)
         if (LoadSkin()) {
@@ -178,26 +127,13 @@ bool CPhotoDlg::LoadSkin() {
     const uint32_t started = plat::GetTickCount();
     if (!CVelkoraAppDlg::LoadSkin())
         return false;
-    CKernel* kernel = CKernel::Instance();
-    if (!kernel || !kernel->m_pRoot)
-        return false;
-    IVantrel* root = kernel->m_pRoot;
-    const std::u16string folder = SkinPath(PH_SKIN_FOLDER);
-    const std::u16string file = SkinPath(PH_SKIN_FILE);
-    pageui::LoadBackground(m_pBackground, file, folder);
-    const bool rear = m_bySeat == 1;
+    const mediapage::MediaSkin skin{SkinPath(PH_SKIN_FILE), SkinPath(PH_SKIN_FOLDER),
+                                    m_bySeat == 1};
+    pageui::LoadBackground(m_pBackground, skin.file, skin.folder);
     for (int i = 0; i < PH_BTN_COUNT; ++i) {
-        uint8_t shown = kButtons[i].shown;
-        if (m_pButtons[i]) {
-            shown = m_pButtons[i]->IsVisible() ? 1 : 0;
-            ReleaseAndClear(m_pButtons[i]);
-        }
-        if (root->CreateButton(&m_pButtons[i]) != RZ_OK || !m_pButtons[i])
+        if (!mediapage::MakeButton(m_pButtons[i], skin, kButtons[i].key,
+                                   mediapage::KeptShown(m_pButtons[i], kButtons[i].shown)))
             return false;
-        m_pButtons[i]->LoadLayout(file.c_str(), rear ? u"Rear Buttons" : u"Buttons",
-                                  kButtons[i].key, folder.c_str());
-        m_pButtons[i]->SetTitleAlign(0x26);
-        m_pButtons[i]->Show(shown);
     }
     m_pButtons[PH_BTN_VOL_ICON]->SetFixedFrame(1);
     m_pButtons[PH_BTN_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
@@ -206,20 +142,14 @@ bool CPhotoDlg::LoadSkin() {
     m_pButtons[PH_BTN_SPEED]->SetFixedFrame(1);
     m_pButtons[PH_BTN_SPEED]->SetFrame(m_bySpeedMode);
 
-    DriveList()->LoadLayout(file.c_str(), rear ? u"Rear Drive" : u"Drive Listbox", folder.c_str());
-    FileList()->LoadLayout(file.c_str(), rear ? u"Rear File" : u"File Listbox", folder.c_str());
+    mediapage::LayOutLists(DriveList(), FileList(), skin);
     for (int i = 0; i < 2; ++i) {
         ReleaseAndClear(m_pCellImage[i]);
-        m_pCellImage[i] = LoadImage(plat::FormatStr(u"%s\\%s", folder.c_str(),
+        m_pCellImage[i] = LoadImage(plat::FormatStr(u"%s\\%s", skin.folder.c_str(),
                                                     i == 0 ? u"ImageBkg1.jpg" : u"ImageBkg2.jpg"));
     }
-    if (!m_pCaption) {
-        if (root->CreateText(&m_pCaption) != RZ_OK || !m_pCaption)
-            return false;
-        m_pCaption->SetRect(150, 250, 500, 40);
-        m_pCaption->SetFont(18, 255, 255, 255);
-        m_pCaption->Show(0);
-    }
+    if (!mediapage::MakeLabelOnce(m_pCaption, {150, 250, 500, 40, 18, 255, 255, 255, 0, 0}))
+        return false;
     WriteLog("CPhotoDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
     return true;
 }

@@ -13,6 +13,7 @@
 #include "core/kernel/LogWriter.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/MessageDlg.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvImage.h"
@@ -55,36 +56,7 @@ constexpr int kRowRecordBytes = 1548;
 constexpr uint32_t kInfoDefaultMs = 5000;
 constexpr uint32_t kIncomingPopUpMs = 30000;
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-IKvButton* MakeButton(IVantrel* root, const std::u16string& ini, const char16_t* section,
-                      const char16_t* name, const std::u16string& folder) {
-    IKvButton* button = nullptr;
-    if (!root || root->CreateButton(&button) != RZ_OK || !button)
-        return nullptr;
-    if (button->LoadLayout(ini.c_str(), section, name, folder.c_str()) != RZ_OK) {
-        button->Release();
-        return nullptr;
-    }
-    button->SetTitleAlign(kCaptionAlign);
-    return button;
-}
-
-IKvText* MakeText(IVantrel* root, int x, int y, int w, int h, int size, uint8_t r, uint8_t g,
-                  uint8_t b) {
-    IKvText* text = nullptr;
-    if (!root || root->CreateText(&text) != RZ_OK || !text)
-        return nullptr;
-    text->SetRect(x, y, w, h);
-    text->SetFont(size, r, g, b);
-    return text;
-}
+using pageui::ReleaseAndClear;
 
 std::u16string TextOf(IKvText* text) {
     char16_t* out = nullptr;
@@ -137,15 +109,7 @@ bool Keeps51(CVelkoraAppDlg* phone) {
 
 }  // namespace
 
-// The pop-up thread's way to the user-interface thread: a task posted there runs only while the
-// page lives; the page going wakes the thread if it still waits for one.
-struct CPhone::UiLink {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool alive = true;
-};
-
-CPhone::CPhone() : m_pLink(std::make_shared<UiLink>()) {
+CPhone::CPhone() : m_pLink(std::make_shared<CUiLink>()) {
     CSeatCtrlDlg::Hooks().pfnKeep51 = &Keeps51;
 }
 
@@ -157,18 +121,14 @@ CPhone::~CPhone() {
 }
 
 void CPhone::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
+    ReleaseAndClear(m_pButtons);
     ReleaseAndClear(m_pStateText);
     ReleaseAndClear(m_pNumberText);
     ReleaseAndClear(m_pCallLabel);
     ReleaseAndClear(m_pDigitDisplay);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
-    for (auto*& b : m_pEditorButtons)
-        ReleaseAndClear(b);
-    for (auto*& t : m_pLabels)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pListbox);
+    ReleaseAndClear(m_pEditorButtons);
+    ReleaseAndClear(m_pLabels);
     ReleaseAndClear(m_pNameEdit);
     ReleaseAndClear(m_pNumberEdit);
     m_pMuteButton = nullptr;
@@ -229,57 +189,46 @@ bool CPhone::LoadSkin() {
     if (!CVelkoraAppDlg::LoadSkin())
         return false;
     CKernel* kernel = CKernel::Instance();
-    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
-    if (!root)
+    if (!kernel || !kernel->m_pRoot)
         return false;
     const bool front = m_bySeat == 0;
     const std::u16string folder = SkinPath(u"phone");
     const std::u16string ini = SkinPath(u"phone\\phone.ini");
 
-    char16_t background[512] = {};
-    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
     ReleaseAndClear(m_pBackground);
-    if (!background[0])
-        return false;
-    m_pBackground = LoadImage(folder + u"\\" + background);
-    if (!m_pBackground)
+    if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
     const char16_t* section = front ? u"Buttons" : u"Rear Buttons";
     for (int i = 0; i < PH_BUTTON_COUNT; ++i) {
-        m_pButtons[i] = MakeButton(root, ini, section, kButtonNames[i], folder);
+        m_pButtons[i] = pageui::NewButton(ini, section, kButtonNames[i], folder, kCaptionAlign);
         if (!m_pButtons[i])
             return false;
     }
-    m_pButtons[PH_VOL_ICON]->SetFixedFrame(1);
-    m_pButtons[PH_VOL_ICON]->SetFrame(0);
-    m_pMuteButton = m_pButtons[PH_VOL_ICON];
-    KvUserInterface::IKvListbox* list = nullptr;
-    if (root->CreateListbox(&list) != RZ_OK || !list)
-        return false;
-    m_pListbox[0] = list;
-    if (list->LoadLayout(ini.c_str(), front ? u"Left Listbox" : u"Rear Left", folder.c_str()) !=
-        RZ_OK)
+    pageui::UseMuteButton(this, m_pButtons[PH_VOL_ICON]);
+    m_pListbox[0] = pageui::NewListbox(ini, front ? u"Left Listbox" : u"Rear Left", folder);
+    if (!m_pListbox[0])
         return false;
     m_pDigitDisplay =
         LoadImage(folder + (front ? u"\\digit-display.png" : u"\\digit-displayr.png"));
     if (!m_pDigitDisplay)
         return false;
-    m_pStateText = MakeText(root, 10, 30, 300, 36, 12, 0, 255, 255);
-    m_pNumberText = MakeText(root, 290, 95, kNumberWidth, 36, 20, 255, 0, 0);
-    m_pCallLabel = MakeText(root, 620, 105, 100, 30, 12, 255, 0, 0);
+    m_pStateText = pageui::NewText(10, 30, 300, 36, 12, 0, 255, 255);
+    m_pNumberText = pageui::NewText(290, 95, kNumberWidth, 36, 20, 255, 0, 0);
+    m_pCallLabel = pageui::NewText(620, 105, 100, 30, 12, 255, 0, 0);
     if (!m_pStateText || !m_pNumberText || !m_pCallLabel)
         return false;
     // The editor: its labels and fields over the keypad's place, its buttons from the same file.
-    m_pLabels[0] = MakeText(root, 280, 142, 120, 35, 14, 232, 238, 244);
-    m_pLabels[1] = MakeText(root, 280, 220, 120, 35, 14, 232, 238, 244);
-    m_pNameEdit = MakeText(root, 413, 142, 274, 35, 16, 232, 238, 244);
-    m_pNumberEdit = MakeText(root, 413, 220, 274, 35, 16, 232, 238, 244);
+    m_pLabels[0] = pageui::NewText(280, 142, 120, 35, 14, 232, 238, 244);
+    m_pLabels[1] = pageui::NewText(280, 220, 120, 35, 14, 232, 238, 244);
+    m_pNameEdit = pageui::NewText(413, 142, 274, 35, 16, 232, 238, 244);
+    m_pNumberEdit = pageui::NewText(413, 220, 274, 35, 16, 232, 238, 244);
     if (!m_pLabels[0] || !m_pLabels[1] || !m_pNameEdit || !m_pNumberEdit)
         return false;
     m_pLabels[0]->SetText(u"Name:");
     m_pLabels[1]->SetText(u"Number:");
     for (int i = 0; i < PH_EDITOR_COUNT; ++i) {
-        m_pEditorButtons[i] = MakeButton(root, ini, u"Editor", kEditorButtonNames[i], folder);
+        m_pEditorButtons[i] =
+            pageui::NewButton(ini, u"Editor", kEditorButtonNames[i], folder, kCaptionAlign);
         if (!m_pEditorButtons[i])
             return false;
     }
@@ -813,7 +762,7 @@ void CPhone::CallGone() {
 // ---- Pop-ups ------------------------------------------------------------------------------
 
 void CPhone::StartInfo(const INFODLG_RECORD& request) {
-    if (!m_pLink->alive)
+    if (!m_pLink->Alive())
         return;
     // One pop-up at a time: the open one closes through its exit flag, and the new thread
     // waits for the old one before its own pop-up runs.
@@ -828,39 +777,9 @@ void CPhone::StartInfo(const INFODLG_RECORD& request) {
         std::thread(&CPhone::ThreadProcInfo, this, request, dialog, parent, std::move(previous));
 }
 
-bool CPhone::CallOnUi(const std::function<void()>& task) {
-    std::shared_ptr<UiLink> link = m_pLink;
-    struct Done {
-        bool finished = false;
-        bool ran = false;
-    };
-    auto done = std::make_shared<Done>();
-    // The task is copied into the post: the thread may stop waiting before it runs.
-    const bool posted = plat::ui::PostToUiThread([link, done, task] {
-        bool alive = false;
-        {
-            std::lock_guard<std::mutex> lock(link->mutex);
-            alive = link->alive;
-        }
-        if (alive)
-            task();
-        {
-            std::lock_guard<std::mutex> lock(link->mutex);
-            done->finished = true;
-            done->ran = alive;
-        }
-        link->cv.notify_all();
-    });
-    if (!posted)
-        return false;
-    std::unique_lock<std::mutex> lock(link->mutex);
-    link->cv.wait(lock, [&] { return done->finished || !link->alive; });
-    return done->ran;
-}
-
 int CPhone::RunPopUp(const std::shared_ptr<CInfoDialog>& dialog) {
     int result = IDCANCEL;
-    if (!CallOnUi([&] {
+    if (!m_pLink->Call([&] {
             ++m_iPopUpsShowing;
             ++m_iPopUpsShown;
             result = dialog->DoModal();
@@ -879,7 +798,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
     const int result = dialog->IsExitRequested() ? IDCANCEL : RunPopUp(dialog);
     if (mode == PH_INFO_CONNECT) {
         bool connected = false;
-        CallOnUi([&] {
+        m_pLink->Call([&] {
             connected = GetBTModule().IsConnected();
             if (connected)
                 UpdateCallButtons();
@@ -891,7 +810,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
             plat::StrCopy(fail.szPicture, CInfoDialog::SkinFile(u"info-img-info.jpg"));
             plat::StrCopy(fail.szButton[2], CInfoDialog::SkinFile(u"info-btn-yes.png"));
             std::shared_ptr<CInfoDialog> failDialog;
-            CallOnUi([&] {
+            m_pLink->Call([&] {
                 plat::StrCopy(fail.szText, Text(MSG_BT_CONNECT_FAIL));
                 // Only a pop-up that is still this thread's own is replaced.
                 if (m_InfoSlot.Get() == dialog) {
@@ -906,7 +825,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
         }
     } else if (mode == PH_INFO_INCOMING) {
         // What the user chose reaches the page on its own thread, as a tap on Dial or Hang.
-        CallOnUi([&] {
+        m_pLink->Call([&] {
             if (result == INFODLG_RESULT_BUTTON1) {
                 m_byPressedIdx = PH_DIAL;
                 m_byPendingAction = PH_DIAL;
@@ -928,11 +847,7 @@ void CPhone::ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog>
 
 void CPhone::StopInfo() {
     m_InfoSlot.SetExit();
-    {
-        std::lock_guard<std::mutex> lock(m_pLink->mutex);
-        m_pLink->alive = false;
-    }
-    m_pLink->cv.notify_all();
+    m_pLink->Close();
     if (m_InfoThread.joinable())
         m_InfoThread.join();
 }

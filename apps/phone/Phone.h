@@ -16,6 +16,7 @@
 #include "apps/phone/PhoneBook.h"
 #include "core/ui/InfoDialog.h"
 #include "core/ui/MPlayerDlg.h"
+#include "core/ui/UiLink.h"
 
 enum {
     PH_VOL_ADD = 0,
@@ -160,15 +161,11 @@ private:
     void SelectRow(int index);
 
     // ---- pop-ups on a worker thread that run on the user-interface thread
-    struct UiLink;
     // Starts a pop-up thread for `request` (mode, time-out and the dialog's fields); an open
     // pop-up is asked to close first and the new thread waits for the one before.
     void StartInfo(const INFODLG_RECORD& request);
     void ThreadProcInfo(INFODLG_RECORD request, std::shared_ptr<CInfoDialog> dialog,
                         plat::ui::WindowId parent, std::thread previous);
-    // Runs `task` on the user-interface thread and waits for it; false when the page is going
-    // (the task then never touches it).
-    bool CallOnUi(const std::function<void()>& task);
     int RunPopUp(const std::shared_ptr<CInfoDialog>& dialog);
     void StopInfo();
 
@@ -212,7 +209,7 @@ private:
     int m_iDownloaded = 0;
     uint32_t m_dwLast250 = 0;
 
-    std::shared_ptr<UiLink> m_pLink;
+    std::shared_ptr<CUiLink> m_pLink;
     CInfoDialogSlot m_InfoSlot;
     std::thread m_InfoThread;
     // Set by an incoming call's pop-up when it is done; the next second pass clears it.

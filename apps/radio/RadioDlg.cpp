@@ -106,15 +106,7 @@ void CRadioPopUp::OnEndDialog() {
     CInfoDialog::OnEndDialog();
 }
 
-// The worker threads' way to the user-interface thread: a task posted there runs only while
-// the page lives; the page going wakes every worker still waiting for one.
-struct CRadioDlg::UiLink {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool alive = true;
-};
-
-CRadioDlg::CRadioDlg() : m_pLink(std::make_shared<UiLink>()) {
+CRadioDlg::CRadioDlg() : m_pLink(std::make_shared<CUiLink>()) {
     for (auto& band : m_dPreset)
         for (double& p : band)
             p = 0;
@@ -124,8 +116,7 @@ CRadioDlg::~CRadioDlg() {
     m_bVisible = 0;
     StopThreads();
     m_pMuteButton = nullptr;
-    for (IKvButton*& b : m_pButton)
-        ReleaseAndClear(b);
+    ReleaseAndClear(m_pButton);
     ReleaseAndClear(m_pAdjustBg);
     ReleaseAndClear(m_pSaveText);
     ReleaseAndClear(m_pStereoText);
@@ -136,11 +127,7 @@ void CRadioDlg::StopThreads() {
     m_bStopThreads = true;
     ++m_uGeneration;
     ClosePopUp();
-    {
-        std::lock_guard<std::mutex> lock(m_pLink->mutex);
-        m_pLink->alive = false;
-    }
-    m_pLink->cv.notify_all();
+    m_pLink->Close();
     { std::lock_guard<std::mutex> lock(m_stopMutex); }
     m_stopCv.notify_all();
     // Only what was started is waited for: a page whose skin failed has no thread.
@@ -888,36 +875,6 @@ void CRadioDlg::ClosePopUp() {
 
 // ---- Worker threads --------------------------------------------------------------------------
 
-bool CRadioDlg::CallOnUi(const std::function<void()>& task) {
-    std::shared_ptr<UiLink> link = m_pLink;
-    struct Done {
-        bool finished = false;
-        bool ran = false;
-    };
-    auto done = std::make_shared<Done>();
-    // The task is copied into the post: this worker may stop waiting before it runs.
-    const bool posted = plat::ui::PostToUiThread([link, done, task] {
-        bool alive = false;
-        {
-            std::lock_guard<std::mutex> lock(link->mutex);
-            alive = link->alive;
-        }
-        if (alive)
-            task();
-        {
-            std::lock_guard<std::mutex> lock(link->mutex);
-            done->finished = true;
-            done->ran = alive;
-        }
-        link->cv.notify_all();
-    });
-    if (!posted)
-        return false;
-    std::unique_lock<std::mutex> lock(link->mutex);
-    link->cv.wait(lock, [&] { return done->finished || !link->alive; });
-    return done->ran;
-}
-
 bool CRadioDlg::WaitMs(uint32_t ms, const std::atomic<bool>* cancel) {
     const uint32_t start = plat::GetTickCount();
     // On the system's clock the wait sleeps until it is over (a stop or cancel wakes it); a
@@ -962,7 +919,7 @@ int CRadioDlg::RunPopUp(const std::shared_ptr<CRadioPopUp>& dialog, unsigned gen
     if (!dialog || JobCancelled(generation))
         return IDCANCEL;
     int result = IDCANCEL;
-    if (!CallOnUi([&] { result = dialog->DoModal(); }))
+    if (!m_pLink->Call([&] { result = dialog->DoModal(); }))
         return IDCANCEL;
     return result;
 }
@@ -984,7 +941,7 @@ void CRadioDlg::SeekJob(bool up, unsigned generation, plat::ui::WindowId parent)
     for (int check = 0; check < 2 && !found; ++check) {
         uint16_t value = 0;
         if (ReadFrequency(&value))
-            CallOnUi([&] { ShowFrequency(value); });
+            m_pLink->Call([&] { ShowFrequency(value); });
         uint8_t status = 0;
         if (ReadStatus(&status) && (status & RADIO_STATUS_FOUND)) {
             found = true;
@@ -1004,12 +961,12 @@ void CRadioDlg::SeekJob(bool up, unsigned generation, plat::ui::WindowId parent)
             k->m_Board.RadioStopSeek();
         uint16_t value = 0;
         if (ReadFrequency(&value))
-            CallOnUi([&] { ShowFrequency(value); });
+            m_pLink->Call([&] { ShowFrequency(value); });
         ReleasePopUp(dialog);
     }
     // The user's own mute comes back, whichever way the seek ended.
     TunerMute(userMute);
-    CallOnUi([this] { InvalidateOwner(); });
+    m_pLink->Call([this] { InvalidateOwner(); });
 }
 
 void CRadioDlg::ScanJob(std::shared_ptr<CRadioPopUp> dialog, std::atomic<bool>* stop,
@@ -1111,7 +1068,7 @@ void CRadioDlg::AutoStoreJob(unsigned generation, plat::ui::WindowId parent) {
         }
         uint16_t values[RADIO_PRESETS];
         if (ReadPresetsFromBoard(values))
-            CallOnUi([&] { ApplyPresets(values); });
+            m_pLink->Call([&] { ApplyPresets(values); });
         TunerMute(userMute);
         ReleasePopUp(waiting);
     } else if (answer != INFODLG_RESULT_BUTTON2) {
@@ -1119,7 +1076,7 @@ void CRadioDlg::AutoStoreJob(unsigned generation, plat::ui::WindowId parent) {
     }
     uint16_t value = 0;
     const bool tuned = ReadFrequency(&value);
-    CallOnUi([&] {
+    m_pLink->Call([&] {
         if (tuned)
             ShowFrequency(value);
         SaveRadioSettings();
@@ -1128,7 +1085,7 @@ void CRadioDlg::AutoStoreJob(unsigned generation, plat::ui::WindowId parent) {
 
 void CRadioDlg::StereoThread() {
     while (!m_bStopThreads.load()) {
-        CallOnUi([this] { ReadTunerStatus(); });
+        m_pLink->Call([this] { ReadTunerStatus(); });
         std::atomic<bool> never{false};
         if (!WaitMs(RADIO_STEREO_MS, &never))
             break;

@@ -21,6 +21,7 @@
 #include "apps/radio/RadioSettings.h"
 #include "core/ui/InfoDialog.h"
 #include "core/ui/MPlayerDlg.h"
+#include "core/ui/UiLink.h"
 
 // The page's buttons; the index is the skin key's place in the table.
 enum : int {
@@ -163,10 +164,6 @@ private:
     void ButtonImagesAfterRelease();
 
     // ---- worker side
-    struct UiLink;
-    // Runs `task` on the user-interface thread and waits for it; false when the page is going
-    // (the task then never touches it).
-    bool CallOnUi(const std::function<void()>& task);
     // Waits `ms` on the program's clock; false when the page is going or `cancel` is set.
     bool WaitMs(uint32_t ms, const std::atomic<bool>* cancel = nullptr);
     // Starts a job after the one before has closed its pop-up and ended.
@@ -197,7 +194,7 @@ private:
     void StereoThread();
     void StopThreads();
 
-    std::shared_ptr<UiLink> m_pLink;
+    std::shared_ptr<CUiLink> m_pLink;
     mutable std::mutex m_popUpMutex;
     std::shared_ptr<CRadioPopUp> m_pPopUp;
     std::atomic<int> m_iPopUps[3] = {{0}, {0}, {0}};

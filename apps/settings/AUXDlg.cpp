@@ -25,8 +25,7 @@ CAUXDlg::CAUXDlg() = default;
 
 CAUXDlg::~CAUXDlg() {
     ReleaseAndClear(m_pText);
-    for (IKvButton*& button : m_pButton)
-        ReleaseAndClear(button);
+    ReleaseAndClear(m_pButton);
 }
 
 int CAUXDlg::MixerLine() const {

@@ -1,6 +1,6 @@
 #include "apps/settings/AboutDlg.h"
 
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/ui/PageSetup.h"
@@ -10,7 +10,7 @@
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -38,8 +38,7 @@ CAboutDlg::~CAboutDlg() {
 
 void CAboutDlg::ReleaseObjects() {
     ReleaseAndClear(m_pOk);
-    for (auto*& t : m_pText)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pText);
 }
 
 std::u16string CAboutDlg::Label(int row) const {
@@ -54,22 +53,21 @@ bool CAboutDlg::LoadSkin() {
     const uint32_t started = plat::GetTickCount();
     ReleaseObjects();
     CKernel* kernel = CKernel::Instance();
-    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
-    if (!root)
+    if (!kernel || !kernel->m_pRoot)
         return false;
     const std::u16string folder = SkinPath(u"about");
     const std::u16string ini = SkinPath(u"about\\about.ini");
     ReleaseAndClear(m_pBackground);
     if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    m_pOk = settingsui::MakeButton(root, ini, u"Buttons", u"OK", folder, 0x26);
+    m_pOk = pageui::NewButton(ini, u"Buttons", u"OK", folder, 0x26);
     if (!m_pOk)
         return false;
     m_pOk->SetHighlighted();
     for (int row = 0; row < 4; ++row) {
         const int y = 90 + 50 * row;
-        m_pText[row] = settingsui::MakeLabel(root, 50, y, 350, 35, 10, 255, 255, 255, kAlignRight);
-        m_pText[4 + row] = settingsui::MakeLabel(root, 400, y, 400, 35, 10, 255, 0, 0, kAlignLeft);
+        m_pText[row] = pageui::NewText(50, y, 350, 35, 10, 255, 255, 255, kAlignRight);
+        m_pText[4 + row] = pageui::NewText(400, y, 400, 35, 10, 255, 0, 0, kAlignLeft);
         if (!m_pText[row] || !m_pText[4 + row])
             return false;
     }
@@ -139,7 +137,7 @@ void CAboutDlg::Render(plat::Canvas* hdc) {
 void CAboutDlg::OnLButtonDown(int x, int y) {
     if (!m_bSkinned)
         return;
-    if (settingsui::PressHit(m_pOk, x, y)) {
+    if (settings::PressHit(m_pOk, x, y)) {
         m_pOk->SetPressed();
         m_bOkPressed = true;
         InvalidateOwner();
@@ -159,7 +157,7 @@ void CAboutDlg::OnLButtonUp(int x, int y) {
         LeaveWithoutSkin();
         return;
     }
-    if (settingsui::ReleaseHit(m_pOk, x, y) && m_bOkPressed)
+    if (settings::ReleaseHit(m_pOk, x, y) && m_bOkPressed)
         m_bClickPending = true;
     m_bOkPressed = false;
     m_pOk->SetNormal();

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "apps/settings/ChooseExecutable.h"
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/AppPaths.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
@@ -16,7 +16,7 @@
 #include "platform/text/Text.h"
 
 using KvUserInterface::IKvButton;
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -56,14 +56,10 @@ CApplicationSetDlg::~CApplicationSetDlg() {
 }
 
 void CApplicationSetDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& i : m_pIcons)
-        ReleaseAndClear(i);
-    for (auto*& t : m_pPathText)
-        ReleaseAndClear(t);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pIcons);
+    ReleaseAndClear(m_pPathText);
+    ReleaseAndClear(m_pListbox);
     m_pCurrentIcon = nullptr;
     m_pMuteButton = nullptr;
 }
@@ -106,26 +102,26 @@ bool CApplicationSetDlg::LoadSkin() {
     ReleaseAndClear(m_pBackground);
     if (!background[0])
         return false;
-    m_pBackground = settingsui::MakeImage(root, SkinPath(background));
+    m_pBackground = LoadImage(SkinPath(background));
     if (!m_pBackground)
-        m_pBackground = settingsui::MakeImage(root, folder + u"\\" + background);
+        m_pBackground = LoadImage(folder + u"\\" + background);
     if (!m_pBackground)
         return false;
-    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, AS_BUTTON_COUNT, ini, u"Buttons",
-                                 folder, kTitleAlign))
+    if (!settings::NewButtons(m_pButtons, kButtonNames, AS_BUTTON_COUNT, ini, u"Buttons", folder,
+                              kTitleAlign))
         return false;
     pageui::UseMuteButton(this, m_pButtons[AS_VOL_ICON]);
-    m_pListbox[0] = settingsui::MakeListbox(root, ini, u"Left Listbox", folder);
+    m_pListbox[0] = pageui::NewListbox(ini, u"Left Listbox", folder);
     if (!m_pListbox[0])
         return false;
     for (int i = 0; i < APP_PATH_COUNT; ++i) {
-        m_pIcons[i] = settingsui::MakeImage(root, folder + u"\\" + kIconFiles[i]);
+        m_pIcons[i] = LoadImage(folder + u"\\" + kIconFiles[i]);
         if (!m_pIcons[i])
             return false;
     }
     for (int line = 0; line < 3; ++line) {
-        m_pPathText[line] = settingsui::MakeLabel(root, 300, 260 + 40 * line, 450, 32, 10, 255, 255,
-                                                  255, line == 0 ? kAlignCentre : kAlignLeft);
+        m_pPathText[line] = pageui::NewText(300, 260 + 40 * line, 450, 32, 10, 255, 255, 255,
+                                            line == 0 ? kAlignCentre : kAlignLeft);
         if (!m_pPathText[line])
             return false;
         m_pPathText[line]->SetText(u"");
@@ -163,7 +159,7 @@ void CApplicationSetDlg::ReloadRows() {
         return;
     m_pListbox[0]->RemoveAll();
     for (int row = 0; row < APP_PATH_COUNT; ++row)
-        settingsui::AddTextRow(m_pListbox[0], kernel->m_Language[kRowTexts[row]]);
+        settings::AddTextRow(m_pListbox[0], kernel->m_Language[kRowTexts[row]]);
 }
 
 void CApplicationSetDlg::ShowPath(const char16_t* path) {
@@ -300,7 +296,7 @@ void CApplicationSetDlg::OnLButtonDown(int x, int y) {
         return;
     m_bPenDown = 1;
     for (int i = 0; i < AS_BUTTON_COUNT; ++i) {
-        if (!settingsui::PressHit(m_pButtons[i], x, y))
+        if (!settings::PressHit(m_pButtons[i], x, y))
             continue;
         m_pButtons[i]->SetPressed();
         m_byPressedIdx = static_cast<uint8_t>(i);
@@ -327,7 +323,7 @@ void CApplicationSetDlg::OnLButtonUp(int x, int y) {
     }
     m_bPenDown = 0;
     for (int i = 0; i < AS_BUTTON_COUNT; ++i) {
-        if (!settingsui::ReleaseHit(m_pButtons[i], x, y))
+        if (!settings::ReleaseHit(m_pButtons[i], x, y))
             continue;
         if (i == m_byPressedIdx)
             m_byPendingAction = static_cast<uint8_t>(i);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/Kernel.h"
 #include "library/include/IKvDirectory.h"
 #include "library/include/IKvImage.h"
@@ -13,7 +13,7 @@
 #include "platform/io/File.h"
 #include "platform/text/Text.h"
 
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -103,21 +103,17 @@ void CChooseExecutableDlg::ReleaseObjects() {
 bool CChooseExecutableDlg::LoadSkin() {
     ReleaseObjects();
     CKernel* kernel = CKernel::Instance();
-    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
-    if (!root)
+    if (!kernel || !kernel->m_pRoot)
         return false;
     const std::u16string ini = m_strSkin + u"\\Chooser.ini";
-    char16_t background[512] = {};
-    root->GetIniString(ini.c_str(), u"Property", u"Background", background, 512);
-    if (!background[0])
+    if (!pageui::LoadBackground(m_pBackground, ini, m_strSkin))
         return false;
-    m_pBackground = settingsui::MakeImage(root, m_strSkin + u"\\" + background);
-    m_pUp = settingsui::MakeButton(root, ini, u"Buttons", u"Up", m_strSkin, 0x26);
-    m_pCancel = settingsui::MakeButton(root, ini, u"Buttons", u"Cancel", m_strSkin, 0x26);
-    m_pList = settingsui::MakeListbox(root, ini, u"Listbox", m_strSkin);
-    m_pTitle = settingsui::MakeLabel(root, 12, 6, 576, 26, 12, 255, 255, 255, 1);
-    m_pFolderText = settingsui::MakeLabel(root, 12, 34, 576, 22, 9, 200, 210, 220, 1);
-    if (!m_pBackground || !m_pUp || !m_pCancel || !m_pList || !m_pTitle || !m_pFolderText)
+    m_pUp = pageui::NewButton(ini, u"Buttons", u"Up", m_strSkin, 0x26);
+    m_pCancel = pageui::NewButton(ini, u"Buttons", u"Cancel", m_strSkin, 0x26);
+    m_pList = pageui::NewListbox(ini, u"Listbox", m_strSkin);
+    m_pTitle = pageui::NewText(12, 6, 576, 26, 12, 255, 255, 255, 1);
+    m_pFolderText = pageui::NewText(12, 34, 576, 22, 9, 200, 210, 220, 1);
+    if (!m_pUp || !m_pCancel || !m_pList || !m_pTitle || !m_pFolderText)
         return false;
     m_pTitle->SetText(u"Select File...");
     return true;
@@ -141,7 +137,7 @@ void CChooseExecutableDlg::FillList() {
         return;
     m_pList->RemoveAll();
     for (const CHOOSER_ENTRY& e : m_Entries)
-        settingsui::AddTextRow(m_pList, e.folder ? (e.name + u"/").c_str() : e.name.c_str());
+        settings::AddTextRow(m_pList, e.folder ? (e.name + u"/").c_str() : e.name.c_str());
     m_pList->SetTopIndex(0);
     if (m_pFolderText)
         m_pFolderText->SetText(m_strFolder.c_str());
@@ -198,9 +194,9 @@ void CChooseExecutableDlg::OnPaint(plat::Surface& surface, const plat::Rect&) {
 
 void CChooseExecutableDlg::OnPenDown(plat::Point pt) {
     m_iPressed = -1;
-    if (settingsui::PressHit(m_pUp, pt.x, pt.y))
+    if (settings::PressHit(m_pUp, pt.x, pt.y))
         m_iPressed = 0;
-    else if (settingsui::PressHit(m_pCancel, pt.x, pt.y))
+    else if (settings::PressHit(m_pCancel, pt.x, pt.y))
         m_iPressed = 1;
     else if (m_pList) {
         uint8_t action = 0;
@@ -220,8 +216,8 @@ void CChooseExecutableDlg::OnPenMove(plat::Point pt) {
 void CChooseExecutableDlg::OnPenUp(plat::Point pt) {
     const int pressed = m_iPressed;
     m_iPressed = -1;
-    const bool up = settingsui::ReleaseHit(m_pUp, pt.x, pt.y);
-    const bool cancel = !up && settingsui::ReleaseHit(m_pCancel, pt.x, pt.y);
+    const bool up = settings::ReleaseHit(m_pUp, pt.x, pt.y);
+    const bool cancel = !up && settings::ReleaseHit(m_pCancel, pt.x, pt.y);
     if (m_pUp)
         m_pUp->SetNormal();
     if (m_pCancel)

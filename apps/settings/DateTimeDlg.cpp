@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/ui/WindowMessages.h"
@@ -12,7 +12,7 @@
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -49,11 +49,9 @@ CDateTimeDlg::~CDateTimeDlg() {
 
 void CDateTimeDlg::ReleaseObjects() {
     ReleaseAndClear(m_pClockBg);
-    for (auto*& t : m_pTexts)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pTexts);
     ReleaseAndClear(m_pFaceImage);
-    for (auto*& image : m_pHandImages)
-        ReleaseAndClear(image);
+    ReleaseAndClear(m_pHandImages);
     m_Face.Reset();
     for (auto& hand : m_Hands)
         hand.Reset();
@@ -82,8 +80,8 @@ bool CDateTimeDlg::LoadSkin() {
     if (!root)
         return false;
     ReleaseAndClear(m_pBackground);
-    m_pBackground = settingsui::MakeImage(root, SkinPath(u"Homepage\\main-bg.jpg"));
-    m_pClockBg = settingsui::MakeImage(root, SkinPath(u"DateTime\\img-clockbg.png"));
+    m_pBackground = LoadImage(SkinPath(u"Homepage\\main-bg.jpg"));
+    m_pClockBg = LoadImage(SkinPath(u"DateTime\\img-clockbg.png"));
     if (!m_pBackground || !m_pClockBg)
         return false;
     UpdateClockStrings();
@@ -93,11 +91,11 @@ bool CDateTimeDlg::LoadSkin() {
             return false;
         m_pTexts[i]->SetText(plat::Utf8ToUtf16(strings[i]).c_str());
     }
-    m_pFaceImage = settingsui::MakeImage(root, SkinPath(u"DateTime\\clock1-face.png"));
+    m_pFaceImage = LoadImage(SkinPath(u"DateTime\\clock1-face.png"));
     if (!m_pFaceImage)
         return false;
     for (int i = 0; i < 3; ++i) {
-        m_pHandImages[i] = settingsui::MakeImage(root, SkinPath(kHandFiles[i]));
+        m_pHandImages[i] = LoadImage(SkinPath(kHandFiles[i]));
         if (!m_pHandImages[i])
             return false;
     }
@@ -159,8 +157,7 @@ bool CDateTimeDlg::DecodeClock() {
         for (int i = 0; i < 3; ++i)
             m_Hands[i] = Decode(m_pHandImages[i]);
         ReleaseAndClear(m_pFaceImage);
-        for (auto*& image : m_pHandImages)
-            ReleaseAndClear(image);
+        ReleaseAndClear(m_pHandImages);
     }
     return !m_Face.IsEmpty();
 }

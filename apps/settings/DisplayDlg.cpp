@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/ui/PageSetup.h"
@@ -15,7 +15,7 @@
 #include "platform/text/Text.h"
 
 using KvUserInterface::IKvButton;
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -81,20 +81,12 @@ CDisplayDlg::~CDisplayDlg() {
 }
 
 void CDisplayDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& b : m_pSteps)
-        ReleaseAndClear(b);
-    for (auto*& i : m_pSlider)
-        ReleaseAndClear(i);
-    for (auto& row : m_pColour) {
-        for (auto*& i : row)
-            ReleaseAndClear(i);
-    }
-    for (auto*& i : m_pIcons)
-        ReleaseAndClear(i);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pSteps);
+    ReleaseAndClear(m_pSlider);
+    ReleaseAndClear(m_pColour);
+    ReleaseAndClear(m_pIcons);
+    ReleaseAndClear(m_pListbox);
     m_pMuteButton = nullptr;
 }
 
@@ -114,8 +106,7 @@ bool CDisplayDlg::LoadSkin() {
     if (!CVelkoraAppDlg::LoadSkin())
         return false;
     CKernel* kernel = CKernel::Instance();
-    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
-    if (!root)
+    if (!kernel || !kernel->m_pRoot)
         return false;
     const std::u16string folder = SkinPath(u"Display");
     const std::u16string ini = SkinPath(u"Display\\Display.ini");
@@ -123,33 +114,31 @@ bool CDisplayDlg::LoadSkin() {
     ReleaseAndClear(m_pBackground);
     if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, DD_BUTTON_COUNT, ini, u"Buttons",
-                                 folder, kTitleAlign))
+    if (!settings::NewButtons(m_pButtons, kButtonNames, DD_BUTTON_COUNT, ini, u"Buttons", folder,
+                              kTitleAlign))
         return false;
     pageui::UseMuteButton(this, m_pButtons[DD_VOL_ICON]);
-    m_pListbox[0] = settingsui::MakeListbox(root, ini, u"Left Listbox", folder);
-    m_pListbox[1] = settingsui::MakeListbox(root, ini, u"Right Listbox", folder);
+    m_pListbox[0] = pageui::NewListbox(ini, u"Left Listbox", folder);
+    m_pListbox[1] = pageui::NewListbox(ini, u"Right Listbox", folder);
     if (!m_pListbox[0] || !m_pListbox[1])
         return false;
     m_pListbox[1]->Show(0);
-    if (!settingsui::MakeButtons(root, m_pSteps, kStepNames, 6, ini, u"Buttons", folder,
-                                 kTitleAlign))
+    if (!settings::NewButtons(m_pSteps, kStepNames, 6, ini, u"Buttons", folder, kTitleAlign))
         return false;
     for (int step = 0; step <= SYS_LEVEL_MAX; ++step) {
-        m_pSlider[step] = settingsui::MakeImage(
-            root, plat::FormatStr(u"%s\\Slider-%03d.png", folder.c_str(), step * 10));
+        m_pSlider[step] =
+            LoadImage(plat::FormatStr(u"%s\\Slider-%03d.png", folder.c_str(), step * 10));
         if (!m_pSlider[step])
             return false;
         for (int c = 0; c < 3; ++c) {
-            m_pColour[c][step] = settingsui::MakeImage(
-                root,
+            m_pColour[c][step] = LoadImage(
                 plat::FormatStr(u"%s\\%c-%03d.png", folder.c_str(), kColourLetters[c], step * 10));
             if (!m_pColour[c][step])
                 return false;
         }
     }
     for (int v = 0; v < DV_COUNT; ++v) {
-        m_pIcons[v] = settingsui::MakeImage(root, folder + u"\\" + kIconFiles[v]);
+        m_pIcons[v] = LoadImage(folder + u"\\" + kIconFiles[v]);
         if (!m_pIcons[v])
             return false;
     }
@@ -426,7 +415,7 @@ void CDisplayDlg::OnLButtonDown(int x, int y) {
     m_iRepeatCount = 0;
     m_dwLastRepeat = plat::GetTickCount();
     for (int i = 0; i < DD_BUTTON_COUNT; ++i) {
-        if (!settingsui::PressHit(m_pButtons[i], x, y))
+        if (!settings::PressHit(m_pButtons[i], x, y))
             continue;
         if (i >= DD_BRIGHTNESS && i <= DD_RET_MENU && i != DD_RESET) {
             for (int j = DD_BRIGHTNESS; j <= DD_RET_MENU; ++j) {
@@ -439,7 +428,7 @@ void CDisplayDlg::OnLButtonDown(int x, int y) {
         return;
     }
     for (int index : kStepPressOrder) {
-        if (settingsui::PressHit(m_pSteps[index - DD_PLUS_UP], x, y)) {
+        if (settings::PressHit(m_pSteps[index - DD_PLUS_UP], x, y)) {
             m_byPressedIdx = static_cast<uint8_t>(index);
             break;
         }
@@ -455,11 +444,11 @@ void CDisplayDlg::OnLButtonUp(int x, int y) {
     m_bPenDown = 0;
     int released = -1;
     for (int i = 0; i < DD_BUTTON_COUNT && released < 0; ++i) {
-        if (settingsui::ReleaseHit(m_pButtons[i], x, y))
+        if (settings::ReleaseHit(m_pButtons[i], x, y))
             released = i;
     }
     for (int i = 0; i < 6 && released < 0; ++i) {
-        if (settingsui::ReleaseHit(m_pSteps[kStepPressOrder[i] - DD_PLUS_UP], x, y))
+        if (settings::ReleaseHit(m_pSteps[kStepPressOrder[i] - DD_PLUS_UP], x, y))
             released = kStepPressOrder[i];
     }
     if (released >= 0 && released == m_byPressedIdx) {

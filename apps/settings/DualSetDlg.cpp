@@ -58,10 +58,8 @@ HOMEPAGE_CELL* FirstCell(int seat, int app) {
 CDualSetDlg::CDualSetDlg() = default;
 
 CDualSetDlg::~CDualSetDlg() {
-    for (IKvText*& label : m_pLabel)
-        ReleaseAndClear(label);
-    for (IKvButton*& button : m_pButton)
-        ReleaseAndClear(button);
+    ReleaseAndClear(m_pLabel);
+    ReleaseAndClear(m_pButton);
 }
 
 void CDualSetDlg::ReadFlags(int app, uint8_t* front, uint8_t* rear, uint8_t* locked) {
@@ -137,8 +135,7 @@ bool CDualSetDlg::LoadSkin() {
     }
     m_byListed = static_cast<uint8_t>(listed);
     // A skin loaded again gives back the labels of the last load before making new ones.
-    for (IKvText*& label : m_pLabel)
-        ReleaseAndClear(label);
+    ReleaseAndClear(m_pLabel);
     for (int n = 0; n < rows; ++n) {
         int x = 0, y = 0, w = 0, h = 0;
         const std::u16string key = plat::FormatStr(u"ItemLabel%02d", n + 1);

@@ -1,6 +1,6 @@
 #include "apps/settings/InternetServiceDlg.h"
 
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/ui/PageSetup.h"
@@ -12,7 +12,7 @@
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -48,8 +48,7 @@ CInternetServiceDlg::~CInternetServiceDlg() {
 }
 
 void CInternetServiceDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
+    ReleaseAndClear(m_pButtons);
     ReleaseAndClear(m_pGrid);
     ReleaseAndClear(m_pTitle);
     m_pMuteButton = nullptr;
@@ -71,8 +70,7 @@ bool CInternetServiceDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint
 bool CInternetServiceDlg::LoadSkin() {
     ReleaseObjects();
     CKernel* kernel = CKernel::Instance();
-    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
-    if (!root)
+    if (!kernel || !kernel->m_pRoot)
         return false;
     const std::u16string folder = SkinPath(u"Internet");
     const std::u16string ini = SkinPath(u"Internet\\Internet.ini");
@@ -80,11 +78,10 @@ bool CInternetServiceDlg::LoadSkin() {
     if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
     const char16_t* section = m_bySeat ? u"Rear Buttons" : u"Buttons";
-    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, IS_BTN_COUNT, ini, section, folder,
-                                 0x26))
+    if (!settings::NewButtons(m_pButtons, kButtonNames, IS_BTN_COUNT, ini, section, folder, 0x26))
         return false;
     m_pMuteButton = m_pButtons[IS_BTN_VOL_ICON];
-    m_pGrid = settingsui::MakeListbox(root, ini, u"Right Listbox", folder);
+    m_pGrid = pageui::NewListbox(ini, u"Right Listbox", folder);
     if (!m_pGrid)
         return false;
     m_pGrid->Show(0);
@@ -95,7 +92,7 @@ bool CInternetServiceDlg::LoadSkin() {
         // The list box takes a picture that fails to load without a word: the skin must have
         // all nine.
         const std::u16string icon = folder + u"\\" + kIcons[i];
-        KvMultimedia::IKvImage* probe = settingsui::MakeImage(root, icon);
+        KvMultimedia::IKvImage* probe = LoadImage(icon);
         if (!probe)
             return false;
         probe->Release();
@@ -106,7 +103,7 @@ bool CInternetServiceDlg::LoadSkin() {
     if (m_bySeat)
         m_pGrid->SetShifted(1);
     m_pGrid->Show(1);
-    m_pTitle = settingsui::MakeLabel(root, 200, 25 + m_iYOffset, 600, 100, 20, 255, 79, 35, 0x01);
+    m_pTitle = pageui::NewText(200, 25 + m_iYOffset, 600, 100, 20, 255, 79, 35, 0x01);
     return m_pTitle != nullptr;
 }
 
@@ -133,7 +130,7 @@ void CInternetServiceDlg::OnLButtonDown(int x, int y) {
     if (!m_bSkinned)
         return;
     for (int i = 0; i < IS_BTN_COUNT; ++i) {
-        if (settingsui::PressHit(m_pButtons[i], x, y)) {
+        if (settings::PressHit(m_pButtons[i], x, y)) {
             // Sound-Effect and Ret-Menu are one press group.
             if (i == IS_BTN_SOUND_EFFECT)
                 m_pButtons[IS_BTN_RET_MENU]->SetNormal();
@@ -159,7 +156,7 @@ void CInternetServiceDlg::OnLButtonUp(int x, int y) {
     if (m_iPressedButton >= 0) {
         const int pressed = m_iPressedButton;
         m_iPressedButton = -1;
-        if (settingsui::ReleaseHit(m_pButtons[pressed], x, y))
+        if (settings::ReleaseHit(m_pButtons[pressed], x, y))
             m_iPendingButton = pressed;
         if (pressed != IS_BTN_VOL_ICON)
             m_pButtons[pressed]->SetNormal();

@@ -1,6 +1,6 @@
 #include "apps/settings/LightSettingsDlg.h"
 
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/ui/PageSetup.h"
@@ -11,7 +11,7 @@
 #include "platform/sys/Clock.h"
 
 using KvUserInterface::IKvButton;
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -28,30 +28,27 @@ CLightSettingsDlg::~CLightSettingsDlg() {
 }
 
 void CLightSettingsDlg::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& t : m_pLabels)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pLabels);
 }
 
 bool CLightSettingsDlg::LoadSkin() {
     const uint32_t started = plat::GetTickCount();
     ReleaseObjects();
     CKernel* kernel = CKernel::Instance();
-    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
-    if (!root)
+    if (!kernel || !kernel->m_pRoot)
         return false;
     const std::u16string folder = SkinPath(u"LightSetting");
     const std::u16string ini = SkinPath(u"LightSetting\\Settings.ini");
     ReleaseAndClear(m_pBackground);
     if (!pageui::LoadBackground(m_pBackground, ini, folder))
         return false;
-    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, LS_BUTTON_COUNT, ini, u"Buttons",
-                                 folder, 38))
+    if (!settings::NewButtons(m_pButtons, kButtonNames, LS_BUTTON_COUNT, ini, u"Buttons", folder,
+                              38))
         return false;
     for (int i = 0; i < 3; ++i) {
-        m_pLabels[i] = settingsui::MakeLabel(root, kLabelX[i], 170, 150, 50, 12, 255, 255, 255,
-                                             KvUserInterface::KVTEXT_ALIGN_CENTER);
+        m_pLabels[i] = pageui::NewText(kLabelX[i], 170, 150, 50, 12, 255, 255, 255,
+                                       KvUserInterface::KVTEXT_ALIGN_CENTER);
         if (!m_pLabels[i])
             return false;
     }
@@ -82,7 +79,7 @@ void CLightSettingsDlg::OnLButtonDown(int x, int y) {
     if (!m_bSkinned)
         return;
     for (int i = 0; i < LS_BUTTON_COUNT; ++i) {
-        if (settingsui::PressHit(m_pButtons[i], x, y)) {
+        if (settings::PressHit(m_pButtons[i], x, y)) {
             if (m_byPressedIdx != 255 && m_byPressedIdx != i)
                 m_pButtons[m_byPressedIdx]->SetNormal();
             m_byPressedIdx = static_cast<uint8_t>(i);
@@ -97,7 +94,7 @@ void CLightSettingsDlg::OnLButtonUp(int x, int y) {
         LeaveWithoutSkin();
         return;
     }
-    if (m_byPressedIdx != 255 && settingsui::ReleaseHit(m_pButtons[m_byPressedIdx], x, y))
+    if (m_byPressedIdx != 255 && settings::ReleaseHit(m_pButtons[m_byPressedIdx], x, y))
         m_byPendingAction = m_byPressedIdx;
     InvalidateOwner();
 }

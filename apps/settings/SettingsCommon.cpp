@@ -17,17 +17,39 @@ IVantrel* Root() {
 
 }  // namespace
 
-bool MakeText(KvUserInterface::IKvText*& slot, int x, int y, int w, int h, int size, uint8_t r,
-              uint8_t g, uint8_t b) {
-    ReleaseAndClear(slot);
-    IVantrel* root = Root();
-    if (!root || root->CreateText(&slot) != RZ_OK || !slot) {
-        slot = nullptr;
-        return false;
+using KvUserInterface::IKvButton;
+using KvUserInterface::IKvListbox;
+using KvUserInterface::IKvText;
+
+bool NewButtons(IKvButton** slots, const char16_t* const* names, int count,
+                const std::u16string& ini, const char16_t* section, const std::u16string& folder,
+                uint8_t align) {
+    for (int i = 0; i < count; ++i) {
+        slots[i] = pageui::NewButton(ini, section, names[i], folder, align);
+        if (!slots[i])
+            return false;
     }
-    slot->SetRect(x, y, w, h);
-    slot->SetFont(size, r, g, b);
     return true;
+}
+
+bool MakeText(IKvText*& slot, int x, int y, int w, int h, int size, uint8_t r, uint8_t g,
+              uint8_t b) {
+    ReleaseAndClear(slot);
+    slot = pageui::NewText(x, y, w, h, size, r, g, b);
+    return slot != nullptr;
+}
+
+bool AddTextRow(IKvListbox* list, const char16_t* text) {
+    if (!list || !text)
+        return false;
+    // kind 0 (a navigation row), then the name as UTF-16LE from byte 2, at most 255 characters
+    // and its terminator.
+    uint8_t record[kRowRecordBytes] = {};
+    for (size_t i = 0; i < 255 && text[i]; ++i) {
+        record[2 + 2 * i] = static_cast<uint8_t>(text[i] & 0xFF);
+        record[3 + 2 * i] = static_cast<uint8_t>(text[i] >> 8);
+    }
+    return list->AddItem(text, record, kRowRecordBytes, nullptr) == RZ_OK;
 }
 
 int IniInt(const std::u16string& ini, const char16_t* section, const char16_t* key, int fallback) {
@@ -76,23 +98,6 @@ const char16_t* LanguageText(int index) {
 
 uint64_t NowMs() {
     return plat::GetClock().TickMs();
-}
-
-}  // namespace settings
-
-namespace settings {
-
-bool AddTextRow(KvUserInterface::IKvListbox* list, const char16_t* text) {
-    if (!list)
-        return false;
-    uint8_t record[SETTINGS_ROW_RECORD_SIZE] = {};
-    // kind 0 (a plain row), then the name as UTF-16LE from byte 2.
-    const std::u16string name = text ? text : u"";
-    for (size_t i = 0; i < name.size() && i + 1 < SETTINGS_ROW_NAME_CHARS; ++i) {
-        record[2 + 2 * i] = static_cast<uint8_t>(name[i] & 0xFF);
-        record[3 + 2 * i] = static_cast<uint8_t>(name[i] >> 8);
-    }
-    return list->AddItem(text, record, SETTINGS_ROW_RECORD_SIZE, nullptr) == RZ_OK;
 }
 
 }  // namespace settings

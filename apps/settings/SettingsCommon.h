@@ -1,7 +1,7 @@
-// What the settings menu, AUX, system and dual-seat pages share: making their skinned widgets,
-// giving them back, and what a page without a skin does (the rear seat's instances of the
-// front-only pages, or a skin that failed to load): it draws a plain background and a tap
-// returns the seat to its homepage, touching no widget it does not have.
+// What the settings pages share in building their screens: their skinned widgets and text rows,
+// and what a page without a skin does (the rear seat's instances of the front-only pages, or a
+// skin that failed to load): it draws a plain background and a tap returns the seat to its
+// homepage, touching no widget it does not have.
 #pragma once
 
 #include <cstdint>
@@ -23,12 +23,31 @@ namespace settings {
 // The colour a page without a skin fills its screen with.
 constexpr uint32_t kNoSkinBackground = 0xFF141A22;
 
-using pageui::MakeButton;
+// Size of a list row's record (kind, name, folder, two links), as every list of the program
+// hands it to its list boxes.
+constexpr int kRowRecordBytes = 1548;
+
 using pageui::ReleaseAndClear;
 
-// A new text label at (x, y, w, h) in font `size` and colour (r, g, b); `slot` released first.
+// `count` buttons at once, `names[i]` into `slots[i]`, each as pageui::NewButton makes it; false
+// at the first that cannot be made.
+bool NewButtons(KvUserInterface::IKvButton** slots, const char16_t* const* names, int count,
+                const std::u16string& ini, const char16_t* section, const std::u16string& folder,
+                uint8_t align);
+// A new label in `slot` (the one it held is given back first), as pageui::NewText makes it.
 bool MakeText(KvUserInterface::IKvText*& slot, int x, int y, int w, int h, int size, uint8_t r,
               uint8_t g, uint8_t b);
+
+// One text row: a navigation row record carrying `text` as its name.
+bool AddTextRow(KvUserInterface::IKvListbox* list, const char16_t* text);
+
+// The button took the pen: its press or release answered RZ_HIT.
+inline bool PressHit(KvUserInterface::IKvButton* button, int x, int y) {
+    return button && button->OnLButtonDown(x, y) == RZ_HIT;
+}
+inline bool ReleaseHit(KvUserInterface::IKvButton* button, int x, int y) {
+    return button && button->OnLButtonUp(x, y) == RZ_HIT;
+}
 
 // The first field of `key` in `section` of `ini` as a number; `fallback` when absent.
 int IniInt(const std::u16string& ini, const char16_t* section, const char16_t* key, int fallback);
@@ -45,16 +64,5 @@ const char16_t* LanguageText(int index);
 
 // Milliseconds on the program's clock, for the skin load's log line.
 uint64_t NowMs();
-
-}  // namespace settings
-
-namespace settings {
-
-// The list rows the settings pages add: the media lists' 1548-byte row record (kind, name,
-// folder, two links), zeroed, with only the name set; the list box shows the text given beside
-// it. (The media pages' own record type lives with them, out of these pages' reach.)
-#define SETTINGS_ROW_RECORD_SIZE 1548
-#define SETTINGS_ROW_NAME_CHARS 256
-bool AddTextRow(KvUserInterface::IKvListbox* list, const char16_t* text);
 
 }  // namespace settings

@@ -44,10 +44,8 @@ const CAPTION kCaption[SETTINGS_CAPTION_COUNT] = {
 CSettingsDlg::CSettingsDlg() = default;
 
 CSettingsDlg::~CSettingsDlg() {
-    for (IKvText*& caption : m_pCaption)
-        ReleaseAndClear(caption);
-    for (IKvButton*& button : m_pButton)
-        ReleaseAndClear(button);
+    ReleaseAndClear(m_pCaption);
+    ReleaseAndClear(m_pButton);
 }
 
 intptr_t CSettingsDlg::ButtonTarget(int button) {

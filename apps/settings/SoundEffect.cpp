@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "apps/settings/SettingsUi.h"
+#include "apps/settings/SettingsCommon.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
 #include "core/ui/PageSetup.h"
@@ -16,7 +16,7 @@
 
 using KvUserInterface::IKvButton;
 using KvUserInterface::IKvText;
-using settingsui::ReleaseAndClear;
+using settings::ReleaseAndClear;
 
 namespace {
 
@@ -72,26 +72,20 @@ CSoundEffect::~CSoundEffect() {
 }
 
 void CSoundEffect::ReleaseObjects() {
-    for (auto*& b : m_pButtons)
-        ReleaseAndClear(b);
-    for (auto*& b : m_pSlider)
-        ReleaseAndClear(b);
-    for (auto*& b : m_pSpeakerBtn)
-        ReleaseAndClear(b);
-    for (auto*& i : m_pGray)
-        ReleaseAndClear(i);
+    ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pSlider);
+    ReleaseAndClear(m_pSpeakerBtn);
+    ReleaseAndClear(m_pGray);
     ReleaseAndClear(m_pEQBg);
     ReleaseAndClear(m_pInterior);
     ReleaseAndClear(m_pIndicator);
-    for (auto*& t : m_pBandLabel)
-        ReleaseAndClear(t);
+    ReleaseAndClear(m_pBandLabel);
     ReleaseAndClear(m_pFadLabel);
     ReleaseAndClear(m_pBalLabel);
     ReleaseAndClear(m_pFadValue);
     ReleaseAndClear(m_pBalValue);
     ReleaseAndClear(m_pStatus);
-    for (auto*& l : m_pListbox)
-        ReleaseAndClear(l);
+    ReleaseAndClear(m_pListbox);
 }
 
 IKvButton* CSoundEffect::Button(int index) const {
@@ -117,8 +111,7 @@ bool CSoundEffect::LoadSkin() {
 
 bool CSoundEffect::MakeObjects() {
     CKernel* kernel = CKernel::Instance();
-    IVantrel* root = kernel ? kernel->m_pRoot : nullptr;
-    if (!root)
+    if (!kernel || !kernel->m_pRoot)
         return false;
     const std::u16string folder = SkinPath(u"SoundEffect");
     const std::u16string ini = SkinPath(u"SoundEffect\\SoundEffect.ini");
@@ -129,57 +122,53 @@ bool CSoundEffect::MakeObjects() {
         return false;
 
     const char16_t* section = rear ? u"Rear Buttons" : u"Buttons";
-    if (!settingsui::MakeButtons(root, m_pButtons, kButtonNames, SE_BUTTON_COUNT, ini, section,
-                                 folder, kTitleAlign))
+    if (!settings::NewButtons(m_pButtons, kButtonNames, SE_BUTTON_COUNT, ini, section, folder,
+                              kTitleAlign))
         return false;
     pageui::UseMuteButton(this, m_pButtons[SE_VOL_ICON]);
-    m_pListbox[0] =
-        settingsui::MakeListbox(root, ini, rear ? u"Rear Left" : u"Left Listbox", folder);
-    m_pListbox[1] =
-        settingsui::MakeListbox(root, ini, rear ? u"Rear Right" : u"Right Listbox", folder);
+    m_pListbox[0] = pageui::NewListbox(ini, rear ? u"Rear Left" : u"Left Listbox", folder);
+    m_pListbox[1] = pageui::NewListbox(ini, rear ? u"Rear Right" : u"Right Listbox", folder);
     if (!m_pListbox[0] || !m_pListbox[1])
         return false;
     m_pListbox[1]->Show(0);
     for (int band = 0; band < SYS_EQ_BANDS; ++band) {
-        m_pSlider[band] =
-            settingsui::MakeButton(root, ini, section, kSliderNames[band], folder, kTitleAlign);
+        m_pSlider[band] = pageui::NewButton(ini, section, kSliderNames[band], folder, kTitleAlign);
         if (!m_pSlider[band])
             return false;
         m_pSlider[band]->Show(0);
     }
-    if (!settingsui::MakeButtons(root, m_pSpeakerBtn, kSpeakerButtonNames, 4, ini, section, folder,
-                                 kTitleAlign))
+    if (!settings::NewButtons(m_pSpeakerBtn, kSpeakerButtonNames, 4, ini, section, folder,
+                              kTitleAlign))
         return false;
     for (auto*& gray : m_pGray) {
-        gray = settingsui::MakeImage(root, folder + u"\\EQ-Indicator-Gray.png");
+        gray = LoadImage(folder + u"\\EQ-Indicator-Gray.png");
         if (!gray)
             return false;
     }
-    m_pEQBg = settingsui::MakeImage(root, folder + u"\\EQ-Bg.png");
-    m_pInterior = settingsui::MakeImage(root, folder + u"\\SInterior.png");
-    m_pIndicator = settingsui::MakeImage(root, folder + u"\\Indicator.png");
+    m_pEQBg = LoadImage(folder + u"\\EQ-Bg.png");
+    m_pInterior = LoadImage(folder + u"\\SInterior.png");
+    m_pIndicator = LoadImage(folder + u"\\Indicator.png");
     if (!m_pEQBg || !m_pInterior || !m_pIndicator)
         return false;
     m_pEQBg->GetSize(&m_dwEQBgW, &m_dwEQBgH);
 
     const int y = m_iYOffset;
     for (int band = 0; band < SYS_EQ_BANDS; ++band) {
-        m_pBandLabel[band] =
-            settingsui::MakeLabel(root, kBandLabelX[band], y + 344, 80, 30, 10, 255, 255, 255,
-                                  KvUserInterface::KVTEXT_ALIGN_CENTER);
+        m_pBandLabel[band] = pageui::NewText(kBandLabelX[band], y + 344, 80, 30, 10, 255, 255, 255,
+                                             KvUserInterface::KVTEXT_ALIGN_CENTER);
         if (!m_pBandLabel[band])
             return false;
         m_pBandLabel[band]->SetText(kBandNames[band]);
     }
-    m_pFadLabel = settingsui::MakeLabel(root, 305, y + 120, 80, 50, 18, 255, 255, 255,
-                                        KvUserInterface::KVTEXT_ALIGN_CENTER);
-    m_pBalLabel = settingsui::MakeLabel(root, 305, y + 270, 80, 50, 18, 255, 255, 255,
-                                        KvUserInterface::KVTEXT_ALIGN_CENTER);
-    m_pFadValue = settingsui::MakeLabel(root, 310, y + 160, 80, 50, 16, 255, 0, 0,
-                                        KvUserInterface::KVTEXT_ALIGN_CENTER);
-    m_pBalValue = settingsui::MakeLabel(root, 310, y + 310, 80, 50, 16, 255, 0, 0,
-                                        KvUserInterface::KVTEXT_ALIGN_CENTER);
-    m_pStatus = settingsui::MakeLabel(root, 0, 200, 800, 36, 16, 255, 255, 255, 6);
+    m_pFadLabel = pageui::NewText(305, y + 120, 80, 50, 18, 255, 255, 255,
+                                  KvUserInterface::KVTEXT_ALIGN_CENTER);
+    m_pBalLabel = pageui::NewText(305, y + 270, 80, 50, 18, 255, 255, 255,
+                                  KvUserInterface::KVTEXT_ALIGN_CENTER);
+    m_pFadValue =
+        pageui::NewText(310, y + 160, 80, 50, 16, 255, 0, 0, KvUserInterface::KVTEXT_ALIGN_CENTER);
+    m_pBalValue =
+        pageui::NewText(310, y + 310, 80, 50, 16, 255, 0, 0, KvUserInterface::KVTEXT_ALIGN_CENTER);
+    m_pStatus = pageui::NewText(0, 200, 800, 36, 16, 255, 255, 255, 6);
     if (!m_pFadLabel || !m_pBalLabel || !m_pFadValue || !m_pBalValue || !m_pStatus)
         return false;
     m_pFadLabel->SetText(u"FAD");
@@ -269,7 +258,7 @@ void CSoundEffect::ShowEQView() {
     m_byView = SE_VIEW_EQ;
     m_pListbox[0]->RemoveAll();
     for (int p = 0; p < SYS_EQ_PRESETS; ++p)
-        settingsui::AddTextRow(m_pListbox[0], kernel->m_Language[kPresetTexts[p]]);
+        settings::AddTextRow(m_pListbox[0], kernel->m_Language[kPresetTexts[p]]);
     m_pListbox[1]->Show(0);
     m_pListbox[0]->SetCurrentIndex(m_byCurrEQType);
     m_pListbox[0]->Show(1);
@@ -284,7 +273,7 @@ void CSoundEffect::ShowSpeakerView() {
     m_byView = SE_VIEW_SPEAKER;
     m_pListbox[0]->RemoveAll();
     for (int m = 0; m < SYS_SPEAKER_PRESETS; ++m)
-        settingsui::AddTextRow(m_pListbox[0], kernel->m_Language[kSpeakerTexts[m]]);
+        settings::AddTextRow(m_pListbox[0], kernel->m_Language[kSpeakerTexts[m]]);
     m_pListbox[1]->Show(0);
     m_pListbox[0]->SetCurrentIndex(m_byCurrSpeaker);
     m_pListbox[0]->Show(1);
@@ -300,8 +289,8 @@ void CSoundEffect::ShowLoudnessView() {
     m_byView = SE_VIEW_LOUDNESS;
     m_pListbox[0]->Show(0);
     m_pListbox[1]->RemoveAll();
-    settingsui::AddTextRow(m_pListbox[1], kernel->m_Language[MSG_SOUND_LOW_BOOST]);
-    settingsui::AddTextRow(m_pListbox[1], kernel->m_Language[MSG_SOUND_HIGH_BOOST]);
+    settings::AddTextRow(m_pListbox[1], kernel->m_Language[MSG_SOUND_LOW_BOOST]);
+    settings::AddTextRow(m_pListbox[1], kernel->m_Language[MSG_SOUND_HIGH_BOOST]);
     m_pListbox[1]->SetCurrentIndex(m_byLoudness);
     m_pListbox[1]->Show(1);
     m_pButtons[SE_SAVE]->Show(1);
@@ -548,7 +537,7 @@ void CSoundEffect::OnLButtonDown(int x, int y) {
     m_iRepeatCount = 0;
     m_dwLastRepeat = plat::GetTickCount();
     for (int i = 0; i < SE_BUTTON_COUNT; ++i) {
-        if (!settingsui::PressHit(m_pButtons[i], x, y))
+        if (!settings::PressHit(m_pButtons[i], x, y))
             continue;
         if (i >= SE_EQ_SETTING && i <= SE_RET_MENU && i != SE_51_PRIORITY &&
             i != SE_STEREO_PRIORITY) {
@@ -581,7 +570,7 @@ void CSoundEffect::OnLButtonDown(int x, int y) {
     }
     if (m_byView == SE_VIEW_EQ) {
         for (int band = SYS_EQ_BANDS - 1; band >= 0; --band) {
-            if (settingsui::PressHit(m_pSlider[band], x, y)) {
+            if (settings::PressHit(m_pSlider[band], x, y)) {
                 m_nSelectedEQ = band;
                 m_iSliderInUse = band;
                 m_byPressedIdx = static_cast<uint8_t>(SE_BASS_UP + 2 * band);
@@ -592,7 +581,7 @@ void CSoundEffect::OnLButtonDown(int x, int y) {
     }
     if (m_byView == SE_VIEW_SPEAKER) {
         for (int i = 0; i < 4; ++i) {
-            if (settingsui::PressHit(m_pSpeakerBtn[i], x, y)) {
+            if (settings::PressHit(m_pSpeakerBtn[i], x, y)) {
                 m_byPressedIdx = static_cast<uint8_t>(SE_FADER_UP + i);
                 InvalidateOwner();
                 return;
@@ -649,7 +638,7 @@ void CSoundEffect::OnLButtonUp(int x, int y) {
         done = true;
     }
     for (int i = 0; i < SE_BUTTON_COUNT && !done; ++i) {
-        if (!settingsui::ReleaseHit(m_pButtons[i], x, y))
+        if (!settings::ReleaseHit(m_pButtons[i], x, y))
             continue;
         done = true;
         if (i == m_byPressedIdx) {
@@ -685,7 +674,7 @@ void CSoundEffect::OnLButtonUp(int x, int y) {
     }
     if (!done && m_byView == SE_VIEW_SPEAKER && m_byPressedIdx >= SE_FADER_UP &&
         m_byPressedIdx <= SE_BALANCE_DOWN) {
-        if (settingsui::ReleaseHit(m_pSpeakerBtn[m_byPressedIdx - SE_FADER_UP], x, y))
+        if (settings::ReleaseHit(m_pSpeakerBtn[m_byPressedIdx - SE_FADER_UP], x, y))
             m_byPendingAction = m_byPressedIdx;
         m_pSpeakerBtn[m_byPressedIdx - SE_FADER_UP]->SetNormal();
     }

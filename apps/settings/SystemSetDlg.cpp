@@ -61,12 +61,9 @@ CSystemSetDlg::CSystemSetDlg() = default;
 
 CSystemSetDlg::~CSystemSetDlg() {
     ReleaseAndClear(m_pValueText);
-    for (IKvText*& text : m_pTimeText2)
-        ReleaseAndClear(text);
-    for (IKvText*& text : m_pSeparator)
-        ReleaseAndClear(text);
-    for (IKvButton*& button : m_pButton)
-        ReleaseAndClear(button);
+    ReleaseAndClear(m_pTimeText2);
+    ReleaseAndClear(m_pSeparator);
+    ReleaseAndClear(m_pButton);
 }
 
 int CSystemSetDlg::MonthDays(int year, int month) {
@@ -299,10 +296,10 @@ void CSystemSetDlg::ClampDay() {
 // ---- Plus and Minus
 // ------------------------------------------------------------------------------
 
-void CSystemSetDlg::OnPlus() {
+void CSystemSetDlg::OnStep(int step) {
     if (m_bySubPage == SYSSET_PAGE_POWER) {
         if (m_iSelectedTimer == 0) {
-            m_iAccHold = AccHoldStep(m_iAccHold, true);
+            m_iAccHold = AccHoldStep(m_iAccHold, step > 0);
             SetValueText(true);
         }
         return;
@@ -312,19 +309,20 @@ void CSystemSetDlg::OnPlus() {
     m_bTimeEdited = 1;
     switch (m_bySelectedField) {
         case SYSSET_FIELD_YEAR:
-            m_iYear = std::min(m_iYear + 1, SYSSET_YEAR_MAX);
+            m_iYear = step > 0 ? std::min(m_iYear + 1, SYSSET_YEAR_MAX)
+                               : std::max(m_iYear - 1, SYSSET_YEAR_MIN);
             break;
         case SYSSET_FIELD_MONTH:
-            m_iMonth = Wrap(m_iMonth, 1, 1, 12);
+            m_iMonth = Wrap(m_iMonth, step, 1, 12);
             break;
         case SYSSET_FIELD_DAY:
-            m_iDay = Wrap(m_iDay, 1, 1, MonthDays(m_iYear, m_iMonth));
+            m_iDay = Wrap(m_iDay, step, 1, MonthDays(m_iYear, m_iMonth));
             break;
         case SYSSET_FIELD_HOUR:
-            m_iHour = Wrap(m_iHour, 1, 1, 12);
+            m_iHour = Wrap(m_iHour, step, 1, 12);
             break;
         case SYSSET_FIELD_MINUTE:
-            m_iMinute = Wrap(m_iMinute, 1, 0, 59);
+            m_iMinute = Wrap(m_iMinute, step, 0, 59);
             break;
         case SYSSET_FIELD_AMPM:
             m_bPM = m_bPM ? 0 : 1;
@@ -333,44 +331,6 @@ void CSystemSetDlg::OnPlus() {
             break;
     }
     // February 29 of a leap year stays a real date in the year after.
-    ClampDay();
-    SetTimeTexts();
-    InvalidateOwner();
-}
-
-void CSystemSetDlg::OnMinus() {
-    if (m_bySubPage == SYSSET_PAGE_POWER) {
-        if (m_iSelectedTimer == 0) {
-            m_iAccHold = AccHoldStep(m_iAccHold, false);
-            SetValueText(true);
-        }
-        return;
-    }
-    if (m_bySubPage != SYSSET_PAGE_TIME || m_bySelectedField == SYSSET_FIELD_NONE)
-        return;
-    m_bTimeEdited = 1;
-    switch (m_bySelectedField) {
-        case SYSSET_FIELD_YEAR:
-            m_iYear = std::max(m_iYear - 1, SYSSET_YEAR_MIN);
-            break;
-        case SYSSET_FIELD_MONTH:
-            m_iMonth = Wrap(m_iMonth, -1, 1, 12);
-            break;
-        case SYSSET_FIELD_DAY:
-            m_iDay = Wrap(m_iDay, -1, 1, MonthDays(m_iYear, m_iMonth));
-            break;
-        case SYSSET_FIELD_HOUR:
-            m_iHour = Wrap(m_iHour, -1, 1, 12);
-            break;
-        case SYSSET_FIELD_MINUTE:
-            m_iMinute = Wrap(m_iMinute, -1, 0, 59);
-            break;
-        case SYSSET_FIELD_AMPM:
-            m_bPM = m_bPM ? 0 : 1;
-            break;
-        default:
-            break;
-    }
     ClampDay();
     SetTimeTexts();
     InvalidateOwner();
@@ -544,10 +504,10 @@ void CSystemSetDlg::OnButtonClick(int button) {
             OnBack();
             break;
         case SYSSET_PLUS:
-            OnPlus();
+            OnStep(1);
             break;
         case SYSSET_MINUS:
-            OnMinus();
+            OnStep(-1);
             break;
         case SYSSET_RESET:
             if (m_bySubPage == SYSSET_PAGE_POWER) {

@@ -80,8 +80,8 @@ public:
     void OnBack() override;
 
     void OnButtonClick(int button);
-    void OnPlus();
-    void OnMinus();
+    // Plus (`step` 1) or Minus (-1) on the selected power timer or date and time field.
+    void OnStep(int step);
     void ShowTimePage();
     void ShowLanguagePage();
     void ShowPowerPage();

@@ -5,6 +5,7 @@
 
 #include "core/kernel/Kernel.h"
 #include "core/kernel/LogWriter.h"
+#include "core/ui/PageSetup.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/sys/Clock.h"
@@ -18,13 +19,7 @@ constexpr uint32_t kNoBackground = plat::Argb(0xFF, 0x20, 0x20, 0x20);
 constexpr uint8_t kButtonFlags[4] = {INFODLG_BUTTON1, INFODLG_BUTTON2, INFODLG_BUTTON3,
                                      INFODLG_BUTTON4};
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
 // The record's texts are fixed fields; one without its terminator is read up to the end.
 std::u16string FieldText(const char16_t (&field)[INFODLG_PATH_CHARS]) {

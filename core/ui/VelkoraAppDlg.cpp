@@ -5,6 +5,7 @@
 
 #include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
+#include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
@@ -14,13 +15,7 @@ namespace {
 
 std::atomic<PFN_SEAT_WINDOW> g_pfnSeatWindow{nullptr};
 
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
+using pageui::ReleaseAndClear;
 
 // Replaces `slot` with `fresh` (either may be null).
 template <typename T>

@@ -8,8 +8,9 @@
 
 #include "apps/keyboard/KBDlg.h"
 #include "apps/settings/InternetServiceDlg.h"
-#include "apps/settings/SettingsUi.h"
 #include "core/kernel/CfgData.h"
+#include "library/include/IKvImage.h"
+#include "library/include/Vantrel.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
 #include "tests/apps/settings/SettingsPages.h"
@@ -61,9 +62,10 @@ plat::Surface ExpectedGrid(HeadUnit& unit, int seat, std::vector<plat::Rect>& bo
         u"icon-radio.png",    u"icon-tv.png",       u"icon-youtube.png",
         u"icon-favorite.png", u"icon-favorite.png", u"icon-favorite.png"};
     auto image = [&](const char16_t* name) {
-        return settingsui::MakeImage(k->m_pRoot,
-                                     plat::FormatStr(u"%s\\Skin\\%s\\Internet\\%s", k->m_szBaseDir,
-                                                     pCfgData->m_CfgSettings.szSkin, name));
+        KvMultimedia::IKvImage* picture = nullptr;
+        const std::u16string path = plat::FormatStr(u"%s\\Skin\\%s\\Internet\\%s", k->m_szBaseDir,
+                                                    pCfgData->m_CfgSettings.szSkin, name);
+        return k->m_pRoot->CreateImage(&picture, path.c_str()) == RZ_OK ? picture : nullptr;
     };
     plat::Surface out(800, seat ? 600 : 480);
     auto canvas = plat::MakeCanvas(out);
