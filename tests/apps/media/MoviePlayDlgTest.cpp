@@ -1371,7 +1371,7 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
     ASSERT_TRUE(unit.WaitFor(
         [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
     plat::Point windowed{};
-    ASSERT_TRUE(unit.WaitFor([&] { return YellowButtonCentre(unit, 0, &windowed); }, 4000));
+    ASSERT_TRUE(unit.WaitFor([&] { return YellowButtonCentre(unit, 0, &windowed); }, 8000));
     EXPECT_FALSE(page->m_bFullScreen);
 
     // Left alone, the menu fills the screen, and its button moves with the picture.
@@ -1384,19 +1384,19 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
             return YellowButtonCentre(unit, 0, &full) &&
                    (full.x != windowed.x || full.y != windowed.y);
         },
-        4000));
+        8000));
 
     // One tap on the button as shown, the pointer moved there first as a mouse does, and
     // no second chance: the disc goes to its title.
     unit.PenMove(full.x, full.y);
     unit.Advance(40);
     unit.Tap(full.x, full.y);
-    ASSERT_TRUE(unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_Title; }, 4000))
+    ASSERT_TRUE(unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_Title; }, 8000))
         << Domain(page);
 
     // The title's times, then none in its menu.
     ASSERT_TRUE(unit.WaitFor(
-        [&] { return TimeLabel(page, 1) != "00:00:00" && !TimeLabel(page, 1).empty(); }, 4000))
+        [&] { return TimeLabel(page, 1) != "00:00:00" && !TimeLabel(page, 1).empty(); }, 8000))
         << TimeLabel(page, 1);
     EXPECT_EQ(TimeLabel(page, 1).substr(0, 6), "00:00:");
 
@@ -1416,10 +1416,10 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
             return d == KvMultimedia::DVD_DOMAIN_VideoManagerMenu ||
                    d == KvMultimedia::DVD_DOMAIN_VideoTitleSetMenu;
         },
-        4000))
+        8000))
         << Domain(page);
     EXPECT_TRUE(unit.WaitFor(
-        [&] { return TimeLabel(page, 0) == "00:00:00" && TimeLabel(page, 1) == "00:00:00"; }, 3000))
+        [&] { return TimeLabel(page, 0) == "00:00:00" && TimeLabel(page, 1) == "00:00:00"; }, 6000))
         << TimeLabel(page, 0) << " / " << TimeLabel(page, 1);
     ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
