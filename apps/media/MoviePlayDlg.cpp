@@ -915,6 +915,21 @@ void CMoviePlayDlg::StepSpeed(bool reset) {
         if (m_bySpeed > (IsDvd() ? 3 : 1))
             m_bySpeed = 0;
     }
+    double rate = static_cast<double>(1 << m_bySpeed);
+    if (rate > 4)
+        rate = 6;
+    // A disc the player cannot play faster goes on at normal speed: the page then shows no
+    // speed and mutes nothing.
+    bool rateSet = false;
+    if (m_bySpeed != 0 && IsDvd() && m_pPlayer) {
+        rateSet = true;
+        if (m_pPlayer->SetRate(rate) != RZ_OK) {
+            WriteLog("DVD: no fast play on this disc");
+            m_bySpeed = 0;
+            rate = 1;
+            rateSet = false;
+        }
+    }
     if (IHWAudio* mixer = WaveMixer())
         mixer->MuteWaveOut(m_bySpeed != 0);
     if (IKvButton* b = Button(MV_BTN_SPEED_ICON))
@@ -925,10 +940,7 @@ void CMoviePlayDlg::StepSpeed(bool reset) {
             b->SetFrame(m_bySpeed - 1);
     }
     Action(0x70700 | m_bySpeed);
-    double rate = static_cast<double>(1 << m_bySpeed);
-    if (rate > 4)
-        rate = 6;
-    if (m_pPlayer)
+    if (m_pPlayer && !rateSet)
         m_pPlayer->SetRate(rate);
     InvalidateOwner();
 }
@@ -1996,18 +2008,19 @@ void CMoviePlayDlg::OnTick() {
         }
         if (m_bVisible && status == IKvPlayer::STATUS_PLAYING) {
             KvMultimedia::KvPlayerTime t = {};
-            if (m_pPlayer->GetTime(&t) == RZ_OK) {
-                m_pTimes[0]->SetText(t.szCurrent);
-                m_pTimes[1]->SetText(t.szTotal);
-                // The outside monitor follows the playing time.
-                CKernel* kernel = CKernel::Instance();
-                if (kernel && m_pOwner && (m_pOwner->m_dwMonitorStatus & 0xFF00)) {
-                    m_pOwner->m_dwMonitorStatus |= 1;
-                    kernel->SetRegistryDword("Status", m_pOwner->m_dwMonitorStatus);
-                    kernel->SetRegistryString("TimeCurrent", t.szCurrent);
-                }
-                InvalidateOwner();
+            // Whatever the answer: a disc menu has no time, and the player then gives zeros
+            // rather than leaving the last film's times up.
+            m_pPlayer->GetTime(&t);
+            m_pTimes[0]->SetText(t.szCurrent);
+            m_pTimes[1]->SetText(t.szTotal);
+            // The outside monitor follows the playing time.
+            CKernel* kernel = CKernel::Instance();
+            if (kernel && m_pOwner && (m_pOwner->m_dwMonitorStatus & 0xFF00)) {
+                m_pOwner->m_dwMonitorStatus |= 1;
+                kernel->SetRegistryDword("Status", m_pOwner->m_dwMonitorStatus);
+                kernel->SetRegistryString("TimeCurrent", t.szCurrent);
             }
+            InvalidateOwner();
         }
     }
     if (status == IKvPlayer::STATUS_PLAYING && now - m_dwLastSave > MV_RESUME_SAVE_MS) {

@@ -151,6 +151,8 @@ public:
     KvUserInterface::IKvButton* PromptButton(bool resume) const {
         return m_pPromptButtons[resume ? 1 : 0];
     }
+    // 0: the current position, 1: the total length.
+    KvUserInterface::IKvText* TimeLabel(int index) const { return m_pTimes[index ? 1 : 0]; }
 
     uint8_t m_bySpeed = 0;
     uint8_t m_byAspect = 0;

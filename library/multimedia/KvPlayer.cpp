@@ -775,8 +775,12 @@ RZRESULT CKvPlayer::DvdMouse(uint32_t message, int32_t x, int32_t y) {
     int px = x;
     int py = y;
     if (!view.rect.IsEmpty() && width > 0 && height > 0) {
-        if (!view.rect.Contains(plat::Point{x, y}))
-            return message == KV_LBUTTON_UP ? RZ_FAIL : RZ_OK;
+        if (!view.rect.Contains(plat::Point{x, y})) {
+            if (message != KV_LBUTTON_UP)
+                return RZ_OK;
+            KvWriteLog("DVD: pen up at %d,%d is off the picture", x, y);
+            return RZ_FAIL;
+        }
         px = static_cast<int>(int64_t(x - view.rect.left) * width / view.rect.Width());
         py = static_cast<int>(int64_t(y - view.rect.top) * height / view.rect.Height());
     }
@@ -784,7 +788,10 @@ RZRESULT CKvPlayer::DvdMouse(uint32_t message, int32_t x, int32_t y) {
         m_pGraph->DvdPointerMove(px, py);
         return RZ_OK;
     }
-    return m_pGraph->DvdPointerClick(px, py) ? RZ_OK : RZ_FAIL;
+    const bool taken = m_pGraph->DvdPointerClick(px, py);
+    KvWriteLog("DVD: pen up at %d,%d -> %d,%d of the %dx%d picture: %s", x, y, px, py, width,
+               height, taken ? "button" : "no button");
+    return taken ? RZ_OK : RZ_FAIL;
 }
 
 RZRESULT CKvPlayer::DVDMenu(bool title) {

@@ -24,6 +24,7 @@
 #include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvPlayer.h"
+#include "library/include/IKvText.h"
 #include "platform/audio/Mixer.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
@@ -810,15 +811,12 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     SaveNow(unit, page);
     ASSERT_TRUE(plat::IsRegularFile(bookmark));
 
-    // Fast play on a disc: x2, x4, then x6 (not x8), and the fourth press back to normal.
-    for (int step = 1; step <= 3; ++step) {
-        TapButton(unit, page->Button(step == 1 ? MV_BTN_SPEED_ICON : MV_BTN_SPEED));
-        EXPECT_EQ(page->m_bySpeed, step);
-        EXPECT_EQ(ActionF(unit), 0x70700u | static_cast<uint32_t>(step));
-    }
-    TapButton(unit, page->Button(MV_BTN_SPEED));
+    // The disc plays at normal speed only: a speed press shows no speed it does not have.
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
     EXPECT_EQ(page->m_bySpeed, 0);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_SPEED)));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 
     // Pause and on again through the same buttons as a film.
     page->FitVideoWindow(false, true);
@@ -1530,4 +1528,114 @@ TEST(MoviePage, TheEndOfAFilmSkipsBrokenOnesAndGivesUpAfterFive) {
     EXPECT_EQ(failures, 6u) << "b once, then d to h";
     EXPECT_NE(log.find("Play: [" + stickLetter + ":\\a.mp4]"), std::string::npos) << log;
     EXPECT_NE(log.find("Play: [" + stickLetter + ":\\h.mp4]"), std::string::npos);
+}
+
+namespace {
+
+// The middle of the disc menu's highlighted (yellow) button as the screen of `seat` shows it;
+// false while no such button is on screen.
+bool YellowButtonCentre(HeadUnit& unit, int seat, plat::Point* centre) {
+    const plat::Surface screen = unit.Screen(seat);
+    int left = screen.Width(), top = screen.Height(), right = -1, bottom = -1;
+    for (int y = 0; y < screen.Height(); y += 2)
+        for (int x = 0; x < screen.Width(); x += 2)
+            if (Near(screen.PixelAt(x, y) & 0xFFFFFFu, 0xFFFF00, 40)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    if (right < left + 20 || bottom < top + 10)
+        return false;
+    *centre = plat::Point{(left + right) / 2, (top + bottom) / 2};
+    return true;
+}
+
+std::string TimeLabel(CMoviePlayDlg* page, int index) {
+    char16_t* text = nullptr;
+    if (!page->TimeLabel(index) || page->TimeLabel(index)->GetText(&text) != RZ_OK || !text)
+        return "";
+    return plat::Utf16ToUtf8(text);
+}
+
+}  // namespace
+
+// A disc menu as its user meets it: left alone it goes to the whole screen, and one tap where
+// the screen then shows its button (not where the button was before the switch) starts the
+// title; a tap off the buttons only brings the page back. The time labels show the title's
+// times and, in a menu, none rather than the title's last ones. Fast play is not offered on a
+// disc the player cannot play faster.
+TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
+    QuietPlayer quiet;
+    const std::string source = testmedia::Dvd();
+    ASSERT_FALSE(source.empty());
+    HeadUnit unit;
+    testsupport::ScriptedDrives& drives = unit.Drives();
+    const std::string disc = drives.Folder("dvd");
+    fs::copy(source, disc, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
+    drives.AddOpticalDrive("sr0", 11, 0);
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    unit.Advance(2500);
+    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    ASSERT_NE(page, nullptr);
+    drives.Mount("/dev/sr0", 11, 0, disc, "udf");
+    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
+    ASSERT_TRUE(
+        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_DVD; }, 6000));
+    ASSERT_TRUE(unit.WaitFor(
+        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
+    plat::Point windowed{};
+    ASSERT_TRUE(unit.WaitFor([&] { return YellowButtonCentre(unit, 0, &windowed); }, 8000));
+    EXPECT_FALSE(page->m_bFullScreen);
+
+    // Left alone, the menu fills the screen, and its button moves with the picture.
+    page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;
+    unit.Advance(300);
+    ASSERT_TRUE(page->m_bFullScreen);
+    plat::Point full{};
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            return YellowButtonCentre(unit, 0, &full) &&
+                   (full.x != windowed.x || full.y != windowed.y);
+        },
+        8000));
+
+    // One tap on the button as shown, the pointer moved there first as a mouse does, and
+    // no second chance: the disc goes to its title.
+    unit.PenMove(full.x, full.y);
+    unit.Advance(40);
+    unit.Tap(full.x, full.y);
+    ASSERT_TRUE(unit.WaitFor([&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_Title; }, 8000))
+        << Domain(page);
+
+    // The title's times, then none in its menu.
+    ASSERT_TRUE(unit.WaitFor(
+        [&] { return TimeLabel(page, 1) != "00:00:00" && !TimeLabel(page, 1).empty(); }, 8000))
+        << TimeLabel(page, 1);
+    EXPECT_EQ(TimeLabel(page, 1).substr(0, 6), "00:00:");
+
+    // No fast play on this disc: no speed shown, normal speed kept.
+    page->FitVideoWindow(false, true);
+    unit.Advance(60);
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_SPEED)));
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+
+    ASSERT_EQ(page->Player()->ShowTitleMenu(), RZ_OK);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            const KvMultimedia::KvDvdDomain d = Domain(page);
+            return d == KvMultimedia::DVD_DOMAIN_VideoManagerMenu ||
+                   d == KvMultimedia::DVD_DOMAIN_VideoTitleSetMenu;
+        },
+        8000))
+        << Domain(page);
+    EXPECT_TRUE(unit.WaitFor(
+        [&] { return TimeLabel(page, 0) == "00:00:00" && TimeLabel(page, 1) == "00:00:00"; }, 6000))
+        << TimeLabel(page, 0) << " / " << TimeLabel(page, 1);
+    ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
