@@ -1,7 +1,9 @@
 #include "apps/media/MPDefaultDlg.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 #include "core/kernel/CfgData.h"
@@ -260,27 +262,46 @@ bool CMPDefaultDlg::LoadSkin() {
     return true;
 }
 
+namespace {
+
+// The page's labels: place, font size, colour, shown at first.
+const struct {
+    plat::Rect rect;
+    int size;
+    uint8_t r, g, b, shown;
+} kTextDefs[MP_TEXT_COUNT] = {
+    {plat::Rect::FromXYWH(280, 20, 420, 35), 18, 255, 255, 255, 0},
+    {plat::Rect::FromXYWH(550, 20, 80, 35), 18, 0, 255, 255, 0},
+    {plat::Rect::FromXYWH(10, 15, 300, 24), 14, 164, 164, 164, 1},
+    {plat::Rect::FromXYWH(10, 40, 300, 24), 14, 108, 108, 108, 1},
+};
+
+// Sets a label's text; true when that changed it.
+bool ChangeText(IKvText* label, const char16_t* text) {
+    if (!label)
+        return false;
+    char16_t* shown = nullptr;
+    if (label->GetText(&shown) == RZ_OK && shown && std::u16string_view(shown) == text)
+        return false;
+    label->SetText(text);
+    return true;
+}
+
+}  // namespace
+
 bool CMPDefaultDlg::MakeTexts() {
     CKernel* kernel = CKernel::Instance();
     if (!kernel || !kernel->m_pRoot)
         return false;
-    const struct {
-        int x, y, w, h, size;
-        uint8_t r, g, b, shown;
-    } defs[MP_TEXT_COUNT] = {
-        {280, 20, 420, 35, 18, 255, 255, 255, 0},
-        {550, 20, 80, 35, 18, 0, 255, 255, 0},
-        {10, 15, 300, 24, 14, 164, 164, 164, 1},
-        {10, 40, 300, 24, 14, 108, 108, 108, 1},
-    };
     for (int i = 0; i < MP_TEXT_COUNT; ++i) {
         if (m_pTexts[i])
             continue;
         if (kernel->m_pRoot->CreateText(&m_pTexts[i]) != RZ_OK || !m_pTexts[i])
             return false;
-        m_pTexts[i]->SetRect(defs[i].x, defs[i].y, defs[i].w, defs[i].h);
-        m_pTexts[i]->SetFont(defs[i].size, defs[i].r, defs[i].g, defs[i].b);
-        m_pTexts[i]->Show(defs[i].shown);
+        const auto& def = kTextDefs[i];
+        m_pTexts[i]->SetRect(def.rect.left, def.rect.top, def.rect.Width(), def.rect.Height());
+        m_pTexts[i]->SetFont(def.size, def.r, def.g, def.b);
+        m_pTexts[i]->Show(def.shown);
     }
     return true;
 }
@@ -1811,11 +1832,21 @@ void CMPDefaultDlg::Tick1000() {
         if (status == IKvPlayer::STATUS_PLAYING) {
             KvMultimedia::KvPlayerTime t = {};
             if (m_pPlayer->GetTime(&t) == RZ_OK) {
-                if (m_pTexts[MP_TEXT_ELAPSED])
-                    m_pTexts[MP_TEXT_ELAPSED]->SetText(t.szCurrent);
-                if (m_pTexts[MP_TEXT_TOTAL])
-                    m_pTexts[MP_TEXT_TOTAL]->SetText(t.szTotal);
-                InvalidateOwner();
+                // Only the two time labels change here, and only when the second did.
+                plat::Rect changed;
+                if (ChangeText(m_pTexts[MP_TEXT_ELAPSED], t.szCurrent))
+                    changed = kTextDefs[MP_TEXT_ELAPSED].rect;
+                if (ChangeText(m_pTexts[MP_TEXT_TOTAL], t.szTotal)) {
+                    const plat::Rect& total = kTextDefs[MP_TEXT_TOTAL].rect;
+                    changed = changed.IsEmpty()
+                                  ? total
+                                  : plat::Rect{std::min(changed.left, total.left),
+                                               std::min(changed.top, total.top),
+                                               std::max(changed.right, total.right),
+                                               std::max(changed.bottom, total.bottom)};
+                }
+                if (!changed.IsEmpty())
+                    InvalidateOwner(changed);
             }
         }
     }
