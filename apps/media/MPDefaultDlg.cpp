@@ -1,7 +1,9 @@
 #include "apps/media/MPDefaultDlg.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 #include "apps/media/MediaPage.h"
@@ -188,15 +190,37 @@ bool CMPDefaultDlg::LoadSkin() {
     return true;
 }
 
+namespace {
+
+// The page's labels: place, font size, colour, shown at first.
+const mediapage::Label kLabels[MP_TEXT_COUNT] = {
+    {280, 20, 420, 35, 18, 255, 255, 255, 0, 0},
+    {550, 20, 80, 35, 18, 0, 255, 255, 0, 0},
+    {10, 15, 300, 24, 14, 164, 164, 164, 1, 0},
+    {10, 40, 300, 24, 14, 108, 108, 108, 1, 0},
+};
+
+plat::Rect LabelRect(int i) {
+    const mediapage::Label& l = kLabels[i];
+    return plat::Rect::FromXYWH(l.x, l.y, l.w, l.h);
+}
+
+// Sets a label's text; true when that changed it.
+bool ChangeText(IKvText* label, const char16_t* text) {
+    if (!label)
+        return false;
+    char16_t* shown = nullptr;
+    if (label->GetText(&shown) == RZ_OK && shown && std::u16string_view(shown) == text)
+        return false;
+    label->SetText(text);
+    return true;
+}
+
+}  // namespace
+
 bool CMPDefaultDlg::MakeTexts() {
-    const mediapage::Label labels[MP_TEXT_COUNT] = {
-        {280, 20, 420, 35, 18, 255, 255, 255, 0, 0},
-        {550, 20, 80, 35, 18, 0, 255, 255, 0, 0},
-        {10, 15, 300, 24, 14, 164, 164, 164, 1, 0},
-        {10, 40, 300, 24, 14, 108, 108, 108, 1, 0},
-    };
     for (int i = 0; i < MP_TEXT_COUNT; ++i) {
-        if (!mediapage::MakeLabelOnce(m_pTexts[i], labels[i]))
+        if (!mediapage::MakeLabelOnce(m_pTexts[i], kLabels[i]))
             return false;
     }
     return true;
@@ -1728,11 +1752,21 @@ void CMPDefaultDlg::Tick1000() {
         if (status == IKvPlayer::STATUS_PLAYING) {
             KvMultimedia::KvPlayerTime t = {};
             if (m_pPlayer->GetTime(&t) == RZ_OK) {
-                if (m_pTexts[MP_TEXT_ELAPSED])
-                    m_pTexts[MP_TEXT_ELAPSED]->SetText(t.szCurrent);
-                if (m_pTexts[MP_TEXT_TOTAL])
-                    m_pTexts[MP_TEXT_TOTAL]->SetText(t.szTotal);
-                InvalidateOwner();
+                // Only the two time labels change here, and only when the second did.
+                plat::Rect changed;
+                if (ChangeText(m_pTexts[MP_TEXT_ELAPSED], t.szCurrent))
+                    changed = LabelRect(MP_TEXT_ELAPSED);
+                if (ChangeText(m_pTexts[MP_TEXT_TOTAL], t.szTotal)) {
+                    const plat::Rect total = LabelRect(MP_TEXT_TOTAL);
+                    changed = changed.IsEmpty()
+                                  ? total
+                                  : plat::Rect{std::min(changed.left, total.left),
+                                               std::min(changed.top, total.top),
+                                               std::max(changed.right, total.right),
+                                               std::max(changed.bottom, total.bottom)};
+                }
+                if (!changed.IsEmpty())
+                    InvalidateOwner(changed);
             }
         }
     }

@@ -212,7 +212,7 @@ void CSeatCtrlDlg::OnClose() {
 
 // ---- Paint -------------------------------------------------------------------------------
 
-void CSeatCtrlDlg::OnPaint(plat::Surface& surface, const plat::Rect&) {
+void CSeatCtrlDlg::OnPaint(plat::Surface& surface, const plat::Rect& dirty) {
     CKernel* k = Kernel();
     {
         // The polling thread's command sequence holds the same lock.
@@ -220,10 +220,11 @@ void CSeatCtrlDlg::OnPaint(plat::Surface& surface, const plat::Rect&) {
         if (k)
             lock = std::unique_lock<std::recursive_mutex>(k->m_csRender);
         if (m_bCollapsed) {
+            m_pPaintedPage = nullptr;
             PaintFolded(surface);
             return;
         }
-        PaintPage(surface);
+        PaintPage(surface, dirty);
     }
     // The old page has been drawn once more; now the switch, then what follows a full paint.
     SwitchApp();
@@ -232,16 +233,35 @@ void CSeatCtrlDlg::OnPaint(plat::Surface& surface, const plat::Rect&) {
     RunSeatAction();
 }
 
-void CSeatCtrlDlg::PaintPage(plat::Surface& surface) {
+void CSeatCtrlDlg::PaintPage(plat::Surface& surface, const plat::Rect& dirty) {
     const plat::Rect seat = SeatRect();
     if (m_PageBitmap.IsEmpty()) {
         m_PageBitmap.Create(seat.Width(), seat.Height());
         m_PageBitmap.Fill(0xFF000000);
         m_pPageCanvas = plat::MakeCanvas(m_PageBitmap);
+        m_pPaintedPage = nullptr;
     }
-    if (CVelkoraAppDlg* page = FirstVisiblePage())
+    CVelkoraAppDlg* page = FirstVisiblePage();
+    // Only a page asks for part of the seat (a label that changed): the rest of the picture is
+    // still that page's, so only the part is drawn and copied.
+    const plat::Rect whole = m_PageBitmap.Bounds().Intersect(surface.Bounds());
+    const plat::Rect part = dirty.Intersect(whole);
+    const bool partial = page && page == m_pPaintedPage && !part.IsEmpty() && !(part == whole);
+    if (partial)
+        m_pPageCanvas->SetClip(part);
+    if (page)
         page->Render(m_pPageCanvas.get());
-    CopyPicture(m_PageBitmap, surface, seat.Width(), seat.Height());
+    if (partial) {
+        m_pPageCanvas->ResetClip();
+        for (int y = part.top; y < part.bottom; ++y)
+            std::copy_n(
+                m_PageBitmap.Pixels() + static_cast<size_t>(y) * m_PageBitmap.Width() + part.left,
+                part.Width(),
+                surface.Pixels() + static_cast<size_t>(y) * surface.Width() + part.left);
+    } else {
+        CopyPicture(m_PageBitmap, surface, seat.Width(), seat.Height());
+    }
+    m_pPaintedPage = page;
 }
 
 void CSeatCtrlDlg::MakeFoldedPictures() {

@@ -176,7 +176,7 @@ protected:
 private:
     int X0() const { return m_bySeat == 1 ? 800 : 0; }
     void PaintFolded(plat::Surface& surface);
-    void PaintPage(plat::Surface& surface);
+    void PaintPage(plat::Surface& surface, const plat::Rect& dirty);
     void MakeFoldedPictures();
     void BarTap(int x);
     void SetBarText(int volume);
@@ -208,6 +208,8 @@ private:
     plat::Surface m_ButtonBitmap;
     plat::Surface m_BarBitmap[2];
     std::unique_ptr<plat::Canvas> m_pPageCanvas;
+    // The page the page picture was last drawn for; only its own later paints may be partial.
+    CVelkoraAppDlg* m_pPaintedPage = nullptr;
     std::unique_ptr<plat::Canvas> m_pButtonCanvas;
     std::unique_ptr<plat::Canvas> m_pBarCanvas[2];
 

@@ -84,6 +84,12 @@ void CVelkoraAppDlg::InvalidateOwner() {
         plat::ui::InvalidateRect(seat);
 }
 
+void CVelkoraAppDlg::InvalidateOwner(const plat::Rect& part) {
+    plat::ui::WindowId seat = OwnerWindow();
+    if (seat != plat::ui::kNoWindow)
+        plat::ui::InvalidateRect(seat, &part);
+}
+
 plat::ui::WindowId CVelkoraAppDlg::OwnerWindow() const {
     PFN_SEAT_WINDOW resolve = g_pfnSeatWindow.load();
     return m_pOwner && resolve ? resolve(m_pOwner) : plat::ui::kNoWindow;

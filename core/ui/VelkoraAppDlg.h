@@ -72,6 +72,8 @@ public:
     void RenderVolume(plat::Canvas* hdc, KvUserInterface::IKvButton* muteButton);
     // Repaints the seat that draws this page (the whole seat, no erase).
     void InvalidateOwner();
+    // Repaints only `part` of it (page co-ordinates): the rest of the page did not change.
+    void InvalidateOwner(const plat::Rect& part);
     // The window of the seat that draws this page (kNoWindow before SetOwner).
     plat::ui::WindowId OwnerWindow() const;
 

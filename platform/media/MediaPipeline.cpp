@@ -32,6 +32,52 @@ bool IsEndInDisguise(GError* error, const gchar* debug) {
            (debug && std::strstr(debug, kText));
 }
 
+// What an audio output buffers, in microseconds, where its description leaves the element's
+// default (200 ms in segments of 10 ms): the sound server then asks for sound, and the
+// engine's threads wake, about ten times a second instead of a hundred. Pausing, seeking and
+// closing flush the buffer, so none of them waits for it; a film's pictures keep in step with
+// the output's clock, which counts what is still buffered.
+constexpr gint64 kSinkBufferUs = 1000000;
+constexpr gint64 kSinkLatencyUs = 100000;
+
+void TuneSink(GstElement* element) {
+    if (!GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK))
+        return;
+    GObjectClass* klass = G_OBJECT_GET_CLASS(element);
+    for (const char* name : {"buffer-time", "latency-time"}) {
+        GParamSpec* spec = g_object_class_find_property(klass, name);
+        if (!spec || spec->value_type != G_TYPE_INT64 || !(spec->flags & G_PARAM_WRITABLE))
+            continue;
+        gint64 value = 0;
+        g_object_get(element, name, &value, nullptr);
+        if (value == G_PARAM_SPEC_INT64(spec)->default_value)
+            g_object_set(element, name,
+                         std::strcmp(name, "buffer-time") == 0 ? kSinkBufferUs : kSinkLatencyUs,
+                         nullptr);
+    }
+}
+
+// The sink an automatic output picks is made only when the output starts.
+void OnSinkElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
+    TuneSink(element);
+}
+
+void TuneSinks(GstElement* output) {
+    if (!GST_IS_BIN(output)) {
+        TuneSink(output);
+        return;
+    }
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(output));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        TuneSink(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    g_signal_connect(output, "deep-element-added", G_CALLBACK(&OnSinkElementAdded), nullptr);
+}
+
 }  // namespace
 
 struct MediaPipeline::Impl {
@@ -43,6 +89,15 @@ struct MediaPipeline::Impl {
     int videoWidth = 0;
     int videoHeight = 0;
     double rate = 1.0;
+
+    // Messages let through to the bus, and those the owner has taken: the owner's look at the
+    // bus on every tick is a comparison while nothing is pending.
+    std::atomic<uint64_t> passed{0};
+    uint64_t taken = 0;
+    GstBusSyncReply Pass() {
+        passed.fetch_add(1, std::memory_order_release);
+        return GST_BUS_PASS;
+    }
 
     std::atomic<int> errors{0};
     std::atomic<bool> eos{false};
@@ -130,6 +185,8 @@ struct MediaPipeline::Impl {
         hasVideo = false;
         videoWidth = videoHeight = 0;
         rate = 1.0;
+        passed = 0;
+        taken = 0;
         errors = 0;
         eos = false;
         audioBuffers = 0;
@@ -161,11 +218,11 @@ struct MediaPipeline::Impl {
                 }
                 g_clear_error(&error);
                 g_free(debug);
-                return GST_BUS_PASS;
+                return self->Pass();
             }
             case GST_MESSAGE_EOS:
                 self->eos = true;
-                return GST_BUS_PASS;
+                return self->Pass();
             case GST_MESSAGE_TAG:
                 // The sink takes a tag when it shows the picture that follows it: this is how
                 // the shown place of a DVD is known, while the navigator reads ahead.
@@ -182,7 +239,7 @@ struct MediaPipeline::Impl {
             case GST_MESSAGE_WARNING:
             case GST_MESSAGE_LATENCY:
             case GST_MESSAGE_CLOCK_LOST:
-                return GST_BUS_PASS;
+                return self->Pass();
             default:
                 // Nobody reads the rest; dropping them keeps the queue short while nobody polls.
                 return GST_BUS_DROP;
@@ -525,6 +582,7 @@ struct MediaPipeline::Impl {
             return nullptr;
         }
         g_clear_error(&parseError);
+        TuneSinks(bin);
         if (GstPad* pad = gst_element_get_static_pad(bin, "sink")) {
             gst_pad_add_probe(pad,
                               static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
@@ -865,9 +923,11 @@ bool MediaPipeline::HasFailed() const {
 
 bool MediaPipeline::NextEvent(MediaEvent* event) {
     Impl& d = *m_impl;
-    if (!d.bus)
+    // Counted before the message is queued: one counted but not yet there is taken next time.
+    if (!d.bus || d.passed.load(std::memory_order_acquire) == d.taken)
         return false;
     while (GstMessage* message = gst_bus_pop(d.bus)) {
+        ++d.taken;
         bool found = false;
         MediaEvent out;
         switch (GST_MESSAGE_TYPE(message)) {

@@ -16,6 +16,7 @@
 #include "core/ui/WindowMessages.h"
 #include "library/include/IKvButton.h"
 #include "library/include/IKvPlayer.h"
+#include "library/include/IKvText.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
@@ -577,6 +578,68 @@ TEST(MusicPage, StatusWordsAndTimeFollowThePlayerOnBothSeats) {
         page->StopAll();
         EXPECT_EQ(StatusValue(unit), 0u);
         EXPECT_TRUE(page->Button(MP_BTN_PLAY)->IsVisible());
+        TapButton(unit, seat, page->Button(MP_BTN_RET_MENU));
+        unit.Advance(200);
+    }
+}
+
+namespace {
+
+// Pixels of `rect` in which two pictures differ.
+int DifferingPixels(const plat::Surface& a, const plat::Surface& b, const plat::Rect& rect) {
+    int n = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            n += a.PixelAt(x, y) != b.PixelAt(x, y) ? 1 : 0;
+    return n;
+}
+
+std::u16string Elapsed(CMPDefaultDlg* page) {
+    char16_t* text = nullptr;
+    page->m_pTexts[MP_TEXT_ELAPSED]->GetText(&text);
+    return text ? std::u16string(text) : std::u16string();
+}
+
+}  // namespace
+
+// While music plays, the seat draws only the time labels again each second: the screen shows
+// the new time, and what it shows is what a whole new picture of the page would show.
+TEST(MusicPage, OnlyTheTimeIsDrawnAgainWhileTheMusicPlays) {
+    QuietPlayer quiet;
+    const std::string wav = testmedia::LongWav();
+    ASSERT_FALSE(wav.empty());
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    const std::string stick = unit.Drives().Folder("stick");
+    CopyTo(wav, stick + "/long.wav");
+    unit.Drives().Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    for (int seat = 0; seat < 2; ++seat) {
+        SCOPED_TRACE(seat ? "rear seat" : "front seat");
+        Launch(unit, seat);
+        CMPDefaultDlg* page = Music(unit, seat);
+        ASSERT_NE(page, nullptr);
+        if (IndexOf(page->DriveList(), "Storage 01") >= 0)
+            TapRow(unit, seat, page->DriveList(), IndexOf(page->DriveList(), "Storage 01"));
+        ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"long.wav"}));
+        TapRow(unit, seat, page->FileList(), 0);
+        ASSERT_EQ(page->GetPlayState(), PLAYSTATE_PLAYING);
+        ASSERT_TRUE(unit.WaitFor([&] { return Elapsed(page) == u"00:00:01"; }, 10000))
+            << plat::Utf16ToUtf8(Elapsed(page));
+        unit.Pump();
+        const plat::Surface before = unit.Screen(seat);
+        ASSERT_TRUE(unit.WaitFor([&] { return Elapsed(page) == u"00:00:02"; }, 10000))
+            << plat::Utf16ToUtf8(Elapsed(page));
+        unit.Pump();
+        const plat::Surface drawn = unit.Screen(seat);
+        EXPECT_GT(DifferingPixels(before, drawn, plat::Rect::FromXYWH(10, 15, 300, 24)), 0)
+            << "the screen still shows the time before";
+        // The whole page drawn again, with nothing changed meanwhile (the clock stands still).
+        plat::ui::InvalidateRect(unit.Seat(seat)->Id());
+        unit.Pump();
+        const plat::Surface whole = unit.Screen(seat);
+        EXPECT_EQ(DifferingPixels(drawn, whole, drawn.Bounds()), 0);
+        page->StopAll();
         TapButton(unit, seat, page->Button(MP_BTN_RET_MENU));
         unit.Advance(200);
     }
