@@ -135,6 +135,25 @@ using pageui::ReleaseAndClear;
 CKBDlg::CKBDlg() {
     LoadLayoutList();
     m_hSavedLayout = KbGetKeyboardLayout();
+    PrepareFaces();
+}
+
+// The faces of the edit box and of the candidates (a large CJK one) are looked up on another
+// thread while the pages made after this one load their skins; making the fonts then finds them.
+void CKBDlg::PrepareFaces() const {
+    plat::Font::PrepareFace("Times New Roman", 700);
+    CKernel* kernel = CKernel::Instance();
+    const std::u16string skinFile = SkinPath(KB_SKIN_FILE);
+    if (!kernel || !kernel->m_pRoot || skinFile.empty())
+        return;
+    for (const char16_t* section : {KB_CAND_SECTION_FRONT, KB_CAND_SECTION_REAR}) {
+        char16_t line[512] = {};
+        char16_t face[128] = {};
+        kernel->m_pRoot->GetIniString(skinFile.c_str(), section, u"Font", line, 512);
+        kernel->m_pRoot->GetFieldString(line, 1, face, 128);
+        if (face[0])
+            plat::Font::PrepareFace(plat::Utf16ToUtf8(face), 400);
+    }
 }
 
 CKBDlg::~CKBDlg() {

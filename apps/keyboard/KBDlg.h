@@ -108,6 +108,7 @@ public:
     // The installed layouts from the registry ("Keyboard Layout\Preload"), or those of the
     // layout file when the registry lists none.
     void LoadLayoutList();
+    void PrepareFaces() const;
     // What a released key does (run from Render).
     void PressKey(int key);
     void OnSave();

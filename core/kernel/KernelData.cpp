@@ -23,6 +23,12 @@ FileRead ReadBlockFile(const std::string& path, std::vector<uint8_t>& bytes) {
     return FileRead::Unreadable;
 }
 
+// True when the plain file at `path` holds exactly `bytes`.
+bool FileHolds(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> held;
+    return plat::ReadWholeFile(path, held, bytes.size()) && held == bytes;
+}
+
 }  // namespace
 
 CKernelData::CKernelData() {
@@ -40,7 +46,13 @@ std::string CKernelData::DataPath(const std::string& name) const {
 }
 
 bool CKernelData::WriteBlock(const char* name, const std::vector<uint8_t>& bytes) {
-    return plat::WriteFileAtomic(DataPath(name), bytes);
+    // Every change saves the whole block, and many saves change nothing (start-up alone saves
+    // four times): a file that holds the block already is left alone, which spares the storage a
+    // write and the caller the wait for it.
+    const std::string path = DataPath(name);
+    if (FileHolds(path, bytes))
+        return true;
+    return plat::WriteFileAtomic(path, bytes);
 }
 
 bool CKernelData::LoadSettings() {

@@ -148,6 +148,8 @@ int CMainCtrlDlg::OnCreate() {
     lastMixerRefresh = 0;
     plat::RemoveFile("VUV-RZAudio.log");
     m_tStart = std::chrono::steady_clock::now();
+    // Read while the kernel starts.
+    CRZSplash::PrepareSplashScreen();
     CleanupLogs();
     plat::RemoveFile("DVD.log");
     plat::RemoveFile("log.mem.txt");

@@ -38,6 +38,11 @@ void CRZSplash::ShowSplashScreen(plat::ui::WindowId parent) {
     plat::ui::UpdateWindow(c_pSplashWnd->Id());
 }
 
+void CRZSplash::PrepareSplashScreen() {
+    const std::u16string path = plat::FormatStr(SPLASH_BITMAP_FILE, BaseDir().c_str());
+    plat::PrefetchImageFiles({plat::NativePath(path)});
+}
+
 void CRZSplash::HideSplashScreen(plat::ui::WindowId mainWnd) {
     if (CRZSplash* splash = c_pSplashWnd) {
         splash->m_bHidden = 1;

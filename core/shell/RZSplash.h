@@ -19,6 +19,9 @@ public:
     // is none or it shows nothing). Nothing when the splash is up already; no splash when its
     // picture cannot be read or its window cannot be made (start-up goes on without it).
     static void ShowSplashScreen(plat::ui::WindowId parent);
+    // Starts reading the splash's picture on a worker, so that the splash shown later finds it
+    // read (the first picture of a run also loads the picture decoders).
+    static void PrepareSplashScreen();
     // The main dialog's end of the splash: marks it hidden, destroys its window and frees it,
     // then repaints `mainWnd` at once.
     static void HideSplashScreen(plat::ui::WindowId mainWnd);

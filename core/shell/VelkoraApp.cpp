@@ -5,6 +5,7 @@
 
 #include "core/kernel/LogWriter.h"
 #include "core/shell/MainCtrlDlg.h"
+#include "platform/gfx/Font.h"
 #include "platform/gfx/Surface.h"
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
@@ -88,6 +89,9 @@ int CVelkoraApp::InitInstance(const VELKORA_RUN_OPTIONS& options) {
         std::fprintf(stderr, "velkora: no screen to show on\n");
         return EXIT_FAILURE;
     }
+    // The faces are looked up while the library loads and the kernel starts, not by the first
+    // page that writes.
+    plat::Font::PrepareAhead();
     int rc = Start();
     bool screensWritten = false;
     if (rc == 0) {

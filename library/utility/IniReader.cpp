@@ -210,11 +210,19 @@ plat::FileCache<IniText>& FileTexts() {
     return cache;
 }
 
-// The decoded text of a skin file; one file is read again only once it has changed.
-std::shared_ptr<const IniText> FileText(const std::string& path) {
+// The decoded text of a skin file named by a stored path; one file is read again only once it
+// has changed. Skins ask for thousands of values at start-up: the path as stored is tried
+// before its case is matched, which it would come out of unchanged whenever it names a file.
+std::shared_ptr<const IniText> FileText(const char16_t* name) {
     plat::FileCache<IniText>& cache = FileTexts();
+    std::string path = plat::UnresolvedNativePath(name);
     plat::FileStamp stamp;
-    if (plat::StampFile(path, stamp)) {
+    bool stamped = plat::StampFile(path, stamp);
+    if (!stamped) {
+        path = plat::ResolvePath(path);
+        stamped = plat::StampFile(path, stamp);
+    }
+    if (stamped) {
         if (std::shared_ptr<const IniText> known = cache.Find(stamp))
             return known;
     }
@@ -255,7 +263,7 @@ RZRESULT IniGetString(const char16_t* file, const char16_t* section, const char1
     if (!file || !section || !out || outChars <= 0)
         return RZ_FAIL;
     out[0] = 0;
-    std::shared_ptr<const IniText> text = FileText(plat::NativePath(file));
+    std::shared_ptr<const IniText> text = FileText(file);
     if (!text)
         return RZ_FAIL;
     std::shared_ptr<const std::vector<std::u16string_view>> rows = text->Rows(Header(section));

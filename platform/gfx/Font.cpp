@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/gfx/PangoText.h"
 #include "platform/text/Text.h"
@@ -21,6 +25,10 @@ namespace {
 
 constexpr int kMaxFontPixels = 4096;
 constexpr int kDefaultHeight = 16;
+constexpr const char* kDefaultFamily = "Liberation Sans";
+constexpr int kDefaultWeight = 700;
+constexpr const char* kWidgetFamily = "Times New Roman";
+constexpr int kWidgetWeight = 1200;
 // Keeps absurd skin values from asking for glyphs thousands of pixels wide.
 constexpr double kMinXScale = 0.05;
 constexpr double kMaxXScale = 20.0;
@@ -123,7 +131,70 @@ FaceMetrics FaceMetricsFor(const std::string& family, int pangoWeight) {
     return m;
 }
 
+// Faces resolved ahead, one after another on a thread of their own, which ends with the
+// process; it is made after the face cache, so that it is gone before the cache goes.
+class FacesAhead {
+public:
+    ~FacesAhead() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+            m_queue.clear();
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    void Add(std::string family, int weight) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_queue.emplace_back(std::move(family), weight);
+            if (!m_thread.joinable())
+                m_thread = std::thread([this] { Work(); });
+        }
+        m_wake.notify_all();
+    }
+
+private:
+    void Work() {
+        for (;;) {
+            std::pair<std::string, int> face;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_wake.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
+                if (m_stopping)
+                    return;
+                face = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            FaceMetricsFor(face.first, face.second);
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::pair<std::string, int>> m_queue;
+    std::thread m_thread;
+    bool m_stopping = false;
+};
+
+FacesAhead& Ahead() {
+    Faces();
+    static FacesAhead ahead;
+    return ahead;
+}
+
 }  // namespace
+
+void Font::PrepareAhead() {
+    Ahead().Add(kWidgetFamily, PangoWeightOf(kWidgetWeight));
+    Ahead().Add(kDefaultFamily, PangoWeightOf(kDefaultWeight));
+}
+
+void Font::PrepareFace(std::string_view family, int weight) {
+    if (!family.empty())
+        Ahead().Add(std::string(family), PangoWeightOf(weight));
+}
 
 bool Font::Create(std::string_view family, int height, int width, int weight, bool antialias,
                   Font& out) {
@@ -158,18 +229,18 @@ bool Font::CreateWidgetFont(int size, Font& out) {
     const long long height = 2ll * size;
     if (height > INT_MAX || height < INT_MIN)
         return false;
-    return Create("Times New Roman", static_cast<int>(height), size, 1200, true, out);
+    return Create(kWidgetFamily, static_cast<int>(height), size, kWidgetWeight, true, out);
 }
 
 const Font& Font::Default() {
     static const Font font = [] {
         Font f;
-        if (!Create("Liberation Sans", kDefaultHeight, 0, 700, true, f)) {
+        if (!Create(kDefaultFamily, kDefaultHeight, 0, kDefaultWeight, true, f)) {
             // No face measured: let pango pick any sans serif at a plausible size.
             f.m_family = "sans-serif";
             f.m_height = kDefaultHeight;
             f.m_emPx = kDefaultHeight * 0.87;
-            f.m_weight = 700;
+            f.m_weight = kDefaultWeight;
         }
         return f;
     }();

@@ -47,6 +47,12 @@ public:
     // The canvas default (a bold sans serif 16 pixels high).
     static const Font& Default();
 
+    // Resolves the faces of the widget and default fonts on a thread of its own, so that the
+    // first fonts made find them ready; what any font is made of stays the same.
+    static void PrepareAhead();
+    // The same for one face that a font will be made of soon (weight as for Create).
+    static void PrepareFace(std::string_view family, int weight);
+
     bool IsValid() const { return m_emPx > 0; }
     const std::string& Family() const { return m_family; }
     int Height() const { return m_height; }

@@ -2,6 +2,7 @@
 // premultiplied ARGB in native byte order (cairo's ARGB32), rows packed (stride = width * 4).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -41,6 +42,38 @@ constexpr uint32_t ArgbFromColorRef(uint32_t bgr) {
     return Argb(0xFF, bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }
 
+// The memory of a picture's pixels, zeroed when made. Large pictures are mapped from the kernel
+// with every page in place: touching fresh pages one at a time is most of what a first paint or
+// a decoded picture costs, and mapped pages come zeroed, so they need no clearing either.
+class PixelStore {
+public:
+    PixelStore() = default;
+    ~PixelStore() { Free(); }
+    PixelStore(const PixelStore& o);
+    PixelStore& operator=(const PixelStore& o);
+    PixelStore(PixelStore&& o) noexcept { Swap(o); }
+    PixelStore& operator=(PixelStore&& o) noexcept {
+        PixelStore taken(std::move(o));
+        Swap(taken);
+        return *this;
+    }
+
+    // `count` zeroed pixels, in place of what was held.
+    void Zeroed(size_t count);
+    void Free();
+    uint32_t* Data() { return m_data; }
+    const uint32_t* Data() const { return m_data; }
+    size_t Size() const { return m_count; }
+
+private:
+    void Swap(PixelStore& o) noexcept;
+    void Allocate(size_t count);
+
+    uint32_t* m_data = nullptr;
+    size_t m_count = 0;
+    bool m_mapped = false;
+};
+
 class Surface {
 public:
     Surface() = default;
@@ -53,8 +86,8 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     int Stride() const { return m_width * 4; }
-    uint32_t* Pixels() { return m_pixels.data(); }
-    const uint32_t* Pixels() const { return m_pixels.data(); }
+    uint32_t* Pixels() { return m_pixels.Data(); }
+    const uint32_t* Pixels() const { return m_pixels.Data(); }
     // Out-of-range reads give 0; out-of-range writes do nothing.
     uint32_t PixelAt(int x, int y) const;
     void SetPixel(int x, int y, uint32_t argb);
@@ -64,7 +97,7 @@ public:
 private:
     int m_width = 0;
     int m_height = 0;
-    std::vector<uint32_t> m_pixels;
+    PixelStore m_pixels;
 };
 
 // The picture turned a quarter turn clockwise, not mirrored: width and height swap.

@@ -118,7 +118,11 @@ std::string ResolvePath(const std::string& path) {
 }
 
 std::string NativePath(std::u16string_view path) {
-    return ResolvePath(Drives().MapPath(ToNativeSeparators(Utf16ToUtf8(path))));
+    return ResolvePath(UnresolvedNativePath(path));
+}
+
+std::string UnresolvedNativePath(std::u16string_view path) {
+    return Drives().MapPath(ToNativeSeparators(Utf16ToUtf8(path)));
 }
 
 }  // namespace plat

@@ -22,5 +22,7 @@ std::string ResolvePath(const std::string& path);
 // A stored UTF-16 path as Linux takes it: separators converted, a drive letter replaced by the
 // folder it maps onto (platform/sys/Drives.h), UTF-8, resolved as above.
 std::string NativePath(std::u16string_view path);
+// The same without the matching of case: NativePath gives this back whenever it exists.
+std::string UnresolvedNativePath(std::u16string_view path);
 
 }  // namespace plat

@@ -139,6 +139,21 @@ TEST_F(Ini, PathsAreMatchedWithoutRegardToCase) {
     std::u16string path = m_dir.File16("") + u"MUSIC.INI";
     EXPECT_EQ(m_root->GetIniString(path.c_str(), u"Main", u"x", out, 8), RZ_OK);
     EXPECT_EQ(std::u16string(out), u"4");
+    // Either spelling reads the file anew once it is written over.
+    WriteUtf16(m_dir.File("Music.ini"), "[Main]\r\nx = 55\r\n");
+    EXPECT_EQ(m_root->GetIniString(path.c_str(), u"Main", u"x", out, 8), RZ_OK);
+    EXPECT_EQ(std::u16string(out), u"55");
+    EXPECT_EQ(m_root->GetIniString(m_dir.File16("Music.ini").c_str(), u"Main", u"x", out, 8),
+              RZ_OK);
+    EXPECT_EQ(std::u16string(out), u"55");
+    ASSERT_EQ(::mkdir(m_dir.File("Skin").c_str(), 0755), 0);
+    WriteUtf16(m_dir.File("Skin/Home.ini"), "[Main]\r\nx = 6\r\n");
+    std::u16string nested = m_dir.File16("") + u"SKIN\\home.INI";
+    EXPECT_EQ(m_root->GetIniString(nested.c_str(), u"Main", u"x", out, 8), RZ_OK);
+    EXPECT_EQ(std::u16string(out), u"6");
+    // What has the exact name is what the path names, even when it is no file.
+    ASSERT_EQ(::mkdir(m_dir.File("Skin/home.INI").c_str(), 0755), 0);
+    EXPECT_EQ(m_root->GetIniString(nested.c_str(), u"Main", u"x", out, 8), RZ_FAIL);
 }
 
 TEST_F(Ini, FieldInt) {

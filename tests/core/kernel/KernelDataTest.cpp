@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,4 +194,49 @@ TEST_F(KernelData, SaveFailsQuietlyWhenTheFolderIsGone) {
     EXPECT_FALSE(m_data.SaveSettings());
     EXPECT_FALSE(m_data.SaveAppPath());
     EXPECT_EQ(hookCalls, 1);
+}
+
+TEST_F(KernelData, ASaveThatChangesNothingLeavesTheFileAloneAndOneThatDoesReplacesIt) {
+    // A replacement is a new file: its inode tells whether the block was written again.
+    auto inodeOf = [&](const char* name) {
+        struct stat st {};
+        EXPECT_EQ(::stat(m_dir.File(name).c_str(), &st), 0);
+        return st.st_ino;
+    };
+    int hookCalls = 0;
+    m_data.SetSaveHook([&](int) { ++hookCalls; });
+    const ino_t loaded = inodeOf(SYS_SETTINGS_DB);
+    ASSERT_TRUE(m_data.SaveSettings());
+    EXPECT_EQ(inodeOf(SYS_SETTINGS_DB), loaded);
+    // Those who follow each save still hear of it.
+    EXPECT_EQ(hookCalls, 1);
+
+    Stamp(m_data.m_Settings, 7);
+    ASSERT_TRUE(m_data.SaveSettings());
+    const ino_t changed = inodeOf(SYS_SETTINGS_DB);
+    EXPECT_NE(changed, loaded);
+    EXPECT_EQ(StampOf(ReadBytes(m_dir.File(SYS_SETTINGS_DB))), 7);
+
+    // The file on disk is what is compared, not what was last written: a file damaged or cut
+    // since is written again whole.
+    std::vector<uint8_t> bytes = ReadBytes(m_dir.File(SYS_SETTINGS_DB));
+    bytes[100] ^= 0xFF;
+    WriteBytes(m_dir.File(SYS_SETTINGS_DB), bytes);
+    ASSERT_TRUE(m_data.SaveSettings());
+    EXPECT_EQ(StampOf(ReadBytes(m_dir.File(SYS_SETTINGS_DB))), 7);
+    bytes.resize(SYS_SETTINGS_SIZE - 1);
+    WriteBytes(m_dir.File(SYS_SETTINGS_DB), bytes);
+    ASSERT_TRUE(m_data.SaveSettings());
+    EXPECT_EQ(StampOf(ReadBytes(m_dir.File(SYS_SETTINGS_DB))), 7);
+    // So is a missing one.
+    std::filesystem::remove(m_dir.File(SYS_SETTINGS_DB));
+    ASSERT_TRUE(m_data.SaveSettings());
+    EXPECT_EQ(StampOf(ReadBytes(m_dir.File(SYS_SETTINGS_DB))), 7);
+
+    // The same holds for the application paths.
+    plat::StrCopy(m_data.m_AppPaths.szPath[APP_PATH_NAVIGATION], u"/opt/navi");
+    ASSERT_TRUE(m_data.SaveAppPath());
+    const ino_t paths = inodeOf(APP_PATHS_DB);
+    ASSERT_TRUE(m_data.SaveAppPath());
+    EXPECT_EQ(inodeOf(APP_PATHS_DB), paths);
 }

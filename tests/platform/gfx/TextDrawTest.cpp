@@ -3,6 +3,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/Font.h"
@@ -230,4 +233,40 @@ TEST(TextDraw, FontRequestsOutOfRangeFail) {
     ASSERT_TRUE(plat::Font::Create("Times New Roman", -20, 0, 0, true, f));
     EXPECT_EQ(f.EmPixels(), 20);
     EXPECT_GT(f.Height(), 20);
+}
+
+TEST(TextDraw, FacesLookedUpAheadMakeTheFontsTheyWouldHaveMadeAnyway) {
+    // Asked for while the faces are still being looked up, from several threads at once.
+    const std::vector<std::pair<const char*, int>> faces = {{"Times New Roman", 700},
+                                                            {"WenQuanYi Micro Hei", 400},
+                                                            {"Liberation Sans", 300},
+                                                            {"No Such Face At All", 400}};
+    plat::Font::PrepareAhead();
+    for (const auto& [family, weight] : faces)
+        plat::Font::PrepareFace(family, weight);
+    plat::Font::PrepareFace("", 400);  // nothing to look up
+    std::vector<std::vector<plat::Font>> made(4);
+    std::vector<std::thread> threads;
+    for (auto& fonts : made) {
+        threads.emplace_back([&faces, &fonts] {
+            for (const auto& [family, weight] : faces) {
+                plat::Font f;
+                plat::Font::Create(family, 30, 0, weight, true, f);
+                fonts.push_back(f);
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    for (size_t i = 0; i < faces.size(); ++i) {
+        plat::Font again;
+        plat::Font::Create(faces[i].first, 30, 0, faces[i].second, true, again);
+        for (const auto& fonts : made)
+            EXPECT_EQ(fonts[i], again) << faces[i].first;
+        const Rect r{0, 0, 400, 100};
+        EXPECT_GT(CountInk(Draw(again, u"Rock \u6f22\u5b57", r, kSingle), r, kBack), 100)
+            << faces[i].first;
+    }
+    // The widget recipe stays what it is.
+    EXPECT_EQ(WidgetFont(16).Height(), 32);
 }
