@@ -78,6 +78,21 @@ class Surface {
 public:
     Surface() = default;
     Surface(int width, int height) { Create(width, height); }
+    Surface(const Surface&) = default;
+    Surface& operator=(const Surface&) = default;
+    // A moved-from picture is empty, so its size never promises pixels it no longer has.
+    Surface(Surface&& o) noexcept
+        : m_width(o.m_width), m_height(o.m_height), m_pixels(std::move(o.m_pixels)) {
+        o.m_width = o.m_height = 0;
+    }
+    Surface& operator=(Surface&& o) noexcept {
+        m_width = o.m_width;
+        m_height = o.m_height;
+        m_pixels = std::move(o.m_pixels);
+        if (&o != this)
+            o.m_width = o.m_height = 0;
+        return *this;
+    }
 
     // Transparent black after creation. Sizes below 1 give an empty surface.
     bool Create(int width, int height);

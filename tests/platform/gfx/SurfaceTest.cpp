@@ -97,10 +97,15 @@ TEST(Surface, CopiesAreTheirOwnAndMovesLeaveNothingBehind) {
         plat::Surface moved(std::move(a));
         EXPECT_EQ(moved.Pixels(), memory);
         EXPECT_TRUE(HasPattern(moved, 1000));
+        // What was moved from is empty: reading it gives nothing rather than a wild read.
+        EXPECT_TRUE(a.IsEmpty());  // NOLINT(bugprone-use-after-move)
+        EXPECT_EQ(a.PixelAt(0, 0), 0u);
         plat::Surface target(3, 3);
         target = std::move(moved);
         EXPECT_EQ(target.Pixels(), memory);
         EXPECT_TRUE(HasPattern(target, 1000));
+        EXPECT_TRUE(moved.IsEmpty());  // NOLINT(bugprone-use-after-move)
+        EXPECT_EQ(moved.PixelAt(1, 1), 0u);
 
         target.Reset();
         EXPECT_TRUE(target.IsEmpty());
