@@ -27,6 +27,10 @@ using KvMultimedia::IKvPlaylist;
 using KvUserInterface::IKvButton;
 using KvUserInterface::IKvListbox;
 using KvUserInterface::IKvText;
+using mediapage::JoinWide;
+using mediapage::ListCount;
+using mediapage::ListCurrent;
+using pageui::ReleaseAndClear;
 
 namespace {
 
@@ -35,34 +39,6 @@ const char16_t* const kButtonKeys[MV_BTN_COUNT] = {
     u"Prev-Section", u"Next-Section", u"Speed",     u"Speed-Icon", u"Sound-Effect",
     u"Ret-Menu",     u"Ratio",        u"DVD-Setup", u"Save",       u"Exit",
 };
-
-template <typename T>
-void ReleaseAndClear(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
-std::u16string JoinWide(const std::u16string& folder, const std::u16string& name) {
-    if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/'))
-        return folder + name;
-    return folder + u"\\" + name;
-}
-
-int ListCount(IKvListbox* list) {
-    int count = 0;
-    if (!list || list->GetCount(&count) != RZ_OK)
-        return 0;
-    return count;
-}
-
-int ListCurrent(IKvListbox* list) {
-    int index = -1;
-    if (!list || list->GetCurrentIndex(&index) != RZ_OK)
-        return -1;
-    return index;
-}
 
 // The sound card's mixer: the film's sound is the PC's wave output, which only the mixer
 // (not the board's stand-in) can select and mute.
