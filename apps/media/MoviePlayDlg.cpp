@@ -519,7 +519,12 @@ void CMoviePlayDlg::OnMouseMove(int x, int y) {
 }
 
 void CMoviePlayDlg::OnLButtonUp(int x, int y) {
+    // A release whose press went to another page (the homepage's icon that opened this one)
+    // must not reach a disc menu or a list that happens to lie under it.
+    const bool ownGesture = m_bPenDown != 0;
     m_bPenDown = 0;
+    if (!ownGesture)
+        return;
     if (m_bPrompt) {
         for (int i = 0; i < 2; ++i) {
             IKvButton* button = m_pPromptButtons[i];

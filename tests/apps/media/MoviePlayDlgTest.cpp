@@ -1602,6 +1602,13 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
         },
         8000));
 
+    // A release without its press (the rest of the tap that opened the page) does nothing:
+    // neither the menu's button nor the way back from the whole screen.
+    unit.PenUp(full.x, full.y);
+    unit.Advance(600);
+    EXPECT_TRUE(page->m_bFullScreen);
+    EXPECT_NE(Domain(page), KvMultimedia::DVD_DOMAIN_Title);
+
     // One tap on the button as shown, the pointer moved there first as a mouse does, and
     // no second chance: the disc goes to its title.
     unit.PenMove(full.x, full.y);
