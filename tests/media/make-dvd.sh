@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Authors the small DVD-Video the player tests play: make-dvd.sh OUTPUT_FOLDER
+# Authors the small DVD-Video the player tests play: make-dvd.sh OUTPUT_FOLDER [TITLE_SECONDS]
 # leaves OUTPUT_FOLDER/VIDEO_TS. PAL 352x288, AC-3 audio (the DVD navigator stalls on MPEG
 # audio), in a few seconds:
 #   - first-play program: jumps to a red intro of 0.4 s (a video manager menu without entry),
@@ -7,13 +7,17 @@
 #   - video manager title menu and title-set root menu: blue, two buttons
 #       button 1 (40,60)-(200,120)  -> title 1
 #       button 2 (40,180)-(200,240) -> title 1, chapter 2
-#   - title 1: 4 s of colour bars, chapters at 0 s and about 1.8 s, audio streams "en"
-#     (440 Hz) and "sv" (880 Hz), one sub-picture stream "de" (a white box at (100,100)-(252,188)
-#     through the whole title, not shown unless switched on); back to the title menu at its end.
+#   - title 1: 4 s (or TITLE_SECONDS) of colour bars, chapters at 0 s and about 1.8 s, audio
+#     streams "en" (440 Hz) and "sv" (880 Hz), one sub-picture stream "de" (a white box at
+#     (100,100)-(252,188) through the whole title, not shown unless switched on); back to the
+#     title menu at its end.
 #   - title 2, in a title set of its own: 3 s of bars, audio "en", no sub-picture stream.
 set -euo pipefail
 set -x  # the trace is kept beside the media and shown when a step fails
 out=$1
+# The tests want a short title; a person trying the disc wants one long enough to watch.
+seconds=${2:-4}
+frames=$((seconds * 25))
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -71,18 +75,20 @@ launch videotestsrc num-buffers=10 pattern=red ! $video ! $encode \
 launch videotestsrc num-buffers=75 pattern=smpte ! $video ! $encode \
     ! mplex name=mux format=dvd-nav ! filesink location=title2.mpg $(ac3 75 440) ! mux.
 
-# Title: four seconds of bars with two audio streams and a sub-picture.
+# Title: bars with two audio streams and a sub-picture.
 # shellcheck disable=SC2046
-launch videotestsrc num-buffers=100 pattern=smpte ! $video ! $encode \
+launch videotestsrc num-buffers=$frames pattern=smpte ! $video ! $encode \
     ! mplex name=mux format=dvd-nav ! filesink location=title.mpg \
-    $(ac3 100 440) ! mux. $(ac3 100 880) ! mux.
+    $(ac3 $frames 440) ! mux. $(ac3 $frames 880) ! mux.
 png box.png 0xffffffff 100,100,152,88
 # Shown again every 0.4 s, so that a stream switched on mid-title appears at once.
 {
     echo "<subpictures><stream>"
-    for i in 0 1 2 3 4 5 6 7 8 9; do
-        printf '  <spu start="00:00:0%d.%02d" end="00:00:0%d.%02d" image="box.png"/>\n' \
-            $((i * 40 / 100)) $((i * 40 % 100)) $(((i + 1) * 40 / 100)) $(((i + 1) * 40 % 100))
+    at() { # centiseconds as MM:SS.cc
+        printf '00:%02d:%02d.%02d' $(($1 / 6000)) $(($1 / 100 % 60)) $(($1 % 100))
+    }
+    for ((i = 0; i < seconds * 10 / 4; i++)); do
+        echo "  <spu start=\"$(at $((i * 40)))\" end=\"$(at $(((i + 1) * 40)))\" image=\"box.png\"/>"
     done
     echo "</stream></subpictures>"
 } >title.xml
