@@ -1567,25 +1567,12 @@ std::string TimeLabel(CMoviePlayDlg* page, int index) {
 // disc the player cannot play faster.
 TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
     QuietPlayer quiet;
-    const std::string source = testmedia::Dvd();
-    ASSERT_FALSE(source.empty());
     HeadUnit unit;
-    testsupport::ScriptedDrives& drives = unit.Drives();
-    const std::string disc = drives.Folder("dvd");
-    fs::copy(source, disc, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    ::setenv("VELKORA_OPTICAL_DEVICE", disc.c_str(), 1);
-    drives.AddOpticalDrive("sr0", 11, 0);
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::NoDisc);
-    ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
-    unit.Advance(2500);
-    CMoviePlayDlg* page = static_cast<CMoviePlayDlg*>(unit.Page(0, APPTYPE_MOVIE));
+    OpticalDrive drive(unit, "dvd", "udf");
+    ASSERT_NO_FATAL_FAILURE(MakeDvd(drive.Disc()));
+    CMoviePlayDlg* page = StartWithTheDvdInserted(unit, drive);
     ASSERT_NE(page, nullptr);
-    drives.Mount("/dev/sr0", 11, 0, disc, "udf");
-    drives.SetDisc("/dev/sr0", plat::DiscStatus::Data);
-    ASSERT_TRUE(
-        unit.WaitFor([&] { return page->Player()->GetMediaType() == IKvPlayer::MEDIA_DVD; }, 6000));
-    ASSERT_TRUE(unit.WaitFor(
-        [&] { return Domain(page) == KvMultimedia::DVD_DOMAIN_VideoManagerMenu; }, 8000));
+    ASSERT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_VideoManagerMenu, 8000));
     plat::Point windowed{};
     ASSERT_TRUE(unit.WaitFor([&] { return YellowButtonCentre(unit, 0, &windowed); }, 8000));
     EXPECT_FALSE(page->m_bFullScreen);
@@ -1644,5 +1631,4 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
     EXPECT_TRUE(unit.WaitFor(
         [&] { return TimeLabel(page, 0) == "00:00:00" && TimeLabel(page, 1) == "00:00:00"; }, 6000))
         << TimeLabel(page, 0) << " / " << TimeLabel(page, 1);
-    ::unsetenv("VELKORA_OPTICAL_DEVICE");
 }
