@@ -45,6 +45,10 @@ void ReleaseEndSignals() {
     g_caught = false;
 }
 
+bool EndRequestPending() {
+    return g_request.load(std::memory_order_relaxed) != 0;
+}
+
 EndRequest TakeEndRequest() {
     switch (g_request.exchange(0)) {
         case 1:

@@ -18,5 +18,7 @@ void CatchEndSignals();
 void ReleaseEndSignals();
 // The request that came since the last call (EndSession wins over Close); None when nothing.
 EndRequest TakeEndRequest();
+// Whether a request waits, leaving it for TakeEndRequest: a box waiting for a press gives way.
+bool EndRequestPending();
 
 }  // namespace plat

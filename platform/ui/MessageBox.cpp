@@ -7,6 +7,7 @@
 
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/Font.h"
+#include "platform/sys/EndSignals.h"
 #include "platform/ui/UiInternal.h"
 
 namespace plat::ui {
@@ -24,6 +25,9 @@ constexpr uint32_t kNoteCaption = Argb(0xFF, 0x1F, 0x4C, 0x8C);
 constexpr uint32_t kButtonFace = Argb(0xFF, 0xCC, 0xCC, 0xCC);
 constexpr uint32_t kButtonPressed = Argb(0xFF, 0x9E, 0x9E, 0x9E);
 constexpr uint32_t kButtonEdge = Argb(0xFF, 0x59, 0x59, 0x59);
+// How often the box looks for a request to end the program: signals do not wake its loop.
+constexpr uint32_t kEndWatchTimer = 1;
+constexpr uint32_t kEndWatchMs = 100;
 
 struct Button {
     std::u16string label;
@@ -82,7 +86,9 @@ public:
         params.title = m_caption;
         if (!Create(params))
             return m_buttons.front().result;
+        SetTimer(Id(), kEndWatchTimer, kEndWatchMs);
         int result = RunModalLoop(Id());
+        KillTimer(Id(), kEndWatchTimer);
         Destroy();
         return result;
     }
@@ -137,6 +143,13 @@ protected:
     void OnClose() override {
         // Closing the box answers like its last button (Cancel, No) or OK.
         EndModal(Id(), m_buttons.back().result);
+    }
+
+    void OnTimer(uint32_t timerId) override {
+        // The program is asked to end (SIGTERM, Ctrl+C): nobody will press the box, so it
+        // answers as closed and leaves the request for the program's own timer.
+        if (timerId == kEndWatchTimer && EndRequestPending())
+            OnClose();
     }
 
 private:

@@ -1,11 +1,13 @@
 // The SDL backend with SDL's offscreen video driver: both screens open, pictures reach the
 // screens' own windows, a message box drawn by the layer is tapped, and a quit request ends
 // the main loop.
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 #include <vector>
 
 #include "platform/media/VideoSurface.h"
+#include "platform/sys/EndSignals.h"
 #include "platform/ui/UiInternal.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
@@ -108,6 +110,21 @@ TEST(UiSdl, OffscreenScreensShowWindowsAnswerABoxAndQuit) {
     ASSERT_TRUE(ReadDisplayedScreen(0, shown0));
     EXPECT_EQ(shown0.PixelAt(400, 240), kRed);
     EXPECT_TRUE(taps.empty());
+
+    // The program asked to end while a box waits for a press: the box gives way, answering as
+    // closed, and leaves the request to the program, which then ends as it always does.
+    plat::CatchEndSignals();
+    std::thread shutdown([&] {
+        ASSERT_TRUE(WaitUntil([&] { return !FindWindowRect(u"QUESTION").IsEmpty(); }));
+        std::raise(SIGTERM);
+    });
+    int asked = MessageBox(front.Id(), u"Save?", u"QUESTION", kMbYesNo);
+    shutdown.join();
+    EXPECT_EQ(asked, kIdNo);
+    EXPECT_TRUE(FindWindowRect(u"QUESTION").IsEmpty());
+    EXPECT_EQ(plat::TakeEndRequest(), plat::EndRequest::EndSession);
+    plat::ReleaseEndSignals();
+    TakeMessageBoxes();
 
     // Pen input reaches the seat at its client co-ordinates.
     InjectPen(PenAction::Down, Point{30, 40});
