@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/gfx/ImageFile.h"
 
@@ -255,6 +256,16 @@ int CountPixels(const plat::Surface& s, const plat::Rect& area, uint32_t argb) {
 int CountInk(const plat::Surface& s, const plat::Rect& area, uint32_t background) {
     const plat::Rect a = area.Intersect(s.Bounds());
     return a.Width() * a.Height() - CountPixels(s, a, background);
+}
+
+bool ChannelsNear(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int ca = (a >> shift) & 0xFF;
+        const int cb = (b >> shift) & 0xFF;
+        if (std::abs(ca - cb) > tolerance)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace testsupport

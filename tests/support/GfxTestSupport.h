@@ -36,6 +36,8 @@ plat::Rect InkBox(const plat::Surface& s, uint32_t background, const plat::Rect&
 inline plat::Rect InkBox(const plat::Surface& s, uint32_t background) {
     return InkBox(s, background, s.Bounds());
 }
+// Every channel of two ARGB pixels differs by at most `tolerance`.
+bool ChannelsNear(uint32_t a, uint32_t b, int tolerance);
 // Pixels of `area` equal to `argb`.
 int CountPixels(const plat::Surface& s, const plat::Rect& area, uint32_t argb);
 // Pixels of `area` that differ from `background`.

@@ -24,13 +24,6 @@ constexpr uint32_t kGreen = Argb(255, 20, 200, 20);
 constexpr uint32_t kBlue = Argb(255, 20, 20, 220);
 constexpr uint32_t kWhite = Argb(255, 250, 250, 250);
 
-bool Near(uint32_t a, uint32_t b, int tolerance = 24) {
-    for (int shift = 0; shift < 32; shift += 8)
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
-            return false;
-    return true;
-}
-
 // Red, green / blue, white quadrants.
 plat::Surface Quadrants(int w, int h) {
     plat::Surface s(w, h);
@@ -72,10 +65,13 @@ protected:
     }
     // The four quadrants of a picture drawn into x, y, w, h.
     void ExpectQuadrants(int x, int y, int w, int h) {
-        EXPECT_TRUE(Near(m_target.PixelAt(x + w / 4, y + h / 4), kRed));
-        EXPECT_TRUE(Near(m_target.PixelAt(x + 3 * w / 4, y + h / 4), kGreen));
-        EXPECT_TRUE(Near(m_target.PixelAt(x + w / 4, y + 3 * h / 4), kBlue));
-        EXPECT_TRUE(Near(m_target.PixelAt(x + 3 * w / 4, y + 3 * h / 4), kWhite));
+        EXPECT_TRUE(testsupport::ChannelsNear(m_target.PixelAt(x + w / 4, y + h / 4), kRed, 24));
+        EXPECT_TRUE(
+            testsupport::ChannelsNear(m_target.PixelAt(x + 3 * w / 4, y + h / 4), kGreen, 24));
+        EXPECT_TRUE(
+            testsupport::ChannelsNear(m_target.PixelAt(x + w / 4, y + 3 * h / 4), kBlue, 24));
+        EXPECT_TRUE(
+            testsupport::ChannelsNear(m_target.PixelAt(x + 3 * w / 4, y + 3 * h / 4), kWhite, 24));
     }
 
     TempDir m_dir;
@@ -114,7 +110,7 @@ TEST_F(ListImageTest, ReportsTheFittedSizeAndDecodesOnlyWhatIsDrawn) {
     ExpectQuadrants(0, 0, 800, 600);
     m_target.Fill(kBack);
     ASSERT_EQ(image->DrawPart(m_canvas.get(), 0, 0, 100, 100, 400, 0, 800, 300), RZ_OK);
-    EXPECT_TRUE(Near(m_target.PixelAt(50, 50), kGreen));
+    EXPECT_TRUE(testsupport::ChannelsNear(m_target.PixelAt(50, 50), kGreen, 24));
     EXPECT_EQ(m_target.PixelAt(150, 50), kBack);
 
     // A small picture is drawn from its own pixels, never enlarged in memory.
@@ -202,15 +198,15 @@ TEST_F(ListImageTest, TurnedPicturesKeepTheirPixelsAndSaveTheTurn) {
     EXPECT_EQ(h, 800u);
     // Red was top left: a quarter turn clockwise puts it top right.
     ASSERT_EQ(image->Draw(m_canvas.get(), 0, 0, 300, 400), RZ_OK);
-    EXPECT_TRUE(Near(m_target.PixelAt(225, 100), kRed));
-    EXPECT_TRUE(Near(m_target.PixelAt(75, 100), kBlue));
+    EXPECT_TRUE(testsupport::ChannelsNear(m_target.PixelAt(225, 100), kRed, 24));
+    EXPECT_TRUE(testsupport::ChannelsNear(m_target.PixelAt(75, 100), kBlue, 24));
     const std::u16string saved = m_dir.File16("temp.JPG");
     ASSERT_EQ(image->Save(saved.c_str()), RZ_OK);
     plat::Surface back;
     ASSERT_TRUE(plat::LoadImageFile(m_dir.File("temp.JPG"), back));
     EXPECT_EQ(back.Width(), 600);
     EXPECT_EQ(back.Height(), 800);
-    EXPECT_TRUE(Near(back.PixelAt(450, 200), kRed));
+    EXPECT_TRUE(testsupport::ChannelsNear(back.PixelAt(450, 200), kRed, 24));
     EXPECT_EQ(image->Save(m_dir.File16("temp.png").c_str()), RZ_FAIL);
 }
 

@@ -12,17 +12,6 @@ using plat::Argb;
 
 namespace {
 
-// Channels of two pixels differ by at most `tolerance`.
-bool Near(uint32_t a, uint32_t b, int tolerance) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int ca = (a >> shift) & 0xFF;
-        const int cb = (b >> shift) & 0xFF;
-        if (std::abs(ca - cb) > tolerance)
-            return false;
-    }
-    return true;
-}
-
 bool Load(const std::vector<uint8_t>& bytes, plat::Surface& out) {
     return plat::LoadImageData(bytes.data(), bytes.size(), out);
 }
@@ -104,8 +93,8 @@ TEST(ImageFile, JpegIsNotTurnedByItsExifOrientation) {
     ASSERT_TRUE(Load(jpeg, s));
     EXPECT_EQ(s.Width(), 40);
     EXPECT_EQ(s.Height(), 20);
-    EXPECT_TRUE(Near(s.PixelAt(5, 10), Argb(255, 255, 0, 0), 8));
-    EXPECT_TRUE(Near(s.PixelAt(35, 10), Argb(255, 0, 0, 255), 8));
+    EXPECT_TRUE(testsupport::ChannelsNear(s.PixelAt(5, 10), Argb(255, 255, 0, 0), 8));
+    EXPECT_TRUE(testsupport::ChannelsNear(s.PixelAt(35, 10), Argb(255, 0, 0, 255), 8));
 }
 
 TEST(ImageFile, SavedFilesReadBack) {
@@ -121,7 +110,8 @@ TEST(ImageFile, SavedFilesReadBack) {
     ASSERT_TRUE(plat::LoadImageFile(dir.File("a.png"), back));
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x)
-            EXPECT_TRUE(Near(back.PixelAt(x, y), img.PixelAt(x, y), 1)) << x << "," << y;
+            EXPECT_TRUE(testsupport::ChannelsNear(back.PixelAt(x, y), img.PixelAt(x, y), 1))
+                << x << "," << y;
 
     // BMP keeps colours exactly and drops the alpha.
     ASSERT_TRUE(plat::SaveImageFile(dir.File("a.bmp"), img, plat::ImageFormat::Bmp));
@@ -133,8 +123,8 @@ TEST(ImageFile, SavedFilesReadBack) {
     ASSERT_TRUE(plat::SaveImageFile(dir.File("a.jpg"), img, plat::ImageFormat::Jpeg, 100));
     ASSERT_TRUE(plat::LoadImageFile(dir.File("a.jpg"), back));
     EXPECT_EQ(back.Width(), 8);
-    EXPECT_TRUE(Near(back.PixelAt(2, 2), img.PixelAt(2, 2), 6));
-    EXPECT_TRUE(Near(back.PixelAt(6, 2), img.PixelAt(6, 2), 6));
+    EXPECT_TRUE(testsupport::ChannelsNear(back.PixelAt(2, 2), img.PixelAt(2, 2), 6));
+    EXPECT_TRUE(testsupport::ChannelsNear(back.PixelAt(6, 2), img.PixelAt(6, 2), 6));
 }
 
 TEST(ImageFile, JpegQualityHundredUsesUnitQuantisation) {
@@ -233,8 +223,10 @@ TEST(ImageFile, LargePicturesAreDecodedScaledDownToFitAndCutOnesAreStillRefused)
         // Kept in proportion within the box.
         EXPECT_EQ(fit.Width(), 800) << name;
         EXPECT_EQ(fit.Height(), 400) << name;
-        EXPECT_TRUE(Near(fit.PixelAt(100, 200), Argb(255, 220, 20, 20), 12)) << name;
-        EXPECT_TRUE(Near(fit.PixelAt(700, 200), Argb(255, 20, 20, 220), 12)) << name;
+        EXPECT_TRUE(testsupport::ChannelsNear(fit.PixelAt(100, 200), Argb(255, 220, 20, 20), 12))
+            << name;
+        EXPECT_TRUE(testsupport::ChannelsNear(fit.PixelAt(700, 200), Argb(255, 20, 20, 220), 12))
+            << name;
     }
     // A picture that fits already comes as it is.
     plat::Surface small(40, 30);

@@ -20,16 +20,6 @@ constexpr uint32_t kGreen = Argb(255, 20, 200, 20);
 constexpr uint32_t kBlue = Argb(255, 20, 20, 220);
 constexpr uint32_t kWhite = Argb(255, 250, 250, 250);
 
-bool Near(uint32_t a, uint32_t b, int tolerance) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        const int ca = (a >> shift) & 0xFF;
-        const int cb = (b >> shift) & 0xFF;
-        if (std::abs(ca - cb) > tolerance)
-            return false;
-    }
-    return true;
-}
-
 // w x h in four quadrants: red, green / blue, white.
 plat::Surface Quadrants(int w, int h) {
     plat::Surface s(w, h);
@@ -150,10 +140,10 @@ TEST(ImageThumb, AJpegIsDecodedAtExactlyTheWantedSize) {
         ASSERT_TRUE(plat::LoadImageFileReduced(jpeg, w, h, s));
         ASSERT_EQ(s.Width(), w);
         ASSERT_EQ(s.Height(), h);
-        EXPECT_TRUE(Near(s.PixelAt(w / 4, h / 4), kRed, 24));
-        EXPECT_TRUE(Near(s.PixelAt(3 * w / 4, h / 4), kGreen, 24));
-        EXPECT_TRUE(Near(s.PixelAt(w / 4, 3 * h / 4), kBlue, 24));
-        EXPECT_TRUE(Near(s.PixelAt(3 * w / 4, 3 * h / 4), kWhite, 24));
+        EXPECT_TRUE(testsupport::ChannelsNear(s.PixelAt(w / 4, h / 4), kRed, 24));
+        EXPECT_TRUE(testsupport::ChannelsNear(s.PixelAt(3 * w / 4, h / 4), kGreen, 24));
+        EXPECT_TRUE(testsupport::ChannelsNear(s.PixelAt(w / 4, 3 * h / 4), kBlue, 24));
+        EXPECT_TRUE(testsupport::ChannelsNear(s.PixelAt(3 * w / 4, 3 * h / 4), kWhite, 24));
     }
     // Never larger than stored, never empty.
     plat::Surface s;
@@ -310,6 +300,6 @@ TEST(ImageThumb, ABatchDecodesEveryEntryAndTellsWhichFailed) {
         ASSERT_TRUE(load.ok) << i;
         ASSERT_EQ(load.picture.Width(), 120);
         ASSERT_EQ(load.picture.Height(), 76);
-        EXPECT_TRUE(Near(load.picture.PixelAt(60, 38), colours[i], 8)) << i;
+        EXPECT_TRUE(testsupport::ChannelsNear(load.picture.PixelAt(60, 38), colours[i], 8)) << i;
     }
 }
