@@ -170,13 +170,7 @@ void BM_IdleCpu(benchmark::State& state) {
             state.SkipWithError("the program did not start");
             return;
         }
-        const bool up = WaitUntil(
-            [&] {
-                return testsupport::ReadFilesStartingWith(dir.Path(), "zz-log-")
-                           .find("OnCreate() Total") != std::string::npos;
-            },
-            60000);
-        if (!up) {
+        if (!harness::WaitForStartUp(dir.Path(), 60000)) {
             state.SkipWithError("the program did not come up");
             return;
         }

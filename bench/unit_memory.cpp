@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -47,16 +46,6 @@ long StatusKb(const std::string& pid, const char* field) {
     return -1;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 void BM_ResidentAfterStartup(benchmark::State& state) {
     testsupport::TempDir dir;
     harness::MakeBaseFolder(dir.Path());
@@ -73,13 +62,7 @@ void BM_ResidentAfterStartup(benchmark::State& state) {
             state.SkipWithError("the program did not start");
             return;
         }
-        const bool up = WaitUntil(
-            [&] {
-                return testsupport::ReadFilesStartingWith(dir.Path(), "zz-log-")
-                           .find("OnCreate() Total") != std::string::npos;
-            },
-            60000);
-        if (!up) {
+        if (!harness::WaitForStartUp(dir.Path(), 60000)) {
             state.SkipWithError("the program did not come up");
             return;
         }

@@ -134,4 +134,15 @@ std::string Program::Stderr() const {
     return testsupport::Exists(m_err) ? testsupport::ReadText(m_err) : std::string();
 }
 
+bool WaitForStartUp(const std::string& dir, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (testsupport::ReadFilesStartingWith(dir, "zz-log-").find("OnCreate() Total") ==
+           std::string::npos) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 }  // namespace harness

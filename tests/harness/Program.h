@@ -41,4 +41,8 @@ private:
 // The built program.
 std::string VelkoraPath();
 
+// Waits up to `ms` for the program running in the base folder `dir` to log the end of its
+// start-up; false when it did not.
+bool WaitForStartUp(const std::string& dir, int ms);
+
 }  // namespace harness
