@@ -793,7 +793,7 @@ void TypeName(HeadUnit& unit, CMPDefaultDlg* page, const std::u16string& name) {
 
 TEST(MusicPage, PlaylistsAreMadeEditedRenamedAndDeleted) {
     QuietPlayer quiet;
-    const std::string wav = testmedia::Wav();
+    const std::string wav = testmedia::LongWav();  // no song ends meanwhile
     ASSERT_FALSE(wav.empty());
     HeadUnitOptions options;
     options.prepare = [&](const std::string& dir) {
@@ -863,6 +863,15 @@ TEST(MusicPage, PlaylistsAreMadeEditedRenamedAndDeleted) {
     front->HandleNextFile(true);
     EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
     EXPECT_EQ(front->m_strCurrentPath.substr(0, 14), u"e:\\Album\\1.wav");
+    // Another playlist looked at: once the pen has rested, the list shows the playing one.
+    TapRow(unit, 0, front->PlaylistList(), IndexOf(front->PlaylistList(), "Rock Classics"));
+    EXPECT_EQ(Flag(front->FileList()), 1);
+    unit.Advance(5500);
+    EXPECT_EQ(CurrentName(front->PlaylistList()), "Rock");
+    EXPECT_EQ(Flag(front->FileList()), 0);
+    ASSERT_NE(ListRowAt(front->FileList()), nullptr);
+    EXPECT_EQ(std::u16string(ListRowAt(front->FileList())->szName),
+              front->m_strCurrentPath.substr(9));
 
     // Edit while it plays: add a file, delete one, rename; the old file goes after the save.
     TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
