@@ -377,17 +377,9 @@ void CRadioDlg::Render(plat::Canvas* hdc) {
     };
     const bool rear = m_bySeat != 0 && m_bySeat != 255;
     draw(m_pBackground, 0, 0);
-    draw(m_pAdjustBg, 30, rear ? 430 : 310);
-    draw(m_pHorzUp, 10, 80);
-    draw(m_pHorzMiddle, 10, 155);
-    draw(m_pHorzMiddle, 10, 225);
-    draw(m_pHorzDown, 270, rear ? 517 : 398);
-    draw(m_pVert, 270, 83);
-    draw(m_pVert2[0], 96, 83);
-    draw(m_pVert2[1], 184, 83);
-    RenderVolume(hdc, m_pMuteButton);
     if (m_bSaveMode) {
-        // Only the grid answers the pen while a preset is being stored.
+        // Storing a preset: the buttons greyed and out of reach, the prompt over the frame;
+        // only the grid answers the pen.
         for (IKvButton* b : m_pButton)
             if (b)
                 b->Disable();
@@ -397,10 +389,19 @@ void CRadioDlg::Render(plat::Canvas* hdc) {
             m_pSaveText->Draw(hdc);
         }
     } else {
+        draw(m_pAdjustBg, 30, rear ? 430 : 310);
         if (m_pTimeText)
             m_pTimeText->Draw(hdc);
         if (m_pAmPmText)
             m_pAmPmText->Draw(hdc);
+        draw(m_pHorzUp, 10, 80);
+        draw(m_pHorzMiddle, 10, 155);
+        draw(m_pHorzMiddle, 10, 225);
+        draw(m_pHorzDown, 270, rear ? 517 : 398);
+        draw(m_pVert, 270, 83);
+        draw(m_pVert2[0], 96, 83);
+        draw(m_pVert2[1], 184, 83);
+        RenderVolume(hdc, m_pMuteButton);
         if (m_pStereoText && m_pStereoText->IsVisible())
             m_pStereoText->Draw(hdc);
     }
