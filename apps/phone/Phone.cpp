@@ -743,8 +743,8 @@ void CPhone::IncomingCall() {
     request.dwUser = kIncomingPopUpMs;
     request.byFlags = INFODLG_BUTTON1 | INFODLG_BUTTON2 | INFODLG_SHOW_TEXT | INFODLG_SHOW_PICTURE;
     plat::StrCopy(request.szPicture, CInfoDialog::SkinFile(u"info-img-phone.jpg"));
-    const std::u16string shown = number.empty() ? std::u16string(Text(MSG_MSG_UNKNOWN)) : number;
-    plat::StrCopy(request.szText, std::u16string(Text(MSG_BT_CALLING_NUMBER)) + u"\r\n" + shown);
+    // A caller without a number leaves the second line empty; the page's own text says unknown.
+    plat::StrCopy(request.szText, std::u16string(Text(MSG_BT_CALLING_NUMBER)) + u"\r\n" + number);
     plat::StrCopy(request.szButton[0], CInfoDialog::SkinFile(u"info-btn-accept.png"));
     plat::StrCopy(request.szButton[1], CInfoDialog::SkinFile(u"info-btn-reject.png"));
     StartInfo(request);

@@ -694,8 +694,8 @@ TEST_F(PhonePage, AnIncomingCallAsksToAcceptOrRejectOverTheMusicPageOfTheFrontSe
             MoveUntil([&] { return !page->PopUp(); }, 2000);
         },
         [&] { return !page->PopUp(); });
-    EXPECT_EQ(question,
-              std::u16string(Lang(MSG_BT_CALLING_NUMBER)) + u"\r\n" + Lang(MSG_MSG_UNKNOWN));
+    EXPECT_EQ(question, std::u16string(Lang(MSG_BT_CALLING_NUMBER)) + u"\r\n")
+        << "the second line is empty";
     EXPECT_EQ(page->NumberText(), Lang(MSG_MSG_UNKNOWN));
     m_unit->Advance(50);
     EXPECT_EQ(NewActions(), Commands({"h"}));
