@@ -912,8 +912,9 @@ void CPhone::Render(plat::Canvas* hdc) {
         RenderWithoutSkin(hdc);
         return;
     }
+    // The base draws the volume number once; the mute button only follows the kernel's mute.
     CVelkoraAppDlg::Render(hdc);
-    RenderVolume(hdc, m_pButtons[PH_VOL_ICON]);
+    m_pButtons[PH_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
     for (IKvButton* b : m_pButtons)
         b->Draw(hdc, 0, 0);
     // The editor's field buttons are the fields' frames: their texts go over them.
