@@ -487,18 +487,10 @@ void CPhone::RunAction(int action) {
             RequestPhonebook(3);
             break;
         case PH_REC:
-            // The capture is built at the first use: a unit without a sound input starts
-            // without a box, and says so when recording is asked for.
-            if (!m_Recorder.m_bCaptureReady) {
-                m_Recorder.m_bCaptureReady = m_Recorder.InitCapture();
-                if (!m_Recorder.m_bCaptureReady)
-                    plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"",
-                                         plat::ui::kMbIconError);
-            }
-            if (m_Recorder.m_bCaptureReady) {
-                m_Recorder.OnRecButton();
-                m_pButtons[PH_REC]->SetNormal();
-            }
+            // Starting and stopping go on without the page: it shows a recording once the
+            // input sounds (OnTick), and the button stays as it is until then.
+            m_Recorder.OnRecButton();
+            m_pButtons[PH_REC]->SetNormal();
             break;
         case PH_SKYPE:
             StartMessaging();
@@ -604,6 +596,7 @@ void CPhone::OnTick() {
         m_dwLast250 = now;
         StoreDownloadedEntries();
     }
+    repaint = TakeRecorderNews() || repaint;
     if (now - m_dwLastCallTick > kSecondMs && m_pCallLabel)
         m_pCallLabel->Show(0);
     if (m_bPenDown && (m_byPressedIdx == PH_VOL_ADD || m_byPressedIdx == PH_VOL_DEL) &&
@@ -616,6 +609,19 @@ void CPhone::OnTick() {
     }
     if (repaint)
         InvalidateOwner();
+}
+
+bool CPhone::TakeRecorderNews() {
+    bool changed = false;
+    for (CCallRecorder::Event e = m_Recorder.Poll(); e != CCallRecorder::Event::None;
+         e = m_Recorder.Poll()) {
+        if (e == CCallRecorder::Event::InitFailed)
+            m_bRecorderFailed = true;
+        changed = true;
+    }
+    if (changed)
+        m_pButtons[PH_REC]->SetNormal();
+    return changed && m_bVisible;
 }
 
 void CPhone::SecondPass(uint32_t now) {
@@ -933,6 +939,10 @@ void CPhone::Render(plat::Canvas* hdc) {
         m_pNumberText->Draw(hdc);
     m_pCallLabel->Draw(hdc);
 
+    if (m_bRecorderFailed) {
+        m_bRecorderFailed = false;
+        plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"", plat::ui::kMbIconError);
+    }
     if (m_byPendingAction != 255) {
         const int action = m_byPendingAction;
         m_byPendingAction = 255;

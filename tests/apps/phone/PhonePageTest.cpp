@@ -27,6 +27,7 @@
 #include "platform/io/Path.h"
 #include "platform/io/PortMap.h"
 #include "platform/gfx/ImageFile.h"
+#include "platform/io/Directory.h"
 #include "platform/media/AudioCapture.h"
 #include "tests/harness/HeadUnit.h"
 #include "tests/harness/SkinProbe.h"
@@ -618,8 +619,9 @@ TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
     ASSERT_TRUE(page->InCall());
 
     Tap(PH_REC);
+    // The recording shows once the input has sounded.
+    ASSERT_TRUE(m_unit->WaitFor([&] { return page->Recorder().m_bRecording; }, 10000));
     ASSERT_TRUE(page->Recorder().m_bCaptureReady);
-    ASSERT_TRUE(page->Recorder().m_bRecording);
     EXPECT_TRUE(m_unit->TakeBoxes().empty());
     const std::string file = plat::NativePath(page->Recorder().m_strRecordFile);
     EXPECT_TRUE(plat::PathExists(file)) << file;
@@ -635,8 +637,71 @@ TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
         m_unit->Advance(1010);
     EXPECT_FALSE(page->Recorder().m_bRecording);
     EXPECT_GE(page->Recorder().m_iRecordSeconds, 59);
+    ASSERT_TRUE(m_unit->WaitFor([&] { return !page->Recorder().Busy(); }, 10000));
     EXPECT_TRUE(plat::PathExists(file));
     Tap(PH_HANG);
+}
+
+TEST_F(PhonePage, RecOnAMuteInputLeavesThePageAnsweringWhileItWaits) {
+    // A source that starts and never delivers a sound.
+    plat::SetCaptureSource("audiotestsrc is-live=true ! valve drop=true");
+    emu::BTModuleSettings settings;
+    settings.paired = true;
+    settings.connected = true;
+    Start(&settings);
+    CPhone* page = Page();
+    ASSERT_TRUE(page && page->Skinned());
+    Open(0, APPTYPE_PHONE);
+    Settle();
+    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
+    CKernel* k = m_unit->Kernel();
+
+    // The start waits for the input on its own thread: the page takes taps meanwhile.
+    Tap(PH_REC);
+    EXPECT_TRUE(page->Recorder().Starting());
+    EXPECT_TRUE(page->Recorder().Busy());
+    const int volume = k->m_iVolume.load();
+    for (int d : {0, 3, 0})
+        Tap(PH_DIGIT_0 + d);
+    Tap(PH_VOL_ADD);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"030");
+    EXPECT_EQ(k->m_iVolume.load(), volume + 1);
+    EXPECT_TRUE(page->Recorder().Busy()) << "the taps came while the start still waited";
+    EXPECT_FALSE(page->Recorder().m_bRecording);
+
+    // No sound ever comes: the start gives up, nothing shows, no file is left, no box.
+    ASSERT_TRUE(m_unit->WaitFor([&] { return !page->Recorder().Busy(); }, 15000));
+    m_unit->Advance(100);
+    EXPECT_FALSE(page->Recorder().m_bRecording);
+    EXPECT_FALSE(page->Recorder().Starting());
+    EXPECT_TRUE(page->Recorder().m_bCaptureReady);
+    uint8_t rec = 0;
+    page->Button(PH_REC)->GetState(&rec);
+    EXPECT_EQ(rec, KvUserInterface::BUTTON_NORMAL);
+    EXPECT_TRUE(m_unit->TakeBoxes().empty());
+    const std::string folder = plat::NativePath(page->Recorder().m_strRecordFolder);
+    std::vector<std::string> left;
+    plat::DirectoryReader dir;
+    if (dir.Open(folder)) {
+        const char* name;
+        plat::DirEntryKind kind;
+        while (dir.Next(name, kind))
+            if (std::string(name) != "." && std::string(name) != "..")
+                left.push_back(name);
+    }
+    EXPECT_TRUE(left.empty()) << left.size() << " files";
+    // Why, in the program's log.
+    EXPECT_NE(m_unit->Log().find("no sound from the input"), std::string::npos);
+
+    // REC again, and again while it waits: the start is called off, nothing shows.
+    Tap(PH_REC);
+    EXPECT_TRUE(page->Recorder().Starting());
+    Tap(PH_REC);
+    ASSERT_TRUE(m_unit->WaitFor([&] { return !page->Recorder().Busy(); }, 15000));
+    m_unit->Advance(100);
+    EXPECT_FALSE(page->Recorder().m_bRecording);
+    EXPECT_FALSE(page->Recorder().Starting());
+    EXPECT_NE(m_unit->Log().find("called off"), std::string::npos);
 }
 
 TEST_F(PhonePage, AnIncomingCallAsksToAcceptOrRejectOverTheMusicPageOfTheFrontSeat) {
