@@ -270,7 +270,7 @@ void CPhone::Show(bool visible, uint8_t param) {
             m_pButtons[PH_PHONEBOOK]->SetNormal();
         // A running download holds entries not yet written.
         if (!m_iDownloadKind)
-            LoadPhonebook();
+            FillPhonebookRows();
         SelectMixer(9);
         if (kernel) {
             m_bMute = kernel->m_bMute.load();
@@ -968,11 +968,13 @@ int CPhone::ListCount() const {
     return n;
 }
 
-void CPhone::LoadPhonebook() {
+void CPhone::FillPhonebookRows() {
     m_Book.Load();
     KvUserInterface::IKvListbox* list = m_pListbox[0];
     if (!list)
         return;
+    int selected = -1;
+    list->GetCurrentIndex(&selected);
     list->RemoveAll();
     std::vector<uint8_t> row(kRowRecordBytes, 0);
     for (size_t i = 0; i < m_Book.Count(); ++i) {
@@ -982,7 +984,17 @@ void CPhone::LoadPhonebook() {
         std::memcpy(row.data() + 2, e.szName, sizeof e.szName);
         list->AddItem(e.szName, row.data(), kRowRecordBytes, nullptr);
     }
-    list->SetCurrentIndex(-1);
+    list->SetCurrentIndex(selected >= 0 && static_cast<size_t>(selected) < m_Book.Count() ? selected
+                                                                                          : -1);
+}
+
+void CPhone::LoadPhonebook() {
+    FillPhonebookRows();
+    // The last entry is chosen: its number is the one Dial takes.
+    if (m_Book.Count() > 0)
+        SelectRow(static_cast<int>(m_Book.Count()) - 1);
+    else if (m_pListbox[0])
+        m_pListbox[0]->SetCurrentIndex(-1);
 }
 
 void CPhone::SavePhonebook() {
@@ -1099,9 +1111,11 @@ void CPhone::StoreDownloadedEntries() {
             return;
     }
     m_pButtons[PH_PHONEBOOK]->SetNormal();
-    SetNumberText(m_szNumber);
-    if (m_pListbox[0] && ListCount() > 0)
-        m_pListbox[0]->SetCurrentIndex(0);
+    // The first row is chosen, and its number with it, as a tap on it would.
+    if (ListCount() > 0)
+        SelectRow(0);
+    else
+        SetNumberText(m_szNumber);
     InvalidateOwner();
     if (m_iRefused > 0) {
         const int refused = m_iRefused;

@@ -122,6 +122,8 @@ public:
     // Downloads the phone's memory `kind` (3 the phone, then 2 the SIM).
     void RequestPhonebook(int kind);
     bool Downloading() const { return m_iDownloadKind != 0; }
+    // The memory being downloaded (3 the phone, 2 the SIM), 0 when none.
+    int DownloadKind() const { return m_iDownloadKind; }
     // The page the incoming call took the seat from, or -1 when none did.
     int AppBeforeCall() const { return m_iAppBeforeCall; }
     // The page's pop-up: held from its request until its thread is done with it.

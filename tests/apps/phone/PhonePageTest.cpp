@@ -545,15 +545,31 @@ TEST_F(PhonePage, DownloadsBothMemoriesIntoTheSortedBookAndDialsAStoredNumberSaf
     EXPECT_EQ(page->NumberText(), u"Waiting...");
     EXPECT_EQ(std::u16string(page->TypedNumber()), u"7") << "the notice is not the number";
     EXPECT_FALSE(Enabled(PH_PHONEBOOK));
+    // Looked at between two of the download's steps (250 ms apart): once the phone's memory
+    // is in, the book is loaded with its last row chosen and that row's number typed.
+    int chosen = -2, rows = 0;
+    std::u16string typed;
     ASSERT_TRUE(m_unit->WaitFor(
         [&] {
-            m_unit->Advance(260);
+            m_unit->Advance(20);
+            if (page->DownloadKind() == 2 && chosen == -2) {
+                chosen = page->ListSelection();
+                rows = page->ListCount();
+                typed = page->TypedNumber();
+            }
             return !page->Downloading();
         },
         15000));
     EXPECT_EQ(NewActions(), Commands({"b03", "b30", "b02", "b30"}));
     EXPECT_TRUE(Enabled(PH_PHONEBOOK));
     EXPECT_FALSE(page->EditMode()) << "the editor closed rather than save over another entry";
+    EXPECT_EQ(rows, 512 - 11 - 11);
+    EXPECT_EQ(chosen, rows - 1);
+    EXPECT_EQ(typed, u"0300000511") << "P1511, the last of the phone's";
+    // Both memories in: the first row is chosen, its number with it.
+    EXPECT_EQ(page->ListSelection(), 0);
+    EXPECT_EQ(std::u16string(page->TypedNumber()), u"0300000000");
+    EXPECT_EQ(page->NumberText(), u"0300000000");
 
     // Of the phone's 512 kept lines: 11 too short and 11 doubles (i % 50 == 7 and 9, below
     // 512); of the SIM's 300, the first 150 are doubles of the phone's but for the 6 whose
