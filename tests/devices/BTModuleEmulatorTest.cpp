@@ -116,15 +116,19 @@ TEST(BTEmulator, AnswersEachCommandOnTheWire) {
     EXPECT_EQ(wire.Lines(2), "B0\r\nB120800111+0+\xFF\xFE" + E::Utf16Le("Sim") + "\r\n");
     EXPECT_EQ(wire.Line(), "B24\r\n");
 
+    // The link goes in a call: the call ends with it.
+    wire.Send("d0301");
+    EXPECT_EQ(wire.Lines(2), "D\r\nA\r\n");
     wire.Send("c0");
     wire.Send("x0");
-    EXPECT_EQ(wire.Lines(3), "Y\r\nY\r\nS010\r\n");
+    EXPECT_EQ(wire.Lines(4), "H\r\nY\r\nY\r\nS010\r\n");
+    EXPECT_FALSE(module.InCall());
     wire.Send("zz");
     EXPECT_EQ(wire.Line(), "E unknown command\r\n");
 
-    std::vector<std::string> expected = {"i",        "j4",  "x1", "p",  "c1", "x1",  "j4",
-                                         "d0301234", "k#",  "t",  "h",  "a",  "b03", "b30",
-                                         "b02",      "b30", "c0", "x0", "zz"};
+    std::vector<std::string> expected = {"i",        "j4",  "x1",    "p",  "c1", "x1",  "j4",
+                                         "d0301234", "k#",  "t",     "h",  "a",  "b03", "b30",
+                                         "b02",      "b30", "d0301", "c0", "x0", "zz"};
     ASSERT_TRUE(module.WaitForCommands(expected.size(), 1000));
     EXPECT_EQ(module.CommandTexts(), expected);
 }

@@ -462,8 +462,14 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     Settle();
     EXPECT_FALSE(page->InCall());
 
-    // Disconnect from the phone page: the call buttons go, Connect comes back.
+    // Disconnect from the phone page in a call: the call ends with the link and its time
+    // stops; the call buttons go, Connect comes back.
     Open(0, APPTYPE_PHONE);
+    for (int d : {0, 3, 0, 5})
+        Tap(PH_DIGIT_0 + d);
+    Tap(PH_DIAL);
+    Settle();
+    ASSERT_TRUE(page->InCall());
     NewCommands();
     told.clear();
     Drive(
@@ -478,10 +484,33 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
         [&] { return !page->PopUp(); });
     EXPECT_EQ(told, Lang(MSG_BT_DISCONNECT_DEVICE));
     EXPECT_EQ(NewActions(), Commands({"c0", "x0"}));
+    EXPECT_FALSE(m_module->InCall()) << "the module ends its call with the link";
+    Settle();
     Settle();
     EXPECT_EQ(page->BTState(), PH_BT_PAIRED);
+    EXPECT_EQ(page->StateText(), Lang(MSG_BT_DISCONNECTED));
+    EXPECT_FALSE(page->InCall());
+    EXPECT_EQ(page->CallLabel(), u"") << "no call time counts on";
     EXPECT_FALSE(Enabled(PH_DIAL));
     EXPECT_TRUE(Enabled(PH_BT_CONNECT));
+
+    // Connected again, Dial dials at once: no call was left over to hang up first.
+    Drive(
+        [&] {
+            DriverTap(PH_BT_CONNECT);
+            if (!UntilShowing(page, 6))
+                return;
+            MoveUntil([&] { return !page->PopUp(); }, 4000);
+        },
+        [&] { return !page->PopUp(); });
+    Settle();
+    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
+    NewCommands();
+    Tap(PH_DIAL);
+    EXPECT_EQ(NewActions(), Commands({"d0305"}));
+    Settle();
+    EXPECT_TRUE(page->InCall());
+    Tap(PH_HANG);
 }
 
 TEST_F(PhonePage, WithoutAModuleEveryCallButtonIsDisabledAndNothingIsSent) {
