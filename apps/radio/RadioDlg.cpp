@@ -383,6 +383,9 @@ void CRadioDlg::Render(plat::Canvas* hdc) {
         for (IKvButton* b : m_pButton)
             if (b)
                 b->Disable();
+        // The mute button draws its fixed frame: it shows the disabled one here.
+        if (m_pMuteButton)
+            m_pMuteButton->SetFrame(KvUserInterface::BUTTON_DISABLED);
         CKernel* k = CKernel::Instance();
         if (m_pSaveText && k) {
             m_pSaveText->SetText(k->m_Language[MSG_RADIO_SAVE_INFO]);

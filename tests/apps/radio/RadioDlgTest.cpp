@@ -278,10 +278,14 @@ TEST_F(RadioTest, BandsAndPresetsReachTheBoardAndTheFileOnTheFrontSeat) {
     EXPECT_EQ(radio->m_bSaveMode, 0);
     EXPECT_EQ(State(0, RADIO_BTN_FM1 + 2), BUTTON_HIGHLIGHTED);
     EXPECT_FALSE(FileExists(File("RadioSettings.db").c_str()));
+    const plat::Surface saving = screen;
     screen = Unit().Screen(0);
     EXPECT_GT(Differences(screen, background, panelTop), 500);
     EXPECT_GT(Differences(screen, background, topRule), 1000);
     EXPECT_GT(testsupport::CountPixels(screen, volume, volumeInk), 10);
+    plat::Rect mute;
+    radio->m_pButton[RADIO_BTN_VOL_ICON]->GetRect(&mute);
+    EXPECT_GT(Differences(saving, screen, mute), 50) << "the mute button was greyed with the rest";
 
     // Down twice from the bottom of the band wraps to 107.90 MHz; stored as FM3 preset 8.
     TapButton(0, RADIO_BTN_STEP_DOWN);
