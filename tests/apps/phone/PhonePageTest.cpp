@@ -26,6 +26,7 @@
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
 #include "platform/io/PortMap.h"
+#include "platform/text/Text.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/io/Directory.h"
 #include "platform/media/AudioCapture.h"
@@ -438,7 +439,9 @@ TEST_F(PhonePage, PairConnectDialAndTonesDuringACall) {
     EXPECT_EQ(NewActions(), Commands({"d03012345678"}));
     Settle();
     EXPECT_TRUE(page->InCall());
-    EXPECT_EQ(page->CallLabel(), u"00:00:00");
+    // The call time from its start (a second pass may have come just before the look).
+    const std::u16string callTime = page->CallLabel();
+    EXPECT_TRUE(callTime == u"00:00:00" || callTime == u"00:00:01") << plat::Utf16ToUtf8(callTime);
     // Dial during a call sends nothing; digits are tones now, each one sent.
     Tap(PH_DIAL);
     Tap(PH_DIGIT_0 + 5);
