@@ -159,7 +159,14 @@ void BTModuleEmulator::Handle(const std::string& command) {
         ReplyLocked("N");
     } else if (command == "t") {
         ReplyLocked("V");
-    } else if (command == "c1" || command == "c0") {
+    } else if (command == "c0") {
+        // The link goes, and a call with it.
+        if (m_inCall) {
+            m_inCall = false;
+            ReplyLocked("H");
+        }
+        ReplyLocked("Y");
+    } else if (command == "c1") {
         ReplyLocked("Y");
     } else if (command == "x1") {
         ReplyLocked("Y");

@@ -8,7 +8,8 @@
 //   "k" + tone     "N"
 //   "t"            "V" (the call's audio moved)
 //   "c1", "x1"     "Y"; then "J" when paired (connected), else "E" line
-//   "c0", "x0"     "Y"; then the "S" line of the new state (not connected)
+//   "c0", "x0"     "Y" ("c0" ends a call first: "H"); then the "S" line of the new state
+//                  (not connected)
 //   "p"            paired; "P1"
 //   "b03" / "b02"  "B0"; then "b30" sends one B1 line per entry of that memory and "B24"
 //

@@ -4,9 +4,17 @@
 //
 //     # memory;number;name      (memory 3: the phone, 2: the SIM; UTF-8 names)
 //     3;01701234567;Anna Berger
+//
+// While it runs, the phone it stands for can be called and the call ended by its user: a line
+// on its standard input ("ring", "ring NUMBER [NAME]", "hangup") or a signal (SIGUSR1 rings
+// with the next caller of the phone book, SIGUSR2 hangs up).
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <sstream>
 #include <string>
 
 #include "devices/BTModuleEmulator.h"
@@ -14,12 +22,26 @@
 
 namespace {
 
-void Usage() {
-    std::fprintf(stderr,
-                 "usage: bt_module_emulator [--port-map FILE] [--port NAME] [--phonebook FILE]\n"
-                 "         [--paired] [--connected] [--silent | --garbage]\n"
-                 "  Enters NAME (default com4) in FILE (default PortMap.ini) and answers as the\n"
-                 "  Bluetooth module until stopped.\n");
+const char kUsage[] =
+    "usage: bt_module_emulator [--port-map FILE] [--port NAME] [--phonebook FILE]\n"
+    "         [--paired] [--connected] [--silent | --garbage]\n"
+    "  Enters NAME (default com4) in FILE (default PortMap.ini) and answers as the\n"
+    "  Bluetooth module until stopped (SIGINT, SIGTERM).\n"
+    "\n"
+    "  --phonebook FILE  what a phone-book download sends, a line an entry:\n"
+    "                    memory;number;name (memory 3 the phone, 2 the SIM)\n"
+    "  --paired          a phone is paired; --connected: paired and connected\n"
+    "  --silent          reads everything, answers nothing; --garbage: answers noise\n"
+    "\n"
+    "  An incoming call while a phone is connected (the unit's phone page: Connect):\n"
+    "    a line on standard input:  ring                the next caller of the phone book\n"
+    "                               ring NUMBER [NAME]  that caller (\"-\": one with no number)\n"
+    "                               hangup              the other side ends the call\n"
+    "    or a signal:               kill -USR1 PID      rings (the next caller)\n"
+    "                               kill -USR2 PID      hangs up\n";
+
+void Usage(FILE* to) {
+    std::fputs(kUsage, to);
 }
 
 bool LoadPhoneBook(const std::string& path, std::vector<emu::BTPhoneBookEntry>& out) {
@@ -45,6 +67,54 @@ bool LoadPhoneBook(const std::string& path, std::vector<emu::BTPhoneBookEntry>& 
     return true;
 }
 
+// The calls its user asks for.
+class Caller {
+public:
+    explicit Caller(emu::BTModuleEmulator& module) : m_module(module) {}
+
+    // A ring from `number` (and `name`); an empty number: the next entry of the phone book.
+    void Ring(std::string number, std::string name) {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        const emu::BTModuleSettings s = m_module.Settings();
+        if (!s.connected) {
+            std::fprintf(stderr, "bt_module_emulator: no phone connected, nothing rings\n");
+            return;
+        }
+        if (number.empty() && !s.phoneBook.empty()) {
+            const emu::BTPhoneBookEntry& e = s.phoneBook[m_next++ % s.phoneBook.size()];
+            number = e.number;
+            name = e.name;
+        } else if (number.empty()) {
+            number = "01701234567";
+        }
+        std::fprintf(stderr, "bt_module_emulator: ringing: %s %s\n", number.c_str(), name.c_str());
+        m_module.Ring(number == "-" ? "" : number, name);
+    }
+    void HangUp() {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        std::fprintf(stderr, "bt_module_emulator: the other side hangs up\n");
+        m_module.HangUp();
+    }
+    void Line(const std::string& line) {
+        std::istringstream words(line);
+        std::string command, number, name;
+        words >> command >> number;
+        std::getline(words >> std::ws, name);
+        if (command == "ring")
+            Ring(number, name);
+        else if (command == "hangup" || command == "hang")
+            HangUp();
+        else if (!command.empty())
+            std::fprintf(stderr, "bt_module_emulator: \"%s\"? ring [NUMBER [NAME]], hangup\n",
+                         line.c_str());
+    }
+
+private:
+    emu::BTModuleEmulator& m_module;
+    std::mutex m_mutex;
+    size_t m_next = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,6 +123,10 @@ int main(int argc, char** argv) {
     std::string port = "com4";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            Usage(stdout);
+            return 0;
+        }
         if (arg == "--paired") {
             settings.paired = true;
             continue;
@@ -72,7 +146,7 @@ int main(int argc, char** argv) {
         }
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (!value) {
-            Usage();
+            Usage(stderr);
             return 2;
         }
         ++i;
@@ -86,11 +160,22 @@ int main(int argc, char** argv) {
                 return 1;
             }
         } else {
-            Usage();
+            Usage(stderr);
             return 2;
         }
     }
 
     emu::BTModuleEmulator module(settings);
-    return emu::ServeUntilStopped(module, "bt_module_emulator", "Bluetooth module", portMap, port);
+    Caller caller(module);
+    emu::ServeRequests requests;
+    requests.signals = {SIGUSR1, SIGUSR2};
+    requests.onSignal = [&caller](int sig) {
+        if (sig == SIGUSR1)
+            caller.Ring("", "");
+        else
+            caller.HangUp();
+    };
+    requests.onLine = [&caller](const std::string& line) { caller.Line(line); };
+    return emu::ServeUntilStopped(module, "bt_module_emulator", "Bluetooth module", portMap, port,
+                                  requests);
 }

@@ -1,7 +1,10 @@
 #include "devices/SerialEmulator.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <vector>
 
@@ -94,14 +97,48 @@ void SerialEmulator::Run() {
     }
 }
 
+namespace {
+
+// Lines of standard input to `onLine` until its end or `stop`; a read waits at most a tenth of
+// a second, so that the stop is seen.
+void ReadRequestLines(const std::function<void(const std::string&)>& onLine,
+                      const std::atomic<bool>& stop) {
+    std::string pending;
+    char buf[256];
+    while (!stop.load()) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&in, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (n <= 0)
+            return;  // the input ended: the program goes on answering
+        pending.append(buf, static_cast<size_t>(n));
+        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            onLine(line);
+        }
+    }
+}
+
+}  // namespace
+
 int ServeUntilStopped(SerialEmulator& emulator, const char* program, const char* title,
-                      const std::string& portMap, const std::string& port) {
-    // Block the stop signals before any thread starts, then wait for them here.
+                      const std::string& portMap, const std::string& port,
+                      const ServeRequests& requests) {
+    // Block the stop and request signals before any thread starts, then wait for them here.
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    sigset_t waited = stop;
+    if (requests.onSignal) {
+        for (int sig : requests.signals)
+            sigaddset(&waited, sig);
+    }
+    pthread_sigmask(SIG_BLOCK, &waited, nullptr);
 
     if (!emulator.Start()) {
         std::fprintf(stderr, "%s: cannot make a pseudo-terminal\n", program);
@@ -114,8 +151,19 @@ int ServeUntilStopped(SerialEmulator& emulator, const char* program, const char*
     std::printf("%s %s on %s\n", title, port.c_str(), emulator.DevicePath().c_str());
     std::fflush(stdout);
 
-    int sig = 0;
-    sigwait(&stop, &sig);
+    std::atomic<bool> stopLines{false};
+    std::thread lines;
+    if (requests.onLine)
+        lines = std::thread([&] { ReadRequestLines(requests.onLine, stopLines); });
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&waited, &sig) != 0 || sigismember(&stop, sig))
+            break;
+        requests.onSignal(sig);
+    }
+    stopLines = true;
+    if (lines.joinable())
+        lines.join();
     plat::SetPortMapEntry(portMap, port, "");
     emulator.Stop();
     return 0;

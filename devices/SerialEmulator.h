@@ -6,9 +6,11 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/io/Pty.h"
 
@@ -58,10 +60,19 @@ private:
     std::thread m_thread;
 };
 
+// What a demo program's user may ask of it while it runs: a line on its standard input, or one
+// of `signals`. The handlers run on threads of their own.
+struct ServeRequests {
+    std::vector<int> signals;
+    std::function<void(int signal)> onSignal;
+    std::function<void(const std::string& line)> onLine;
+};
+
 // The demo program's run: enters `emulator`'s device as `port` in `portMap`, prints "<title>
-// <port> on <device>", answers until SIGINT or SIGTERM, and takes the entry out again. The exit
-// code of the program; `program` names it in its error messages.
+// <port> on <device>", answers (and takes `requests`) until SIGINT or SIGTERM, and takes the
+// entry out again. The exit code of the program; `program` names it in its error messages.
 int ServeUntilStopped(SerialEmulator& emulator, const char* program, const char* title,
-                      const std::string& portMap, const std::string& port);
+                      const std::string& portMap, const std::string& port,
+                      const ServeRequests& requests = ServeRequests());
 
 }  // namespace emu

@@ -261,6 +261,10 @@ void CHomepageDlg::Render(plat::Canvas* hdc) {
     }
     if (m_pExtraText && !m_strDate.empty())
         m_pExtraText->SetText(plat::Utf8ToUtf16(m_strDate).c_str());
+    // The title follows the language as the captions do.
+    CKernel* kernel = CKernel::Instance();
+    if (m_pTitle && kernel)
+        m_pTitle->SetText(kernel->m_Language[MSG_HOMEPAGE]);
     for (IKvText* text : {m_pTitle, m_pExtraText, m_pTimeText, m_pAmPmText})
         if (text)
             text->Draw(hdc);

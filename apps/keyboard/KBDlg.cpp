@@ -726,6 +726,9 @@ void CKBDlg::DrawCandidates(plat::Canvas* hdc) {
         next->Draw(hdc, 0, 0);
     }
     const std::vector<std::u16string>& candidates = m_CandLaidOut;
+    // The seat's canvas is every page's: the candidates' face is put back when they are drawn,
+    // or the pages drawn next would write in it.
+    const plat::Font previous = hdc->GetFont();
     hdc->SetFont(m_CandFont);
     hdc->SetTextColor(m_uCandInk);
     for (size_t c = 0; c < m_CandCells.size(); ++c) {
@@ -738,6 +741,7 @@ void CKBDlg::DrawCandidates(plat::Canvas* hdc) {
         hdc->DrawText(candidates[shown.index], shown.rect,
                       plat::kTextCenter | plat::kTextVCenter | plat::kTextSingleLine);
     }
+    hdc->SetFont(previous);
     cell->SetNormal();
 }
 

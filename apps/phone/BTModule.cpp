@@ -204,6 +204,7 @@ void CBTModule::QueryBTModule() {
             m_bConnected = false;
             m_bPaired = false;
             m_bNoAnswer = true;
+            LinkDown();
             // Closed as well, so that the page's reopen really opens the port again.
             m_Port.Close();
         }
@@ -258,14 +259,24 @@ int CBTModule::Poll() {
         LostDevice();
         return -1;
     }
-    if (plat::GetTickCount() - m_dwLastReply > BT_NO_ANSWER_MS)
+    if (plat::GetTickCount() - m_dwLastReply > BT_NO_ANSWER_MS) {
         m_bNoAnswer = true;
+        // A module that says nothing carries no call either.
+        LinkDown();
+    }
     return n;
 }
 
 void CBTModule::ClearCall() {
     m_bRinging = false;
     std::memset(m_szCallerId, 0, sizeof m_szCallerId);
+}
+
+void CBTModule::LinkDown() {
+    if (m_bCallActive || m_bRinging)
+        WriteLog("CBTModule: the link is down, the call with it");
+    m_bCallActive = false;
+    ClearCall();
 }
 
 void CBTModule::HandleLine(const uint8_t* line, size_t size) {
@@ -333,6 +344,8 @@ void CBTModule::HandleLine(const uint8_t* line, size_t size) {
             if (size >= 4) {
                 m_bPaired = line[2] != '0';
                 m_bConnected = line[3] != '0';
+                if (!m_bConnected)
+                    LinkDown();
             }
             return;
         case 'N':
@@ -371,6 +384,7 @@ void CBTModule::CloseHandle() {
     m_Port.Close();
     m_Lines.Reset();
     m_bComReady = false;
+    LinkDown();
 }
 
 void CBTModule::LostDevice() {
@@ -382,8 +396,7 @@ void CBTModule::LostDevice() {
     }
     m_bComReady = false;
     m_bConnected = false;
-    m_bCallActive = false;
-    ClearCall();
+    LinkDown();
     // Nothing more will come of a download that was under way; what came is kept.
     if (m_iDownloadState == BT_DOWNLOAD_LINES)
         m_iDownloadState = BT_DOWNLOAD_IDLE;
@@ -398,8 +411,7 @@ void CBTModule::ClosePort() {
         m_Lines.Reset();
     }
     m_bConnected = false;
-    m_bCallActive = false;
-    ClearCall();
+    LinkDown();
     m_bComReady = false;
     WriteLog("void CBTModule::ClosePort()");
 }

@@ -143,6 +143,8 @@ private:
     void HandleLine(const uint8_t* line, size_t size);
     void HandleB1(const uint8_t* line, size_t size);
     void ClearCall();
+    // A call cannot outlive the link: no call, no ring, no caller.
+    void LinkDown();
     // The device went away under us: closed as a module that is gone.
     void LostDevice();
 

@@ -1,8 +1,10 @@
 #include "apps/phone/CallRecorder.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "core/kernel/LogWriter.h"
 #include "platform/io/Directory.h"
@@ -69,41 +71,26 @@ int HighestRecordingNumber(const std::string& nativeFolder, int year, int month,
     return highest;
 }
 
-bool CCallRecorder::InitCapture() {
-    m_bCaptureReady = m_Graph.Init();
-    return m_bCaptureReady;
-}
+namespace {
 
-void CCallRecorder::OnRecButton() {
-    if (!m_bCaptureReady)
-        return;
-    if (m_bRecording)
-        StopRecording();
-    else
-        StartRecording();
-}
-
-bool CCallRecorder::StartRecording() {
-    if (!m_bCaptureReady || m_bRecording)
-        return false;
-    plat::SystemTime now = plat::GetClock().Local();
-    std::string folder = plat::NativePath(m_strRecordFolder);
-    if (!MakeFolders(folder)) {
-        WriteLog("CPhone::StartRecording(): cannot make %s", folder.c_str());
+// A new recording "YYYYMMDD_NNN.wma" in `folder`, numbered one above the day's highest: true,
+// with its stored path in `file`, once the input sounds. On the graph's thread.
+bool StartFile(CCaptureGraph& graph, const std::u16string& folder, const plat::SystemTime& day,
+               const std::atomic<bool>& cancel, std::u16string* file) {
+    const std::string native = plat::NativePath(folder);
+    if (!MakeFolders(native)) {
+        WriteLog("CPhone::StartRecording(): cannot make %s", native.c_str());
         return false;
     }
-    int number = HighestRecordingNumber(folder, now.year, now.month, now.day) + 1;
-    for (int i = 0; i < kNameTries; ++i, ++number) {
+    int number = HighestRecordingNumber(native, day.year, day.month, day.day) + 1;
+    for (int i = 0; i < kNameTries && !cancel.load(); ++i, ++number) {
         char name[64];
-        std::snprintf(name, sizeof name, "\\%04d%02d%02d_%03d.wma", now.year, now.month, now.day,
+        std::snprintf(name, sizeof name, "\\%04d%02d%02d_%03d.wma", day.year, day.month, day.day,
                       number);
-        std::u16string stored = m_strRecordFolder + plat::Utf8ToUtf16(name);
+        const std::u16string stored = folder + plat::Utf8ToUtf16(name);
         bool exists = false;
-        if (m_Graph.Run(plat::NativePath(stored), &exists)) {
-            m_strRecordFile = stored;
-            m_iRecordSeconds = 0;
-            m_bRecording = true;
-            m_bBlink = false;
+        if (graph.Run(plat::NativePath(stored), &exists, &cancel)) {
+            *file = stored;
             return true;
         }
         if (!exists)
@@ -112,13 +99,156 @@ bool CCallRecorder::StartRecording() {
     return false;
 }
 
-void CCallRecorder::StopRecording() {
-    if (!m_bCaptureReady)
-        return;
-    if (m_bRecording)
-        m_Graph.Stop();
+}  // namespace
+
+// What the page's thread and the graph's thread share: the outcomes of the requests, how many
+// are not done, and the call-off of a start.
+struct CCallRecorder::Shared {
+    std::mutex mutex;
+    std::condition_variable done;
+    int pending = 0;
+    std::deque<std::pair<Event, std::u16string>> outcomes;
+    std::atomic<bool> cancel{false};
+
+    void Finish(Event event, std::u16string file = std::u16string()) {
+        {
+            std::lock_guard<std::mutex> hold(mutex);
+            outcomes.emplace_back(event, std::move(file));
+            --pending;
+        }
+        done.notify_all();
+    }
+    // Posts `job` to `graph`, counted until it finishes; a graph that is going takes nothing.
+    void Post(CCaptureGraph& graph, std::function<void()> job) {
+        {
+            std::lock_guard<std::mutex> hold(mutex);
+            ++pending;
+        }
+        if (!graph.Post(std::move(job))) {
+            std::lock_guard<std::mutex> hold(mutex);
+            --pending;
+        }
+    }
+};
+
+CCallRecorder::CCallRecorder(CCaptureGraph& graph)
+    : m_Graph(graph), m_pShared(std::make_shared<Shared>()) {}
+
+CCallRecorder::~CCallRecorder() {
+    if (m_eState == State::Starting)
+        m_pShared->cancel = true;
+    else if (m_eState == State::Recording)
+        RequestStop();
+    std::unique_lock<std::mutex> hold(m_pShared->mutex);
+    m_pShared->done.wait(hold, [this] { return m_pShared->pending == 0; });
+}
+
+void CCallRecorder::OnRecButton() {
+    switch (m_eState) {
+        case State::Starting:
+            m_pShared->cancel = true;
+            break;
+        case State::Recording:
+            RequestStop();
+            break;
+        case State::Idle:
+            RequestStart();
+            break;
+    }
+}
+
+void CCallRecorder::RequestStart() {
+    m_eState = State::Starting;
+    m_pShared->cancel = false;
+    // The day of the press names the file.
+    const plat::SystemTime day = plat::GetClock().Local();
+    const std::u16string folder = m_strRecordFolder;
+    CCaptureGraph* graph = &m_Graph;
+    std::shared_ptr<Shared> shared = m_pShared;
+    shared->Post(m_Graph, [shared, graph, folder, day] {
+        // The graph is built at the first use: a unit without a sound input starts without a
+        // box, and says so when recording is asked for.
+        if (!graph->IsReady() && !graph->Init()) {
+            shared->Finish(Event::InitFailed);
+            return;
+        }
+        std::u16string file;
+        if (StartFile(*graph, folder, day, shared->cancel, &file))
+            shared->Finish(Event::Started, file);
+        else
+            shared->Finish(Event::StartFailed);
+    });
+}
+
+void CCallRecorder::RequestStop() {
+    m_eState = State::Idle;
     m_bRecording = false;
     m_bBlink = false;
+    CCaptureGraph* graph = &m_Graph;
+    std::shared_ptr<Shared> shared = m_pShared;
+    shared->Post(m_Graph, [shared, graph] {
+        graph->Stop();
+        shared->Finish(Event::Stopped);
+    });
+}
+
+CCallRecorder::Event CCallRecorder::Poll() {
+    std::pair<Event, std::u16string> next;
+    {
+        std::lock_guard<std::mutex> hold(m_pShared->mutex);
+        if (m_pShared->outcomes.empty())
+            return Event::None;
+        next = std::move(m_pShared->outcomes.front());
+        m_pShared->outcomes.pop_front();
+    }
+    switch (next.first) {
+        case Event::InitFailed:
+            m_bCaptureReady = false;
+            m_eState = State::Idle;
+            break;
+        case Event::Started:
+            m_bCaptureReady = true;
+            m_strRecordFile = next.second;
+            if (m_pShared->cancel.load()) {
+                // Called off just as the input sounded: ended at once, never shown.
+                RequestStop();
+                return Event::None;
+            }
+            m_eState = State::Recording;
+            m_bRecording = true;
+            m_iRecordSeconds = 0;
+            m_bBlink = false;
+            break;
+        case Event::StartFailed:
+            m_bCaptureReady = m_Graph.IsReady();
+            m_eState = State::Idle;
+            break;
+        default:
+            break;
+    }
+    return next.first;
+}
+
+bool CCallRecorder::Busy() const {
+    std::lock_guard<std::mutex> hold(m_pShared->mutex);
+    return m_pShared->pending > 0;
+}
+
+bool CCallRecorder::Settle(int timeoutMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> hold(m_pShared->mutex);
+            if (!m_pShared->done.wait_until(hold, until,
+                                            [this] { return m_pShared->pending == 0; }))
+                return false;
+        }
+        // An outcome may ask for more (a start called off too late is stopped).
+        while (Poll() != Event::None) {
+        }
+        if (!Busy())
+            return true;
+    }
 }
 
 void CCallRecorder::OnSecond() {
@@ -127,5 +257,5 @@ void CCallRecorder::OnSecond() {
     m_bBlink = !m_bBlink;
     ++m_iRecordSeconds;
     if (m_iRecordSeconds > PHONE_RECORD_MAX_SECONDS)
-        StopRecording();
+        RequestStop();
 }

@@ -1,8 +1,18 @@
 // The phone page's call recording: the REC button, the once-a-second blink and count, and the
 // recordings' names, on the program's capture graph. The page holds one and shows its state.
+//
+// The capture's waits never hold the page: building the graph, starting (which lasts until the
+// input's first sound, or a few seconds on an input that stays mute) and stopping (until the
+// file is complete) run on the graph's thread. The page asks with OnRecButton and learns the
+// outcome from Poll on its own thread; only a recording whose input has sounded shows.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "apps/phone/CaptureGraph.h"
@@ -14,21 +24,37 @@
 
 class CCallRecorder {
 public:
-    explicit CCallRecorder(CCaptureGraph& graph = GetCaptureGraph()) : m_Graph(graph) {}
+    // What the graph's thread did with a request, as Poll hands it to the page.
+    enum class Event {
+        None,
+        InitFailed,   // the graph could not be built: "Audio cap initialize fail"
+        Started,      // the input sounds: the recording shows from now on
+        StartFailed,  // nothing was recorded, and no file is left
+        Stopped,      // a recording's file is complete
+    };
 
-    // From the page's SetSkin: builds the graph once; false when it cannot be built (the page
-    // says "Audio cap initialize fail" and REC does nothing).
-    bool InitCapture();
-    // The REC button: starts or stops a recording; nothing without a graph.
+    explicit CCallRecorder(CCaptureGraph& graph = GetCaptureGraph());
+    // A running recording is ended and its file completed; a start still waiting is called off.
+    ~CCallRecorder();
+    CCallRecorder(const CCallRecorder&) = delete;
+    CCallRecorder& operator=(const CCallRecorder&) = delete;
+
+    // The REC button. Idle: the graph is built at the first use and a recording is asked for.
+    // While that start waits for the input: it is called off. Recording: it ends (the file is
+    // completed on the graph's thread).
     void OnRecButton();
-    // A new recording "YYYYMMDD_NNN.wma" in the folder, numbered one above the day's highest.
-    // False, and not recording, when it did not start.
-    bool StartRecording();
-    // Ends the recording; returns once the file is complete.
-    void StopRecording();
+    // The next outcome of what was asked, taken on the page's thread.
+    Event Poll();
     // The page's once-a-second tick: the blink turns, the seconds count, and a recording past
     // its limit stops.
     void OnSecond();
+    // Something asked of the graph's thread is not done yet.
+    bool Busy() const;
+    // A start waits for the input's first sound.
+    bool Starting() const { return m_eState == State::Starting; }
+    // Waits (up to `timeoutMs`) until the graph's thread has done all that was asked, then
+    // takes the outcomes; false on time-out.
+    bool Settle(int timeoutMs = 15000);
 
     bool m_bCaptureReady = false;
     bool m_bRecording = false;
@@ -38,7 +64,15 @@ public:
     std::u16string m_strRecordFile;  // the last recording's stored path
 
 private:
+    enum class State { Idle, Starting, Recording };
+    struct Shared;
+
+    void RequestStart();
+    void RequestStop();
+
     CCaptureGraph& m_Graph;
+    std::shared_ptr<Shared> m_pShared;
+    State m_eState = State::Idle;
 };
 
 // The day's recordings in `nativeFolder`: the highest sequence number of the files named

@@ -4,6 +4,17 @@
 
 #include "core/kernel/LogWriter.h"
 
+CCaptureGraph::~CCaptureGraph() {
+    {
+        std::lock_guard<std::mutex> hold(m_jobMutex);
+        m_bStopping = true;
+    }
+    m_jobCv.notify_all();
+    if (m_Worker.joinable())
+        m_Worker.join();
+    Release();
+}
+
 bool CCaptureGraph::Init() {
     if (m_bReady)
         return true;
@@ -21,13 +32,13 @@ void CCaptureGraph::Release() {
     m_bReady = false;
 }
 
-bool CCaptureGraph::Run(const std::string& path, bool* exists) {
+bool CCaptureGraph::Run(const std::string& path, bool* exists, const std::atomic<bool>* cancel) {
     if (exists)
         *exists = false;
     if (!m_bReady)
         return false;
     std::string why;
-    plat::CaptureStart r = m_Graph.Start(path, &why);
+    plat::CaptureStart r = m_Graph.Start(path, &why, cancel);
     if (exists)
         *exists = r == plat::CaptureStart::Exists;
     if (r != plat::CaptureStart::Running) {
@@ -44,6 +55,33 @@ bool CCaptureGraph::Stop() {
     if (!ok)
         WriteLog("CCaptureGraph::Stop(): the recording did not end cleanly");
     return ok;
+}
+
+bool CCaptureGraph::Post(std::function<void()> job) {
+    std::lock_guard<std::mutex> hold(m_jobMutex);
+    if (m_bStopping)
+        return false;
+    m_Jobs.push_back(std::move(job));
+    // The thread comes with the first job: a unit that never records never has one.
+    if (!m_Worker.joinable())
+        m_Worker = std::thread([this] { Work(); });
+    m_jobCv.notify_all();
+    return true;
+}
+
+void CCaptureGraph::Work() {
+    std::unique_lock<std::mutex> hold(m_jobMutex);
+    for (;;) {
+        m_jobCv.wait(hold, [this] { return m_bStopping || !m_Jobs.empty(); });
+        // What was asked before the end is still done: a recording is closed, not cut off.
+        if (m_Jobs.empty())
+            return;
+        std::function<void()> job = std::move(m_Jobs.front());
+        m_Jobs.pop_front();
+        hold.unlock();
+        job();
+        hold.lock();
+    }
 }
 
 CCaptureGraph& GetCaptureGraph() {

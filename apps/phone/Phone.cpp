@@ -270,7 +270,7 @@ void CPhone::Show(bool visible, uint8_t param) {
             m_pButtons[PH_PHONEBOOK]->SetNormal();
         // A running download holds entries not yet written.
         if (!m_iDownloadKind)
-            LoadPhonebook();
+            FillPhonebookRows();
         SelectMixer(9);
         if (kernel) {
             m_bMute = kernel->m_bMute.load();
@@ -487,18 +487,10 @@ void CPhone::RunAction(int action) {
             RequestPhonebook(3);
             break;
         case PH_REC:
-            // The capture is built at the first use: a unit without a sound input starts
-            // without a box, and says so when recording is asked for.
-            if (!m_Recorder.m_bCaptureReady) {
-                m_Recorder.m_bCaptureReady = m_Recorder.InitCapture();
-                if (!m_Recorder.m_bCaptureReady)
-                    plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"",
-                                         plat::ui::kMbIconError);
-            }
-            if (m_Recorder.m_bCaptureReady) {
-                m_Recorder.OnRecButton();
-                m_pButtons[PH_REC]->SetNormal();
-            }
+            // Starting and stopping go on without the page: it shows a recording once the
+            // input sounds (OnTick), and the button stays as it is until then.
+            m_Recorder.OnRecButton();
+            m_pButtons[PH_REC]->SetNormal();
             break;
         case PH_SKYPE:
             StartMessaging();
@@ -604,6 +596,7 @@ void CPhone::OnTick() {
         m_dwLast250 = now;
         StoreDownloadedEntries();
     }
+    repaint = TakeRecorderNews() || repaint;
     if (now - m_dwLastCallTick > kSecondMs && m_pCallLabel)
         m_pCallLabel->Show(0);
     if (m_bPenDown && (m_byPressedIdx == PH_VOL_ADD || m_byPressedIdx == PH_VOL_DEL) &&
@@ -616,6 +609,19 @@ void CPhone::OnTick() {
     }
     if (repaint)
         InvalidateOwner();
+}
+
+bool CPhone::TakeRecorderNews() {
+    bool changed = false;
+    for (CCallRecorder::Event e = m_Recorder.Poll(); e != CCallRecorder::Event::None;
+         e = m_Recorder.Poll()) {
+        if (e == CCallRecorder::Event::InitFailed)
+            m_bRecorderFailed = true;
+        changed = true;
+    }
+    if (changed)
+        m_pButtons[PH_REC]->SetNormal();
+    return changed && m_bVisible;
 }
 
 void CPhone::SecondPass(uint32_t now) {
@@ -743,8 +749,8 @@ void CPhone::IncomingCall() {
     request.dwUser = kIncomingPopUpMs;
     request.byFlags = INFODLG_BUTTON1 | INFODLG_BUTTON2 | INFODLG_SHOW_TEXT | INFODLG_SHOW_PICTURE;
     plat::StrCopy(request.szPicture, CInfoDialog::SkinFile(u"info-img-phone.jpg"));
-    const std::u16string shown = number.empty() ? std::u16string(Text(MSG_MSG_UNKNOWN)) : number;
-    plat::StrCopy(request.szText, std::u16string(Text(MSG_BT_CALLING_NUMBER)) + u"\r\n" + shown);
+    // A caller without a number leaves the second line empty; the page's own text says unknown.
+    plat::StrCopy(request.szText, std::u16string(Text(MSG_BT_CALLING_NUMBER)) + u"\r\n" + number);
     plat::StrCopy(request.szButton[0], CInfoDialog::SkinFile(u"info-btn-accept.png"));
     plat::StrCopy(request.szButton[1], CInfoDialog::SkinFile(u"info-btn-reject.png"));
     StartInfo(request);
@@ -912,8 +918,9 @@ void CPhone::Render(plat::Canvas* hdc) {
         RenderWithoutSkin(hdc);
         return;
     }
+    // The base draws the volume number once; the mute button only follows the kernel's mute.
     CVelkoraAppDlg::Render(hdc);
-    RenderVolume(hdc, m_pButtons[PH_VOL_ICON]);
+    m_pButtons[PH_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
     for (IKvButton* b : m_pButtons)
         b->Draw(hdc, 0, 0);
     // The editor's field buttons are the fields' frames: their texts go over them.
@@ -932,6 +939,10 @@ void CPhone::Render(plat::Canvas* hdc) {
         m_pNumberText->Draw(hdc);
     m_pCallLabel->Draw(hdc);
 
+    if (m_bRecorderFailed) {
+        m_bRecorderFailed = false;
+        plat::ui::MessageBox(m_hMainWnd, u"Audio cap initialize fail", u"", plat::ui::kMbIconError);
+    }
     if (m_byPendingAction != 255) {
         const int action = m_byPendingAction;
         m_byPendingAction = 255;
@@ -957,11 +968,13 @@ int CPhone::ListCount() const {
     return n;
 }
 
-void CPhone::LoadPhonebook() {
+void CPhone::FillPhonebookRows() {
     m_Book.Load();
     KvUserInterface::IKvListbox* list = m_pListbox[0];
     if (!list)
         return;
+    int selected = -1;
+    list->GetCurrentIndex(&selected);
     list->RemoveAll();
     std::vector<uint8_t> row(kRowRecordBytes, 0);
     for (size_t i = 0; i < m_Book.Count(); ++i) {
@@ -971,7 +984,17 @@ void CPhone::LoadPhonebook() {
         std::memcpy(row.data() + 2, e.szName, sizeof e.szName);
         list->AddItem(e.szName, row.data(), kRowRecordBytes, nullptr);
     }
-    list->SetCurrentIndex(-1);
+    list->SetCurrentIndex(selected >= 0 && static_cast<size_t>(selected) < m_Book.Count() ? selected
+                                                                                          : -1);
+}
+
+void CPhone::LoadPhonebook() {
+    FillPhonebookRows();
+    // The last entry is chosen: its number is the one Dial takes.
+    if (m_Book.Count() > 0)
+        SelectRow(static_cast<int>(m_Book.Count()) - 1);
+    else if (m_pListbox[0])
+        m_pListbox[0]->SetCurrentIndex(-1);
 }
 
 void CPhone::SavePhonebook() {
@@ -1088,9 +1111,11 @@ void CPhone::StoreDownloadedEntries() {
             return;
     }
     m_pButtons[PH_PHONEBOOK]->SetNormal();
-    SetNumberText(m_szNumber);
-    if (m_pListbox[0] && ListCount() > 0)
-        m_pListbox[0]->SetCurrentIndex(0);
+    // The first row is chosen, and its number with it, as a tap on it would.
+    if (ListCount() > 0)
+        SelectRow(0);
+    else
+        SetNumberText(m_szNumber);
     InvalidateOwner();
     if (m_iRefused > 0) {
         const int refused = m_iRefused;

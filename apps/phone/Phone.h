@@ -122,6 +122,8 @@ public:
     // Downloads the phone's memory `kind` (3 the phone, then 2 the SIM).
     void RequestPhonebook(int kind);
     bool Downloading() const { return m_iDownloadKind != 0; }
+    // The memory being downloaded (3 the phone, 2 the SIM), 0 when none.
+    int DownloadKind() const { return m_iDownloadKind; }
     // The page the incoming call took the seat from, or -1 when none did.
     int AppBeforeCall() const { return m_iAppBeforeCall; }
     // The page's pop-up: held from its request until its thread is done with it.
@@ -142,9 +144,14 @@ private:
     void Connect();
     void Disconnect();
     void SecondPass(uint32_t now);
+    // What the recorder's thread did since the last tick; true when the page looks different.
+    bool TakeRecorderNews();
     void IncomingCall();
     void CallGone();
     const char16_t* Text(int id) const;
+    // The book from its file into the list, the list's choice kept where it still fits.
+    void FillPhonebookRows();
+    // The same, then the last row chosen and its number taken as the typed number.
     void LoadPhonebook();
     void SavePhonebook();
     void StoreDownloadedEntries();
@@ -204,6 +211,8 @@ private:
 
     CPhoneBook m_Book;
     CCallRecorder m_Recorder;
+    // The recorder could not be built: the next paint says so.
+    bool m_bRecorderFailed = false;
     int m_iDownloadKind = 0;     // 3 or 2 while a download runs, else 0
     int m_iDownloadHandled = 0;  // the module's entries already looked at
     int m_iDownloaded = 0;

@@ -377,30 +377,34 @@ void CRadioDlg::Render(plat::Canvas* hdc) {
     };
     const bool rear = m_bySeat != 0 && m_bySeat != 255;
     draw(m_pBackground, 0, 0);
-    draw(m_pAdjustBg, 30, rear ? 430 : 310);
-    draw(m_pHorzUp, 10, 80);
-    draw(m_pHorzMiddle, 10, 155);
-    draw(m_pHorzMiddle, 10, 225);
-    draw(m_pHorzDown, 270, rear ? 517 : 398);
-    draw(m_pVert, 270, 83);
-    draw(m_pVert2[0], 96, 83);
-    draw(m_pVert2[1], 184, 83);
-    RenderVolume(hdc, m_pMuteButton);
     if (m_bSaveMode) {
-        // Only the grid answers the pen while a preset is being stored.
+        // Storing a preset: the buttons greyed and out of reach, the prompt over the frame;
+        // only the grid answers the pen.
         for (IKvButton* b : m_pButton)
             if (b)
                 b->Disable();
+        // The mute button draws its fixed frame: it shows the disabled one here.
+        if (m_pMuteButton)
+            m_pMuteButton->SetFrame(KvUserInterface::BUTTON_DISABLED);
         CKernel* k = CKernel::Instance();
         if (m_pSaveText && k) {
             m_pSaveText->SetText(k->m_Language[MSG_RADIO_SAVE_INFO]);
             m_pSaveText->Draw(hdc);
         }
     } else {
+        draw(m_pAdjustBg, 30, rear ? 430 : 310);
         if (m_pTimeText)
             m_pTimeText->Draw(hdc);
         if (m_pAmPmText)
             m_pAmPmText->Draw(hdc);
+        draw(m_pHorzUp, 10, 80);
+        draw(m_pHorzMiddle, 10, 155);
+        draw(m_pHorzMiddle, 10, 225);
+        draw(m_pHorzDown, 270, rear ? 517 : 398);
+        draw(m_pVert, 270, 83);
+        draw(m_pVert2[0], 96, 83);
+        draw(m_pVert2[1], 184, 83);
+        RenderVolume(hdc, m_pMuteButton);
         if (m_pStereoText && m_pStereoText->IsVisible())
             m_pStereoText->Draw(hdc);
     }

@@ -145,9 +145,10 @@ void CAboutDlg::OnLButtonDown(int x, int y) {
 }
 
 void CAboutDlg::OnMouseMove(int, int) {
+    // A moving pen only changes the look: the release decides by where it lands, so a pen that
+    // trembles on OK still leaves.
     if (m_bSkinned && m_bOkPressed) {
         m_pOk->SetNormal();
-        m_bOkPressed = false;
         InvalidateOwner();
     }
 }

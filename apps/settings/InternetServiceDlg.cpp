@@ -49,6 +49,7 @@ CInternetServiceDlg::~CInternetServiceDlg() {
 
 void CInternetServiceDlg::ReleaseObjects() {
     ReleaseAndClear(m_pButtons);
+    ReleaseAndClear(m_pListbox[0]);
     ReleaseAndClear(m_pGrid);
     ReleaseAndClear(m_pTitle);
     m_pMuteButton = nullptr;
@@ -70,7 +71,7 @@ bool CInternetServiceDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint
 bool CInternetServiceDlg::LoadSkin() {
     ReleaseObjects();
     CKernel* kernel = CKernel::Instance();
-    if (!kernel || !kernel->m_pRoot)
+    if (!kernel || !kernel->m_pRoot || !CVelkoraAppDlg::LoadSkin())
         return false;
     const std::u16string folder = SkinPath(u"Internet");
     const std::u16string ini = SkinPath(u"Internet\\Internet.ini");
@@ -80,10 +81,14 @@ bool CInternetServiceDlg::LoadSkin() {
     const char16_t* section = m_bySeat ? u"Rear Buttons" : u"Buttons";
     if (!settings::NewButtons(m_pButtons, kButtonNames, IS_BTN_COUNT, ini, section, folder, 0x26))
         return false;
-    m_pMuteButton = m_pButtons[IS_BTN_VOL_ICON];
+    pageui::UseMuteButton(this, m_pButtons[IS_BTN_VOL_ICON]);
+    // Two lists of the same place: an empty one, and the grid that shows the shortcuts.
+    m_pListbox[0] = pageui::NewListbox(ini, u"Right Listbox", folder);
     m_pGrid = pageui::NewListbox(ini, u"Right Listbox", folder);
-    if (!m_pGrid)
+    if (!m_pListbox[0] || !m_pGrid)
         return false;
+    m_pListbox[0]->RemoveAll();
+    m_pListbox[0]->Show(1);
     m_pGrid->Show(0);
     m_pGrid->SetViewMode(KvUserInterface::LISTBOX_VIEW_GRID);
     m_pGrid->SetGridLayout(KvUserInterface::LISTBOX_GRID_3X3_STRIP);
@@ -145,6 +150,8 @@ void CInternetServiceDlg::OnLButtonDown(int x, int y) {
     }
     m_iPressedButton = -1;
     uint8_t action = KvUserInterface::LISTBOX_ACTION_NONE;
+    m_pListbox[0]->OnLButtonDown(x, y, &action);
+    action = KvUserInterface::LISTBOX_ACTION_NONE;
     m_pGrid->OnLButtonDown(x, y, &action);
 }
 
@@ -164,6 +171,8 @@ void CInternetServiceDlg::OnLButtonUp(int x, int y) {
         return;
     }
     uint8_t action = KvUserInterface::LISTBOX_ACTION_NONE;
+    m_pListbox[0]->OnLButtonUp(x, y, &action);
+    action = KvUserInterface::LISTBOX_ACTION_NONE;
     m_pGrid->OnLButtonUp(x, y, &action);
     if (action != KvUserInterface::LISTBOX_ACTION_ROW)
         return;
@@ -240,8 +249,7 @@ void CInternetServiceDlg::Show(bool visible, uint8_t param) {
     if (!visible)
         return;
     UpdateVolume(false);
-    if (m_pMuteButton)
-        m_pMuteButton->SetFrame(m_bMute ? 1 : 0);
+    pageui::ShowMuteState(this, m_pMuteButton);
     TakeKeyboardResult();
 }
 
@@ -286,10 +294,11 @@ void CInternetServiceDlg::Render(plat::Canvas* hdc) {
         RenderWithoutSkin(hdc);
         return;
     }
-    m_pBackground->Draw(hdc, 0, 0, 0, 0);
+    // The common frame: background, frame images, the clock and the volume number.
+    CVelkoraAppDlg::Render(hdc);
+    m_pMuteButton->SetFrame(m_bMute ? 1 : 0);
     for (auto* b : m_pButtons)
         b->Draw(hdc, 0, 0);
-    RenderVolume(hdc, m_pMuteButton);
     if (CKernel* kernel = CKernel::Instance())
         m_pTitle->SetText(kernel->m_Language[MSG_INTERNET_SERVICE]);
     m_pTitle->Draw(hdc);

@@ -560,6 +560,8 @@ void CSystemSetDlg::OnSave() {
     kernel->m_Settings.iDelayOff = m_iDelayOff;
     kernel->m_Settings.iAccHold = m_iAccHold;
     SetAccHoldTimer();
+    if (LeftList())
+        LeftList()->SetDisabled(1);
     kernel->SaveSettings();
     kernel->LoadLanguage();
     plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, (kReturnTag << 16) | m_byShowParam);

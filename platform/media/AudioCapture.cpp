@@ -89,6 +89,59 @@ std::string ErrorText(GstMessage* message) {
     return text;
 }
 
+// What an input of the source is called: the device it opened, or its element's kind.
+std::string InputName(GstElement* element) {
+    GObjectClass* klass = G_OBJECT_GET_CLASS(element);
+    for (const char* name : {"current-device", "device-name", "device"}) {
+        GParamSpec* spec = g_object_class_find_property(klass, name);
+        if (!spec || spec->value_type != G_TYPE_STRING || !(spec->flags & G_PARAM_READABLE))
+            continue;
+        gchar* value = nullptr;
+        g_object_get(element, name, &value, nullptr);
+        std::string text = value ? value : "";
+        g_free(value);
+        if (!text.empty())
+            return text;
+    }
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const gchar* kind =
+        factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : nullptr;
+    return kind ? kind : GST_ELEMENT_NAME(element);
+}
+
+// An input takes sound unless it says it is muted.
+bool InputEnabled(GstElement* element) {
+    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), "mute");
+    if (!spec || spec->value_type != G_TYPE_BOOLEAN)
+        return true;
+    gboolean muted = FALSE;
+    g_object_get(element, "mute", &muted, nullptr);
+    return !muted;
+}
+
+// The source's inputs (its elements that take nothing from another), each with its state.
+void ReportInputs(GstElement* source, const AudioCapture::Report& report) {
+    auto one = [&](GstElement* element) {
+        if (element->numsinkpads > 0 || GST_IS_BIN(element))
+            return;
+        report("Input pin: " + InputName(element));
+        if (InputEnabled(element))
+            report("\tENABLED");
+    };
+    if (!GST_IS_BIN(source)) {
+        one(source);
+        return;
+    }
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(source));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        one(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+}
+
 // The encoders' settings for speech: a steady bit rate, which the AVI index handles well.
 void TuneEncoder(GstElement* encoder, const std::string& name) {
     if (name == "lamemp3enc")
@@ -295,12 +348,14 @@ struct AudioCapture::Impl {
             Release();
             return false;
         }
+        ReportInputs(source, report);
         failure.clear();
         step = CaptureStep::None;
         return true;
     }
 
-    CaptureStart Start(const std::string& path, std::string* error) {
+    CaptureStart Start(const std::string& path, std::string* error,
+                       const std::atomic<bool>* cancel) {
         auto fail = [&](const std::string& why) {
             if (error)
                 *error = why;
@@ -335,6 +390,10 @@ struct AudioCapture::Impl {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFirstSoundMs);
         while (r != GST_STATE_CHANGE_FAILURE && failure.empty() && !sound.load() &&
                std::chrono::steady_clock::now() < deadline) {
+            if (cancel && cancel->load()) {
+                failure = "called off";
+                break;
+            }
             if (GstMessage* m =
                     gst_bus_timed_pop_filtered(bus, 5 * GST_MSECOND, GST_MESSAGE_ERROR)) {
                 failure = ErrorText(m);
@@ -409,8 +468,9 @@ void AudioCapture::Release() {
     m_impl->Release();
 }
 
-CaptureStart AudioCapture::Start(const std::string& path, std::string* error) {
-    return m_impl->Start(path, error);
+CaptureStart AudioCapture::Start(const std::string& path, std::string* error,
+                                 const std::atomic<bool>* cancel) {
+    return m_impl->Start(path, error, cancel);
 }
 
 bool AudioCapture::Stop(int timeoutMs) {

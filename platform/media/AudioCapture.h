@@ -3,6 +3,7 @@
 // file name changes. All calls come from one thread (the owner's); every wait is bounded.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,16 +48,20 @@ public:
     AudioCapture(const AudioCapture&) = delete;
     AudioCapture& operator=(const AudioCapture&) = delete;
 
-    // Builds the pipeline with the configured source and encoders, and opens the source.
-    // False with the failed step; what was built is released again.
+    // Builds the pipeline with the configured source and encoders, and opens the source; each
+    // of the source's inputs is reported ("Input pin: NAME"), followed by "\tENABLED" when it
+    // is not muted. False with the failed step; what was built is released again.
     bool Build(const Report& report, CaptureStep* failed = nullptr);
     bool IsBuilt() const;
     // The encoder element used ("lamemp3enc").
     std::string Encoder() const;
     void Release();
 
-    // Creates `path` (it must not exist yet) and records into it until Stop.
-    CaptureStart Start(const std::string& path, std::string* error = nullptr);
+    // Creates `path` (it must not exist yet) and records into it until Stop. Running only once
+    // the source has delivered sound; a source that stays mute fails after a few seconds, and
+    // `cancel`, when it is set while the start waits, fails it at once.
+    CaptureStart Start(const std::string& path, std::string* error = nullptr,
+                       const std::atomic<bool>* cancel = nullptr);
     // Ends the stream and waits, up to timeoutMs, until the file is complete. False when the
     // end did not come in time or the pipeline failed on the way; the file is closed anyway.
     bool Stop(int timeoutMs = 5000);

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -116,15 +117,19 @@ TEST(BTEmulator, AnswersEachCommandOnTheWire) {
     EXPECT_EQ(wire.Lines(2), "B0\r\nB120800111+0+\xFF\xFE" + E::Utf16Le("Sim") + "\r\n");
     EXPECT_EQ(wire.Line(), "B24\r\n");
 
+    // The link goes in a call: the call ends with it.
+    wire.Send("d0301");
+    EXPECT_EQ(wire.Lines(2), "D\r\nA\r\n");
     wire.Send("c0");
     wire.Send("x0");
-    EXPECT_EQ(wire.Lines(3), "Y\r\nY\r\nS010\r\n");
+    EXPECT_EQ(wire.Lines(4), "H\r\nY\r\nY\r\nS010\r\n");
+    EXPECT_FALSE(module.InCall());
     wire.Send("zz");
     EXPECT_EQ(wire.Line(), "E unknown command\r\n");
 
-    std::vector<std::string> expected = {"i",        "j4",  "x1", "p",  "c1", "x1",  "j4",
-                                         "d0301234", "k#",  "t",  "h",  "a",  "b03", "b30",
-                                         "b02",      "b30", "c0", "x0", "zz"};
+    std::vector<std::string> expected = {"i",        "j4",  "x1",    "p",  "c1", "x1",  "j4",
+                                         "d0301234", "k#",  "t",     "h",  "a",  "b03", "b30",
+                                         "b02",      "b30", "d0301", "c0", "x0", "zz"};
     ASSERT_TRUE(module.WaitForCommands(expected.size(), 1000));
     EXPECT_EQ(module.CommandTexts(), expected);
 }
@@ -171,19 +176,53 @@ TEST(BTEmulatorProgram, EntersItselfInThePortMapWithItsPhoneBook) {
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    // Its standard input is a pipe of the test's: its user's requests.
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    auto request = [&](const std::string& line) {
+        ASSERT_EQ(write(input[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    };
 
     ASSERT_TRUE(testsupport::WaitFor([] { return !plat::SerialDevicePath("com4").empty(); }));
     {
+        using E = emu::BTModuleEmulator;
         BTWire wire(plat::SerialDevicePath("com4"));
         wire.Send("j4");
         EXPECT_EQ(wire.Line(), "S011\r\n");
         wire.Send("b03");
         wire.Send("b30");
-        EXPECT_EQ(wire.Lines(3),
-                  "B0\r\nB130711223344+0+" + emu::BTModuleEmulator::Utf16Le("Bo") + "\r\nB24\r\n");
+        EXPECT_EQ(wire.Lines(3), "B0\r\nB130711223344+0+" + E::Utf16Le("Bo") + "\r\nB24\r\n");
+
+        // Calls on request: a line names the caller, a signal rings with the phone book's next;
+        // the other side hangs up by a line or a signal.
+        request("ring 0301234 Ann Lee\n");
+        EXPECT_EQ(wire.Line(), E::CallerLine("0301234", "Ann Lee") + "\r\n");
+        request("hangup\n");
+        EXPECT_EQ(wire.Line(), "H\r\n");
+        ASSERT_EQ(kill(pid, SIGUSR1), 0);
+        EXPECT_EQ(wire.Line(), E::CallerLine("0711223344", "Bo") + "\r\n");
+        ASSERT_EQ(kill(pid, SIGUSR2), 0);
+        EXPECT_EQ(wire.Line(), "H\r\n");
+        ASSERT_EQ(kill(pid, SIGUSR1), 0);
+        EXPECT_EQ(wire.Line(), E::CallerLine("0800111", "Sim") + "\r\n");
+        request("ring -\n");
+        EXPECT_EQ(wire.Line(), E::CallerLine("", "") + "\r\n") << "a caller without a number";
+        // Without a connected phone nothing rings.
+        wire.Send("c0");
+        wire.Send("x0");
+        EXPECT_EQ(wire.Lines(3), "Y\r\nY\r\nS010\r\n");
+        request("ring\n");
+        EXPECT_EQ(wire.Line(300), "");
     }
+    close(input[1]);
     ASSERT_EQ(kill(pid, SIGTERM), 0);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);

@@ -57,6 +57,14 @@ void AskForText(HeadUnit& unit, int seat, const std::u16string& title, int index
     ASSERT_EQ(unit.Seat(seat)->m_iCurrentApp, APPTYPE_KB);
 }
 
+// The seat switched to `app` and painted.
+void ShowPage(HeadUnit& unit, int seat, int app) {
+    ASSERT_TRUE(plat::ui::SendMessage(unit.Main()->Id(), WM_SWITCH_APP, seat, app));
+    plat::ui::InvalidateRect(unit.Seat(seat)->Id());
+    unit.Advance(100);
+    ASSERT_EQ(unit.Seat(seat)->m_iCurrentApp, app);
+}
+
 void TapAt(HeadUnit& unit, int seat, const plat::Rect& r) {
     unit.Tap((r.left + r.right) / 2 + (seat ? 800 : 0), (r.top + r.bottom) / 2);
     unit.Advance(10);
@@ -143,6 +151,10 @@ TEST_P(KbPhonetic, TapsComposeAWordThatSaveHandsBack) {
     TestPageKinds kinds{APPKIND_MUSIC};
     HeadUnit unit(TraditionalChinese());
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
+    // The homepage as it is drawn after the asking page, before the keyboard was used.
+    ShowPage(unit, seat, APPTYPE_MUSIC);
+    ShowPage(unit, seat, APPTYPE_HOMEPAGE);
+    const plat::Surface homeBefore = unit.Screen(seat);
     AskForText(unit, seat, u"播放清單名稱", 4);
     CKBDlg* kb = Keyboard(unit, seat);
     CKbEdit* edit = kb->Edit();
@@ -205,6 +217,16 @@ TEST_P(KbPhonetic, TapsComposeAWordThatSaveHandsBack) {
     EXPECT_EQ(kernel->m_iKbResult, 4);
     EXPECT_EQ(unit.Seat(seat)->m_iCurrentApp, APPTYPE_MUSIC);
     EXPECT_TRUE(unit.TakeBoxes().empty());
+
+    // The keyboard's fonts stay its own: the homepage's icons and captions come back as they
+    // were drawn before (the bar with the clock left out).
+    ShowPage(unit, seat, APPTYPE_HOMEPAGE);
+    const plat::Surface homeAfter = unit.Screen(seat);
+    int differ = 0;
+    for (int y = 52; y < (seat ? 500 : 390); ++y)
+        for (int x = 0; x < 800; ++x)
+            differ += homeBefore.PixelAt(x, y) != homeAfter.PixelAt(x, y);
+    EXPECT_EQ(differ, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSeats, KbPhonetic, ::testing::Values(0, 1),

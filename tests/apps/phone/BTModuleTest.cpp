@@ -136,6 +136,17 @@ TEST_F(BTLink, RepliesSetTheFlagsAndTheDownloadState) {
     EXPECT_TRUE(m_bt.IsCallActive());
     Reply("H");
     EXPECT_FALSE(m_bt.IsCallActive());
+    // A call does not outlive the link: a status saying "not connected" ends it, and a ring.
+    Reply("A");
+    Reply("S010");
+    EXPECT_FALSE(m_bt.IsCallActive());
+    Reply("J");
+    m_module->Ring("0301");
+    m_bt.Poll();
+    ASSERT_TRUE(m_bt.IsRinging());
+    Reply("S010");
+    EXPECT_FALSE(m_bt.IsRinging());
+    EXPECT_EQ(std::u16string(m_bt.CallerId()), u"");
 
     m_bt.m_iDownloadCount = 7;
     Reply("B0");
@@ -311,9 +322,12 @@ TEST_F(BTLink, ASilentModuleIsGivenUpAndAReopenedOneAnswersAtOnce) {
     EXPECT_EQ(m_bt.QueryFailures(), 1);
     m_bt.Poll();
     EXPECT_FALSE(m_bt.IsNoAnswer());
+    m_bt.Send("a");  // a call taken just before the module fell silent
+    ASSERT_TRUE(m_bt.IsCallActive());
     clock.Advance(BT_NO_ANSWER_MS + 1);
     m_bt.Poll();
     EXPECT_TRUE(m_bt.IsNoAnswer()) << "21 s without a line";
+    EXPECT_FALSE(m_bt.IsCallActive()) << "and no call on a silent link";
 
     for (int failures = 2; failures <= 3; ++failures) {
         m_bt.CloseHandle();

@@ -91,6 +91,7 @@ protected:
         plat::SetCaptureEncoders({"lamemp3enc", "avenc_wmav2"});
     }
     void TearDown() override {
+        EXPECT_TRUE(m_rec.Settle());
         ResetLogForTesting();
         m_graph.Release();
         plat::SetCaptureEncoders({"lamemp3enc", "avenc_wmav2"});
@@ -98,13 +99,27 @@ protected:
     std::string Folder() const { return m_dir.File("Velkora Media/Music"); }
     std::string Recorded() const { return plat::NativePath(m_rec.m_strRecordFile); }
     std::string Name() const { return plat::BaseName(Recorded()); }
-    // A recording of about `ms`.
     std::string Log() const { return testsupport::ReadFilesStartingWith(m_dir.Path(), "zz-log-"); }
+    // REC, and the recorder's outcomes taken as the page takes them, until the start is over:
+    // the outcomes in order.
+    std::vector<CCallRecorder::Event> Rec() {
+        m_rec.OnRecButton();
+        std::vector<CCallRecorder::Event> events;
+        testsupport::WaitFor([&] {
+            for (auto e = m_rec.Poll(); e != CCallRecorder::Event::None; e = m_rec.Poll())
+                events.push_back(e);
+            return !m_rec.Starting();
+        });
+        return events;
+    }
+    // A recording of about `ms`, its file complete.
     void Record(int ms) {
-        ASSERT_TRUE(m_rec.StartRecording()) << Log();
+        ASSERT_EQ(Rec(), std::vector<CCallRecorder::Event>{CCallRecorder::Event::Started}) << Log();
+        ASSERT_TRUE(m_rec.m_bRecording);
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         m_rec.OnRecButton();
         ASSERT_FALSE(m_rec.m_bRecording);
+        ASSERT_TRUE(m_rec.Settle());
     }
 
     TempDir m_dir;
@@ -127,21 +142,28 @@ protected:
 
 TEST_F(CallRecorder, RecordsTheInputIntoACompleteAviWithMp3) {
     REQUIRE_PULSE(pulse);
+    // The graph is built on the recorder's first REC, on the graph's thread.
     testing::internal::CaptureStdout();
-    bool ready = m_rec.InitCapture();
+    const std::vector<CCallRecorder::Event> events = Rec();
     std::string out = testing::internal::GetCapturedStdout();
-    ASSERT_TRUE(ready) << out;
+    ASSERT_EQ(events, std::vector<CCallRecorder::Event>{CCallRecorder::Event::Started})
+        << out << Log();
+    EXPECT_TRUE(m_rec.m_bCaptureReady);
     EXPECT_NE(out.find("Selecting Audio Input Device: " + Monitor()), std::string::npos) << out;
+    EXPECT_NE(out.find(std::string("Input pin: ") + testsupport::PulseServer::Sink() +
+                       ".monitor\n\tENABLED\n"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("Testing Audio Compressor: lamemp3enc\nUse MP3 compressor ..\n"),
               std::string::npos)
         << out;
 
-    m_rec.OnRecButton();
     ASSERT_TRUE(m_rec.m_bRecording);
     EXPECT_EQ(m_rec.m_strRecordFile, u"d:\\Velkora Media\\Music\\20260305_001.wma");
     std::this_thread::sleep_for(std::chrono::seconds(2));
     m_rec.OnRecButton();
     EXPECT_FALSE(m_rec.m_bRecording);
+    ASSERT_TRUE(m_rec.Settle());
 
     testsupport::MediaInfo info = testsupport::DescribeMedia(Recorded());
     ASSERT_TRUE(info.ok) << info.error;
@@ -155,7 +177,7 @@ TEST_F(CallRecorder, RecordsTheInputIntoACompleteAviWithMp3) {
 
 TEST_F(CallRecorder, RecordingsOfADayAreNumberedAboveTheHighestAndNeverOverwritten) {
     REQUIRE_PULSE(pulse);
-    ASSERT_TRUE(m_rec.InitCapture());
+    ASSERT_TRUE(m_graph.Init());
     std::vector<std::string> names;
     for (int i = 0; i < 3; ++i) {
         Record(150);
@@ -185,7 +207,7 @@ TEST_F(CallRecorder, RecordingsOfADayAreNumberedAboveTheHighestAndNeverOverwritt
     EXPECT_EQ(testsupport::ReadText(Folder() + "/20260305_006.WMA"), "kept");
 
     // The page's seconds: the button blinks, and past 59 seconds the recording ends itself.
-    ASSERT_TRUE(m_rec.StartRecording());
+    ASSERT_EQ(Rec(), std::vector<CCallRecorder::Event>{CCallRecorder::Event::Started});
     for (int s = 1; s <= 59; ++s) {
         m_rec.OnSecond();
         ASSERT_TRUE(m_rec.m_bRecording) << s;
@@ -193,6 +215,7 @@ TEST_F(CallRecorder, RecordingsOfADayAreNumberedAboveTheHighestAndNeverOverwritt
     }
     m_rec.OnSecond();
     EXPECT_FALSE(m_rec.m_bRecording);
+    ASSERT_TRUE(m_rec.Settle());
     EXPECT_EQ(Name(), "20260305_008.wma");
     EXPECT_TRUE(testsupport::DescribeMedia(Recorded()).ok);
 }
@@ -201,7 +224,7 @@ TEST_F(CallRecorder, AMissingMp3EncoderGivesTheNextOne) {
     REQUIRE_PULSE(pulse);
     plat::SetCaptureEncoders({"velkoramissingmp3enc", "avenc_wmav2"});
     testing::internal::CaptureStdout();
-    bool ready = m_rec.InitCapture();
+    bool ready = m_graph.Init();
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(ready) << out;
     EXPECT_NE(out.find("Testing Audio Compressor: velkoramissingmp3enc\n"
@@ -219,25 +242,26 @@ TEST_F(CallRecorder, AMissingMp3EncoderGivesTheNextOne) {
 TEST_F(CallRecorder, WithoutAnEncoderInitFailsAndRecNothing) {
     plat::SetCaptureEncoders({"velkoramissingmp3enc", "velkoramissingwmaenc"});
     testing::internal::CaptureStdout();
-    bool ready = m_rec.InitCapture();
+    const std::vector<CCallRecorder::Event> events = Rec();
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(ready);
+    EXPECT_EQ(events, std::vector<CCallRecorder::Event>{CCallRecorder::Event::InitFailed});
+    EXPECT_FALSE(m_rec.m_bCaptureReady);
     EXPECT_FALSE(m_graph.IsReady());
     EXPECT_NE(out.find("Testing Audio Compressor: velkoramissingwmaenc\n"
                        "ERROR - No audio compressor."),
               std::string::npos)
         << out;
-    m_rec.OnRecButton();
     EXPECT_FALSE(m_rec.m_bRecording);
-    EXPECT_FALSE(m_rec.StartRecording());
+    // Each REC tries again, and says so again.
+    EXPECT_EQ(Rec(), std::vector<CCallRecorder::Event>{CCallRecorder::Event::InitFailed});
     EXPECT_FALSE(plat::IsDirectory(Folder())) << "nothing was made";
 }
 
 TEST_F(CallRecorder, ARecordingThatCannotStartIsNotShownAsRecording) {
     REQUIRE_PULSE(pulse);
     plat::SetCaptureSource("pulsesrc device=velkora_no_such_source");
-    ASSERT_TRUE(m_rec.InitCapture());
-    EXPECT_FALSE(m_rec.StartRecording());
+    ASSERT_TRUE(m_graph.Init());
+    EXPECT_EQ(Rec(), std::vector<CCallRecorder::Event>{CCallRecorder::Event::StartFailed});
     EXPECT_FALSE(m_rec.m_bRecording);
     m_rec.OnSecond();
     EXPECT_EQ(m_rec.m_iRecordSeconds, 0);
@@ -246,7 +270,6 @@ TEST_F(CallRecorder, ARecordingThatCannotStartIsNotShownAsRecording) {
     // The graph is still usable once the source is there again.
     m_graph.Release();
     plat::SetCaptureSource(Monitor());
-    ASSERT_TRUE(m_rec.InitCapture());
     Record(200);
     EXPECT_EQ(Name(), "20260305_001.wma");
 }
@@ -255,7 +278,7 @@ TEST_F(CallRecorder, TheFirstInputDeviceIsTakenByDefault) {
     REQUIRE_PULSE(pulse);
     plat::SetCaptureSource("");
     testing::internal::CaptureStdout();
-    bool ready = m_rec.InitCapture();
+    bool ready = m_graph.Init();
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(ready) << out;
     // The private server's only input is the null sink's monitor.

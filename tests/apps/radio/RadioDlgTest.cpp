@@ -21,9 +21,11 @@
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "library/include/Vantrel.h"
+#include "platform/gfx/ImageFile.h"
 #include "platform/io/File.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
+#include "tests/support/GfxTestSupport.h"
 
 using harness::HeadUnit;
 using harness::HeadUnitOptions;
@@ -52,6 +54,15 @@ size_t CountText(const std::string& text, const std::string& part) {
     size_t n = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++n;
+    return n;
+}
+
+// Pixels of `screen` in `rect` that are not those of `image` there.
+int Differences(const plat::Surface& screen, const plat::Surface& image, const plat::Rect& rect) {
+    int n = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            n += screen.PixelAt(x, y) != image.PixelAt(x, y);
     return n;
 }
 
@@ -246,15 +257,35 @@ TEST_F(RadioTest, BandsAndPresetsReachTheBoardAndTheFileOnTheFrontSeat) {
     EXPECT_EQ(radio->CurrentPreset(RADIO_BAND_FM3), 4);
 
     // Save, then no tap for ten seconds: the buttons are out of reach, nothing is stored.
+    // Save mode draws the background, the greyed buttons, the prompt and the lists: neither
+    // the adjusting panel's picture, nor the frame, nor the volume number.
+    plat::Surface background;
+    ASSERT_TRUE(plat::LoadImageFile(File("Skin/Default/Radio/background.png"), background));
+    const plat::Rect panelTop = plat::Rect::FromXYWH(30, 310, 220, 5);
+    const plat::Rect topRule = plat::Rect::FromXYWH(10, 80, 780, 4);
+    const plat::Rect volume = plat::Rect::FromXYWH(480, 40, 80, 35);
+    const uint32_t volumeInk = 0xFF40FFFF;
     TapButton(0, RADIO_BTN_SAVE);
     EXPECT_EQ(radio->m_bSaveMode, 1);
     EXPECT_EQ(State(0, RADIO_BTN_FM1), BUTTON_DISABLED);
+    plat::Surface screen = Unit().Screen(0);
+    EXPECT_EQ(Differences(screen, background, panelTop), 0);
+    EXPECT_EQ(Differences(screen, background, topRule), 0);
+    EXPECT_EQ(testsupport::CountPixels(screen, volume, volumeInk), 0);
     TapButton(0, RADIO_BTN_FM1);
     EXPECT_EQ(k->m_Settings.iRadioBand, RADIO_BAND_FM3) << "a disabled band button does nothing";
     Unit().Advance(11000);
     EXPECT_EQ(radio->m_bSaveMode, 0);
     EXPECT_EQ(State(0, RADIO_BTN_FM1 + 2), BUTTON_HIGHLIGHTED);
     EXPECT_FALSE(FileExists(File("RadioSettings.db").c_str()));
+    const plat::Surface saving = screen;
+    screen = Unit().Screen(0);
+    EXPECT_GT(Differences(screen, background, panelTop), 500);
+    EXPECT_GT(Differences(screen, background, topRule), 1000);
+    EXPECT_GT(testsupport::CountPixels(screen, volume, volumeInk), 10);
+    plat::Rect mute;
+    radio->m_pButton[RADIO_BTN_VOL_ICON]->GetRect(&mute);
+    EXPECT_GT(Differences(saving, screen, mute), 50) << "the mute button was greyed with the rest";
 
     // Down twice from the bottom of the band wraps to 107.90 MHz; stored as FM3 preset 8.
     TapButton(0, RADIO_BTN_STEP_DOWN);

@@ -1,5 +1,6 @@
 // The about page on the whole head unit: its versions from the build, the board simulator and
-// the power-module emulator, and OK that leaves only when released on it.
+// the power-module emulator, and OK that leaves only when released on it, however the pen
+// moved on the way.
 #include <gtest/gtest.h>
 
 #include "apps/settings/AboutDlg.h"
@@ -52,8 +53,10 @@ TEST(AboutPage, ShowsTheVersionsAndOkLeavesOnlyWhenReleasedOnIt) {
     EXPECT_EQ(page->Value(3), plat::Utf8ToUtf16(k->m_PowerModule.m_strVersion));
     k->m_bFirmwareReady = 1;
 
-    // A tap on OK: back to the opener at the next paint.
-    TapButton(unit, 0, page->OkButton());
+    // A tap on OK with the pen trembling by a pixel: back to the opener at the next paint.
+    unit.PenDown(ok.x, ok.y);
+    unit.PenMove(ok.x + 1, ok.y);
+    unit.PenUp(ok.x + 1, ok.y);
     unit.Advance(100);
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_SETTINGS);
 }

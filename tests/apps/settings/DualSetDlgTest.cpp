@@ -9,6 +9,7 @@
 #include "core/kernel/Kernel.h"
 #include "library/include/IKvListbox.h"
 #include "library/include/IKvText.h"
+#include "platform/gfx/ImageFile.h"
 #include "tests/apps/settings/SettingsTestUtil.h"
 #include "tests/harness/SkinProbe.h"
 
@@ -137,6 +138,24 @@ TEST(DualSetPage, SaveReloadsBothHomepagesAndTheLockShowsOnTheFrontOnly) {
     EXPECT_EQ(LabelText(page, movieRow), std::u16string(k->m_Language[MSG_MSG_LOCK]));
     EXPECT_EQ(LabelText(page, musicRow), u"");
     const plat::Surface front = unit.Screen(0);
+    // The lock is the first frame of the skin's lock strip, laid over the icon's box.
+    plat::Surface lock;
+    ASSERT_TRUE(plat::LoadImageFile(unit.File("Skin/Default/Homepage/lock.png"), lock));
+    ASSERT_EQ(lock.Width() % 4, 0);
+    const plat::Rect box = page->m_rcRow[movieRow];
+    ASSERT_EQ(lock.Width() / 4, box.Width()) << "the skin draws the lock for the page's box";
+    int opaque = 0, wrong = 0;
+    for (int y = 0; y < lock.Height() && y < box.Height(); ++y) {
+        for (int x = 0; x < box.Width(); ++x) {
+            const uint32_t want = lock.PixelAt(x, y);
+            if (want >> 24 != 0xFF)
+                continue;
+            ++opaque;
+            wrong += front.PixelAt(box.left + x, box.top + y) != want;
+        }
+    }
+    EXPECT_GT(opaque, 50);
+    EXPECT_EQ(wrong, 0);
     ChooseScreen(unit, page, 1);
     const plat::Surface rear = unit.Screen(0);
     EXPECT_GT(settingstest::Differences(front, rear, page->m_rcRow[movieRow]), 50);

@@ -14,6 +14,7 @@
 #include "platform/gfx/Canvas.h"
 #include "platform/text/Text.h"
 #include "tests/apps/settings/SettingsPages.h"
+#include "tests/support/GfxTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace settingstest;
@@ -217,7 +218,7 @@ TEST(InternetPage, ShortcutsOpenTheBrowserAndEditGoesThroughTheKeyboard) {
     EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
 }
 
-TEST(InternetPage, TheRearSeatsGridLiesLower) {
+TEST(InternetPage, TheRearSeatsGridLiesLowerAndBothShowTheCommonFrame) {
     HeadUnit unit;
     ASSERT_TRUE(unit.Start());
     Open(unit, 1, APPTYPE_INTERNET_SERVICE, APPTYPE_HOMEPAGE);
@@ -248,6 +249,39 @@ TEST(InternetPage, TheRearSeatsGridLiesLower) {
             EXPECT_EQ(CountDifferent(screen, expected, boxes[i]), 0)
                 << "seat " << seat << " icon " << i;
     }
+    // The common frame on both seats: the clock, and the volume number that follows Vol-Add
+    // and goes while muted; the mute button shows sound on again after unmuting.
+    CKernel* k = unit.Kernel();
+    const plat::Rect volume = plat::Rect::FromXYWH(480, 40, 80, 35);
+    const plat::Rect clock = plat::Rect::FromXYWH(675, 28, 140, 35);
+    const uint32_t volumeInk = 0xFF40FFFF;
+    const uint32_t clockInk = 0xFFFF4F23;
+    for (int seat : {0, 1}) {
+        SCOPED_TRACE(seat);
+        CInternetServiceDlg* page = Internet(unit, seat);
+        plat::Rect icon;
+        page->Button(IS_BTN_VOL_ICON)->GetRect(&icon);
+        const plat::Surface before = unit.Screen(seat);
+        EXPECT_GT(testsupport::CountPixels(before, clock, clockInk), 5);
+        EXPECT_GT(testsupport::CountPixels(before, volume, volumeInk), 10);
+        const int level = k->m_iVolume.load();
+        TapButton(unit, seat, page->Button(IS_BTN_VOL_ADD));
+        EXPECT_EQ(k->m_iVolume.load(), level + 1);
+        const plat::Surface louder = unit.Screen(seat);
+        EXPECT_GT(CountDifferent(before, louder, volume), 10) << "the number changed";
+        EXPECT_GT(testsupport::CountPixels(louder, volume, volumeInk), 10);
+        TapButton(unit, seat, page->Button(IS_BTN_VOL_ICON));
+        ASSERT_TRUE(k->m_bMute.load());
+        const plat::Surface muted = unit.Screen(seat);
+        EXPECT_EQ(testsupport::CountPixels(muted, volume, volumeInk), 0);
+        EXPECT_GT(CountDifferent(louder, muted, icon), 50) << "the muted picture";
+        TapButton(unit, seat, page->Button(IS_BTN_VOL_ICON));
+        ASSERT_FALSE(k->m_bMute.load());
+        const plat::Surface unmuted = unit.Screen(seat);
+        EXPECT_EQ(CountDifferent(louder, unmuted, icon), 0) << "sound on again";
+        EXPECT_EQ(CountDifferent(louder, unmuted, volume), 0);
+    }
+
     TapButton(unit, 1, rear->Button(IS_BTN_EDIT));
     ASSERT_TRUE(rear->EditMode());
     unit.Tap(800 + 595 + 78, 293 + 82 + 50);

@@ -3,6 +3,7 @@
 // the ACC hold's ladder and its set with and without the module's acknowledge, the module read
 // at start, the factory settings and the calibration program.
 #include "apps/settings/SystemSetDlg.h"
+#include "apps/home/HomepageDlg.h"
 #include "apps/settings/SystemSetDefaults.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "core/kernel/Kernel.h"
 #include "core/ui/InfoDialog.h"
 #include "core/ui/MessageDlg.h"
+#include "library/include/IKvListbox.h"
 #include "library/include/IKvText.h"
 #include "platform/io/File.h"
 #include "platform/sys/TimeSetter.h"
@@ -201,11 +203,37 @@ TEST(SystemSetPage, DatesStayRealAndSaveSetsTheClockOnlyAfterAnEdit) {
     EXPECT_EQ(clock.calls[1].minute, 8);
     EXPECT_EQ(clock.calls[1].day, 10);
 
-    // Saving from the language page, with the time untouched, leaves the clock alone.
+    // Saving from the language page, with the time untouched, leaves the clock alone. The new
+    // language reaches the homepage's title as it reaches its captions; the left list is left
+    // inactive.
     page = Open(unit);
     TapButton(unit, page->m_pButton[SYSSET_LANGUAGE]);
+    plat::Rect row;
+    ASSERT_EQ(page->m_pListbox[1]->GetItemRect(1, &row), RZ_OK);
+    unit.Tap((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    unit.Advance(60);
     TapButton(unit, page->m_pButton[SYSSET_SAVE]);
     EXPECT_EQ(clock.calls.size(), 2u);
+    CKernel* k = unit.Kernel();
+    EXPECT_EQ(k->m_Settings.iLanguage, 1);
+    uint8_t state = 0;
+    uint8_t* disabled = &state;
+    page->m_pListbox[0]->GetDisabled(&disabled);
+    EXPECT_EQ(state, 1) << "Save leaves the left list inactive";
+    Switch(unit, 0, APPTYPE_HOMEPAGE);
+    auto* home = static_cast<CHomepageDlg*>(unit.Page(0, APPTYPE_HOMEPAGE));
+    char16_t* title = nullptr;
+    home->m_pTitle->GetText(&title);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(std::u16string(title), std::u16string(k->m_Language[MSG_HOMEPAGE]));
+    EXPECT_NE(std::u16string(title), u"Home");
+    page = Open(unit);
+    TapButton(unit, page->m_pButton[SYSSET_LANGUAGE]);
+    ASSERT_EQ(page->m_pListbox[1]->GetItemRect(0, &row), RZ_OK);
+    unit.Tap((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    unit.Advance(60);
+    TapButton(unit, page->m_pButton[SYSSET_SAVE]);
+    EXPECT_EQ(k->m_Settings.iLanguage, 0);
 
     // A clock that refuses is reported on the page.
     clock.refuse = true;
