@@ -6,16 +6,18 @@
 
 #include <string>
 
+#include "platform/sys/DrivesApi.h"
+
 namespace plat {
 
 // Mounts the disc in `device` read-only. `ownFolder` is where mount(2) puts it (made when
 // missing). True with `mountPoint` set when mounted; false with `why` saying what each way
 // answered.
-bool MountDisc(const std::string& device, const std::string& ownFolder, std::string& mountPoint,
-               std::string& why);
+PLAT_DRIVES_API bool MountDisc(const std::string& device, const std::string& ownFolder,
+                               std::string& mountPoint, std::string& why);
 
 // Takes a disc off a folder of the unit's own (the disc left the drive); lazily, so a reader
 // still inside does not hold it.
-bool UnmountOwnFolder(const std::string& folder);
+PLAT_DRIVES_API bool UnmountOwnFolder(const std::string& folder);
 
 }  // namespace plat

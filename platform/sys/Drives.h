@@ -11,6 +11,9 @@
 // the system mounted it; one nobody mounted still shows its root names, label and id, read
 // from the device; an audio CD, which has no file system, shows as a folder of "TrackNN.cda"
 // entries, one per audio track, as the system has always listed them.
+//
+// The map is one for the whole process: the program and libVantrel.so reach the same one
+// (DrivesApi.h), so a stick that arrives while the unit runs is known to both at once.
 #pragma once
 
 #include <atomic>
@@ -23,6 +26,7 @@
 #include <vector>
 
 #include "platform/sys/DiscVolume.h"
+#include "platform/sys/DrivesApi.h"
 
 namespace plat {
 
@@ -62,7 +66,7 @@ struct AudioTrack {
 // the optical drives' ioctls and the file systems' labels. LinuxDriveProbe reads the real
 // machine; tests give it a scripted mount table and a folder shaped like sysfs, and script
 // the disc states of the optical drives.
-class DriveProbe {
+class PLAT_DRIVES_API DriveProbe {
 public:
     virtual ~DriveProbe() = default;
     // Text in the format of /proc/self/mountinfo.
@@ -92,7 +96,7 @@ public:
     virtual bool UnmountOwnFolder(const std::string& folder) = 0;
 };
 
-class LinuxDriveProbe : public DriveProbe {
+class PLAT_DRIVES_API LinuxDriveProbe : public DriveProbe {
 public:
     struct Paths {
         std::string mountTable = "/proc/self/mountinfo";
@@ -145,7 +149,7 @@ struct DriveInfo {
     bool unmountedData = false;
 };
 
-class DriveMap {
+class PLAT_DRIVES_API DriveMap {
 public:
     explicit DriveMap(std::unique_ptr<DriveProbe> probe);
     ~DriveMap();
@@ -206,15 +210,15 @@ private:
 };
 
 // The process-wide drive map, made with LinuxDriveProbe on first use.
-DriveMap& Drives();
+PLAT_DRIVES_API DriveMap& Drives();
 // Replaces the process-wide map (tests); null goes back to the real machine.
-void SetDriveProbe(std::unique_ptr<DriveProbe> probe);
+PLAT_DRIVES_API void SetDriveProbe(std::unique_ptr<DriveProbe> probe);
 
 // The 44-byte entry the system has always shown for an audio track ("Track01.cda").
-std::vector<uint8_t> MakeCdaEntry(const AudioTrack& track, uint32_t discSerial);
+PLAT_DRIVES_API std::vector<uint8_t> MakeCdaEntry(const AudioTrack& track, uint32_t discSerial);
 
 // The serial number of an ISO 9660 disc, summed byte-wise from its primary volume descriptor:
 // the same disc gives the same number on every run, so names made from it stay valid.
-uint32_t IsoVolumeSerial(const uint8_t* descriptor2048);
+PLAT_DRIVES_API uint32_t IsoVolumeSerial(const uint8_t* descriptor2048);
 
 }  // namespace plat
