@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -554,14 +555,28 @@ TEST(HeadUnit, ClosingStopsTheWorkersThenSavesTheState) {
 
 TEST(HeadUnit, TheEndOfTheSessionSavesTheStateAndMutes) {
     HeadUnit unit;
+    // A data disc nobody mounted, which the mounter never answers for.
+    std::string why;
+    const std::string disc = unit.Drives().Folder("images") + "/setup.iso";
+    ASSERT_TRUE(testsupport::MakeDiscImage(disc, {"setup.exe"}, "SETUP", true, &why)) << why;
+    unit.Drives().AddOpticalDrive("sr0", 11, 0);
+    unit.Drives().HangMounts();
     ASSERT_TRUE(unit.Start());
+    unit.Drives().InsertImage("/dev/sr0", disc);
+    ASSERT_TRUE(unit.WaitFor([&] { return !unit.Drives().MountsAsked().empty(); }));
     ASSERT_TRUE(unit.Board().Command("key 0x10 0x52"));
     ASSERT_TRUE(unit.WaitFor([&] { return unit.Kernel()->m_Settings.iAudioLevel == 17; }));
     ASSERT_TRUE(plat::RemoveFile(unit.File(SYS_SETTINGS_DB)));
     unit.Board().ClearLog();
 
+    const auto begin = std::chrono::steady_clock::now();
     unit.EndSession();
+    const auto took = std::chrono::steady_clock::now() - begin;
     EXPECT_EQ(unit.HowEnded(), MainEnd::EndSession);
+    // The mount was called back, not waited for: it still hangs.
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_EQ(unit.Drives().MountCancels(), 1);
+    EXPECT_NE(unit.Log().find("a disc being mounted was left behind"), std::string::npos);
     SYS_SETTINGS s;
     ASSERT_TRUE(ReadSettingsBlock(testsupport::ReadBytes(unit.File(SYS_SETTINGS_DB)), s));
     EXPECT_EQ(s.iAudioLevel, 17);
