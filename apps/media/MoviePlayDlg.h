@@ -3,6 +3,9 @@
 // files through the library player, steps through every file it lists, plays fast at the speed
 // steps, fits the video into the file list's place or onto the whole screen, and switches to
 // full screen when nobody has touched the page for a while.
+// MoviePlayDlg.cpp holds the page, its files and Video CDs; MovieDvd.cpp the DVD (opening,
+// prompt, bookmarks, menus by pen, setup view); MovieVideo.cpp the video window, the drive
+// watching, the timer work and the end of an item.
 #pragma once
 
 #include <atomic>
