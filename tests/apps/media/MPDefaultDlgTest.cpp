@@ -263,6 +263,8 @@ TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
     TapRow(unit, 0, front->FileList(), 0);
     ASSERT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
     EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic), "f:\\five.wav");
+    EXPECT_TRUE(ShowsButton(unit.Screen(0), 0, front->Button(MP_BTN_PAUSE), "pause.png"))
+        << "the screen shows the music the tap started";
     TapRow(unit, 0, front->DriveList(), 0);
     drives.Unmount(other);
     unit.Advance(2500);
