@@ -104,10 +104,10 @@ int CModalDialog::RunHere() {
     params.topMost = true;
     if (!Create(params))
         return IDCANCEL;
-    // The owner (a seat) takes no pen until the dialog is answered; the other seat goes on.
+    // A box holds its owner (a seat): no pen until it is answered; the other seat goes on.
     // A dialog over a dialog leaves the owner to the one that disabled it.
     const bool ownerDisabled =
-        m_hParent != plat::ui::kNoWindow && plat::ui::IsWindowEnabled(m_hParent);
+        m_bHoldsOwner && m_hParent != plat::ui::kNoWindow && plat::ui::IsWindowEnabled(m_hParent);
     if (ownerDisabled)
         plat::ui::EnableWindow(m_hParent, false);
     int result = IDCANCEL;
