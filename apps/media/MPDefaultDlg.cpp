@@ -270,7 +270,6 @@ void CMPDefaultDlg::OnLButtonDown(int x, int y) {
     m_iPenX = x;
     m_iPenY = y;
     m_iLongPress = 0;
-    m_bListPlay = 0;
     for (int i = 0; i < MP_BTN_COUNT; ++i) {
         if (!m_pButtons[i] || m_pButtons[i]->OnLButtonDown(x, y) != RZ_HIT)
             continue;
@@ -326,11 +325,12 @@ void CMPDefaultDlg::OnLButtonUp(int x, int y) {
             } else if (action == KvUserInterface::LISTBOX_ACTION_NONE && FileList() &&
                        FileList()->IsVisible()) {
                 FileList()->OnLButtonUp(x, y, &action);
+                // Play/Pause, as the button: the playing song's row pauses it, another row
+                // plays that song.
                 if (action != KvUserInterface::LISTBOX_ACTION_NONE &&
                     action != KvUserInterface::LISTBOX_ACTION_SCROLL) {
                     m_byPending = MP_BTN_PLAY;
                     m_bActionReady = 1;
-                    m_bListPlay = 1;
                 }
             }
         }
@@ -366,6 +366,9 @@ void CMPDefaultDlg::OnDriveListTap() {
         return;
     const UI_LIST_ROW row = *current;  // the list is filled again below
     CKernel* kernel = CKernel::Instance();
+    // While a playlist is edited, the files of the folder tapped are what Add-File adds from.
+    if (m_bySourceMode == MP_SOURCE_NEW_PLAYLIST || m_bySourceMode == MP_SOURCE_EDIT_PLAYLIST)
+        m_bAddingView = 1;
     if (IsUpRow(index)) {
         m_pDriveHandler->GoUp();
         m_iFolderDepth = static_cast<int>(m_pDriveHandler->Depth());
@@ -398,14 +401,24 @@ void CMPDefaultDlg::OnDriveListTap() {
     InvalidateOwner();
 }
 
+bool CMPDefaultDlg::IsAudioCdRowCurrent() const {
+    const UI_LIST_ROW* drive = ListRowAt(DriveList());
+    CKernel* kernel = CKernel::Instance();
+    return drive && m_bySourceMode == MP_SOURCE_FOLDERS && m_pDriveHandler &&
+           !m_pDriveHandler->Inside() && IsDiscRow(*drive) && kernel &&
+           kernel->GetDriveSnapshot().byDiscType == DISC_AUDIO_CD;
+}
+
 void CMPDefaultDlg::OpenAudioCdRow(const UI_LIST_ROW& row) {
     m_pFileHandler->FillFolder(row.szFolder);
     m_iCDTrackCount = ListCount(FileList());
-    m_bAudioCD = 1;
+    // Only a player with nothing going takes the disc: a song that plays or pauses goes on,
+    // and the tracks are only on show.
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
     if (m_pPlayer && status != IKvPlayer::STATUS_PLAYING && status != IKvPlayer::STATUS_PAUSED &&
         m_iCDTrackCount > 0) {
         if (m_pPlayer->OpenCD(1) == RZ_OK) {
+            m_bAudioCD = 1;
             m_iCDTrack = 1;
             FileList()->SetCurrentIndex(0);
             FileList()->SetFlag(0);
@@ -634,10 +647,9 @@ void CMPDefaultDlg::OnTick() {
             if (m_byPending == MP_BTN_VOL_ADD || m_byPending == MP_BTN_VOL_DEL)
                 RunButton(m_byPending);
         }
-    }
-    if (!m_bPenDown && m_dwLastPen && now - m_dwLastPen > 5000) {
-        m_dwLastPen = 0;  // once for each time the pen rests
-        ScrollToPlaying();
+        // While the pen rests the lists show the song that plays, wherever it went.
+        if (!m_bPenDown && now - m_dwLastPen > 5000)
+            FollowPlaying();
     }
 }
 
@@ -673,6 +685,7 @@ void CMPDefaultDlg::Tick1000() {
                 if (IsPhoneCurrent())
                     break;
                 WriteLog("\n\n iPlayCD = 1 \n\n");
+                m_bKeepPlaylist = 0;
                 m_bCDStep[0] = m_bCDStep[1] = m_bCDStep[2] = 1;
                 SwitchToMusic();
                 kernel->m_Settings.iMediaType = 1;
@@ -686,6 +699,10 @@ void CMPDefaultDlg::Tick1000() {
                 kernel->m_Settings.iMediaType = 0;
                 const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
                 std::vector<std::string> names;
+                // Without a song of the disc to take its place (the restore of the last run
+                // asks so too), the last music comes back from where it was: its playlist
+                // stays.
+                m_bKeepPlaylist = 1;
                 if (snap.chDvd && plat::Drives().ListRoot(snap.chDvd, names)) {
                     for (const std::string& n : names) {
                         if (n.find(".mp3") == std::string::npos &&
@@ -693,8 +710,10 @@ void CMPDefaultDlg::Tick1000() {
                             continue;
                         const std::u16string path =
                             plat::FormatStr(u"%c:\\", snap.chDvd) + plat::Utf8ToUtf16(n);
-                        if (path.size() < SYS_PATH_CHARS)
+                        if (path.size() < SYS_PATH_CHARS) {
                             plat::StrCopy(kernel->m_Settings.szCurrentMusic, path);
+                            m_bKeepPlaylist = 0;
+                        }
                         break;
                     }
                 }
@@ -759,12 +778,18 @@ void CMPDefaultDlg::RunCdStep() {
         StopAll();
     } else if (m_bCDStep[1]) {
         m_bCDStep[1] = 0;
-        if (m_bySourceMode == MP_SOURCE_PLAYLISTS)
+        if (m_bySourceMode == MP_SOURCE_PLAYLISTS) {
+            // The toggle forgets the playlist; one that is to be kept is put back.
+            const std::u16string playlist = kernel ? kernel->m_Settings.szCurrentPlaylist : u"";
             ToggleSource();
+            if (kernel && m_bKeepPlaylist)
+                plat::StrCopy(kernel->m_Settings.szCurrentPlaylist, playlist);
+        }
     } else if (m_bCDStep[2]) {
         m_bCDStep[2] = 0;
-        if (kernel)
+        if (kernel && !m_bKeepPlaylist)
             kernel->m_Settings.szCurrentPlaylist[0] = 0;
+        m_bKeepPlaylist = 0;
         m_bResumeAfterRefresh = 1;
         RefreshLists();
     }
@@ -775,6 +800,7 @@ void CMPDefaultDlg::RefreshLists() {
     if (!m_pDriveHandler)
         return;
     m_pDriveHandler->ListDrives();
+    m_strFollowMissed.clear();  // a stick that came may hold the song
     if (!m_strCurrentPath.empty() && !m_bAudioCD)
         SelectDriveRowOfPath(m_strCurrentPath);
     CKernel* kernel = CKernel::Instance();
@@ -793,25 +819,99 @@ void CMPDefaultDlg::RefreshLists() {
     InvalidateOwner();
 }
 
-void CMPDefaultDlg::ScrollToPlaying() {
-    if (!m_pPlayer || !FileList() || m_strCurrentPath.empty() || m_bAudioCD)
+bool CMPDefaultDlg::ShowsPlaying() {
+    IKvListbox* files = FileList();
+    const int current = ListCurrent(files);
+    const UI_LIST_ROW* row = current >= 0 ? ListRowAt(files, current) : nullptr;
+    uint8_t flag = 1;
+    if (!row || files->GetFlag(&flag) != RZ_OK || flag != 0 || row->wKind != ROW_FILE ||
+        JoinWide(row->szFolder, row->szName) != m_strCurrentPath)
+        return false;
+    int top = 0;
+    int end = 0;
+    files->GetTopIndex(&top);
+    files->GetEndIndex(&end);
+    return current >= top && current < end;
+}
+
+bool CMPDefaultDlg::OpenPlaylistOfPlaying() {
+    if (!m_pPlaylistBox || !m_pPlaylistHandler)
+        return false;
+    auto holds = [&](const UI_LIST_ROW& r) {
+        IKvPlaylist* list = FindPlaylistNamed(r.szName);
+        const int count = ListCountOf(list);
+        for (int i = 0; i < count; ++i) {
+            char16_t* name = nullptr;
+            char16_t* folder = nullptr;
+            uint8_t type = 0;
+            if (list->GetItem(&name, &folder, &type, i) == RZ_OK && name && folder &&
+                JoinWide(folder, name) == m_strCurrentPath)
+                return true;
+        }
+        return false;
+    };
+    // The playlist it was started from first: the same song may stand in several.
+    int row = -1;
+    if (m_bPlayPlaylistRow)
+        row = FindRow(m_pPlaylistBox, [&](const UI_LIST_ROW& r) {
+            return SameRow(r, m_PlayPlaylistRow) && holds(r);
+        });
+    if (row < 0)
+        row = FindRow(m_pPlaylistBox, [&](const UI_LIST_ROW& r) {
+            return r.wKind == ROW_PLAYLIST && plat::StrCmp(r.szName, TEMP_PLAYLIST_NAME) != 0 &&
+                   holds(r);
+        });
+    if (row < 0)
+        return false;
+    m_pPlaylistBox->SetCurrentIndex(row);
+    m_pPlaylistHandler->OpenPlaylist();
+    return true;
+}
+
+void CMPDefaultDlg::FollowPlaying() {
+    if (!m_pPlayer || !FileList() || m_strCurrentPath.empty() ||
+        (m_bySourceMode != MP_SOURCE_FOLDERS && m_bySourceMode != MP_SOURCE_PLAYLISTS))
         return;
     const uint16_t status = m_pPlayer->GetStatus();
     if (status != IKvPlayer::STATUS_PLAYING && status != IKvPlayer::STATUS_PAUSED)
+        return;
+    // Looked at first, so that a list that already shows the song costs nothing; a song that
+    // could not be found is not looked for again.
+    if (ShowsPlaying() || m_strFollowMissed == m_strCurrentPath)
         return;
     auto playing = [&](const UI_LIST_ROW& r) {
         return r.wKind == ROW_FILE && JoinWide(r.szFolder, r.szName) == m_strCurrentPath;
     };
     int row = FindRow(FileList(), playing);
-    if (row < 0 && m_pFileHandler) {
-        m_pFileHandler->FillFolder(FolderOf(m_strCurrentPath));
+    if (row < 0) {
+        // Playback moved on into another folder or playlist: the lists go there.
+        if (m_bySourceMode == MP_SOURCE_FOLDERS)
+            SelectDriveRowOfPath(m_strCurrentPath);
+        else
+            OpenPlaylistOfPlaying();
         row = FindRow(FileList(), playing);
+        if (row < 0) {
+            m_strFollowMissed = m_strCurrentPath;
+            InvalidateOwner();
+            return;
+        }
+        RefillFolderList();
     }
-    if (row < 0)
-        return;
     m_iPlayIndex = row;
     FileList()->SetCurrentIndex(row);  // also scrolls it into view
     FileList()->SetFlag(0);
+    if (m_pFolderList)
+        m_pFolderList->SetCurrentIndex(row);
+    // The rows it is shown under now, for the taps that come back to it.
+    if (m_bySourceMode == MP_SOURCE_FOLDERS) {
+        if (const UI_LIST_ROW* drive = ListRowAt(DriveList())) {
+            m_PlayDriveRow = *drive;
+            m_bPlayDriveRow = true;
+        }
+    } else if (const UI_LIST_ROW* list = ListRowAt(m_pPlaylistBox)) {
+        m_PlayPlaylistRow = *list;
+        m_bPlayPlaylistRow = true;
+    }
     InvalidateOwner();
 }
 
@@ -834,12 +934,7 @@ void CMPDefaultDlg::Render(plat::Canvas* hdc) {
         const int button = m_byPending;
         m_bActionReady = 0;
         m_byPending = MP_BTN_NONE;
-        if (m_bListPlay) {
-            m_bListPlay = 0;
-            PlaySelected();
-        } else {
-            RunButton(button);
-        }
+        RunButton(button);
     }
     if (m_bSeatActionPending) {
         m_bSeatActionPending = 0;

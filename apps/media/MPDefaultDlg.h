@@ -66,9 +66,8 @@ enum : uint32_t {
     MP_STATUS_REAR = 0x01000000,
 };
 
-// What a playlist entry made by Add-File carries after the file name: fifty blanks and
-// "[hhmmssmmm]".
-#define MP_STAMP_CHARS 61
+// What a playlist entry made by Add-File carries after the file name.
+#define MP_STAMP_CHARS PLAYLIST_STAMP_CHARS
 
 // Tries at the end of a file before playback stays stopped.
 #define MP_END_TRIES 5
@@ -163,7 +162,8 @@ public:
     uint8_t m_bAudioCD = 0;
     int m_iCDTrack = -1;
     int m_iCDTrackCount = 0;
-    std::u16string m_strCurrentPath;  // the file being played
+    std::u16string m_strCurrentPath;   // the file being played
+    std::u16string m_strFollowMissed;  // the file the lists could not be brought to
     // The drive row and the playlist row current when playback started, and the playing
     // file's row in the file list. Copies: a list's rows go when it is filled again.
     UI_LIST_ROW m_PlayDriveRow = {};
@@ -182,13 +182,14 @@ public:
     int m_iLongPress = 0;
     // CD insertion: the three steps still to run, in order.
     uint8_t m_bCDStep[3] = {0, 0, 0};
+    // The steps keep the settings' current playlist: no disc song replaced the last music.
+    uint8_t m_bKeepPlaylist = 0;
     uint8_t m_bSeatActionPending = 0;
     uint8_t m_bFirstShow = 1;
     uint8_t m_bResumeAfterRefresh = 1;
     uint32_t m_dwPlayStart = 0;
     uint8_t m_byPending = MP_BTN_NONE;
     uint8_t m_bActionReady = 0;
-    uint8_t m_bListPlay = 0;  // the pending Play is a file-list tap: that file plays
     int m_iPenX = 0;
     int m_iPenY = 0;
 
@@ -202,6 +203,8 @@ private:
     void FillFilesOf(const UI_LIST_ROW& row);
     // Whether a drive-list row is the optical drive's root.
     bool IsDiscRow(const UI_LIST_ROW& row) const;
+    // Whether the current drive row is the audio CD's (in the folder view).
+    bool IsAudioCdRowCurrent() const;
     bool IsUpRow(int index) const;
     void CompareWithPlaying();
     void OpenAudioCdRow(const UI_LIST_ROW& row);
@@ -210,7 +213,12 @@ private:
     bool SelectDriveRowOfPath(const std::u16string& path);
     void Tick1000();
     void RunCdStep();
-    void ScrollToPlaying();
+    // After the pen rested: the file list shows and highlights the song that plays or pauses,
+    // in its folder or playlist.
+    void FollowPlaying();
+    bool ShowsPlaying();
+    // Selects and opens a playlist that holds the song that plays; false when none does.
+    bool OpenPlaylistOfPlaying();
     bool IsPhoneCurrent() const;
     void SwitchToMusic();
     void SaveSettings();

@@ -63,19 +63,7 @@ int TrackOfName(const std::u16string& name) {
 }  // namespace
 
 std::u16string CMPDefaultDlg::CutStamp(const std::u16string& path) {
-    // Only a real stamp is cut: a short path, or an entry added without one, stays whole.
-    if (path.size() <= MP_STAMP_CHARS)
-        return path;
-    const size_t at = path.size() - MP_STAMP_CHARS;
-    for (size_t i = 0; i < 50; ++i)
-        if (path[at + i] != u' ')
-            return path;
-    if (path[at + 50] != u'[' || path.back() != u']')
-        return path;
-    for (size_t i = at + 51; i < path.size() - 1; ++i)
-        if (path[i] < u'0' || path[i] > u'9')
-            return path;
-    return path.substr(0, at);
+    return CutPlaylistStamp(path);
 }
 
 std::u16string CMPDefaultDlg::StampName(const std::u16string& name) {
@@ -381,12 +369,8 @@ bool CMPDefaultDlg::PlaySelected() {
     if (IsPlaceholderName(name))
         return false;
     m_iEndTries = 0;
-    const UI_LIST_ROW* drive = ListRowAt(DriveList());
-    const bool disc =
-        m_bAudioCD || (drive && m_bySourceMode == MP_SOURCE_FOLDERS && IsDiscRow(*drive) &&
-                       !m_pDriveHandler->Inside() && CKernel::Instance() &&
-                       CKernel::Instance()->GetDriveSnapshot().byDiscType == DISC_AUDIO_CD);
-    if (disc) {
+    // The row opens as what the drive list shows, whatever plays now.
+    if (IsAudioCdRowCurrent()) {
         const int track = TrackOfName(name);
         if (!track)
             return false;
@@ -442,12 +426,7 @@ void CMPDefaultDlg::SetRepeat(uint8_t mode) {
 void CMPDefaultDlg::ChangeRepeat() {
     uint8_t mode = static_cast<uint8_t>(m_byRepeatMode + 1);
     if (mode > 3) {
-        const UI_LIST_ROW* drive = ListRowAt(DriveList());
-        const bool disc =
-            m_bAudioCD ||
-            (drive && !m_pDriveHandler->Inside() && IsDiscRow(*drive) && CKernel::Instance() &&
-             CKernel::Instance()->GetDriveSnapshot().byDiscType == DISC_AUDIO_CD);
-        mode = disc ? 1 : 0;
+        mode = m_bAudioCD || IsAudioCdRowCurrent() ? 1 : 0;
     }
     SetRepeat(mode);
 }
@@ -525,8 +504,11 @@ void CMPDefaultDlg::HandleEndOfFile(uint16_t status) {
         InvalidateOwner();
         return;
     }
-    // Only a file that played to its end moves on; a round of tries goes on one open per
-    // tick, so a folder of broken files never holds the screen.
+    // Only a file that played to its end moves on. A status of none means that nothing is
+    // open (a stop, or a file that failed to open); taken as an end too, it would start the
+    // next song after the user stopped, and a failed open would start a new round of tries at
+    // every tick for ever. The tries after a failed open go on here instead, one open per
+    // tick and five at most, so a folder of broken files never holds the screen.
     if (m_iEndTries == 0 && status != IKvPlayer::STATUS_COMPLETED)
         return;
     IKvPlaylist* list = m_byRepeatMode == 1 || m_byRepeatMode == 2 ? m_pFolderList : m_pPlayingList;
@@ -590,8 +572,11 @@ void CMPDefaultDlg::WatchCdTrack() {
     const std::u16string name = plat::FormatStr(u"Track%02d.cda", track);
     const int row = FindRow(
         FileList(), [&](const UI_LIST_ROW& r) { return plat::StrCmpNoCase(r.szName, name) == 0; });
-    const UI_LIST_ROW* drive = ListRowAt(DriveList());
-    m_strCurrentPath = JoinWide(drive->szFolder, name);
+    // The disc's own folder: the drive list may show another place meanwhile.
+    std::u16string disc = CDriveListHandler::DiscRoot();
+    if (disc.empty())
+        disc = ListRowAt(DriveList())->szFolder;
+    m_strCurrentPath = JoinWide(disc, name);
     if (row >= 0) {
         FileList()->SetCurrentIndex(row);
         FileList()->SetFlag(0);
@@ -923,6 +908,8 @@ void CMPDefaultDlg::RunEditButton(int button) {
             if (m_bySourceMode != MP_SOURCE_EDIT_PLAYLIST || !temp || !row)
                 return;
             temp->RemoveItem(row->szName);
+            // The playlist is on show again, no folder's files to add from.
+            m_bAddingView = 0;
             m_pPlaylistHandler->FillFiles(temp);
             ShowCount(temp);
             break;

@@ -425,6 +425,22 @@ bool ScanMediaNames(uint8_t kind, std::u16string path, std::vector<std::u16strin
 
 // ---- Playlists -------------------------------------------------------------------------------
 
+std::u16string CutPlaylistStamp(const std::u16string& path) {
+    // Only a real stamp is cut: a short path, or an entry added without one, stays whole.
+    if (path.size() <= PLAYLIST_STAMP_CHARS)
+        return path;
+    const size_t at = path.size() - PLAYLIST_STAMP_CHARS;
+    for (size_t i = 0; i < 50; ++i)
+        if (path[at + i] != u' ')
+            return path;
+    if (path[at + 50] != u'[' || path.back() != u']')
+        return path;
+    for (size_t i = at + 51; i < path.size() - 1; ++i)
+        if (path[i] < u'0' || path[i] > u'9')
+            return path;
+    return path.substr(0, at);
+}
+
 CPlaylistHandler::CPlaylistHandler(IKvListbox* playlists, IKvListbox* files)
     : m_pList(playlists), m_pFileList(files) {}
 
@@ -534,7 +550,8 @@ void CPlaylistHandler::FillFiles(IKvPlaylist* playlist) {
         uint8_t type = 0;
         if (playlist->GetItem(&name, &folder, &type, i) != RZ_OK || !name || !folder)
             continue;
-        AddListRow(m_pFileList, name, ROW_FILE, name, folder);
+        // The row keeps the entry's name; the driver sees the song's.
+        AddListRow(m_pFileList, CutPlaylistStamp(name).c_str(), ROW_FILE, name, folder);
     }
 }
 

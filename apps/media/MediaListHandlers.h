@@ -51,6 +51,12 @@ static_assert(offsetof(UI_LIST_ROW, szFolder) == 514, "folder at 514");
 #define TEMP_PLAYLIST_NAME u"Temp-Playlist"
 #define ADD_NEW_ROW u"Add New"
 
+// What an entry of a new playlist carries after the file name: fifty blanks and
+// "[hhmmssmmm]", the time of adding.
+#define PLAYLIST_STAMP_CHARS 61
+// A playlist entry's name or path without its stamp; one without a stamp stays as it is.
+std::u16string CutPlaylistStamp(const std::u16string& path);
+
 // The extensions (without the dot) that count as media of a kind; null for another kind.
 const char16_t* const* MediaExtensions(uint8_t kind, int* count);
 // Whether a file name ends in one of the kind's extensions, in any case.

@@ -150,6 +150,8 @@ bool CPhotoDlg::LoadSkin() {
     }
     if (!mediapage::MakeLabelOnce(m_pCaption, {150, 250, 500, 40, 18, 255, 255, 255, 0, 0}))
         return false;
+    if (CKernel* kernel = CKernel::Instance())
+        m_pCaption->SetText(kernel->m_Language[MSG_WARNING_DELETE]);
     WriteLog("CPhotoDlg: %lld ms", static_cast<long long>(plat::GetTickCount() - started));
     return true;
 }
@@ -538,7 +540,6 @@ void CPhotoDlg::OnDriveListTap() {
         ClosePicture();
     if (m_bSlideshow && m_bPaused)
         StopSlideshow();
-    const std::u16string name = row.szName;
     CKernel* kernel = CKernel::Instance();
     const std::u16string disc = CDriveListHandler::DiscRoot();
     const bool discRow =
@@ -552,9 +553,8 @@ void CPhotoDlg::OnDriveListTap() {
             m_pFileHandler->FillFolder(head->szFolder);
         if (m_pFolderList)
             m_pFolderList->RemoveAll();
-    } else if (name.find(u"VCD") != std::u16string::npos ||
-               name.find(u"DVD") != std::u16string::npos ||
-               (discRow && (discType == DISC_VCD || discType == DISC_DVD))) {
+    } else if (discRow && (discType == DISC_VCD || discType == DISC_DVD)) {
+        // The disc's row, not the row's name: a folder "DVD Covers" opens as a folder.
         m_pFileHandler->FillFolder(ROW_NO_FILES);
     } else {
         if (!m_pDriveHandler->Inside()) {
@@ -887,8 +887,18 @@ void CPhotoDlg::Tick1000() {
     if (std::memcmp(&snap, &m_DriveSnapshot, sizeof snap) != 0 || readable != m_bVolumeReadable) {
         m_DriveSnapshot = snap;
         m_bVolumeReadable = readable;
-        if (m_pDriveHandler && !m_pDriveHandler->Inside())
+        // Inside a storage place its folders are listed again: a stick pulled takes its rows.
+        // The row that was current stays so where it is still listed.
+        if (m_pDriveHandler) {
+            const UI_LIST_ROW* current = ListRowAt(DriveList());
+            const std::u16string folder = current ? current->szFolder : u"";
             m_pDriveHandler->ListDrives();
+            const int row = FindRow(DriveList(), [&](const UI_LIST_ROW& r) {
+                return !folder.empty() && folder == r.szFolder;
+            });
+            if (row >= 0)
+                DriveList()->SetCurrentIndex(row);
+        }
         InvalidateOwner();
     }
 }

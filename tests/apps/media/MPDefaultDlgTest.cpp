@@ -117,6 +117,45 @@ uint8_t Flag(IKvListbox* list) {
     return flag;
 }
 
+// The folder and the name of a path the page plays.
+std::string FolderPart(const std::u16string& path) {
+    const std::string p = plat::Utf16ToUtf8(path);
+    return p.substr(0, p.rfind('\\'));
+}
+
+std::string NamePart(const std::u16string& path) {
+    const std::string p = plat::Utf16ToUtf8(path);
+    return p.substr(p.rfind('\\') + 1);
+}
+
+// Pixels of `rect` in a row text's colours (white, or the current row's red).
+int TextPixels(const plat::Surface& screen, const plat::Rect& rect) {
+    int n = 0;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) {
+            const uint32_t p = screen.PixelAt(x, y);
+            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            n += (r > 150 && g > 150 && b > 150) || (r > 200 && g < 100 && b < 100);
+        }
+    }
+    return n;
+}
+
+// Whether the screen shows row `index` of a list in the colour of the current row.
+bool ShowsHighlighted(const plat::Surface& screen, IKvListbox* list, int index) {
+    plat::Rect r;
+    if (list->GetItemRect(index, &r) != RZ_OK)
+        return false;
+    int red = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            const uint32_t p = screen.PixelAt(x, y);
+            red += ((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) < 100;
+        }
+    }
+    return red >= 10;
+}
+
 // The first frame of a button's strip is what the screen shows at the button's place.
 ::testing::AssertionResult ShowsButton(const plat::Surface& screen, int seatX, IKvButton* button,
                                        const std::string& image) {
@@ -148,7 +187,8 @@ uint8_t Flag(IKvListbox* list) {
 TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
     QuietPlayer quiet;
     const std::string wav = testmedia::Wav();
-    ASSERT_FALSE(wav.empty());
+    const std::string silence = testmedia::LongWav();  // the stick's songs never end meanwhile
+    ASSERT_FALSE(wav.empty() || silence.empty());
     HeadUnitOptions options;
     options.prepare = [&](const std::string& dir) {
         for (int i = 0; i < 30; ++i)
@@ -171,10 +211,10 @@ TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
     testsupport::ScriptedDrives& drives = unit.Drives();
     testsupport::WriteText(drives.Folder("first") + "/notes.txt", "x");
     const std::string stick = drives.Folder("second");
-    CopyTo(wav, stick + "/Rock/Live/one.wav");
-    CopyTo(wav, stick + "/Rock/Studio/two.WAV");
-    CopyTo(wav, stick + "/VCD/three.wav");
-    CopyTo(wav, stick + "/Best of.. 2010/four.wav");
+    CopyTo(silence, stick + "/Rock/Live/one.wav");
+    CopyTo(silence, stick + "/Rock/Studio/two.WAV");
+    CopyTo(silence, stick + "/VCD/three.wav");
+    CopyTo(silence, stick + "/Best of.. 2010/four.wav");
     drives.Mount("/dev/sdb1", 8, 17, drives.Folder("first"));
     unit.Advance(2500);
 
@@ -217,6 +257,20 @@ TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
     EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"four.wav"}));
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Live"));
     EXPECT_EQ(Flag(front->FileList()), 0);
+
+    // Next moves on into another folder. Once the pen has rested five seconds the lists show
+    // that folder, its song's row highlighted.
+    TapButton(unit, 0, front->Button(MP_BTN_NEXT));
+    ASSERT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    const std::u16string moved = front->m_strCurrentPath;
+    ASSERT_NE(FolderPart(moved), "f:\\Rock\\Live");
+    EXPECT_EQ(Flag(front->FileList()), 1);
+    unit.Advance(5500);
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{NamePart(moved)}));
+    EXPECT_EQ(Flag(front->FileList()), 0);
+    ASSERT_NE(ListRowAt(front->DriveList()), nullptr);
+    EXPECT_EQ(plat::Utf16ToUtf8(ListRowAt(front->DriveList())->szFolder), FolderPart(moved));
+    EXPECT_TRUE(ShowsHighlighted(unit.Screen(0), front->FileList(), 0));
 
     // "(..)" goes back up with the stick's row selected; its files stay.
     TapRow(unit, 0, front->DriveList(), 0);
@@ -325,8 +379,10 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     QuietPlayer quiet;
     const std::string cue = testmedia::CdImage();
     const std::string mp3 = testmedia::Mp3();
+    const std::string wav = testmedia::Wav();
     ASSERT_FALSE(cue.empty());
     ASSERT_FALSE(mp3.empty());
+    ASSERT_FALSE(wav.empty());
     ::setenv("VELKORA_OPTICAL_DEVICE", cue.c_str(), 1);
     HeadUnit unit;
     testsupport::ScriptedDrives& drives = unit.Drives();
@@ -355,6 +411,42 @@ TEST(MusicPage, AudioCdsAndDiscsStartAndStopTheMusic) {
     EXPECT_EQ(front->Player()->GetMediaType(), IKvPlayer::MEDIA_CD);
     EXPECT_EQ(front->GetPlayState(), PLAYSTATE_STOPPED);
     EXPECT_EQ(front->m_iCDTrack, 1);
+
+    // A stick's song plays. The disc's tracks are looked at meanwhile, and the stick again:
+    // Next and the end of a song move on within the stick.
+    const std::string stick = drives.Folder("stick");
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        CopyTo(wav, stick + "/" + name);
+    drives.Mount("/dev/sdb1", 8, 17, stick);
+    unit.Advance(2500);
+    auto plays = [&](const std::string& name) {
+        return unit.WaitFor([&] { return NamePart(front->m_strCurrentPath) == name; }, 4000);
+    };
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->FileList(), 0);
+    ASSERT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    ASSERT_EQ(NamePart(front->m_strCurrentPath), "a.wav");
+    TapRow(unit, 0, front->DriveList(), 0);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Audio CD"));
+    EXPECT_EQ(Names(front->FileList()).front(), "Track01.cda");
+    EXPECT_EQ(front->Player()->GetMediaType(), IKvPlayer::MEDIA_FILE) << "the song goes on";
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapButton(unit, 0, front->Button(MP_BTN_NEXT));
+    EXPECT_EQ(NamePart(front->m_strCurrentPath), "b.wav");
+    EXPECT_TRUE(plays("c.wav")) << "the end of b.wav";
+    // A track of the disc plays, then a song of the stick tapped plays in its place.
+    TapRow(unit, 0, front->DriveList(), 0);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Audio CD"));
+    TapRow(unit, 0, front->FileList(), 1);
+    EXPECT_EQ(front->Player()->GetMediaType(), IKvPlayer::MEDIA_CD);
+    EXPECT_EQ(front->m_iCDTrack, 2);
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
+    TapRow(unit, 0, front->FileList(), 1);
+    EXPECT_EQ(front->Player()->GetMediaType(), IKvPlayer::MEDIA_FILE);
+    EXPECT_EQ(NamePart(front->m_strCurrentPath), "b.wav");
+    EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(unit.Kernel()->m_Settings.iMediaType, 0);
+    front->StopAll();
     TapButton(unit, 0, front->Button(MP_BTN_RET_MENU));
     unit.Advance(200);
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
@@ -566,7 +658,7 @@ TEST(MusicPage, PlaysOnByTheRepeatModesAndSkipsBrokenFiles) {
 
 TEST(MusicPage, StatusWordsAndTimeFollowThePlayerOnBothSeats) {
     QuietPlayer quiet;
-    const std::string wav = testmedia::Wav();
+    const std::string wav = testmedia::LongWav();
     ASSERT_FALSE(wav.empty());
     HeadUnit unit;
     ASSERT_TRUE(unit.Start()) << "exit status " << unit.StartStatus();
@@ -600,6 +692,16 @@ TEST(MusicPage, StatusWordsAndTimeFollowThePlayerOnBothSeats) {
         EXPECT_TRUE(page->Button(MP_BTN_PLAY)->IsVisible());
         page->PauseIfPlaying(false);
         EXPECT_EQ(StatusValue(unit), 0x30101u | rear);
+        // A tap on the song's row pauses it and plays it on, as Play/Pause does.
+        const uint32_t starts = page->m_dwPlayEvents.load();
+        TapRow(unit, seat, page->FileList(), 0);
+        EXPECT_EQ(page->GetPlayState(), PLAYSTATE_PAUSED);
+        EXPECT_EQ(StatusValue(unit), 0x30201u | rear);
+        EXPECT_TRUE(ShowsButton(unit.Screen(seat), 0, page->Button(MP_BTN_PLAY), "play.png"));
+        TapRow(unit, seat, page->FileList(), 0);
+        EXPECT_EQ(page->GetPlayState(), PLAYSTATE_PLAYING);
+        EXPECT_EQ(page->m_dwPlayEvents.load(), starts);
+        EXPECT_TRUE(ShowsButton(unit.Screen(seat), 0, page->Button(MP_BTN_PAUSE), "pause.png"));
         page->StopAll();
         EXPECT_EQ(StatusValue(unit), 0u);
         EXPECT_TRUE(page->Button(MP_BTN_PLAY)->IsVisible());
@@ -695,6 +797,11 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+std::u16string TextOf(KvUserInterface::IKvText* text) {
+    char16_t* shown = nullptr;
+    return text && text->GetText(&shown) == RZ_OK && shown ? std::u16string(shown) : u"";
+}
+
 // What the keyboard page hands back after a name was typed and saved.
 void TypeName(HeadUnit& unit, CMPDefaultDlg* page, const std::u16string& name) {
     ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_KB);
@@ -711,7 +818,7 @@ void TypeName(HeadUnit& unit, CMPDefaultDlg* page, const std::u16string& name) {
 
 TEST(MusicPage, PlaylistsAreMadeEditedRenamedAndDeleted) {
     QuietPlayer quiet;
-    const std::string wav = testmedia::Wav();
+    const std::string wav = testmedia::LongWav();  // no song ends meanwhile
     ASSERT_FALSE(wav.empty());
     HeadUnitOptions options;
     options.prepare = [&](const std::string& dir) {
@@ -768,11 +875,28 @@ TEST(MusicPage, PlaylistsAreMadeEditedRenamedAndDeleted) {
     EXPECT_TRUE(fs::exists(folder + "Rock Classics"));
     // Saved, it plays: the stamp is cut before opening.
     EXPECT_EQ(CurrentName(front->PlaylistList()), "Rock");
+    // Its rows show the songs' names, not the stamps behind them.
+    for (int row = 0; row < 2; ++row) {
+        plat::Rect r;
+        ASSERT_EQ(front->FileList()->GetItemRect(row, &r), RZ_OK);
+        const int name = r.left + 120;
+        EXPECT_GT(TextPixels(unit.Screen(0), plat::Rect{r.left, r.top, name, r.bottom}), 10);
+        EXPECT_EQ(TextPixels(unit.Screen(0), plat::Rect{name, r.top, r.right, r.bottom}), 0);
+    }
     EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
     EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentPlaylist), "Rock");
     front->HandleNextFile(true);
     EXPECT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
     EXPECT_EQ(front->m_strCurrentPath.substr(0, 14), u"e:\\Album\\1.wav");
+    // Another playlist looked at: once the pen has rested, the list shows the playing one.
+    TapRow(unit, 0, front->PlaylistList(), IndexOf(front->PlaylistList(), "Rock Classics"));
+    EXPECT_EQ(Flag(front->FileList()), 1);
+    unit.Advance(5500);
+    EXPECT_EQ(CurrentName(front->PlaylistList()), "Rock");
+    EXPECT_EQ(Flag(front->FileList()), 0);
+    ASSERT_NE(ListRowAt(front->FileList()), nullptr);
+    EXPECT_EQ(std::u16string(ListRowAt(front->FileList())->szName),
+              front->m_strCurrentPath.substr(9));
 
     // Edit while it plays: add a file, delete one, rename; the old file goes after the save.
     TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST));
@@ -781,12 +905,14 @@ TEST(MusicPage, PlaylistsAreMadeEditedRenamedAndDeleted) {
     front->FileList()->SetCurrentIndex(0);
     TapButton(unit, 0, front->Button(MP_BTN_DEL_FILE));
     EXPECT_EQ(Names(front->FileList()).size(), 1u);
-    TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));  // the lists to add from
+    // A folder's files put on show from the drive list: the first Add-File adds.
     if (IndexOf(front->DriveList(), "Storage 01") >= 0)
         TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Storage 01"));
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Album"));
     front->FileList()->SetCurrentIndex(1);
     TapButton(unit, 0, front->Button(MP_BTN_ADD_FILE));
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"1.wav", "2.wav", "3.wav"}));
+    EXPECT_EQ(plat::Utf16ToUtf8(TextOf(front->m_pTexts[MP_TEXT_PLAYLIST_COUNT])), "(02)");
     TapButton(unit, 0, front->Button(MP_BTN_EDIT_LIST_NAME));
     TypeName(unit, front, u"Rock Classics");  // taken: refused, nothing changes
     TapButton(unit, 0, front->Button(MP_BTN_SAVE));

@@ -14,6 +14,7 @@
 #include "library/include/IKvButton.h"
 #include "library/include/IKvImage.h"
 #include "library/include/IKvPlaylist.h"
+#include "library/include/IKvText.h"
 #include "platform/gfx/ImageFile.h"
 #include "platform/text/Text.h"
 #include "tests/harness/HeadUnit.h"
@@ -169,7 +170,7 @@ TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
         testsupport::WriteBytes(stick + "/Trip/d.jpg", bytes);
         fs::remove(stick + "/Trip/full.jpg");
     }
-    Picture(stick + "/VCD/v.jpg", 64, 64, kRed, plat::ImageFormat::Jpeg);
+    Picture(stick + "/DVD Covers/v.jpg", 64, 64, kRed, plat::ImageFormat::Jpeg);
     MountStick(unit, stick);
     unit.Advance(2500);
 
@@ -224,12 +225,12 @@ TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
     EXPECT_EQ(w, 300);
     EXPECT_EQ(h, 200);
 
-    // VCD folders hold no pictures to show.
+    // A folder named after a disc type is a folder like any other.
     const int drive = IndexOf(front->DriveList(), "Storage");
     ASSERT_GE(drive, 0) << ::testing::PrintToString(Names(front->DriveList()));
     TapRow(unit, 0, front->DriveList(), drive);
-    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "VCD"));
-    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"No Files"}));
+    TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "DVD Covers"));
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"v.jpg"}));
 
     TapRow(unit, 0, front->DriveList(), IndexOf(front->DriveList(), "Trip"));
     ASSERT_EQ(Names(front->FileList()),
@@ -291,6 +292,23 @@ TEST(PhotoPage, BrowsesShowsTurnsAndRunsASlideshow) {
     EXPECT_EQ(front->m_bSlideshow, 0);
     EXPECT_TRUE(front->Button(PH_BTN_PLAY)->IsVisible());
     EXPECT_FALSE(front->Button(PH_BTN_PAUSE)->IsVisible());
+
+    // The stick is pulled while both seats show its folders (the rear page, shown first, opens
+    // the picture the front one saved): its rows go with it, the way up stays.
+    Launch(unit, 1);
+    ASSERT_EQ(unit.Seat(1)->m_iCurrentApp, APPTYPE_PHOTO);
+    ASSERT_GE(IndexOf(rear->DriveList(), "Trip"), 0);
+    unit.Drives().Unmount(stick);
+    unit.Advance(2500);
+    for (CPhotoDlg* page : {front, rear}) {
+        const std::vector<std::string> rows = Names(page->DriveList());
+        ASSERT_EQ(rows.size(), 1u) << ::testing::PrintToString(rows);
+        EXPECT_NE(rows[0].find("(..)"), std::string::npos);
+        // The caption of the delete question speaks the language of the unit.
+        char16_t* caption = nullptr;
+        ASSERT_EQ(page->m_pCaption->GetText(&caption), RZ_OK);
+        EXPECT_EQ(plat::Utf16ToUtf8(caption ? caption : u""), "Delete the selected item?");
+    }
 }
 
 TEST(PhotoPage, ResumesTheSavedPictureAndFollowsPictureDiscs) {

@@ -345,6 +345,21 @@ TEST(AppRestore, AProgramWithMusicIsStartedDirectlyAndTheMusicAskedForUntilItRep
     EXPECT_EQ(Count(unit.Log(), "ShellExecute: 5"), 1u);
 }
 
+// The playlist file "Road": a song that Edit-List added (no stamp), then one that Add-File
+// added, with its stamp.
+void RoadPlaylist(const std::string& dir) {
+    std::u16string body;
+    for (const std::u16string& line :
+         {std::u16string(u"b.wav"), std::u16string(u"e:"),
+          u"a.wav" + std::u16string(50, u' ') + u"[101500250]", std::u16string(u"e:")}) {
+        body += line;
+        body += u'\n';
+        body += u'\0';
+    }
+    std::filesystem::create_directories(dir + "/PLAYLIST");
+    testsupport::WriteBytes(dir + "/PLAYLIST/Road", body.data(), body.size() * 2);
+}
+
 TEST(AppRestore, MusicPlayingAtTheEndPlaysAgainAfterARestart) {
     RestoreInstalled restore;
     QuietPlayer quiet;
@@ -356,48 +371,68 @@ TEST(AppRestore, MusicPlayingAtTheEndPlaysAgainAfterARestart) {
         CopyTo(wav, folder + "/b.wav");
         unit.Drives().Mount("/dev/sdb1", 8, 17, folder);
     };
-    std::function<void(const std::string&)> left;
-    std::u16string playing;
-    {
+    // A song of a folder, and one played on from a playlist.
+    for (const bool fromPlaylist : {false, true}) {
+        SCOPED_TRACE(fromPlaylist ? "playlist" : "folder");
+        std::function<void(const std::string&)> left;
+        std::u16string playing;
+        {
+            HeadUnitOptions options;
+            options.settings = [](SYS_SETTINGS& s) {
+                plat::StrCopy(s.szCurrentMusic, u"e:\\a.wav");
+                s.iMediaType = 0;
+                s.szCurrentPlaylist[0] = 0;
+            };
+            options.prepare = RoadPlaylist;
+            HeadUnit unit(options);
+            stick(unit);
+            ASSERT_TRUE(unit.Start());
+            unit.Advance(2500);
+            Launch(unit, "APPTYPE_MUSIC");
+            unit.Advance(1500);
+            CMPDefaultDlg* music = static_cast<CMPDefaultDlg*>(unit.Page(0, APPTYPE_MUSIC));
+            ASSERT_EQ(music->GetPlayState(), PLAYSTATE_PLAYING);
+            if (fromPlaylist) {
+                TapButton(unit, music->Button(MP_BTN_PLAY_LIST));
+                ASSERT_EQ(music->m_bySourceMode, MP_SOURCE_PLAYLISTS);
+                music->FileList()->SetCurrentIndex(0);
+                TapButton(unit, music->Button(MP_BTN_PLAY));
+                ASSERT_EQ(music->m_strCurrentPath, u"e:\\b.wav");
+            }
+            // The user goes on to the next song and back to the homepage; it plays on.
+            TapButton(unit, music->Button(MP_BTN_NEXT));
+            ASSERT_TRUE(unit.WaitFor([&] { return music->GetPlayState() == PLAYSTATE_PLAYING; }));
+            playing = music->m_strCurrentPath;
+            EXPECT_EQ(playing.substr(0, 8), fromPlaylist ? u"e:\\a.wav" : u"e:\\b.wav");
+            TapButton(unit, music->Button(MP_BTN_RET_MENU));
+            ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
+            unit.Close();
+            EXPECT_TRUE(Has(unit.Log(), "SaveAppStatus(): 0x0100"));
+            left = CarriedOver(unit.BaseDir());
+        }
         HeadUnitOptions options;
-        options.settings = [](SYS_SETTINGS& s) {
-            plat::StrCopy(s.szCurrentMusic, u"e:\\a.wav");
-            s.iMediaType = 0;
-            s.szCurrentPlaylist[0] = 0;
+        options.prepare = [&](const std::string& dir) {
+            left(dir);
+            RoadPlaylist(dir);
         };
-        HeadUnit unit(options);
-        stick(unit);
-        ASSERT_TRUE(unit.Start());
-        unit.Advance(2500);
-        Launch(unit, "APPTYPE_MUSIC");
-        unit.Advance(1500);
-        CMPDefaultDlg* music = static_cast<CMPDefaultDlg*>(unit.Page(0, APPTYPE_MUSIC));
-        ASSERT_EQ(music->GetPlayState(), PLAYSTATE_PLAYING);
-        // The user goes on to the next song and back to the homepage; it plays on.
-        TapButton(unit, music->Button(MP_BTN_NEXT));
-        ASSERT_TRUE(unit.WaitFor([&] { return music->GetPlayState() == PLAYSTATE_PLAYING; }));
-        playing = music->m_strCurrentPath;
-        EXPECT_EQ(playing, u"e:\\b.wav");
-        TapButton(unit, music->Button(MP_BTN_RET_MENU));
-        ASSERT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_HOMEPAGE);
-        unit.Close();
-        EXPECT_TRUE(Has(unit.Log(), "SaveAppStatus(): 0x0100"));
-        left = CarriedOver(unit.BaseDir());
+        HeadUnit again(options);
+        stick(again);
+        ASSERT_TRUE(again.Start());
+        CMPDefaultDlg* music = static_cast<CMPDefaultDlg*>(again.Page(0, APPTYPE_MUSIC));
+        ASSERT_TRUE(again.WaitFor([&] {
+            return again.Seat(0)->m_iCurrentApp == APPTYPE_MUSIC &&
+                   music->GetPlayState() == PLAYSTATE_PLAYING;
+        }));
+        EXPECT_EQ(music->m_strCurrentPath, playing);
+        EXPECT_EQ(music->m_dwPlayEvents.load(), 1u) << "resumed once, not restarted";
+        // A playlist's song comes back in its playlist, shown.
+        EXPECT_EQ(music->m_bySourceMode, fromPlaylist ? MP_SOURCE_PLAYLISTS : MP_SOURCE_FOLDERS);
+        EXPECT_EQ(plat::Utf16ToUtf8(again.Kernel()->m_Settings.szCurrentPlaylist),
+                  fromPlaylist ? "Road" : "");
+        EXPECT_EQ(music->PlaylistList()->IsVisible(), fromPlaylist ? 1 : 0);
+        ASSERT_TRUE(RunRestoreToEnd(again, 2));
+        EXPECT_EQ(Count(again.Log(), "-re-exec music:"), 0u);
     }
-    HeadUnitOptions options;
-    options.prepare = left;
-    HeadUnit again(options);
-    stick(again);
-    ASSERT_TRUE(again.Start());
-    CMPDefaultDlg* music = static_cast<CMPDefaultDlg*>(again.Page(0, APPTYPE_MUSIC));
-    ASSERT_TRUE(again.WaitFor([&] {
-        return again.Seat(0)->m_iCurrentApp == APPTYPE_MUSIC &&
-               music->GetPlayState() == PLAYSTATE_PLAYING;
-    }));
-    EXPECT_EQ(music->m_strCurrentPath, playing);
-    EXPECT_EQ(music->m_dwPlayEvents.load(), 1u) << "resumed once, not restarted";
-    ASSERT_TRUE(RunRestoreToEnd(again, 2));
-    EXPECT_EQ(Count(again.Log(), "-re-exec music:"), 0u);
 }
 
 TEST(AppRestore, TheRadioComesBackOnItsBandAndFrequency) {
