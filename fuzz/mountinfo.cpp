@@ -36,11 +36,13 @@ public:
     std::vector<plat::OpticalDrive> OpticalDrives() override { return {}; }
     bool IsDvdDrive(const std::string&) override { return true; }
     plat::DiscStatus Disc(const std::string&) override { return plat::DiscStatus::NoDisc; }
+    bool DiscChanged(const std::string&) override { return false; }
     std::vector<plat::AudioTrack> AudioTracks(const std::string&) override { return {}; }
     bool ReadDisc(const std::string&, plat::DiscVolume&) override { return false; }
     bool MountDisc(const std::string&, const std::string&, std::string&, std::string&) override {
         return false;
     }
+    void CancelMount() override {}
     bool UnmountOwnFolder(const std::string&) override { return false; }
     bool VolumeInfo(const std::string&, const std::string&, std::u16string&, uint32_t&) override {
         return false;

@@ -240,9 +240,7 @@ bool CMPDefaultDlg::OpenAndPlay(const std::u16string& path) {
     if (!m_pPlayer)
         return false;
     const std::u16string file = m_bySourceMode == MP_SOURCE_FOLDERS ? path : CutStamp(path);
-    // As the program's drive map sees the path now (the library's copy lags behind).
-    const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(file));
-    if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK) {
+    if (m_pPlayer->OpenFile(file.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK) {
         WriteLog("Music: cannot open %s", plat::Utf16ToUtf8(file).c_str());
         SetStatus(MP_STATUS_STOPPED);
         ShowPlayButton(false);

@@ -381,8 +381,7 @@ void CFileListHandler::FillFolder(std::u16string path) {
     for (const std::u16string& file : names) {
         std::u16string image;
         if (view == KvUserInterface::LISTBOX_VIEW_GRID)
-            image = plat::Utf8ToUtf16(
-                plat::NativePath(plat::FormatStr(u"%s\\%s", path.c_str(), file.c_str())));
+            image = plat::FormatStr(u"%s\\%s", path.c_str(), file.c_str());
         AddListRow(m_pList, file.c_str(), ROW_FILE, file, path,
                    image.empty() ? nullptr : image.c_str());
     }
@@ -404,9 +403,7 @@ bool ScanMediaNames(uint8_t kind, std::u16string path, std::vector<std::u16strin
     // A drive's root keeps its separator ("e:" alone is no folder).
     if (path.size() == 2 && path[1] == u':')
         path += u"\\";
-    // The library is handed the folder the letter stands for now: its own copy of the drive
-    // map does not follow the sticks that come and go.
-    dir->SetPath(plat::Utf8ToUtf16(plat::NativePath(path)).c_str());
+    dir->SetPath(path.c_str());
     dir->SetFilter(count, const_cast<const char16_t**>(extensions));
     const bool ok = dir->Scan() == RZ_OK;
     if (ok) {

@@ -249,8 +249,7 @@ void CMoviePlayDlg::PlayDvdFolder(const std::u16string& ifoPath) {
             u"Error", plat::ui::kMbOk);
         return;
     }
-    // The library is handed the folder the letter stands for now.
-    m_pPlayer->SetDVDDirectory(plat::Utf8ToUtf16(plat::NativePath(ifoPath)).c_str());
+    m_pPlayer->SetDVDDirectory(ifoPath.c_str());
     m_dwIdle = plat::GetTickCount();
     m_strCurrentPath = ifoPath;
     if (ifoPath.size() < SYS_PATH_CHARS)

@@ -53,7 +53,7 @@ std::vector<std::u16string> MovieFilesOf(std::u16string folder) {
         folder += u"\\";
     int count = 0;
     const char16_t* const* extensions = MediaExtensions(MEDIA_KIND_MOVIE, &count);
-    dir->SetPath(plat::Utf8ToUtf16(plat::NativePath(folder)).c_str());
+    dir->SetPath(folder.c_str());
     dir->SetFilter(count, const_cast<const char16_t**>(extensions));
     if (dir->Scan() == RZ_OK) {
         char16_t name[KvUtility::KVDIR_NAME_CHARS];
@@ -661,8 +661,7 @@ bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int b
         return false;
     if (m_bySpeed)
         StepSpeed(true);
-    const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(path));
-    if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK) {
+    if (m_pPlayer->OpenFile(path.c_str(), IKvPlayer::MEDIA_FILE) != RZ_OK) {
         WriteLog("Movie: cannot open %s", plat::Utf16ToUtf8(path).c_str());
         ShowPlayButton(false);
         return false;
@@ -1100,8 +1099,7 @@ void CMoviePlayDlg::PlayVcd() {
     kernel->m_Settings.byMediaSeat = m_bySeat;
     SaveSettings();
     m_strBookmark = DiscBookmark();
-    const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(first));
-    if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_VCD) != RZ_OK) {
+    if (m_pPlayer->OpenFile(first.c_str(), IKvPlayer::MEDIA_VCD) != RZ_OK) {
         WriteLog("VCD: cannot open %s", plat::Utf16ToUtf8(first).c_str());
         m_strCurrentPath.clear();
         ShowPlayButton(false);

@@ -14,7 +14,6 @@
 #include "core/ui/PageSetup.h"
 #include "core/ui/WindowMessages.h"
 #include "platform/io/File.h"
-#include "platform/io/Path.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Text.h"
 
@@ -524,8 +523,7 @@ void CMoviePlayDlg::NextVcdSection() {
             return;
         }
         const std::u16string path = m_VcdSections[static_cast<size_t>(m_iVcdIndex)];
-        const std::u16string native = plat::Utf8ToUtf16(plat::NativePath(path));
-        if (m_pPlayer->OpenFile(native.c_str(), IKvPlayer::MEDIA_VCD) != RZ_OK)
+        if (m_pPlayer->OpenFile(path.c_str(), IKvPlayer::MEDIA_VCD) != RZ_OK)
             continue;
         m_strCurrentPath = path;
         if (kernel) {

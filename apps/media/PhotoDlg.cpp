@@ -240,7 +240,7 @@ bool CPhotoDlg::LoadPicture(const std::u16string& folder, const std::u16string& 
     if (IsPlaceholderName(name) || name.empty())
         return false;
     const std::u16string path = JoinWide(folder, name);
-    IKvImage* image = LoadImage(plat::Utf8ToUtf16(plat::NativePath(path)));
+    IKvImage* image = LoadImage(path);
     // IsLoaded decodes the whole picture (a camera's photo at screen size): only worth it
     // when the picture is about to be drawn, which then uses those pixels.
     int loaded = 0;
@@ -434,8 +434,7 @@ void CPhotoDlg::RotatePicture() {
     if (m_pPicture->Rotate90() != RZ_OK)
         return;
     const std::u16string tempPath = plat::FormatStr(u"%s\\%s", kernel->m_szBaseDir, temp);
-    const std::u16string nativeTemp = plat::Utf8ToUtf16(plat::NativePath(tempPath));
-    if (m_pPicture->Save(nativeTemp.c_str()) != RZ_OK) {
+    if (m_pPicture->Save(tempPath.c_str()) != RZ_OK) {
         WriteLog("Photo: cannot save %s", plat::Utf16ToUtf8(tempPath).c_str());
         return;
     }
@@ -447,7 +446,7 @@ void CPhotoDlg::RotatePicture() {
         int top = 0, end = 0;
         FileList()->GetTopIndex(&top);
         FileList()->GetEndIndex(&end);
-        FileList()->SetItem(index, copy.szName, &copy, sizeof copy, nativeTemp.c_str());
+        FileList()->SetItem(index, copy.szName, &copy, sizeof copy, tempPath.c_str());
         FileList()->SetTopIndex(top);
         FileList()->SetEndIndex(end);
         FileList()->SetCurrentIndex(index);
@@ -455,7 +454,7 @@ void CPhotoDlg::RotatePicture() {
     // The turned picture is what the full view shows now.
     const std::u16string own = m_strPicture;
     ReleaseAndClear(m_pPicture);
-    m_pPicture = LoadImage(nativeTemp);
+    m_pPicture = LoadImage(tempPath);
     m_strPicture = m_pPicture ? own : std::u16string();
     m_bPictureDrawn = 0;
 }

@@ -11,6 +11,9 @@ namespace {
 
 // The device type the drive query answers for a DVD drive; kept in the log line.
 constexpr unsigned kFileDeviceDvd = 0x33;
+// The power goes soon after the ignition: the end of the session waits no longer than this
+// for a disc that udisks2 or the kernel is still mounting.
+constexpr uint32_t kDriveStopWaitMs = 250;
 
 bool EqualNoCase(const std::string& a, const char* b) {
     return plat::StrCmpNoCase(plat::Utf8ToUtf16(a), plat::Utf8ToUtf16(b)) == 0;
@@ -207,6 +210,12 @@ bool CKernelDrives::CheckDrivesPeriodic() {
     for (const std::string& note : plat::Drives().TakeNotes())
         WriteLog("%s", note.c_str());
     return true;
+}
+
+void CKernelDrives::StopDrives() {
+    plat::StopDriveMounting(kDriveStopWaitMs);
+    for (const std::string& note : plat::Drives().TakeNotes())
+        WriteLog("%s", note.c_str());
 }
 
 DRIVE_SNAPSHOT CKernelDrives::GetDriveSnapshot() {

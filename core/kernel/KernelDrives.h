@@ -82,6 +82,9 @@ public:
     // From the main timer: the scan and the disc check once more than 1000 ms have passed.
     // True when they ran.
     bool CheckDrivesPeriodic();
+    // The end of the session, once the state is saved: a disc being mounted is called back
+    // and waited for a quarter of a second at most; what the drive layer says is logged.
+    void StopDrives();
 
     // A copy of the current snapshot, taken under the drive mutex.
     DRIVE_SNAPSHOT GetDriveSnapshot();

@@ -782,6 +782,9 @@ void CMainCtrlDlg::Shutdown() {
         else
             SaveOnCancel();
     }
+    // Saved: a disc still being mounted does not hold up the end.
+    if (CKernel* k = CKernel::Instance())
+        k->StopDrives();
     if (m_bCreated)
         WriteLog("CMainCtrlDlg::OnDestroy()");
     DestroyAll();

@@ -15,7 +15,9 @@ constexpr uint32_t kText = plat::Argb(0xFF, 0, 0, 0);
 
 }  // namespace
 
-MessageDlg::MessageDlg(plat::ui::WindowId parent) : CModalDialog(335, 81, parent) {}
+MessageDlg::MessageDlg(plat::ui::WindowId parent) : CModalDialog(335, 81, parent) {
+    m_bHoldsOwner = true;
+}
 
 MessageDlg::~MessageDlg() {
     Destroy();

@@ -44,6 +44,9 @@ protected:
     void OnClose() override;
 
     plat::ui::WindowId m_hParent;
+    // The owner takes no pen while the dialog runs (a message box). Pop-ups leave it live:
+    // the page under a waiting pop-up may end the wait with a tap.
+    bool m_bHoldsOwner = false;
 
 private:
     int RunHere();

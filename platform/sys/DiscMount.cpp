@@ -4,9 +4,12 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "platform/io/File.h"
 #include "platform/io/Path.h"
@@ -29,6 +32,33 @@ struct VariantUnref {
     void operator()(GVariant* v) const { g_variant_unref(v); }
 };
 
+// The udisks2 calls in flight, so that the end of the session can call them back.
+std::mutex g_inFlightMutex;
+std::vector<GCancellable*> g_inFlight;
+
+class InFlight {
+public:
+    InFlight() : m_cancel(g_cancellable_new()) {
+        std::lock_guard<std::mutex> lock(g_inFlightMutex);
+        g_inFlight.push_back(m_cancel);
+    }
+    ~InFlight() {
+        {
+            std::lock_guard<std::mutex> lock(g_inFlightMutex);
+            g_inFlight.erase(std::remove(g_inFlight.begin(), g_inFlight.end(), m_cancel),
+                             g_inFlight.end());
+        }
+        g_object_unref(m_cancel);
+    }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+    GCancellable* Get() const { return m_cancel; }
+    bool Cancelled() const { return g_cancellable_is_cancelled(m_cancel); }
+
+private:
+    GCancellable* m_cancel;
+};
+
 // udisks2's object path of a block device: its kernel name with everything but letters,
 // digits and '_' written as "_xx" hex, as udisks does.
 std::string UdisksBlockPath(const std::string& device) {
@@ -43,10 +73,11 @@ std::string UdisksBlockPath(const std::string& device) {
     return path;
 }
 
-bool MountByUdisks(const std::string& device, std::string& mountPoint, std::string& why) {
+bool MountByUdisks(const std::string& device, const InFlight& call, std::string& mountPoint,
+                   std::string& why) {
     GError* raw = nullptr;
     std::unique_ptr<GDBusConnection, ObjectUnref> bus(
-        g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &raw));
+        g_bus_get_sync(G_BUS_TYPE_SYSTEM, call.Get(), &raw));
     std::unique_ptr<GError, ErrorFree> error(raw);
     if (!bus) {
         why = std::string("udisks2: no system bus (") + (error ? error->message : "") + ")";
@@ -59,7 +90,7 @@ bool MountByUdisks(const std::string& device, std::string& mountPoint, std::stri
     std::unique_ptr<GVariant, VariantUnref> reply(g_dbus_connection_call_sync(
         bus.get(), "org.freedesktop.UDisks2", UdisksBlockPath(device).c_str(),
         "org.freedesktop.UDisks2.Filesystem", "Mount", g_variant_new("(a{sv})", &options),
-        G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kUdisksTimeoutMs, nullptr, &raw));
+        G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kUdisksTimeoutMs, call.Get(), &raw));
     error.reset(raw);
     if (!reply) {
         why = std::string("udisks2: ") + (error ? error->message : "no answer");
@@ -98,14 +129,25 @@ bool MountOwn(const std::string& device, const std::string& folder, std::string&
 bool MountDisc(const std::string& device, const std::string& ownFolder, std::string& mountPoint,
                std::string& why) {
     std::string udisks, own;
-    if (MountByUdisks(device, mountPoint, udisks))
+    InFlight call;
+    if (MountByUdisks(device, call, mountPoint, udisks))
         return true;
+    if (call.Cancelled()) {
+        why = udisks;  // the session ends: no other way is tried
+        return false;
+    }
     if (MountOwn(device, ownFolder, own)) {
         mountPoint = ownFolder;
         return true;
     }
     why = udisks + "; " + own;
     return false;
+}
+
+void CancelDiscMounts() {
+    std::lock_guard<std::mutex> lock(g_inFlightMutex);
+    for (GCancellable* c : g_inFlight)
+        g_cancellable_cancel(c);
 }
 
 bool UnmountOwnFolder(const std::string& folder) {

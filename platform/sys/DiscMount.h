@@ -6,16 +6,22 @@
 
 #include <string>
 
+#include "platform/sys/DrivesApi.h"
+
 namespace plat {
 
 // Mounts the disc in `device` read-only. `ownFolder` is where mount(2) puts it (made when
 // missing). True with `mountPoint` set when mounted; false with `why` saying what each way
 // answered.
-bool MountDisc(const std::string& device, const std::string& ownFolder, std::string& mountPoint,
-               std::string& why);
+PLAT_DRIVES_API bool MountDisc(const std::string& device, const std::string& ownFolder,
+                               std::string& mountPoint, std::string& why);
+
+// Makes every MountDisc in flight give up its wait for udisks2 at once (it then answers
+// false). A mount(2) that hangs in the kernel cannot be called back. Any thread.
+PLAT_DRIVES_API void CancelDiscMounts();
 
 // Takes a disc off a folder of the unit's own (the disc left the drive); lazily, so a reader
 // still inside does not hold it.
-bool UnmountOwnFolder(const std::string& folder);
+PLAT_DRIVES_API bool UnmountOwnFolder(const std::string& folder);
 
 }  // namespace plat

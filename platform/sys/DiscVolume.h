@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sys/DrivesApi.h"
+
 namespace plat {
 
 struct DiscVolume {
@@ -23,10 +25,10 @@ using SectorReader = std::function<bool(uint32_t lba, uint8_t* out)>;
 // The ISO 9660 volume behind `read`. False (and `out` untouched) when there is no primary
 // volume descriptor or its root folder cannot be read; never reads beyond what the
 // descriptors announce, and stops at a bounded number of sectors and entries.
-bool ReadIsoVolume(const SectorReader& read, DiscVolume& out);
+PLAT_DRIVES_API bool ReadIsoVolume(const SectorReader& read, DiscVolume& out);
 
 // The same on a device or an image file; a disc with no ISO 9660 file system but a DVD-Video
 // one (UDF only) is read through libdvdread, its root then holding "VIDEO_TS".
-bool ReadDiscVolume(const std::string& source, DiscVolume& out);
+PLAT_DRIVES_API bool ReadDiscVolume(const std::string& source, DiscVolume& out);
 
 }  // namespace plat

@@ -13,6 +13,7 @@
 #include <linux/cdrom.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,11 @@ namespace plat {
 namespace {
 
 constexpr char16_t kFirstStorageLetter = u'E';
+// A data disc whose root could not be read is tried this often, once a refresh, before it
+// is left alone until it leaves (a bad disc is not to be read over and over).
+constexpr int kDiscReadTries = 3;
+// How long the end of a map waits for a disc being mounted.
+constexpr uint32_t kMountStopWaitMs = 250;
 
 std::string ReadTrimmed(const std::string& path) {
     std::string s;
@@ -257,6 +263,15 @@ DiscStatus LinuxDriveProbe::Disc(const std::string& device) {
     }
 }
 
+bool LinuxDriveProbe::DiscChanged(const std::string& device) {
+    FdCloser fd{OpenOptical(device)};
+    if (fd.fd < 0)
+        return false;
+    // The drive keeps a flag of its own for this query, apart from the one the block layer
+    // reads; a drive that cannot tell says no, and the disc's leaving still shows.
+    return ::ioctl(fd.fd, CDROM_MEDIA_CHANGED, CDSL_CURRENT) > 0;
+}
+
 std::vector<AudioTrack> LinuxDriveProbe::AudioTracks(const std::string& device) {
     std::vector<AudioTrack> tracks;
     FdCloser fd{OpenOptical(device)};
@@ -350,6 +365,10 @@ bool LinuxDriveProbe::MountDisc(const std::string& device, const std::string& fo
     return plat::MountDisc(device, folder, mountPoint, why);
 }
 
+void LinuxDriveProbe::CancelMount() {
+    CancelDiscMounts();
+}
+
 bool LinuxDriveProbe::UnmountOwnFolder(const std::string& folder) {
     return plat::UnmountOwnFolder(folder);
 }
@@ -376,14 +395,46 @@ std::string LinuxDriveProbe::ScratchDir() {
 
 // ---- letters ----
 
-DriveMap::DriveMap(std::unique_ptr<DriveProbe> probe) : m_probe(std::move(probe)) {}
+DriveMap::DriveMap(std::unique_ptr<DriveProbe> probe)
+    : m_probe(std::move(probe)), m_mount(std::make_shared<Mounting>()) {}
 
 DriveMap::~DriveMap() {
-    if (m_mounter.joinable())
-        m_mounter.join();
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& own : m_ownMounts)
+    StopMountingLocked(kMountStopWaitMs);
+    std::lock_guard<std::mutex> mountLock(m_mount->mutex);
+    for (const auto& own : m_mount->ownMounts)
         m_probe->UnmountOwnFolder(own.second);
+}
+
+void DriveMap::StopMounting(uint32_t waitMs) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    StopMountingLocked(waitMs);
+}
+
+void DriveMap::StopMountingLocked(uint32_t waitMs) {
+    if (!m_mounter.joinable())
+        return;
+    std::unique_lock<std::mutex> mountLock(m_mount->mutex);
+    if (m_mount->running) {
+        m_probe->CancelMount();
+        // Real time: the mount hangs in the real world whatever clock the unit runs on.
+        m_mount->done.wait_for(mountLock, std::chrono::milliseconds(waitMs),
+                               [&] { return !m_mount->running; });
+    }
+    if (!m_mount->running) {
+        mountLock.unlock();
+        m_mounter.join();
+        return;
+    }
+    // Left behind: it keeps its own share of what it touches. What it may still mount is no
+    // longer the map's to release.
+    auto fresh = std::make_shared<Mounting>();
+    fresh->ownMounts = m_mount->ownMounts;
+    fresh->notes = std::move(m_mount->notes);
+    fresh->notes.push_back("a disc being mounted was left behind");
+    mountLock.unlock();
+    m_mounter.detach();
+    m_mount = std::move(fresh);
 }
 
 void DriveMap::Refresh() {
@@ -407,13 +458,15 @@ DriveMap::Entry* DriveMap::FindLocked(char16_t letter) {
 void DriveMap::ReleaseOwnMountsLocked() {
     // A disc we mounted ourselves is taken off its folder once it left the drive; nobody else
     // would.
-    for (auto it = m_ownMounts.begin(); it != m_ownMounts.end();) {
+    std::lock_guard<std::mutex> mountLock(m_mount->mutex);
+    std::vector<std::pair<std::string, std::string>>& own = m_mount->ownMounts;
+    for (auto it = own.begin(); it != own.end();) {
         if (m_probe->Disc(it->first) == DiscStatus::Data) {
             ++it;
             continue;
         }
         m_probe->UnmountOwnFolder(it->second);
-        it = m_ownMounts.erase(it);
+        it = own.erase(it);
     }
 }
 
@@ -435,12 +488,8 @@ void DriveMap::RefreshLocked() {
         base == m_lastBase) {
         // Nothing came or went: the letters stay as they are; only the discs may have changed.
         for (Entry& e : m_entries) {
-            if (e.info.type != DRIVE_CDROM || e.mounted)
-                continue;
-            e.info.root.clear();
-            e.info.unmountedData = false;
-            e.volume = DiscVolume();
-            UpdateOpticalLocked(e);
+            if (e.info.type == DRIVE_CDROM && !e.mounted)
+                UpdateOpticalLocked(e);
         }
         return;
     }
@@ -576,20 +625,39 @@ void DriveMap::RefreshLocked() {
 }
 
 void DriveMap::UpdateOpticalLocked(Entry& e) {
-    const DiscStatus status = m_probe->Disc(e.info.device);
+    const std::string& device = e.info.device;
+    const DiscStatus status = m_probe->Disc(device);
     UpdateAudioFolderLocked(e, status);
+    e.info.unmountedData = false;
+    e.volume = DiscVolume();
+    auto read = std::find_if(m_discsRead.begin(), m_discsRead.end(),
+                             [&](const DiscRead& r) { return r.device == device; });
     if (status != DiscStatus::Data) {
-        // The next disc (or this one again) may be mounted anew.
+        // The next disc (or this one again) is read and may be mounted anew.
         m_mountTried.erase(std::remove_if(m_mountTried.begin(), m_mountTried.end(),
-                                          [&](const auto& t) { return t.first == e.info.device; }),
+                                          [&](const auto& t) { return t.first == device; }),
                            m_mountTried.end());
-    }
-    if (!e.info.root.empty() || status != DiscStatus::Data)
+        if (read != m_discsRead.end())
+            m_discsRead.erase(read);
         return;
-    // Nobody mounted the disc: what it is and what it is called come from the device.
-    DiscVolume volume;
-    if (m_probe->ReadDisc(e.info.device, volume)) {
-        e.volume = std::move(volume);
+    }
+    if (!e.info.root.empty())
+        return;
+    // Nobody mounted the disc: what it is and what it is called come from the device, read
+    // when it arrives and again only when the drive says another disc came.
+    const bool changed = m_probe->DiscChanged(device);
+    if (read == m_discsRead.end()) {
+        m_discsRead.push_back(DiscRead{device, false, 0, DiscVolume()});
+        read = m_discsRead.end() - 1;
+    } else if (changed) {
+        *read = DiscRead{device, false, 0, DiscVolume()};
+    }
+    if (!read->ok && read->tries < kDiscReadTries) {
+        ++read->tries;
+        read->ok = m_probe->ReadDisc(device, read->volume);
+    }
+    if (read->ok) {
+        e.volume = read->volume;
         e.info.unmountedData = true;
         RequestMountLocked(e);
     }
@@ -597,9 +665,15 @@ void DriveMap::UpdateOpticalLocked(Entry& e) {
 
 void DriveMap::RequestMountLocked(const Entry& e) {
     const std::pair<std::string, uint32_t> disc(e.info.device, e.volume.serial);
-    if (m_mounting.load() ||
-        std::find(m_mountTried.begin(), m_mountTried.end(), disc) != m_mountTried.end())
-        return;  // one at a time; another disc is asked for at a later refresh
+    if (std::find(m_mountTried.begin(), m_mountTried.end(), disc) != m_mountTried.end())
+        return;
+    std::shared_ptr<Mounting> mount = m_mount;
+    {
+        std::lock_guard<std::mutex> mountLock(mount->mutex);
+        if (mount->running)
+            return;  // one at a time; another disc is asked for at a later refresh
+        mount->running = true;
+    }
     m_mountTried.push_back(disc);
     const std::string scratch = m_probe->ScratchDir();
     const std::string folder =
@@ -608,30 +682,32 @@ void DriveMap::RequestMountLocked(const Entry& e) {
     const std::string what = FormatNarrow("%c: data disc \"%s\"", static_cast<char>(e.info.letter),
                                           e.volume.label.c_str());
     if (m_mounter.joinable())
-        m_mounter.join();  // done: m_mounting was false
-    m_mounting = true;
-    DriveProbe* probe = m_probe.get();
+        m_mounter.join();  // done: it was no longer running
+    std::shared_ptr<DriveProbe> probe = m_probe;
     try {
-        m_mounter = std::thread([this, probe, device, folder, what] {
+        m_mounter = std::thread([mount, probe, device, folder, what] {
             std::string point, why;
             const bool ok = probe->MountDisc(device, folder, point, why);
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::lock_guard<std::mutex> lock(mount->mutex);
             if (ok && point == folder)
-                m_ownMounts.emplace_back(device, folder);
-            m_notes.push_back(ok ? what + " mounted at " + point
-                                 : what + " cannot be listed: " + why);
-            m_mounting = false;
+                mount->ownMounts.emplace_back(device, folder);
+            mount->notes.push_back(ok ? what + " mounted at " + point
+                                      : what + " cannot be listed: " + why);
+            mount->running = false;
+            mount->done.notify_all();
         });
     } catch (const std::system_error&) {
-        m_mounting = false;
-        m_notes.push_back(what + " cannot be listed: no thread to mount it");
+        std::lock_guard<std::mutex> lock(mount->mutex);
+        mount->running = false;
+        mount->notes.push_back(what + " cannot be listed: no thread to mount it");
     }
 }
 
 std::vector<std::string> DriveMap::TakeNotes() {
     std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> mountLock(m_mount->mutex);
     std::vector<std::string> notes;
-    notes.swap(m_notes);
+    notes.swap(m_mount->notes);
     return notes;
 }
 
@@ -823,6 +899,12 @@ DriveMap& Drives() {
 void SetDriveProbe(std::unique_ptr<DriveProbe> probe) {
     std::lock_guard<std::mutex> lock(g_drivesMutex);
     g_drives = probe ? std::make_unique<DriveMap>(std::move(probe)) : nullptr;
+}
+
+void StopDriveMounting(uint32_t waitMs) {
+    std::lock_guard<std::mutex> lock(g_drivesMutex);
+    if (g_drives)
+        g_drives->StopMounting(waitMs);
 }
 
 // ---- disc files ----

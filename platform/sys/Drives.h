@@ -9,11 +9,15 @@
 //
 // An optical drive has its letter whether or not a disc is in it. A data disc is read where
 // the system mounted it; one nobody mounted still shows its root names, label and id, read
-// from the device; an audio CD, which has no file system, shows as a folder of "TrackNN.cda"
+// from the device once when it arrives (a drive kept busy every second keeps its disc
+// spinning); an audio CD, which has no file system, shows as a folder of "TrackNN.cda"
 // entries, one per audio track, as the system has always listed them.
+//
+// The map is one for the whole process: the program and libVantrel.so reach the same one
+// (DrivesApi.h), so a stick that arrives while the unit runs is known to both at once.
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -23,6 +27,7 @@
 #include <vector>
 
 #include "platform/sys/DiscVolume.h"
+#include "platform/sys/DrivesApi.h"
 
 namespace plat {
 
@@ -62,7 +67,7 @@ struct AudioTrack {
 // the optical drives' ioctls and the file systems' labels. LinuxDriveProbe reads the real
 // machine; tests give it a scripted mount table and a folder shaped like sysfs, and script
 // the disc states of the optical drives.
-class DriveProbe {
+class PLAT_DRIVES_API DriveProbe {
 public:
     virtual ~DriveProbe() = default;
     // Text in the format of /proc/self/mountinfo.
@@ -75,6 +80,9 @@ public:
     virtual std::vector<OpticalDrive> OpticalDrives() = 0;
     virtual bool IsDvdDrive(const std::string& device) = 0;
     virtual DiscStatus Disc(const std::string& device) = 0;
+    // Whether the drive saw its disc change since it was last asked; asks the drive, reads
+    // nothing from the disc.
+    virtual bool DiscChanged(const std::string& device) = 0;
     virtual std::vector<AudioTrack> AudioTracks(const std::string& device) = 0;
     // Label, id and root names of the data disc in `device`, read from the device itself (for a
     // disc nobody mounted).
@@ -89,10 +97,12 @@ public:
     // not touch the probe's other state. `folder` is the unit's own place for it.
     virtual bool MountDisc(const std::string& device, const std::string& folder,
                            std::string& mountPoint, std::string& why) = 0;
+    // Asks a MountDisc in flight to give up; any thread.
+    virtual void CancelMount() = 0;
     virtual bool UnmountOwnFolder(const std::string& folder) = 0;
 };
 
-class LinuxDriveProbe : public DriveProbe {
+class PLAT_DRIVES_API LinuxDriveProbe : public DriveProbe {
 public:
     struct Paths {
         std::string mountTable = "/proc/self/mountinfo";
@@ -110,6 +120,7 @@ public:
     std::vector<OpticalDrive> OpticalDrives() override;
     bool IsDvdDrive(const std::string& device) override;
     DiscStatus Disc(const std::string& device) override;
+    bool DiscChanged(const std::string& device) override;
     std::vector<AudioTrack> AudioTracks(const std::string& device) override;
     bool ReadDisc(const std::string& device, DiscVolume& out) override;
     bool VolumeInfo(const std::string& source, const std::string& mountPoint, std::u16string& label,
@@ -117,6 +128,7 @@ public:
     std::string ScratchDir() override;
     bool MountDisc(const std::string& device, const std::string& folder, std::string& mountPoint,
                    std::string& why) override;
+    void CancelMount() override;
     bool UnmountOwnFolder(const std::string& folder) override;
 
 private:
@@ -145,9 +157,10 @@ struct DriveInfo {
     bool unmountedData = false;
 };
 
-class DriveMap {
+class PLAT_DRIVES_API DriveMap {
 public:
     explicit DriveMap(std::unique_ptr<DriveProbe> probe);
+    // Waits for a mount in flight no longer than StopMounting does.
     ~DriveMap();
     DriveMap(const DriveMap&) = delete;
     DriveMap& operator=(const DriveMap&) = delete;
@@ -170,6 +183,10 @@ public:
     // What the drive layer has to say since the last call (a disc it mounted, or why it could
     // not): lines for the unit's log.
     std::vector<std::string> TakeNotes();
+    // The end of the session: a disc being mounted is called back and waited for at most
+    // `waitMs` of real time, then left behind (it touches nothing the map keeps). A later
+    // refresh may mount again.
+    void StopMounting(uint32_t waitMs);
 
 private:
     struct Entry {
@@ -178,26 +195,42 @@ private:
         bool mounted = false;
         DiscVolume volume;  // when info.unmountedData
     };
+    // What was read from a data disc nobody mounted, kept until the disc leaves its drive.
+    struct DiscRead {
+        std::string device;
+        bool ok = false;
+        int tries = 0;
+        DiscVolume volume;
+    };
+    // What a mounting thread shares with the map; the thread holds it (and the probe) for as
+    // long as it runs, so a thread left behind at the end touches nothing that is gone.
+    struct Mounting {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool running = false;
+        std::vector<std::pair<std::string, std::string>> ownMounts;  // device -> our folder
+        std::vector<std::string> notes;
+    };
     void RefreshLocked();
     void EnsureLoadedLocked();
     void UpdateAudioFolderLocked(Entry& e, DiscStatus status);
     void UpdateOpticalLocked(Entry& e);
     void RequestMountLocked(const Entry& e);
     void ReleaseOwnMountsLocked();
+    void StopMountingLocked(uint32_t waitMs);
     Entry* FindLocked(char16_t letter);
 
     std::mutex m_mutex;
-    std::unique_ptr<DriveProbe> m_probe;
+    std::shared_ptr<DriveProbe> m_probe;
     bool m_loaded = false;
     std::vector<Entry> m_entries;                                     // sorted by letter
     std::vector<std::pair<std::string, char16_t>> m_lastSeen;         // key -> letter it last had
     std::vector<std::pair<std::string, std::string>> m_audioFolders;  // device -> TOC signature
+    std::vector<DiscRead> m_discsRead;
     // Mounting a disc nobody mounted: one at a time, once per disc.
     std::thread m_mounter;
-    std::atomic<bool> m_mounting{false};
-    std::vector<std::pair<std::string, uint32_t>> m_mountTried;    // device, disc id
-    std::vector<std::pair<std::string, std::string>> m_ownMounts;  // device -> our folder
-    std::vector<std::string> m_notes;
+    std::shared_ptr<Mounting> m_mount;
+    std::vector<std::pair<std::string, uint32_t>> m_mountTried;  // device, disc id
     // What the letters were last made from; when it is all the same, a refresh only asks the
     // optical drives about their discs.
     std::string m_lastMountTable;
@@ -206,15 +239,17 @@ private:
 };
 
 // The process-wide drive map, made with LinuxDriveProbe on first use.
-DriveMap& Drives();
+PLAT_DRIVES_API DriveMap& Drives();
 // Replaces the process-wide map (tests); null goes back to the real machine.
-void SetDriveProbe(std::unique_ptr<DriveProbe> probe);
+PLAT_DRIVES_API void SetDriveProbe(std::unique_ptr<DriveProbe> probe);
+// StopMounting on the process-wide map, when there is one.
+PLAT_DRIVES_API void StopDriveMounting(uint32_t waitMs);
 
 // The 44-byte entry the system has always shown for an audio track ("Track01.cda").
-std::vector<uint8_t> MakeCdaEntry(const AudioTrack& track, uint32_t discSerial);
+PLAT_DRIVES_API std::vector<uint8_t> MakeCdaEntry(const AudioTrack& track, uint32_t discSerial);
 
 // The serial number of an ISO 9660 disc, summed byte-wise from its primary volume descriptor:
 // the same disc gives the same number on every run, so names made from it stay valid.
-uint32_t IsoVolumeSerial(const uint8_t* descriptor2048);
+PLAT_DRIVES_API uint32_t IsoVolumeSerial(const uint8_t* descriptor2048);
 
 }  // namespace plat

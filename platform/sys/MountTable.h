@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sys/DrivesApi.h"
+
 namespace plat {
 
 struct MountEntry {
@@ -18,9 +20,9 @@ struct MountEntry {
 
 // One entry per well-formed line; lines that do not parse are skipped, so a table that is
 // cut short or damaged still gives every good line before and after the damage.
-std::vector<MountEntry> ParseMountInfo(std::string_view text);
+PLAT_DRIVES_API std::vector<MountEntry> ParseMountInfo(std::string_view text);
 
 // Decodes the \ooo escapes the kernel writes for blanks, tabs, newlines and backslashes.
-std::string DecodeMountField(std::string_view field);
+PLAT_DRIVES_API std::string DecodeMountField(std::string_view field);
 
 }  // namespace plat

@@ -103,6 +103,11 @@ bool DestroyWindow(WindowId id);
 bool MoveWindow(WindowId id, int x, int y, int width, int height, bool repaint = true);
 bool ShowWindow(WindowId id, bool show);
 bool IsWindowVisible(WindowId id);
+// A disabled window takes no pen: what is meant for it, or already queued for it, is dropped
+// (a modal dialog disables its owner while it runs). Windows are made enabled; disabling one
+// takes the capture from it.
+bool EnableWindow(WindowId id, bool enable);
+bool IsWindowEnabled(WindowId id);
 // Top-most windows stay above all others; among equals the one raised last is on top.
 bool SetTopMost(WindowId id, bool topMost);
 bool BringWindowToTop(WindowId id);

@@ -284,7 +284,7 @@ void DispatchPosted(std::unique_lock<std::mutex>& lock, Item& item) {
                 item.task();
             break;
         case Item::Pen:
-            if (obj)
+            if (obj && IsWindowEnabled(item.target))
                 Dispatcher::Pen(obj, item.pen, item.pt);
             break;
         case Item::Close:
@@ -479,7 +479,7 @@ void RoutePen(PenAction action, Point desktop) {
             }
         }
     }
-    if (!target || !target->queue->alive)
+    if (!target || !target->queue->alive || !target->enabled)
         return;
     Rect r = DesktopRectLocked(*target);
     Item item;
@@ -777,6 +777,24 @@ bool ShowWindow(WindowId id, bool show) {
         TouchLocked(*rec);
     }
     return true;
+}
+
+bool EnableWindow(WindowId id, bool enable) {
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    auto rec = FindLocked(id);
+    if (!rec)
+        return false;
+    rec->enabled = enable;
+    if (!enable && s.capture == id)
+        s.capture = kNoWindow;
+    return true;
+}
+
+bool IsWindowEnabled(WindowId id) {
+    std::lock_guard<std::mutex> lock(S().mutex);
+    auto rec = FindLocked(id);
+    return rec && rec->enabled;
 }
 
 bool IsWindowVisible(WindowId id) {

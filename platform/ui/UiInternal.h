@@ -59,6 +59,7 @@ struct WindowRec {
     std::vector<WindowId> children;  // bottom to top
     Rect rect;                       // desktop (top-level) or parent client co-ordinates
     bool visible = false;
+    bool enabled = true;
     bool topMost = false;
     std::u16string title;
     Rect invalid;  // empty: nothing to paint

@@ -44,6 +44,13 @@ public:
         auto it = m_discs->status.find(device);
         return it == m_discs->status.end() ? plat::DiscStatus::NoDrive : it->second;
     }
+    bool DiscChanged(const std::string& device) override {
+        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        bool& changed = m_discs->changed[device];
+        const bool was = changed;
+        changed = false;
+        return was;
+    }
     bool DeviceNumbers(const std::string& node, unsigned& major, unsigned& minor) override {
         std::lock_guard<std::mutex> lock(m_discs->mutex);
         auto it = m_discs->nodes.find(node);
@@ -66,16 +73,22 @@ public:
             if (it == m_discs->images.end())
                 return false;
             image = it->second;
+            ++m_discs->reads[device];
         }
         return plat::ReadDiscVolume(image, out);
     }
     bool MountDisc(const std::string& device, const std::string&, std::string& mountPoint,
                    std::string& why) override {
-        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        std::unique_lock<std::mutex> lock(m_discs->mutex);
         m_discs->mountsAsked.push_back(device);
+        m_discs->released.wait(lock, [&] { return !m_discs->mountsHang; });
         mountPoint = m_discs->mountPoint;
         why = m_discs->mountWhy;
         return !mountPoint.empty();
+    }
+    void CancelMount() override {
+        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        ++m_discs->cancels;
     }
     bool UnmountOwnFolder(const std::string&) override { return false; }
 
@@ -104,6 +117,7 @@ ScriptedDrives::ScriptedDrives() : m_discs(std::make_shared<ScriptedDiscs>()) {
 }
 
 ScriptedDrives::~ScriptedDrives() {
+    ReleaseMounts();
     plat::SetDriveProbe(nullptr);
 }
 
@@ -195,6 +209,7 @@ void ScriptedDrives::SetDisc(const std::string& device, plat::DiscStatus status,
     std::lock_guard<std::mutex> lock(m_discs->mutex);
     m_discs->status[device] = status;
     m_discs->tracks[device] = std::move(tracks);
+    m_discs->changed[device] = true;
 }
 
 void ScriptedDrives::InsertImage(const std::string& device, const std::string& image) {
@@ -202,6 +217,7 @@ void ScriptedDrives::InsertImage(const std::string& device, const std::string& i
     m_discs->status[device] = plat::DiscStatus::Data;
     m_discs->tracks[device].clear();
     m_discs->images[device] = image;
+    m_discs->changed[device] = true;
 }
 
 void ScriptedDrives::AnswerMounts(const std::string& mountPoint, const std::string& why) {
@@ -213,6 +229,30 @@ void ScriptedDrives::AnswerMounts(const std::string& mountPoint, const std::stri
 std::vector<std::string> ScriptedDrives::MountsAsked() {
     std::lock_guard<std::mutex> lock(m_discs->mutex);
     return m_discs->mountsAsked;
+}
+
+void ScriptedDrives::HangMounts() {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    m_discs->mountsHang = true;
+}
+
+void ScriptedDrives::ReleaseMounts() {
+    {
+        std::lock_guard<std::mutex> lock(m_discs->mutex);
+        m_discs->mountsHang = false;
+    }
+    m_discs->released.notify_all();
+}
+
+int ScriptedDrives::MountCancels() {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    return m_discs->cancels;
+}
+
+int ScriptedDrives::DiscReads(const std::string& device) {
+    std::lock_guard<std::mutex> lock(m_discs->mutex);
+    auto it = m_discs->reads.find(device);
+    return it == m_discs->reads.end() ? 0 : it->second;
 }
 
 void ScriptedDrives::WriteTable() {

@@ -3,6 +3,7 @@
 // reads the files with its real code; only the optical drives' ioctls are scripted.
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,10 +23,16 @@ struct ScriptedDiscs {
     std::map<std::string, bool> dvd;
     std::map<std::string, std::pair<unsigned, unsigned>> nodes;  // device node -> numbers
     std::map<std::string, std::string> images;  // device -> image file standing in for it
+    std::map<std::string, bool> changed;        // a disc came since the drive was last asked
+    std::map<std::string, int> reads;           // reads of a disc nobody mounted
     // What asking for a mount answers: the mount point ("" refuses, with `mountWhy`).
     std::string mountPoint;
     std::string mountWhy = "no mounter on the scripted machine";
     std::vector<std::string> mountsAsked;
+    // A mounter that does not answer until released, whatever it is told.
+    bool mountsHang = false;
+    int cancels = 0;
+    std::condition_variable released;
 };
 
 class ScriptedDrives {
@@ -60,6 +67,13 @@ public:
     // What the drive layer's requests to mount a disc answer; the devices it asked for.
     void AnswerMounts(const std::string& mountPoint, const std::string& why);
     std::vector<std::string> MountsAsked();
+    // Requests to mount wait, deaf to being called back, until ReleaseMounts (or the end of
+    // this machine); how often the drive layer called them back.
+    void HangMounts();
+    void ReleaseMounts();
+    int MountCancels();
+    // How often the drive layer read the disc of `device` from the device itself.
+    int DiscReads(const std::string& device);
 
     // Makes this machine the process's drives (plat::Drives()).
     void Install();

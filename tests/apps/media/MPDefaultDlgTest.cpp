@@ -302,6 +302,31 @@ TEST(MusicPage, BrowsesSticksFoldersAndPlaylistsOnBothSeats) {
     unit.Advance(2500);
     EXPECT_EQ(Names(rear->DriveList()), (std::vector<std::string>{"My Music"}));
 
+    // Another stick in its place takes its letter; its music plays too, the library finding
+    // the file by the letter path the page hands it.
+    const std::string other = drives.Folder("third");
+    CopyTo(wav, other + "/five.wav");
+    drives.Mount("/dev/sdc1", 8, 33, other);
+    unit.Advance(2500);
+    EXPECT_EQ(Names(rear->DriveList()), (std::vector<std::string>{"My Music", "Storage 02"}));
+    // The front seat stayed in the playing song's folder: up, and into the stick.
+    TapRow(unit, 0, front->DriveList(), 0);
+    EXPECT_EQ(Names(front->DriveList()), (std::vector<std::string>{"My Music", "Storage 02"}));
+    TapRow(unit, 0, front->DriveList(), 1);
+    EXPECT_EQ(Names(front->FileList()), (std::vector<std::string>{"five.wav"}));
+    plat::Rect row;
+    ASSERT_EQ(front->FileList()->GetItemRect(0, &row), RZ_OK);
+    unit.Tap((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    ASSERT_EQ(front->GetPlayState(), PLAYSTATE_PLAYING);
+    EXPECT_EQ(plat::Utf16ToUtf8(unit.Kernel()->m_Settings.szCurrentMusic), "f:\\five.wav");
+    // The paint that started it shows it, before the time labels ask for their part alone.
+    EXPECT_TRUE(ShowsButton(unit.Screen(0), 0, front->Button(MP_BTN_PAUSE), "pause.png"))
+        << "the screen shows the music the tap started";
+    TapRow(unit, 0, front->DriveList(), 0);
+    drives.Unmount(other);
+    unit.Advance(2500);
+    EXPECT_EQ(Names(rear->DriveList()), (std::vector<std::string>{"My Music"}));
+
     // Playlists: the toggle stops, shows the playlists and keeps the current one in the
     // settings; back to the folders, it forgets it.
     EXPECT_EQ(State(front->Button(MP_BTN_SOURCE)), KvUserInterface::BUTTON_HIGHLIGHTED);

@@ -362,6 +362,12 @@ TEST_F(KernelDrives, DiscsNobodyMountedAreTypedAndNamedFromTheDevice) {
         char16_t id[128];
         ASSERT_TRUE(k.GetDiscId(id)) << c.entries[0];
         ids.push_back(id);
+        // Ten seconds in the drive: its root was read from the device once, when it came.
+        for (int second = 1; second < 10; ++second)
+            Tick();
+        EXPECT_EQ(DiscType(), c.type) << c.entries[0];
+        EXPECT_FALSE(k.CheckDiscChange());
+        EXPECT_EQ(m.DiscReads("/dev/sr0"), n) << c.entries[0];
         m.SetDisc("/dev/sr0", DiscStatus::NoDisc);
         Tick();
         EXPECT_EQ(DiscType(), DISC_NONE);
@@ -386,6 +392,19 @@ TEST_F(KernelDrives, DiscsNobodyMountedAreTypedAndNamedFromTheDevice) {
         return log.find("E: data disc \"DISC_6\" cannot be listed: no mounter") !=
                std::string::npos;
     })) << log;
+
+    // A disc put in while the drive never said it was empty is read as the new disc it is.
+    const int readsBefore = m.DiscReads("/dev/sr0");
+    m.InsertImage("/dev/sr0", m.Folder("images") + "/disc4.iso");
+    Tick();
+    ASSERT_EQ(DiscType(), DISC_VIDEO_FILE);
+    m.InsertImage("/dev/sr0", m.Folder("images") + "/disc5.iso");
+    Tick();
+    Tick();
+    EXPECT_EQ(DiscType(), DISC_MP3);
+    EXPECT_EQ(m.DiscReads("/dev/sr0"), readsBefore + 2);
+    m.SetDisc("/dev/sr0", DiscStatus::NoDisc);
+    Tick();
 
     // A damaged disc is no disc: nothing to type, nothing to name, nothing launched.
     std::string garbage = m.Folder("images") + "/garbage.iso";

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "apps/home/HomepageDlg.h"
@@ -24,6 +26,7 @@
 #include "core/shell/SeatBkgDlg.h"
 #include "core/shell/SeatCtrlDlg.h"
 #include "core/ui/AppFactory.h"
+#include "core/ui/MessageDlg.h"
 #include "core/ui/WindowMessages.h"
 #include "platform/io/File.h"
 #include "platform/io/KeyValueStore.h"
@@ -241,6 +244,60 @@ TEST(HeadUnit, RearOnNavigationStaysWhenTheFrontAsksForMusic) {
     EXPECT_EQ(rear->m_iCurrentApp, APPTYPE_NAVIGATION);
     EXPECT_EQ(rear->m_iPending, -1);
     EXPECT_EQ(rear->m_bCollapsed, 1);
+}
+
+TEST(HeadUnit, ABoxHoldsItsSeatUntilItIsAnsweredWhileTheOtherSeatGoesOn) {
+    TestPageKinds kinds{APPKIND_MUSIC};
+    HeadUnit unit;
+    ASSERT_TRUE(unit.Start());
+    ASSERT_EQ(std::u16string(unit.Kernel()->m_AppPaths.szPath[APP_PATH_NAVIGATION]), u"");
+    // Where the box stands over the front seat, and its OK.
+    const plat::Rect box = plat::Rect::FromXYWH(
+        (800 - CModalDialog::DluToPixelsX(335)) / 2, (480 - CModalDialog::DluToPixelsY(81)) / 2,
+        CModalDialog::DluToPixelsX(335), CModalDialog::DluToPixelsY(81));
+    const plat::Rect ok = MessageDlg::OkButtonRect();
+    const plat::Point okAt{box.left + ok.left + 4, box.top + ok.top + 4};
+    const plat::Point frontMusic = harness::HomepageIconCentre(0, "APPTYPE_MUSIC");
+    const plat::Point rearMusic = harness::HomepageIconCentre(1, "APPTYPE_MUSIC");
+    ASSERT_FALSE(box.Contains(frontMusic));
+    auto tap = [](plat::Point at) {
+        plat::ui::InjectPen(plat::ui::PenAction::Down, at);
+        plat::ui::InjectPen(plat::ui::PenAction::Up, at);
+    };
+
+    // The user, while the box waits on the user-interface thread.
+    std::atomic<bool> boxShown{false}, rearWent{false};
+    std::thread user([&] {
+        boxShown = testsupport::WaitFor(
+            [&] { return unit.Screen(0).PixelAt(okAt.x, okAt.y) == 0xFFE1E1E1u; });
+        if (!boxShown)
+            return;
+        // Music on the front seat, under the box: taken by nobody. On the rear: opened.
+        tap(frontMusic);
+        tap(rearMusic);
+        rearWent = testsupport::WaitFor([&] {
+            return static_cast<bool>(harness::Filled(unit.Screen(1),
+                                                     plat::Rect::FromXYWH(0, 0, 800, 600),
+                                                     CTestPage::Colour(APPTYPE_MUSIC)));
+        });
+        tap(okAt);
+    });
+    Launch(unit, 0, "APPTYPE_NAVIGATION");
+    user.join();
+    ASSERT_TRUE(boxShown) << "the box came up over the front seat";
+    EXPECT_TRUE(rearWent) << "the rear seat went on while the box waited";
+    EXPECT_EQ(unit.Seat(1)->m_iCurrentApp, APPTYPE_MUSIC);
+    unit.Advance(200);
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_NAVIGATION);
+    EXPECT_FALSE(unit.Page(0, APPTYPE_MUSIC)->IsVisible()) << "the tap under the box was lost";
+    EXPECT_TRUE(ShowsHomepage(unit.Screen(0), 0));
+    EXPECT_EQ(unit.Seat(0)->m_bCollapsed, 0) << "nothing started, so the seat stays";
+
+    // Answered: the seat takes the pen again.
+    Launch(unit, 0, "APPTYPE_MUSIC");
+    EXPECT_EQ(unit.Seat(0)->m_iCurrentApp, APPTYPE_MUSIC);
+    EXPECT_TRUE(harness::Filled(unit.Screen(0), plat::Rect::FromXYWH(0, 0, 800, 480),
+                                CTestPage::Colour(APPTYPE_MUSIC)));
 }
 
 TEST(HeadUnit, APhoneCallOnOneSeatGreysTheOtherSeatsMediaUntilTheNextRequest) {
@@ -498,14 +555,28 @@ TEST(HeadUnit, ClosingStopsTheWorkersThenSavesTheState) {
 
 TEST(HeadUnit, TheEndOfTheSessionSavesTheStateAndMutes) {
     HeadUnit unit;
+    // A data disc nobody mounted, which the mounter never answers for.
+    std::string why;
+    const std::string disc = unit.Drives().Folder("images") + "/setup.iso";
+    ASSERT_TRUE(testsupport::MakeDiscImage(disc, {"setup.exe"}, "SETUP", true, &why)) << why;
+    unit.Drives().AddOpticalDrive("sr0", 11, 0);
+    unit.Drives().HangMounts();
     ASSERT_TRUE(unit.Start());
+    unit.Drives().InsertImage("/dev/sr0", disc);
+    ASSERT_TRUE(unit.WaitFor([&] { return !unit.Drives().MountsAsked().empty(); }));
     ASSERT_TRUE(unit.Board().Command("key 0x10 0x52"));
     ASSERT_TRUE(unit.WaitFor([&] { return unit.Kernel()->m_Settings.iAudioLevel == 17; }));
     ASSERT_TRUE(plat::RemoveFile(unit.File(SYS_SETTINGS_DB)));
     unit.Board().ClearLog();
 
+    const auto begin = std::chrono::steady_clock::now();
     unit.EndSession();
+    const auto took = std::chrono::steady_clock::now() - begin;
     EXPECT_EQ(unit.HowEnded(), MainEnd::EndSession);
+    // The mount was called back, not waited for: it still hangs.
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_EQ(unit.Drives().MountCancels(), 1);
+    EXPECT_NE(unit.Log().find("a disc being mounted was left behind"), std::string::npos);
     SYS_SETTINGS s;
     ASSERT_TRUE(ReadSettingsBlock(testsupport::ReadBytes(unit.File(SYS_SETTINGS_DB)), s));
     EXPECT_EQ(s.iAudioLevel, 17);
