@@ -291,8 +291,12 @@ void CMoviePlayDlg::RefreshDrives() {
         m_bAutoPlayArmed = 0;
         m_dwIdle = plat::GetTickCount();
         // What plays already goes on: a stick put in does not start it again from its start.
+        // The place kept from the last run has had its use (it was for this start, or for a
+        // film that did not start).
         const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
         if (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED) {
+            if (m_bySeat == 0)
+                kernel->m_Settings.llMoviePosition = 0;
             InvalidateOwner();
             return;
         }
