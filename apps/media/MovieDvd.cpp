@@ -34,6 +34,15 @@ bool CMoviePlayDlg::IsDvd() const {
     return m_pPlayer && m_pPlayer->GetMediaType() == IKvPlayer::MEDIA_DVD;
 }
 
+bool CMoviePlayDlg::DvdAllowsFastPlay() {
+    KvMultimedia::KvDvdDomain domain = KvMultimedia::DVD_DOMAIN_Stop;
+    uint32_t forbidden = 0;
+    return IsDvd() && m_pPlayer->GetCurrentDomain(&domain) == RZ_OK &&
+           domain == KvMultimedia::DVD_DOMAIN_Title &&
+           m_pPlayer->GetCurrentUOPs(&forbidden) == RZ_OK &&
+           !(forbidden & KvMultimedia::UOP_FLAG_Play_Forwards);
+}
+
 void CMoviePlayDlg::PlayDvdRow() {
     CKernel* kernel = CKernel::Instance();
     if (!m_pPlayer || !kernel || m_bDvdSetupMode)
@@ -41,7 +50,13 @@ void CMoviePlayDlg::PlayDvdRow() {
     const uint16_t status = m_pPlayer->GetStatus();
     const bool open =
         IsDvd() && (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED);
-    if (!open || (m_strCurrentPath != ROW_PLAY_DVD && !m_bFolderDvd)) {
+    // The disc's row plays the disc, also while a VIDEO_TS folder of a stick is open; the
+    // folder's own row (its start file, which plays) pauses and resumes that folder.
+    const UI_LIST_ROW* row = ListRowAt(FileList());
+    const bool discRow = !row || plat::StrCmp(row->szName, ROW_PLAY_DVD) == 0;
+    const bool same =
+        discRow ? m_strCurrentPath == ROW_PLAY_DVD && !m_bFolderDvd : m_bFolderDvd != 0;
+    if (!open || !same) {
         Stop();
         Action(0x70101);
         m_strCurrentPath = ROW_PLAY_DVD;
@@ -119,11 +134,10 @@ void CMoviePlayDlg::OpenPendingDvd() {
         return;
     }
     m_dwLastSave = plat::GetTickCount();
-    FitVideoWindow(m_bFullScreen != 0, true);
+    // Shown before the fit, which gives only a shown picture its aspect.
     ShowVideo(m_bVisible != 0);
+    FitVideoWindow(m_bFullScreen != 0, true);
     ShowPlayButton(true);
-    if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
-        b->Show(1);
     m_bPlayEvent = true;
     InvalidateOwner();
 }
@@ -178,8 +192,9 @@ void CMoviePlayDlg::RunPromptChoice(bool resume) {
         return;
     }
     const bool dvd = IsDvd();
-    FitVideoWindow(true, false);
+    // Shown first: the fit gives a shown picture its aspect, and so keeps it on the screen.
     ShowVideo(true);
+    FitVideoWindow(true, false);
     kernel->m_Settings.i51Priority = dvd ? 1 : 0;
     if (dvd)
         kernel->Enable51Priority();
@@ -223,9 +238,6 @@ void CMoviePlayDlg::RunPromptChoice(bool resume) {
         }
     }
     ShowPlayButton(true);
-    if (dvd)
-        if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
-            b->Show(1);
     m_bPrompt = 0;
     m_dwIdle = plat::GetTickCount();
     m_dwLastSave = m_dwIdle;
@@ -291,11 +303,10 @@ void CMoviePlayDlg::PlayDvdFolder(const std::u16string& ifoPath) {
         return;
     }
     m_dwLastSave = plat::GetTickCount();
-    FitVideoWindow(m_bFullScreen != 0, false);
+    // Shown before the fit, which gives only a shown picture its aspect.
     ShowVideo(m_bVisible != 0);
+    FitVideoWindow(m_bFullScreen != 0, false);
     ShowPlayButton(true);
-    if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
-        b->Show(1);
     FileList()->SetFlag(0);
     kernel->m_Settings.byMediaSeat = m_bySeat;
     SaveSettings();
@@ -371,6 +382,7 @@ void CMoviePlayDlg::OpenDvdSetup() {
     m_dwAudioCount = std::min<uint32_t>(m_dwAudioCount, 64);
     m_dwChosenAudio = m_dwAudioCurrent;
     m_dwChosenSub = m_dwSubCurrent;
+    ToggleStatus();
     m_pPlayer->Pause();
     ShowVideo(false);
     DriveList()->RemoveAll();
@@ -381,12 +393,7 @@ void CMoviePlayDlg::OpenDvdSetup() {
     m_iSetupRow = 0;
     m_bDvdSetupMode = 1;
     FillSetupOptions();
-    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
-        if (IKvButton* b = Button(i))
-            b->Show(0);
-    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
-        if (IKvButton* b = Button(i))
-            b->Show(1);
+    ShowSetupButtons(true);
     InvalidateOwner();
 }
 
@@ -424,8 +431,8 @@ void CMoviePlayDlg::OnSetupOption(int index) {
         m_dwChosenSub = static_cast<uint32_t>(index);
     } else if (m_iSetupRow == 2) {
         SaveDvdSetup();
-        FitVideoWindow(true, false);
         ShowVideo(true);
+        FitVideoWindow(true, false);
         ShowPlayButton(true);
         if (m_pPlayer)
             m_pPlayer->ShowRootMenu();
@@ -442,12 +449,7 @@ void CMoviePlayDlg::SaveDvdSetup() {
         return;
     }
     m_bDvdSetupMode = 0;
-    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
-        if (IKvButton* b = Button(i))
-            b->Show(1);
-    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
-        if (IKvButton* b = Button(i))
-            b->Show(0);
+    ShowSetupButtons(false);
     if (m_pDriveHandler)
         m_pDriveHandler->ListDrives();
     if (const UI_LIST_ROW* r = ListRowAt(DriveList()))
@@ -457,33 +459,25 @@ void CMoviePlayDlg::SaveDvdSetup() {
 
 void CMoviePlayDlg::OnBack() {
     m_bDvdSetupMode = 0;
-    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
-        if (IKvButton* b = Button(i))
-            b->Show(1);
-    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
-        if (IKvButton* b = Button(i))
-            b->Show(0);
+    ShowSetupButtons(false);
     Action(0x70100);
+    SetStatus(MV_STATUS_PLAYING);
     if (!m_pPlayer || m_pPlayer->Play() != RZ_OK) {
         ShowPlayButton(false);
     } else {
         ShowPlayButton(true);
         ShowVideo(true);
     }
-    if (m_pDriveHandler) {
-        while (m_pDriveHandler->Inside())
-            m_pDriveHandler->GoUp();
-        m_pDriveHandler->ListDrives();
-        m_iFolderDepth = 0;
-    }
-    const int rows = ListCount(DriveList());
-    for (int i = 0; i < rows; ++i) {
-        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
-        if (r && plat::StrCmp(r->szName, u"DVD") == 0) {
-            DriveList()->SetCurrentIndex(i);
-            m_pFileHandler->FillFolder(ROW_PLAY_DVD);
-            break;
-        }
+    if (m_bFolderDvd) {
+        // A DVD folder of a stick: the lists show its rows again, not the setup view's.
+        if (m_pDriveHandler)
+            m_pDriveHandler->ListDrives();
+        SelectCurrentRows();
+        if (const UI_LIST_ROW* r = ListRowAt(DriveList()))
+            m_pFileHandler->FillFolder(r->szFolder);
+        SelectPlayingRow();
+    } else {
+        SelectDiscRow();
     }
     FitVideoWindow(true, false);
     InvalidateOwner();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "library/include/IKvPlaylist.h"
+
 namespace moviepage {
 
 bool SamePath(const std::u16string& a, const std::u16string& b);
@@ -13,5 +15,8 @@ std::vector<std::u16string> MovieFilesOf(std::u16string folder);
 // With the marker file in the base folder, every film started from the list or at the end of
 // another is logged.
 void LogPlay(const std::u16string& path);
+// Makes `name` in `folder` the current entry of `playlist`.
+void MakeCurrent(KvMultimedia::IKvPlaylist* playlist, const std::u16string& name,
+                 const std::u16string& folder);
 
 }  // namespace moviepage

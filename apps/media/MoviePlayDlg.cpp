@@ -31,6 +31,7 @@ using mediapage::JoinWide;
 using mediapage::ListCount;
 using mediapage::ListCurrent;
 using moviepage::LogPlay;
+using moviepage::MakeCurrent;
 using moviepage::MovieFilesOf;
 using moviepage::SamePath;
 using pageui::ReleaseAndClear;
@@ -77,6 +78,24 @@ void LogPlay(const std::u16string& path) {
         WriteLog("Play: [%s]", plat::Utf16ToUtf8(path).c_str());
 }
 
+// Makes `name` in `folder` the current entry of `playlist`.
+void MakeCurrent(IKvPlaylist* playlist, const std::u16string& name, const std::u16string& folder) {
+    if (!playlist)
+        return;
+    int count = 0;
+    playlist->GetCount(&count);
+    for (int i = 0; i < count; ++i) {
+        char16_t* n = nullptr;
+        char16_t* f = nullptr;
+        uint8_t type = 0;
+        if (playlist->GetItem(&n, &f, &type, i) == RZ_OK && n && f &&
+            SamePath(JoinWide(f, n), JoinWide(folder, name))) {
+            playlist->SetCurrentIndex(i);
+            return;
+        }
+    }
+}
+
 }  // namespace moviepage
 
 namespace {
@@ -96,24 +115,6 @@ IHWAudio* WaveMixer() {
 
 bool IsDvdFolderStart(const std::u16string& name) {
     return plat::StrCmpNoCase(name, u"VIDEO_TS.IFO") == 0;
-}
-
-// Makes `name` in `folder` the current entry of `playlist`.
-void MakeCurrent(IKvPlaylist* playlist, const std::u16string& name, const std::u16string& folder) {
-    if (!playlist)
-        return;
-    int count = 0;
-    playlist->GetCount(&count);
-    for (int i = 0; i < count; ++i) {
-        char16_t* n = nullptr;
-        char16_t* f = nullptr;
-        uint8_t type = 0;
-        if (playlist->GetItem(&n, &f, &type, i) == RZ_OK && n && f &&
-            SamePath(JoinWide(f, n), JoinWide(folder, name))) {
-            playlist->SetCurrentIndex(i);
-            return;
-        }
-    }
 }
 
 }  // namespace
@@ -192,6 +193,8 @@ bool CMoviePlayDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t ap
     CKernel* kernel = CKernel::Instance();
     if (!kernel || !kernel->m_pRoot)
         return false;
+    // Models without the setup view have no button for it.
+    m_bDvdSetupAvailable = kernel->m_bModelP;
     if (!mediapage::MakeLists(m_pListbox[0], m_pListbox[1], MEDIA_KIND_MOVIE, m_pDriveHandler,
                               m_pFileHandler) ||
         !mediapage::MakePlayback(&m_pPlayer, m_pContainer))
@@ -218,12 +221,17 @@ bool CMoviePlayDlg::LoadSkin() {
                                     m_bySeat == 1};
     pageui::LoadBackground(m_pBackground, skin.file, skin.folder);
     for (int i = 0; i < MV_BTN_COUNT; ++i) {
+        if (i == MV_BTN_DVD_SETUP && !m_bDvdSetupAvailable) {
+            ReleaseAndClear(m_pButtons[i]);
+            continue;
+        }
         if (!mediapage::MakeButton(m_pButtons[i], skin, kButtonKeys[i], 1))
             return false;
     }
-    // The DVD setup view comes with DVD playing; until then its buttons stay hidden.
-    for (int i : {MV_BTN_PAUSE, MV_BTN_SPEED, MV_BTN_SAVE, MV_BTN_EXIT, MV_BTN_DVD_SETUP})
+    for (int i : {MV_BTN_PAUSE, MV_BTN_SPEED, MV_BTN_SAVE, MV_BTN_EXIT})
         m_pButtons[i]->Show(0);
+    if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
+        b->Show(1);
     for (int i : {MV_BTN_VOL_ICON, MV_BTN_RATIO, MV_BTN_SPEED}) {
         m_pButtons[i]->SetFixedFrame(1);
         m_pButtons[i]->SetFrame(0);
@@ -263,6 +271,15 @@ void CMoviePlayDlg::ShowPlayButton(bool playing) {
         b->Show(playing ? 0 : 1);
     if (IKvButton* b = Button(MV_BTN_PAUSE))
         b->Show(playing ? 1 : 0);
+}
+
+void CMoviePlayDlg::ShowSetupButtons(bool setupView) {
+    for (int i : {MV_BTN_DVD_SETUP, MV_BTN_RATIO})
+        if (IKvButton* b = Button(i))
+            b->Show(setupView ? 0 : 1);
+    for (int i : {MV_BTN_SAVE, MV_BTN_EXIT})
+        if (IKvButton* b = Button(i))
+            b->Show(setupView ? 1 : 0);
 }
 
 void CMoviePlayDlg::ShowVideo(bool show) {
@@ -319,6 +336,7 @@ void CMoviePlayDlg::Show(bool visible, uint8_t param) {
                 SelectMovie(kernel->m_Settings.szCurrentMovie);
         }
     }
+    ShowSetupButtons(m_bDvdSetupMode != 0);
     m_bFullScreen = 0;
     FitVideoWindow(false, false);
     InvalidateOwner();
@@ -414,6 +432,7 @@ void CMoviePlayDlg::OnLButtonDown(int x, int y) {
     m_iPenX = x;
     m_iPenY = y;
     m_iLongPress = 0;
+    m_bListPress = 0;
     if (m_bPrompt) {
         for (IKvButton* button : m_pPromptButtons)
             if (button && button->OnLButtonDown(x, y) == RZ_HIT) {
@@ -441,18 +460,23 @@ void CMoviePlayDlg::OnLButtonDown(int x, int y) {
     }
     m_byPending = MV_BTN_NONE;
     const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
-    const bool pausedVideo = status == IKvPlayer::STATUS_PAUSED && m_bVideoShown;
+    // While a film plays, or its picture lies over the file list, the lists take no tap: a
+    // row hidden under the picture must not start another film. A tap on a paused picture
+    // takes it away and shows the list again.
+    if (status == IKvPlayer::STATUS_PLAYING || m_bVideoShown) {
+        if (status == IKvPlayer::STATUS_PAUSED && m_bVideoShown)
+            ShowVideo(false);
+        InvalidateOwner();
+        return;
+    }
     uint8_t action = 0;
-    if (DriveList() && !pausedVideo)
+    if (DriveList())
         DriveList()->OnLButtonDown(x, y, &action);
-    // The file list hides under a paused video: the tap there takes the video away first.
-    // Otherwise, playing or not, the list needs the pen-down for a tap on a row to count.
-    if (pausedVideo) {
-        ShowVideo(false);
-    } else if (FileList()) {
+    if (FileList()) {
         action = 0;
         FileList()->OnLButtonDown(x, y, &action);
     }
+    m_bListPress = 1;
     InvalidateOwner();
 }
 
@@ -503,8 +527,11 @@ void CMoviePlayDlg::OnLButtonUp(int x, int y) {
     if (!onButton) {
         const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
         uint8_t action = 0;
-        if (status == IKvPlayer::STATUS_PAUSED && m_bVideoShown) {
-            ShowVideo(false);
+        if (m_bVideoShown || !m_bListPress) {
+            // The picture takes the tap, not the rows under it; paused, it goes away. A tap
+            // whose press the lists did not have is not theirs either.
+            if (m_bVideoShown && status == IKvPlayer::STATUS_PAUSED)
+                ShowVideo(false);
         } else {
             if (DriveList())
                 DriveList()->OnLButtonUp(x, y, &action);
@@ -686,8 +713,9 @@ bool CMoviePlayDlg::StartPath(const std::u16string& path, uint32_t action, int b
         m_PlayDriveRow = *drive;
         m_bPlayDriveRow = true;
     }
-    FitVideoWindow(m_bFullScreen != 0, false);
+    // Shown before the fit, which gives only a shown picture its aspect.
     ShowVideo(m_bVisible != 0);
+    FitVideoWindow(m_bFullScreen != 0, false);
     InvalidateOwner();
     return true;
 }
@@ -828,6 +856,9 @@ void CMoviePlayDlg::StepSpeed(bool reset) {
     if (reset) {
         m_bySpeed = 0;
     } else {
+        // A disc's menu has no time to go through fast, nor a title whose disc forbids it.
+        if (m_bySpeed == 0 && IsDvd() && !DvdAllowsFastPlay())
+            return;
         ++m_bySpeed;
         // Fast play of files stops at double speed; a DVD goes up to three steps.
         if (m_bySpeed > (IsDvd() ? 3 : 1))
@@ -836,18 +867,6 @@ void CMoviePlayDlg::StepSpeed(bool reset) {
     double rate = static_cast<double>(1 << m_bySpeed);
     if (rate > 4)
         rate = 6;
-    // A disc the player cannot play faster goes on at normal speed: the page then shows no
-    // speed and mutes nothing.
-    bool rateSet = false;
-    if (m_bySpeed != 0 && IsDvd() && m_pPlayer) {
-        rateSet = true;
-        if (m_pPlayer->SetRate(rate) != RZ_OK) {
-            WriteLog("DVD: no fast play on this disc");
-            m_bySpeed = 0;
-            rate = 1;
-            rateSet = false;
-        }
-    }
     if (IHWAudio* mixer = WaveMixer())
         mixer->MuteWaveOut(m_bySpeed != 0);
     if (IKvButton* b = Button(MV_BTN_SPEED_ICON))
@@ -858,7 +877,7 @@ void CMoviePlayDlg::StepSpeed(bool reset) {
             b->SetFrame(m_bySpeed - 1);
     }
     Action(0x70700 | m_bySpeed);
-    if (m_pPlayer && !rateSet)
+    if (m_pPlayer)
         m_pPlayer->SetRate(rate);
     InvalidateOwner();
 }
@@ -885,10 +904,6 @@ void CMoviePlayDlg::Stop() {
     m_strCurrentPath.clear();
     ShowPlayButton(false);
     ShowVideo(false);
-    // The setup view belongs to a disc that plays.
-    if (!m_bDvdSetupMode)
-        if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
-            b->Show(0);
 }
 
 void CMoviePlayDlg::StopAll() {
@@ -1123,8 +1138,9 @@ void CMoviePlayDlg::PlayVcd() {
     }
     m_dwLastSave = plat::GetTickCount();
     m_dwIdle = m_dwLastSave;
-    FitVideoWindow(m_bFullScreen != 0, false);
+    // Shown before the fit, which gives only a shown picture its aspect.
     ShowVideo(m_bVisible != 0);
+    FitVideoWindow(m_bFullScreen != 0, false);
     ShowPlayButton(true);
     m_bPlayEvent = true;
     InvalidateOwner();

@@ -113,6 +113,8 @@ public:
     void RefreshDrives();
     // True while the player holds a DVD.
     bool IsDvd() const;
+    // A title of the disc plays and the disc allows playing it forwards fast.
+    bool DvdAllowsFastPlay();
     // The "Play DVD" row: opens the disc at the paint after next, or pauses, resumes or presses
     // the menu's default button when it is open already.
     void PlayDvdRow();
@@ -160,6 +162,7 @@ public:
     uint8_t m_bySpeed = 0;
     uint8_t m_byAspect = 0;
     uint8_t m_bDvdSetupMode = 0;
+    uint8_t m_bDvdSetupAvailable = 1;
     uint8_t m_bVideoShown = 0;
     uint8_t m_bFullScreen = 0;
     uint8_t m_bTicking = 0;
@@ -172,6 +175,8 @@ public:
     int m_iLongPress = 0;
     uint8_t m_byPending = MV_BTN_NONE;
     uint8_t m_bActionReady = 0;
+    // The lists had the press of the pen's gesture, so its release is theirs too.
+    uint8_t m_bListPress = 0;
     int m_iPenX = 0;
     int m_iPenY = 0;
     int m_rcVideo[4] = {0, 0, 0, 0};  // left, top, right, bottom
@@ -193,6 +198,8 @@ public:
     std::vector<std::u16string> m_VcdSections;
     int m_iVcdIndex = 0;
     DRIVE_SNAPSHOT m_DriveSnapshot = {};
+    // Whether the selected drive's volume information could be read at the last look.
+    uint8_t m_bVolumeReadable = 0;
     uint8_t m_bAutoPlayArmed = 1;
     uint8_t m_bAutoPlayPending = 0;
     uint8_t m_bRefreshPending = 0;
@@ -215,11 +222,18 @@ private:
     void RunAutoLaunch();
     int CurrentApp() const;
     void ShowPlayButton(bool playing);
+    // `DVD-Setup` and `Ratio`, or in the setup view `Save` and `Exit`.
+    void ShowSetupButtons(bool setupView);
     void ShowVideo(bool show);
     void OnDriveListTap();
     void BuildAllPlaylist();
     void ReleasePlaylists();
     void SelectPlayingRow();
+    // The playing film's rows selected again in both lists, and made current in the all-files
+    // playlist.
+    void SelectCurrentRows();
+    // The playing film made current in the all-files playlist.
+    void MakeCurrentPath();
     void AspectFit();
     // Opens and plays a file; `fromList` for a start from the file list, which may go on from
     // the place kept at the end of the last run.

@@ -15,6 +15,7 @@
 #include "core/ui/WindowMessages.h"
 #include "platform/io/File.h"
 #include "platform/sys/Clock.h"
+#include "platform/sys/Drives.h"
 #include "platform/text/Text.h"
 
 using KvMultimedia::IKvPlayer;
@@ -22,6 +23,7 @@ using KvUserInterface::IKvListbox;
 using mediapage::JoinWide;
 using mediapage::ListCount;
 using moviepage::LogPlay;
+using moviepage::MakeCurrent;
 using moviepage::MovieFilesOf;
 using moviepage::SamePath;
 
@@ -122,10 +124,11 @@ void CMoviePlayDlg::FitVideoWindow(bool fullScreen, bool repaint) {
     } else {
         const int W = m_rcVideo[2] - m_rcVideo[0];
         const int H = m_rcVideo[3] - m_rcVideo[1];
+        // The aspect rule's area takes in the rectangle's last column and row.
         m_Area[0] = m_rcVideo[0];
         m_Area[1] = m_rcVideo[1];
-        m_Area[2] = W;
-        m_Area[3] = H;
+        m_Area[2] = W + 1;
+        m_Area[3] = H + 1;
         if (!sized) {
             KvMultimedia::KvRect r = {m_rcVideo[0], m_rcVideo[1], m_rcVideo[2], m_rcVideo[3]};
             m_pPlayer->SetVideoRect(&r);
@@ -265,6 +268,14 @@ void CMoviePlayDlg::RefreshDrives() {
     }
     if (!m_pDriveHandler->Inside())
         m_pDriveHandler->ListDrives();
+    // The lists show the playing film again, and next, previous and the end of a film reach
+    // what came at once (a stick put in while a film plays).
+    SelectCurrentRows();
+    const UI_LIST_ROW* drive = ListRowAt(DriveList());
+    if (drive && drive->szFolder[0] && present(drive->szFolder[0])) {
+        BuildAllPlaylist();
+        MakeCurrentPath();
+    }
     CKernel* kernel = CKernel::Instance();
     // A locked MOVIE item on the front homepage keeps discs and sticks from starting.
     if (kernel && m_bySeat == 0) {
@@ -278,6 +289,16 @@ void CMoviePlayDlg::RefreshDrives() {
     if (kernel && m_bAutoPlayArmed && CurrentApp() == APPTYPE_MOVIE) {
         m_bAutoPlayArmed = 0;
         m_dwIdle = plat::GetTickCount();
+        // What plays already goes on: a stick put in does not start it again from its start.
+        // The place kept from the last run has had its use (it was for this start, or for a
+        // film that did not start).
+        const uint16_t status = m_pPlayer ? m_pPlayer->GetStatus() : 0;
+        if (status == IKvPlayer::STATUS_PLAYING || status == IKvPlayer::STATUS_PAUSED) {
+            if (m_bySeat == 0)
+                kernel->m_Settings.llMoviePosition = 0;
+            InvalidateOwner();
+            return;
+        }
         if (kernel->m_Settings.iMediaType == 4 && m_DriveSnapshot.chDvd &&
             m_DriveSnapshot.byDiscType == DISC_DVD) {
             if (SelectDriveRow(u"DVD", ROW_PLAY_DVD)) {
@@ -293,6 +314,46 @@ void CMoviePlayDlg::RefreshDrives() {
         }
     }
     InvalidateOwner();
+}
+
+void CMoviePlayDlg::SelectCurrentRows() {
+    if (m_strCurrentPath.empty() || !DriveList())
+        return;
+    // The drive list's row of the disc, or the row whose folder holds the film (the longest).
+    const bool disc = m_strCurrentPath == ROW_PLAY_DVD;
+    int row = -1;
+    size_t longest = 0;
+    const int rows = ListCount(DriveList());
+    for (int i = 0; i < rows; ++i) {
+        const UI_LIST_ROW* r = ListRowAt(DriveList(), i);
+        if (!r)
+            continue;
+        if (disc) {
+            if (plat::StrCmp(r->szName, u"DVD") == 0)
+                row = i;
+            continue;
+        }
+        const size_t n = plat::StrLen(r->szFolder);
+        if (n > longest && m_strCurrentPath.size() > n &&
+            (r->szFolder[n - 1] == u'\\' || m_strCurrentPath[n] == u'\\') &&
+            SamePath(std::u16string(r->szFolder, n), m_strCurrentPath.substr(0, n))) {
+            row = i;
+            longest = n;
+        }
+    }
+    if (row >= 0)
+        DriveList()->SetCurrentIndex(row);
+    if (disc)
+        return;
+    SelectPlayingRow();
+    MakeCurrentPath();
+}
+
+void CMoviePlayDlg::MakeCurrentPath() {
+    const size_t sep = m_strCurrentPath.find_last_of(u'\\');
+    if (sep != std::u16string::npos)
+        MakeCurrent(m_pAllPlaylist, m_strCurrentPath.substr(sep + 1),
+                    m_strCurrentPath.substr(0, sep));
 }
 
 void CMoviePlayDlg::CloseAndClear() {
@@ -383,7 +444,7 @@ void CMoviePlayDlg::OnTick() {
         if (++m_iLongPress >= 2) {
             uint8_t action = 0;
             for (IKvListbox* list : m_pListbox)
-                if (list)
+                if (list && m_bListPress)
                     list->OnLButtonUp(m_iPenX, m_iPenY, &action);
             if (m_byPending == MV_BTN_VOL_ADD || m_byPending == MV_BTN_VOL_DEL)
                 RunButton(m_byPending);
@@ -393,13 +454,31 @@ void CMoviePlayDlg::OnTick() {
     if (now - m_dwLast1000 > (m_bPrompt ? 3000u : 1000u)) {
         m_dwLast1000 = now;
         RunAutoLaunch();
+        bool refreshed = false;
         if (CKernel* kernel = CKernel::Instance()) {
             const DRIVE_SNAPSHOT snap = kernel->GetDriveSnapshot();
             if (std::memcmp(&snap, &m_DriveSnapshot, sizeof snap) != 0) {
                 m_DriveSnapshot = snap;
                 if (snap.byDiscType == DISC_VCD)
                     ListVcdSections();
-                if (!m_bDvdSetupMode)
+                if (!m_bDvdSetupMode) {
+                    RefreshDrives();
+                    refreshed = true;
+                }
+            }
+        }
+        // The selected drive's volume can be read again, or no longer (the setup view's rows
+        // are no drives).
+        if (!m_bDvdSetupMode) {
+            const UI_LIST_ROW* drive = ListRowAt(DriveList());
+            const uint8_t readable =
+                drive && drive->szFolder[0] &&
+                        plat::Drives().GetVolumeInformation(drive->szFolder[0], nullptr, nullptr)
+                    ? 1
+                    : 0;
+            if (readable != m_bVolumeReadable) {
+                m_bVolumeReadable = readable;
+                if (!refreshed)
                     RefreshDrives();
             }
         }
@@ -445,6 +524,10 @@ void CMoviePlayDlg::OnTick() {
             RefreshDrives();
         } else {
             HandleDShow();
+            // A title played fast has ended (or the disc now forbids fast play): its menu or
+            // next title plays at normal speed, with sound.
+            if (m_bySpeed != 0 && IsDvd() && !DvdAllowsFastPlay())
+                StepSpeed(true);
         }
     }
     // The end of an item may have stopped the player during this tick.

@@ -26,6 +26,11 @@ constexpr int64_t kUnitsPerSecond = 10000000;
 constexpr int64_t kNsPerUnit = 100;
 // Forward and Backward jump this far.
 constexpr int64_t kSkipUnits = 50000000;
+// Fast play of a DVD steps the title on this often.
+constexpr auto kDvdStepInterval = std::chrono::milliseconds(500);
+// The last second of a title fast play leaves to play out, so that the title ends as at normal
+// speed and the disc's own command after it runs.
+constexpr int64_t kDvdStepEndNs = 1000000000;
 
 // Event codes as the log has always shown them.
 constexpr unsigned kEventComplete = 0x01;
@@ -214,6 +219,7 @@ RZRESULT CKvPlayer::Close() {
     // sleeps are needed first.
     m_pGraph.reset();
     m_wPendingStreams = 0;
+    StopDVDStepping();
     m_pVideoWindow->SetVisible(false);
     m_bDVDReady = false;
     m_dvdDisc = plat::DvdDisc();
@@ -353,8 +359,9 @@ RZRESULT CKvPlayer::Play() {
             return RZ_FAIL;
         }
         // Play is always at normal speed; the kept rate follows.
-        if (m_dRate != 1.0 && m_pGraph->SetRate(1.0))
+        if (m_dRate != 1.0)
             m_bRateChanged = true;
+        StopDVDStepping();
         m_dRate = 1.0;
         m_bHasVideo = 1;
     }
@@ -422,7 +429,8 @@ RZRESULT CKvPlayer::Stop() {
     if (m_byStatus == STATUS_NONE || !m_pGraph)
         return RZ_OK;
     if (IsDVD()) {
-        // The next Play starts the disc from its beginning.
+        // The next Play starts the disc from its beginning, at normal speed.
+        StopDVDStepping();
         m_pGraph->Rewind();
         m_byStatus = STATUS_STOPPED;
         return RZ_OK;
@@ -435,16 +443,16 @@ RZRESULT CKvPlayer::Stop() {
 
 RZRESULT CKvPlayer::SetRate(double rate) {
     if (IsDVD()) {
-        // Refused when the disc forbids it, or when the navigator cannot play at that rate
-        // (it plays a disc at normal speed only): the disc goes on as it was, and the kept
-        // rate with it.
-        if (!m_pGraph || DVDForbids(UOP_FLAG_Play_Forwards) || !m_pGraph->SetRate(rate)) {
-            KvWriteLog("DVD: SetRate(%.2f) refused", rate);
-            return RZ_FAIL;
-        }
-        if (rate != m_dRate)
-            m_bRateChanged = true;
+        // The rate is kept. Normal speed is the navigator's own; a faster one is stepped, in a
+        // title whose disc allows forward play. Anywhere else the disc goes on as it was.
+        const bool wasStepping = m_bDVDStepping;
+        const double before = m_dRate;
+        StopDVDStepping();
         m_dRate = rate;
+        if (rate > 1.0 && std::isfinite(rate) && !StartDVDStepping())
+            KvWriteLog("DVD: SetRate(%.2f) refused", rate);
+        if (wasStepping != m_bDVDStepping || (m_bDVDStepping && before != rate))
+            m_bRateChanged = true;
         return RZ_OK;
     }
     m_dRate = rate;
@@ -580,6 +588,7 @@ RZRESULT CKvPlayer::OpenDVD() {
         Close();
     m_pGraph.reset();
     m_wPendingStreams = 0;
+    StopDVDStepping();
     m_dvdDisc = plat::DvdDisc();
     m_byMediaType = MEDIA_DVD;
     m_bHasVideo = 1;
@@ -713,6 +722,7 @@ bool CKvPlayer::HandleDVDEvents() {
             return false;
         }
     }
+    StepDVD();
     if (m_bRateChanged) {
         m_bRateChanged = false;
         KvWriteLog("evCode = 0x%x", kEventDvdRateChange);
@@ -797,6 +807,7 @@ RZRESULT CKvPlayer::DvdMouse(uint32_t message, int32_t x, int32_t y) {
 RZRESULT CKvPlayer::DVDMenu(bool title) {
     if (!m_pGraph)
         return RZ_FAIL;
+    StopDVDStepping();
     if (!m_bMenuToggle) {
         if (DVDForbids(title ? UOP_FLAG_ShowMenu_Title : UOP_FLAG_ShowMenu_Root) ||
             !m_pGraph->SendDvdCommand(title ? plat::DvdCommand::TitleMenu
@@ -1011,6 +1022,7 @@ RZRESULT CKvPlayer::LoadBookmark(const char16_t* path) {
     // A bookmark of another disc.
     if (m_dvdDisc.IsOpen() && !m_dvdDisc.Title(title))
         return RZ_FAIL;
+    StopDVDStepping();
     // The navigator jumps only while it runs: a stopped disc is started, paused.
     if (m_byStatus != STATUS_PLAYING && m_byStatus != STATUS_PAUSED)
         m_pGraph->Pause();
@@ -1096,6 +1108,7 @@ RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {
     if (path && *path) {
         m_pGraph.reset();
         m_wPendingStreams = 0;
+        StopDVDStepping();
         m_dvdDisc = plat::DvdDisc();
         m_strDVDSource = plat::DvdSourcePath(plat::NativePath(path));
         m_eLastDomain = DVD_DOMAIN_Stop;
@@ -1141,7 +1154,57 @@ RZRESULT CKvPlayer::DVDSkip(bool forward) {
     int reading = 0;
     if (m_pGraph->DvdReadingTitle(&reading) && reading != title && !m_pGraph->SeekDvdTitle(title))
         return RZ_FAIL;
-    return m_pGraph->SeekDvdChapter(target) ? RZ_OK : RZ_FAIL;
+    if (!m_pGraph->SeekDvdChapter(target))
+        return RZ_FAIL;
+    // Fast play goes on from the chapter's start.
+    if (m_bDVDStepping) {
+        StopDVDStepping();
+        StartDVDStepping();
+    }
+    return RZ_OK;
+}
+
+bool CKvPlayer::StartDVDStepping() {
+    int title = 0;
+    int64_t ns = 0;
+    if (!m_pGraph || m_byStatus != STATUS_PLAYING || !DVDPlace(&title, nullptr, &ns) ||
+        DVDForbids(UOP_FLAG_Play_Forwards))
+        return false;
+    m_bDVDStepping = true;
+    m_iStepTitle = title;
+    m_llStepFromNs = ns;
+    m_stepStart = std::chrono::steady_clock::now();
+    m_nextStep = m_stepStart + kDvdStepInterval;
+    return true;
+}
+
+void CKvPlayer::StopDVDStepping() {
+    m_bDVDStepping = false;
+}
+
+void CKvPlayer::StepDVD() {
+    if (!m_bDVDStepping || !m_pGraph || m_byStatus != STATUS_PLAYING)
+        return;
+    int title = 0;
+    if (!DVDPlace(&title, nullptr, nullptr) || title != m_iStepTitle) {
+        // The title has ended: whatever the disc shows next plays at normal speed.
+        StopDVDStepping();
+        m_dRate = 1.0;
+        m_bRateChanged = true;
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextStep)
+        return;
+    m_nextStep = now + kDvdStepInterval;
+    const int64_t elapsed =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_stepStart).count();
+    const int64_t target = m_llStepFromNs + static_cast<int64_t>(m_dRate * elapsed);
+    const plat::DvdTitle* info = m_dvdDisc.Title(title);
+    if (info && info->duration > 0 && target >= info->duration - kDvdStepEndNs)
+        return;
+    // Not waited for: the page's tick must not stall on a slow drive.
+    m_pGraph->SeekAhead(target);
 }
 
 RZRESULT CKvPlayer::GetAudioChannels() {

@@ -133,6 +133,13 @@ private:
     bool DVDForbids(uint32_t operation);
     // The next or previous chapter of the title on screen.
     RZRESULT DVDSkip(bool forward);
+    // Fast play of a DVD. The navigator plays a title at normal speed only, so the title is
+    // stepped forwards by time seeks at short intervals, each to where the rate has brought it
+    // since fast play began (the disc's time map lands a seek up to a second early, which
+    // must not add up). Only in a title; a menu, another title or its end stop it.
+    bool StartDVDStepping();
+    void StopDVDStepping();
+    void StepDVD();
     RZRESULT GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
                         uint32_t* current, int* disabled);
     void NameLanguage(const std::string& code, char16_t* out, int outChars);
@@ -168,6 +175,12 @@ private:
     int m_iLastTitle = 0;
     int m_iLastChapter = 0;
     bool m_bRateChanged = false;
+    // Fast play of a DVD: the title, its place and the time when it began, the next step.
+    bool m_bDVDStepping = false;
+    int m_iStepTitle = 0;
+    int64_t m_llStepFromNs = 0;
+    std::chrono::steady_clock::time_point m_stepStart;
+    std::chrono::steady_clock::time_point m_nextStep;
     // A loaded bookmark's stream choice, waiting for its title's streams to be announced.
     uint16_t m_wPendingStreams = 0;
     int m_iPendingStreamsTitle = 0;

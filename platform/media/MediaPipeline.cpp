@@ -824,6 +824,16 @@ bool MediaPipeline::Seek(int64_t ns) {
     return m_impl->DoSeek(ns, m_impl->rate);
 }
 
+bool MediaPipeline::SeekAhead(int64_t ns) {
+    Impl& d = *m_impl;
+    if (!d.pipeline)
+        return false;
+    d.eos = false;
+    return gst_element_seek(d.pipeline, d.rate, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
+                            GST_SEEK_TYPE_SET, ns < 0 ? 0 : ns, GST_SEEK_TYPE_NONE,
+                            GST_CLOCK_TIME_NONE) != FALSE;
+}
+
 bool MediaPipeline::SetRate(double rate) {
     Impl& d = *m_impl;
     if (!(rate > 0.0) || !std::isfinite(rate))
@@ -835,7 +845,7 @@ bool MediaPipeline::SetRate(double rate) {
     if (d.dvd) {
         // The DVD bin has no rate of its own: it lets an instant rate change pass without
         // effect, and a time seek lands on the disc's time map (back up to a second) and fails
-        // in menus. A disc plays at normal speed or not at all.
+        // in menus. A disc plays at normal speed here; its player steps a title on by seeks.
         return rate == 1.0;
     }
     int64_t position = 0;

@@ -81,6 +81,9 @@ public:
     // Flushing, accurate seek to `ns` from the start at the current rate; returns once the
     // new position is ready to play (or after a bounded wait).
     bool Seek(int64_t ns);
+    // A flushing seek to `ns`, started only: the new place plays when the engine has it ready,
+    // and the caller does not wait for that.
+    bool SeekAhead(int64_t ns);
     // Rates above 0; applied at the current position.
     bool SetRate(double rate);
     double Rate() const;

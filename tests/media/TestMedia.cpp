@@ -129,18 +129,20 @@ std::string CdImage() {
     return base.empty() ? base : base + ".cue";
 }
 
-std::string Dvd() {
+std::string Dvd(int titleSeconds) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_made.find("dvd");
+    const std::string kind = titleSeconds == 4 ? "dvd" : "dvd-" + std::to_string(titleSeconds);
+    auto it = g_made.find(kind);
     if (it != g_made.end())
         return it->second;
-    const std::string path = Dir() + "/dvd";
+    const std::string path = Dir() + "/" + kind;
     std::string why;
-    if (!RunScript({"bash", Script("make-dvd.sh"), path}, Dir() + "/dvd.log", &why)) {
+    if (!RunScript({"bash", Script("make-dvd.sh"), path, std::to_string(titleSeconds)},
+                   Dir() + "/" + kind + ".log", &why)) {
         ADD_FAILURE() << "cannot make the test DVD:\n" << why;
         return "";
     }
-    g_made["dvd"] = path;
+    g_made[kind] = path;
     return path;
 }
 

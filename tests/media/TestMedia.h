@@ -26,9 +26,9 @@ std::string LongWav();
 // An audio CD image, returned as the .cue path: tracks of 2 s, 3 s and 1 s.
 std::string CdImage();
 // A DVD-Video folder (holding VIDEO_TS) as tests/media/make-dvd.sh describes it: title and
-// root menus with two buttons, one title of 4 s with two chapters, two audio streams and a
-// sub-picture stream.
-std::string Dvd();
+// root menus with two buttons, one title of 4 s (or `titleSeconds`) with two chapters, two
+// audio streams and a sub-picture stream.
+std::string Dvd(int titleSeconds = 4);
 
 // Text data as an authoring tool writes it into a DVD's VIDEO_TS.IFO: per language, strings
 // of a type (up to 0x20 a structure mark, without text) in one character set.

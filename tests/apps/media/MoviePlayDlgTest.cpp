@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +51,41 @@ public:
     QuietPlayer() { ::setenv("VELKORA_AUDIO_SINK", "fakesink sync=true", 1); }
     ~QuietPlayer() { ::unsetenv("VELKORA_AUDIO_SINK"); }
 };
+
+bool Near(uint32_t argb, uint32_t rgb, int tolerance = 48) {
+    for (int shift : {0, 8, 16}) {
+        const int a = static_cast<int>((argb >> shift) & 0xFF);
+        const int b = static_cast<int>((rgb >> shift) & 0xFF);
+        if (a - b > tolerance || b - a > tolerance)
+            return false;
+    }
+    return true;
+}
+
+uint32_t Pixel(HeadUnit& unit, int seat, int x, int y) {
+    return unit.Screen(seat).PixelAt(x, y) & 0xFFFFFFu;
+}
+
+struct Box {
+    int x, y, w, h;
+};
+
+// Where a picture lies on a black page: the box of the lit pixels of a seat's screen.
+Box LitBox(HeadUnit& unit, int seat) {
+    const plat::Surface screen = unit.Screen(seat);
+    int l = screen.Width(), t = screen.Height(), r = -1, b = -1;
+    for (int y = 0; y < screen.Height(); ++y)
+        for (int x = 0; x < screen.Width(); ++x) {
+            const uint32_t p = screen.PixelAt(x, y);
+            if (((p >> 16) & 0xFF) > 40 || ((p >> 8) & 0xFF) > 40 || (p & 0xFF) > 40) {
+                l = std::min(l, x);
+                r = std::max(r, x);
+                t = std::min(t, y);
+                b = std::max(b, y);
+            }
+        }
+    return r < 0 ? Box{0, 0, 0, 0} : Box{l, t, r - l + 1, b - t + 1};
+}
 
 void CopyTo(const std::string& from, const std::string& to) {
     fs::create_directories(fs::path(to).parent_path());
@@ -205,9 +241,9 @@ private:
     std::string m_fileSystem;
 };
 
-// The generated DVD, copied into `folder`.
-void MakeDvd(const std::string& folder) {
-    const std::string source = testmedia::Dvd();
+// The generated DVD (its title `titleSeconds` long), copied into `folder`.
+void MakeDvd(const std::string& folder, int titleSeconds = 4) {
+    const std::string source = testmedia::Dvd(titleSeconds);
     ASSERT_FALSE(source.empty());
     fs::copy(source, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
@@ -245,11 +281,24 @@ int LightPixelsOn(HeadUnit& unit, IKvButton* button) {
 }
 
 // With the prompt up, both its buttons show their words: the light on them is the captions',
-// as it goes when the captions are emptied.
+// as it goes when the captions are emptied. Above each button the prompt's picture shows what
+// it chooses, in light and cyan symbols (no words: one picture serves every language).
 void ExpectPromptCaptions(HeadUnit& unit, CMoviePlayDlg* page) {
     ASSERT_TRUE(page->m_bPrompt);
     plat::ui::InvalidateRect(unit.Seat(0)->Id());
     unit.Advance(60);
+    const plat::Surface screen = unit.Screen(0);
+    for (const int left : {226, 404}) {
+        int light = 0, cyan = 0;
+        for (int y = 150; y < 295; ++y)
+            for (int x = left; x < left + 170; ++x) {
+                const uint32_t p = screen.PixelAt(x, y) & 0xFFFFFFu;
+                light += Near(p, 0xE8EEF4, 24) ? 1 : 0;
+                cyan += Near(p, 0x3FC8E8, 24) ? 1 : 0;
+            }
+        EXPECT_GT(light, 300) << "symbol over the button at " << left;
+        EXPECT_GT(cyan, 150) << "symbol over the button at " << left;
+    }
     const int ids[2] = {MSG_DVD_PLAY_BEGIN, MSG_DVD_PLAY_CONTINUE};
     for (bool resume : {false, true}) {
         IKvButton* button = page->PromptButton(resume);
@@ -340,6 +389,11 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     CMoviePlayDlg* page = MoviePage(unit);
     ASSERT_NE(page, nullptr);
     ASSERT_NE(MoviePage(unit, 1), nullptr) << "one page a seat";
+    // Every show offers the setup view's way in and the aspect button, not the view's own.
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_RATIO)));
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_SAVE)));
+    EXPECT_FALSE(Visible(page->Button(MV_BTN_EXIT)));
 
     // Into the stick, then its folder of films.
     ASSERT_GE(ListCount(page->DriveList()), 1);
@@ -364,20 +418,25 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     page->AllPlaylist()->GetCount(&all);
     EXPECT_EQ(all, 2);
 
-    // A tap on another row while a film plays starts that one.
+    // The picture lies over the file list: a tap on it where row 2 lies under it starts
+    // nothing else.
     TapRow(unit, page->FileList(), 1);
-    EXPECT_NE(Playing(page).find("b.mp4"), std::string::npos) << Playing(page);
-    TapRow(unit, page->FileList(), 0);
-    ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos) << Playing(page);
+    EXPECT_NE(Playing(page).find("a.mp4"), std::string::npos) << Playing(page);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_TRUE(page->m_bVideoShown);
+    EXPECT_EQ(CurrentRow(page->FileList()), 0);
 
-    // Pause and on again.
+    // Pause (the file list shows again) and on again.
     TapButton(unit, page->Button(MV_BTN_PAUSE));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
     EXPECT_EQ(ActionF(unit), 0x70203u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PLAY)));
+    EXPECT_FALSE(page->m_bVideoShown);
     TapButton(unit, page->Button(MV_BTN_PLAY));
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(ActionF(unit), 0x70103u);
+    EXPECT_NE(Playing(page).find("a.mp4"), std::string::npos) << Playing(page);
+    EXPECT_TRUE(page->m_bVideoShown);
 
     // Fast play: double speed without sound, and the second press back to normal.
     EXPECT_WAVE_OUT(card, 0);
@@ -448,6 +507,53 @@ TEST(MoviePage, PlaysTheFilmsOfAStick) {
     EXPECT_EQ(CurrentRow(page->FileList()), 1);
     plat::ui::SendMessage(unit.Main()->Id(), WM_KEY_COMMAND, 0, 0x1003);
     EXPECT_EQ(CurrentRow(page->FileList()), 0);
+
+    // Up at the drive level with a film playing (paused, up, on again): a second stick put
+    // in is reached by Next at once, and the lists keep showing the playing film.
+    TapRow(unit, page->FileList(), 0);
+    ASSERT_NE(Playing(page).find("a.mp4"), std::string::npos);
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    ASSERT_FALSE(page->m_bVideoShown);
+    TapRow(unit, page->DriveList(), 0);
+    ASSERT_EQ(page->m_iFolderDepth, 0);
+    TapButton(unit, page->Button(MV_BTN_PLAY));
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    const std::string stickLetter = Playing(page).substr(0, 1);
+    const int drives = ListCount(page->DriveList());
+    const std::string more = unit.Drives().Folder("more");
+    CopyTo(mp4, more + "/c.mp4");
+    unit.Drives().Mount("/dev/sdc1", 8, 33, more);
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(100);
+            return ListCount(page->DriveList()) == drives + 1;
+        },
+        6000));
+    EXPECT_NE(Playing(page).find("a.mp4"), std::string::npos) << "plays on";
+    const UI_LIST_ROW* driveRow = ListRowAt(page->DriveList());
+    ASSERT_NE(driveRow, nullptr);
+    EXPECT_EQ(plat::Utf16ToUtf8(driveRow->szFolder).substr(0, 1), stickLetter);
+    EXPECT_EQ(CurrentRow(page->FileList()), 0);
+    TapButton(unit, page->Button(MV_BTN_NEXT));
+    EXPECT_NE(Playing(page).find("b.mp4"), std::string::npos) << Playing(page);
+    TapButton(unit, page->Button(MV_BTN_NEXT));
+    EXPECT_EQ(Playing(page).substr(1), ":\\c.mp4");
+    EXPECT_NE(Playing(page).substr(0, 1), stickLetter) << "the second stick's film";
+
+    // The first stick's volume can no longer be read (its files gone from under it while it
+    // stays in): the drive list lets it go; the other stick's film plays on.
+    ASSERT_EQ(plat::Utf16ToUtf8(ListRowAt(page->DriveList())->szFolder).substr(0, 1), stickLetter);
+    fs::rename(stick, stick + ".gone");
+    EXPECT_TRUE(unit.WaitFor(
+        [&] {
+            unit.Advance(100);
+            return ListCount(page->DriveList()) == drives;
+        },
+        6000))
+        << ListCount(page->DriveList());
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    fs::rename(stick + ".gone", stick);
+    page->StopAll();
 
     // The film plays fast; the stick goes: the page closes it, forgets the folder and gives
     // the sound back.
@@ -811,13 +917,6 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     SaveNow(unit, page);
     ASSERT_TRUE(plat::IsRegularFile(bookmark));
 
-    // The disc plays at normal speed only: a speed press shows no speed it does not have.
-    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
-    EXPECT_EQ(page->m_bySpeed, 0);
-    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
-    EXPECT_FALSE(Visible(page->Button(MV_BTN_SPEED)));
-    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
-
     // Pause and on again through the same buttons as a film.
     page->FitVideoWindow(false, true);
     unit.Advance(60);
@@ -839,6 +938,7 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     TapButton(unit, page->Button(MV_BTN_DVD_SETUP));
     ASSERT_TRUE(page->m_bDvdSetupMode);
     EXPECT_EQ(ActionF(unit), 0x70900u);
+    EXPECT_EQ(Status(unit), 0x70201u) << "toggled, as for a pause";
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
     EXPECT_FALSE(page->m_bVideoShown);
     EXPECT_EQ(Names(page->DriveList()),
@@ -857,6 +957,7 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{text(MSG_DVD_ROOT_MENU_ENTER)}));
     TapRow(unit, page->FileList(), 0);
     EXPECT_FALSE(page->m_bDvdSetupMode);
+    EXPECT_EQ(Status(unit), 0x70101u);
     EXPECT_TRUE(page->m_bVideoShown);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_DVD_SETUP)));
     EXPECT_EQ(IndexOf(page->DriveList(), "DVD"), CurrentRow(page->DriveList()));
@@ -876,7 +977,10 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     unit.Advance(300);
     EXPECT_NE(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_EQ(Status(unit), 0u);
-    EXPECT_FALSE(Visible(page->Button(MV_BTN_DVD_SETUP))) << "no setup without a disc playing";
+    // The setup button stays; without a disc open it opens nothing.
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_DVD_SETUP)));
+    TapButton(unit, page->Button(MV_BTN_DVD_SETUP));
+    EXPECT_FALSE(page->m_bDvdSetupMode);
     ASSERT_NO_FATAL_FAILURE(ChooseTheDisc(unit, page));
     ASSERT_TRUE(page->m_bPrompt);
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_NONE);
@@ -887,6 +991,20 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
     EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
     EXPECT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_Title, 2000)) << Domain(page);
+    // It goes on over the whole screen, fitted as every start is: inside the screen, with
+    // the picture's own proportions (352 x 288), black beside it.
+    ASSERT_TRUE(page->m_bFullScreen);
+    Box shown{};
+    EXPECT_TRUE(unit.WaitFor(
+        [&] {
+            shown = LitBox(unit, 0);
+            return shown.h > 400;
+        },
+        4000));
+    EXPECT_LT(shown.w, 780) << "cut at the sides";
+    EXPECT_NEAR(double(shown.w) / shown.h, 352.0 / 288.0, 0.04) << shown.w << "x" << shown.h;
+    EXPECT_GT(shown.x, 0);
+    EXPECT_LT(shown.x + shown.w, 800);
 
     // A bookmark spoilt on disc: Continue plays the disc from its start and drops the file.
     page->StopAll();
@@ -902,6 +1020,60 @@ TEST(MoviePage, PlaysADvdFromTheDrive) {
         [&] { return page->Player()->GetStatus() == IKvPlayer::STATUS_PLAYING; }, 4000));
     EXPECT_EQ(page->Player()->GetMediaType(), IKvPlayer::MEDIA_DVD);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_PAUSE)));
+
+    // A DVD folder of a stick plays (reached with the disc paused and its picture tapped
+    // away); "Play DVD" then plays the disc, not that folder.
+    const std::string stick = unit.Drives().Folder("dvds");
+    ASSERT_NO_FATAL_FAILURE(MakeDvd(stick + "/Concert"));
+    MountStick(unit, stick);
+    // From its start a disc is in its menu, where Pause presses the default button; in the
+    // title it pauses, keeping the picture, which a tap then takes away. (Left alone, the disc
+    // may have gone to the whole screen: the page is brought back first.)
+    auto pauseInTitleAndTapThePicture = [&] {
+        ASSERT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_VideoManagerMenu, 8000));
+        page->FitVideoWindow(false, true);
+        TapButton(unit, page->Button(MV_BTN_PAUSE));
+        ASSERT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_Title, 8000));
+        EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+        page->FitVideoWindow(false, true);
+        TapButton(unit, page->Button(MV_BTN_PAUSE));
+        ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
+        ASSERT_TRUE(page->m_bVideoShown);
+        TapAt(unit, 0, (page->m_rcVideo[0] + page->m_rcVideo[2]) / 2,
+              (page->m_rcVideo[1] + page->m_rcVideo[3]) / 2);
+        ASSERT_FALSE(page->m_bVideoShown);
+        EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
+    };
+    ASSERT_NO_FATAL_FAILURE(pauseInTitleAndTapThePicture());
+    const std::string stickRoot =
+        std::string(1, char(unit.Kernel()->GetDriveSnapshot().szDrive[0]));
+    int stickRow = -1;
+    for (int i = 0; i < ListCount(page->DriveList()); ++i)
+        if (plat::Utf16ToUtf8(ListRowAt(page->DriveList(), i)->szFolder).substr(0, 1) == stickRoot)
+            stickRow = i;
+    TapRow(unit, page->DriveList(), stickRow);
+    TapRow(unit, page->DriveList(), IndexOf(page->DriveList(), "VIDEO_TS"));
+    ASSERT_EQ(Names(page->FileList()), (std::vector<std::string>{"VIDEO_TS.IFO"}));
+    TapRow(unit, page->FileList(), 0);
+    unit.Advance(100);
+    ASSERT_TRUE(page->m_bFolderDvd);
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    ASSERT_NO_FATAL_FAILURE(pauseInTitleAndTapThePicture());
+    TapRow(unit, page->DriveList(), 0);  // up, out of the stick
+    ASSERT_NO_FATAL_FAILURE(ChooseTheDisc(unit, page));
+    // The disc opens (after asking where to begin, when its place was kept).
+    ASSERT_TRUE(unit.WaitFor(
+        [&] {
+            return page->m_bPrompt || (!page->m_bFolderDvd &&
+                                       page->Player()->GetStatus() == IKvPlayer::STATUS_PLAYING);
+        },
+        6000));
+    if (page->m_bPrompt)
+        TapButton(unit, page->PromptButton(false));
+    EXPECT_FALSE(page->m_bFolderDvd);
+    EXPECT_EQ(Playing(page), "Play DVD");
+    EXPECT_EQ(BookmarkFile(page), bookmark);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
 
     // Out it comes: the disc is closed and the page forgets it.
     drive.Eject();
@@ -978,6 +1150,18 @@ TEST(MoviePage, PlaysDvdFoldersOfAStickEachInItsPlace) {
     SaveNow(unit, page);
     ASSERT_TRUE(plat::IsRegularFile(concert));
     EXPECT_TRUE(page->m_bFolderDvd) << "a folder's disc keeps the stick's rows";
+    // Its setup view, left: the lists show the folder again, its start file chosen.
+    page->FitVideoWindow(false, true);
+    TapButton(unit, page->Button(MV_BTN_DVD_SETUP));
+    ASSERT_TRUE(page->m_bDvdSetupMode);
+    TapButton(unit, page->Button(MV_BTN_EXIT));
+    EXPECT_FALSE(page->m_bDvdSetupMode);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_EQ(Names(page->FileList()), (std::vector<std::string>{"VIDEO_TS.IFO"}));
+    EXPECT_EQ(CurrentRow(page->FileList()), 0);
+    const UI_LIST_ROW* folderRow = ListRowAt(page->DriveList());
+    ASSERT_NE(folderRow, nullptr);
+    EXPECT_NE(plat::Utf16ToUtf8(folderRow->szFolder).find("Concert"), std::string::npos);
 
     // The other folder is another disc: no prompt, a place of its own.
     page->StopAll();
@@ -1137,24 +1321,6 @@ TEST(MoviePage, PlaysAVideoCdAndKeepsItsPlace) {
     EXPECT_LT(PositionOf(page), 6000000);
 }
 
-namespace {
-
-bool Near(uint32_t argb, uint32_t rgb, int tolerance = 48) {
-    for (int shift : {0, 8, 16}) {
-        const int a = static_cast<int>((argb >> shift) & 0xFF);
-        const int b = static_cast<int>((rgb >> shift) & 0xFF);
-        if (a - b > tolerance || b - a > tolerance)
-            return false;
-    }
-    return true;
-}
-
-uint32_t Pixel(HeadUnit& unit, int seat, int x, int y) {
-    return unit.Screen(seat).PixelAt(x, y) & 0xFFFFFFu;
-}
-
-}  // namespace
-
 // A disc's menu left alone goes to the whole screen, and the screen shows it: the picture in
 // the middle, nothing of the page beside it. The first tap on Home brings the page back, the
 // next one goes home.
@@ -1236,12 +1402,9 @@ namespace {
 
 constexpr uint32_t kFilmColour = 0xFF00FF;  // testmedia::SolidFilm
 
-struct Box {
-    int x, y, w, h;
-};
-
 // Where the page should put a picture of vw x vh on `seat`: fitted into the file list's place
-// or the whole screen, then to the aspect mode.
+// or the whole screen, then to the aspect mode, whose windowed area takes in the place's last
+// column and row.
 Box Fitted(CMoviePlayDlg* page, int seat, bool full, int vw, int vh) {
     int ax = 0, ay = 0, aw = 800, ah = seat == 1 ? 600 : 480;
     int w = vw, h = vh;
@@ -1250,9 +1413,9 @@ Box Fitted(CMoviePlayDlg* page, int seat, bool full, int vw, int vh) {
     } else {
         ax = page->m_rcVideo[0];
         ay = page->m_rcVideo[1];
-        aw = page->m_rcVideo[2] - ax;
-        ah = page->m_rcVideo[3] - ay;
-        FitVideoSize(aw, ah, false, w, h);
+        FitVideoSize(page->m_rcVideo[2] - ax, page->m_rcVideo[3] - ay, false, w, h);
+        aw = page->m_rcVideo[2] - ax + 1;
+        ah = page->m_rcVideo[3] - ay + 1;
     }
     if (page->m_byAspect == 1)
         h = w * 9 / 16;
@@ -1262,37 +1425,28 @@ Box Fitted(CMoviePlayDlg* page, int seat, bool full, int vw, int vh) {
     return Box{ax + (aw - w) / 2, ay + (ah - h) / 2, w, h};
 }
 
-// Probes of the screen around the box: the film's colour just inside its corners and in its
-// middle, something else just outside its edges (where the screen goes on).
+// What differs between the box and the film's colour on the screen of `seat`: the film
+// fills exactly the box (as far as the screen goes) and nothing beside it.
 std::string MisplacedBy(HeadUnit& unit, int seat, const Box& b) {
     const int screenH = seat == 1 ? 600 : 480;
     const int left = std::max(b.x, 0), top = std::max(b.y, 0);
-    const int right = std::min(b.x + b.w, 800) - 1, bottom = std::min(b.y + b.h, screenH) - 1;
-    const int midX = (left + right) / 2, midY = (top + bottom) / 2;
+    const int right = std::min(b.x + b.w, 800), bottom = std::min(b.y + b.h, screenH);
     const plat::Surface screen = unit.Screen(seat);
-    std::string wrong;
-    auto probe = [&](int x, int y, bool inside) {
-        const uint32_t p = screen.PixelAt(x, y) & 0xFFFFFFu;
-        if (Near(p, kFilmColour) != inside) {
-            char text[64];
-            std::snprintf(text, sizeof text, "(%d,%d)=%06x%s ", x, y, static_cast<unsigned>(p),
-                          inside ? "" : " outside");
-            wrong += text;
-        }
-    };
-    for (int x : {left + 3, right - 3})
-        for (int y : {top + 3, bottom - 3})
-            probe(x, y, true);
-    probe(midX, midY, true);
-    if (b.x - 3 >= 0)
-        probe(b.x - 3, midY, false);
-    if (b.x + b.w + 2 < 800)
-        probe(b.x + b.w + 2, midY, false);
-    if (b.y - 3 >= 0)
-        probe(midX, b.y - 3, false);
-    if (b.y + b.h + 2 < screenH)
-        probe(midX, b.y + b.h + 2, false);
-    return wrong;
+    int l = 800, t = screenH, r = -1, d = -1;
+    for (int y = 0; y < screenH; ++y)
+        for (int x = 0; x < 800; ++x)
+            if (Near(screen.PixelAt(x, y) & 0xFFFFFFu, kFilmColour)) {
+                l = std::min(l, x);
+                r = std::max(r, x);
+                t = std::min(t, y);
+                d = std::max(d, y);
+            }
+    if (l == left && t == top && r + 1 == right && d + 1 == bottom)
+        return "";
+    char text[128];
+    std::snprintf(text, sizeof text, "film at (%d,%d)-(%d,%d), expected (%d,%d)-(%d,%d)", l, t,
+                  r + 1, d + 1, left, top, right, bottom);
+    return text;
 }
 
 void TapSeatButton(HeadUnit& unit, int seat, IKvButton* button) {
@@ -1318,7 +1472,10 @@ void CheckPlacement(HeadUnit& unit, int seat, CMoviePlayDlg* page, const std::st
     TapSeatRow(unit, seat, page->FileList(), IndexOf(page->FileList(), name));
     ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
     ASSERT_NE(Playing(page).find(name), std::string::npos);
-    for (int mode = 0; mode < (everyMode ? 3 : 1); ++mode) {
+    // The film starts in the mode the page is in.
+    const int first = page->m_byAspect;
+    for (int step = 0; step < (everyMode ? 3 : 1); ++step) {
+        const int mode = (first + step) % 3;
         SCOPED_TRACE("aspect mode " + std::to_string(mode));
         ASSERT_EQ(page->m_byAspect, mode);
         ASSERT_FALSE(page->m_bFullScreen);
@@ -1355,7 +1512,7 @@ void CheckPlacement(HeadUnit& unit, int seat, CMoviePlayDlg* page, const std::st
             return MisplacedBy(unit, seat, Fitted(page, seat, false, vw, vh)).empty();
         },
         4000))
-        << "back in mode 0";
+        << "back in mode " << first;
     page->StopAll();
 }
 
@@ -1385,12 +1542,20 @@ TEST(MoviePage, ThePictureLiesInItsFittedPlaceOnBothSeats) {
         ASSERT_EQ(unit.Seat(seat)->m_iCurrentApp, APPTYPE_MOVIE) << seat;
         CMoviePlayDlg* page = MoviePage(unit, seat);
         ASSERT_NE(page, nullptr);
+        // The rear seat's first show starts the film the front seat played last, at the
+        // stick's root; stopped, the lists take the pen.
+        if (seat == 1) {
+            EXPECT_NE(Playing(page).find("small.mpg"), std::string::npos) << Playing(page);
+            page->StopAll();
+        }
         TapSeatRow(unit, seat, page->DriveList(), ListCount(page->DriveList()) - 1);
         ASSERT_EQ(Names(page->FileList()),
                   (std::vector<std::string>{"small.mpg", "tiny.mkv", "wide.avi", "wide.mkv"}));
         if (seat == 0) {
             CheckPlacement(unit, seat, page, "wide.mkv", 800, 480, true);
             CheckPlacement(unit, seat, page, "tiny.mkv", 4, 4, false);
+            // Started in 16:9: the first picture already has it.
+            TapSeatButton(unit, seat, page->Button(MV_BTN_RATIO));
             CheckPlacement(unit, seat, page, "small.mpg", 320, 240, false);
         } else {
             CheckPlacement(unit, seat, page, "wide.avi", 800, 480, true);
@@ -1446,6 +1611,7 @@ TEST(MoviePage, TheKeptPlaceIsOnlyForItsOwnFilm) {
     ASSERT_NE(Playing(page).find("b.mkv"), std::string::npos);
     EXPECT_LT(position(), kPlace);
     EXPECT_EQ(settings.llMoviePosition, 0);
+    page->StopAll();
     TapRow(unit, page->FileList(), 0);
     ASSERT_NE(Playing(page).find("a.mkv"), std::string::npos);
     EXPECT_LT(position(), kPlace) << "the place went with the other film's start";
@@ -1551,6 +1717,15 @@ bool YellowButtonCentre(HeadUnit& unit, int seat, plat::Point* centre) {
     return true;
 }
 
+// The title's place on screen, in whole seconds, as the player's time gives it.
+int TitleSeconds(CMoviePlayDlg* page) {
+    KvMultimedia::KvPlayerTime t = {};
+    page->Player()->GetTime(&t);
+    const std::string text = plat::Utf16ToUtf8(t.szCurrent);
+    int h = 0, m = 0, s = 0;
+    return std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &s) == 3 ? h * 3600 + m * 60 + s : -1;
+}
+
 std::string TimeLabel(CMoviePlayDlg* page, int index) {
     char16_t* text = nullptr;
     if (!page->TimeLabel(index) || page->TimeLabel(index)->GetText(&text) != RZ_OK || !text)
@@ -1563,19 +1738,30 @@ std::string TimeLabel(CMoviePlayDlg* page, int index) {
 // A disc menu as its user meets it: left alone it goes to the whole screen, and one tap where
 // the screen then shows its button (not where the button was before the switch) starts the
 // title; a tap off the buttons only brings the page back. The time labels show the title's
-// times and, in a menu, none rather than the title's last ones. Fast play is not offered on a
-// disc the player cannot play faster.
+// times and, in a menu, none rather than the title's last ones. The title plays fast, without
+// sound, at the speeds the speed button steps through; the menu does not.
 TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
     QuietPlayer quiet;
-    HeadUnit unit;
+    WaveOutCard card;
+    if (!card.Running())
+        std::fprintf(stderr, "no sound server, the wave output is not watched: %s\n",
+                     card.Error().c_str());
+    HeadUnit unit(card.Options());
     OpticalDrive drive(unit, "dvd", "udf");
-    ASSERT_NO_FATAL_FAILURE(MakeDvd(drive.Disc()));
+    ASSERT_NO_FATAL_FAILURE(MakeDvd(drive.Disc(), 30));
     CMoviePlayDlg* page = StartWithTheDvdInserted(unit, drive);
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(WaitForDomain(unit, page, KvMultimedia::DVD_DOMAIN_VideoManagerMenu, 8000));
     plat::Point windowed{};
     ASSERT_TRUE(unit.WaitFor([&] { return YellowButtonCentre(unit, 0, &windowed); }, 8000));
     EXPECT_FALSE(page->m_bFullScreen);
+
+    // The menu has no time to go through fast: the speed button does nothing.
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
+    EXPECT_NE(ActionF(unit) & 0xFFFFFF00u, 0x70700u);
+    EXPECT_WAVE_OUT(card, 0);
 
     // Left alone, the menu fills the screen, and its button moves with the picture.
     page->m_dwIdle -= MV_IDLE_FULL_SCREEN_MS - 100;
@@ -1610,14 +1796,55 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
         << TimeLabel(page, 1);
     EXPECT_EQ(TimeLabel(page, 1).substr(0, 6), "00:00:");
 
-    // No fast play on this disc: no speed shown, normal speed kept.
+    // Fast play: x2, then x4, without sound. Five seconds at x4 take the title about twenty
+    // seconds on, its picture stepping on in the page's window.
     page->FitVideoWindow(false, true);
     unit.Advance(60);
     TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    EXPECT_EQ(page->m_bySpeed, 1);
+    EXPECT_EQ(ActionF(unit), 0x70701u);
+    EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED)));
+    EXPECT_WAVE_OUT(card, 1);
+    TapButton(unit, page->Button(MV_BTN_SPEED));
+    ASSERT_EQ(page->m_bySpeed, 2);
+    EXPECT_EQ(ActionF(unit), 0x70702u);
+    const int from = TitleSeconds(page);
+    const auto fastFrom = std::chrono::steady_clock::now();
+    unit.WaitFor(
+        [&] { return std::chrono::steady_clock::now() - fastFrom >= std::chrono::seconds(5); },
+        6000);
+    const int advanced = TitleSeconds(page) - from;
+    EXPECT_GE(advanced, 15);
+    EXPECT_LE(advanced, 25);
+    EXPECT_EQ(page->m_bySpeed, 2);
+    EXPECT_FALSE(page->m_bFullScreen);
+    EXPECT_WAVE_OUT(card, 1);
+    // The third step is x6, the fourth normal speed again, with sound.
+    TapButton(unit, page->Button(MV_BTN_SPEED));
+    EXPECT_EQ(page->m_bySpeed, 3);
+    EXPECT_EQ(ActionF(unit), 0x70703u);
+    TapButton(unit, page->Button(MV_BTN_SPEED));
     EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_EQ(ActionF(unit), 0x70700u);
     EXPECT_TRUE(Visible(page->Button(MV_BTN_SPEED_ICON)));
-    EXPECT_FALSE(Visible(page->Button(MV_BTN_SPEED)));
-    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    EXPECT_WAVE_OUT(card, 0);
+    // Pause, then Play: normal speed and sound.
+    TapButton(unit, page->Button(MV_BTN_SPEED_ICON));
+    ASSERT_EQ(page->m_bySpeed, 1);
+    TapButton(unit, page->Button(MV_BTN_PAUSE));
+    EXPECT_EQ(page->m_bySpeed, 0);
+    EXPECT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PAUSED);
+    EXPECT_WAVE_OUT(card, 0);
+    TapButton(unit, page->Button(MV_BTN_PLAY));
+    ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
+    const int normalFrom = TitleSeconds(page);
+    const auto normalStart = std::chrono::steady_clock::now();
+    unit.WaitFor(
+        [&] { return std::chrono::steady_clock::now() - normalStart >= std::chrono::seconds(3); },
+        4000);
+    const int normal = TitleSeconds(page) - normalFrom;
+    EXPECT_GE(normal, 2);
+    EXPECT_LE(normal, 4);
 
     ASSERT_EQ(page->Player()->ShowTitleMenu(), RZ_OK);
     ASSERT_TRUE(unit.WaitFor(
