@@ -223,6 +223,12 @@ int CMainCtrlDlg::OnCreate() {
     k->SetVolume(254);
     k->StartPolling();
     WriteLog("OnCreate() Total: %lld ms", MsSince(m_tStart));
+    // The front seat stays hidden until the first tick; its page is drawn ahead meanwhile, while
+    // the user-interface thread waits for that tick anyway.
+    plat::ui::PostToUiThread([this] {
+        if (g_pMainDlg == this && !m_bStarted && m_pFrontDlg)
+            m_pFrontDlg->DrawPageAhead();
+    });
 
     StartProgram(HELPER_SCREEN_KB, {}, nullptr);
     StartProgram(HELPER_SYSTEM_TRAY, {}, nullptr);
