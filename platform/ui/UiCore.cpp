@@ -878,6 +878,10 @@ void UpdateWindow(WindowId id) {
     PaintLocked(lock, rec);
 }
 
+void PresentNow() {
+    PresentIfPrimary(*EnsureQueue(), true);
+}
+
 void SetQuitTarget(WindowId id) {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().quitTarget = id;
