@@ -251,6 +251,7 @@ void CSeatCtrlDlg::DrawPageAhead() {
     if (m_bCollapsed)
         return;
     MakePagePicture();
+    plat::ui::PrepareWindowPicture(Id());
     if (CVelkoraAppDlg* page = FirstVisiblePage()) {
         // Its clock as the first tick sets it: those texts are drawn too.
         page->PrepareClock();
