@@ -15,6 +15,7 @@
 #include "platform/io/Path.h"
 #include "platform/sys/Module.h"
 #include "platform/ui/Ui.h"
+#include "tests/harness/HeadUnit.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -28,7 +29,7 @@ public:
         m_cwd = std::make_unique<testsupport::ScopedCwd>(m_dir.Path());
         testsupport::SilenceSoundCard(m_dir.Path());
         const fs::path run = fs::path(plat::ExecutableDir()) / ".." / "run";
-        fs::create_directory_symlink(fs::absolute(run / "Skin"), "Skin");
+        harness::MakeSkinFolder(m_dir.Path());
         fs::create_directory_symlink(fs::absolute(run / "Language"), "Language");
         fs::copy_file(run / "DefaultCfg.ini", "DefaultCfg.ini");
         testsupport::WriteText(MARKER_NO_POWER_MODULE, "");

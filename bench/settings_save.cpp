@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "apps/settings/DualSetDlg.h"
@@ -115,30 +114,8 @@ BENCHMARK(BM_AccHoldSaveUntilMessage)
     ->Iterations(20);
 
 static void BM_DualSetSaveUntilRedrawn(benchmark::State& state) {
-    harness::HeadUnitOptions options;
-    // homepage.db is written beside the skin: this run's own copy of the Homepage folder.
-    options.prepare = [](const std::string& dir) {
-        namespace fs = std::filesystem;
-        const fs::path skin = fs::path(dir) / "Skin";
-        const fs::path source = fs::read_symlink(skin);
-        fs::remove(skin);
-        fs::create_directories(skin / "Default" / "Homepage");
-        for (const auto& e : fs::directory_iterator(source))
-            if (e.path().filename() != "Default")
-                fs::create_directory_symlink(e.path(), skin / e.path().filename());
-        for (const auto& e : fs::directory_iterator(source / "Default")) {
-            if (e.path().filename() == "Homepage")
-                continue;
-            if (e.is_directory())
-                fs::create_directory_symlink(e.path(), skin / "Default" / e.path().filename());
-            else
-                fs::create_symlink(e.path(), skin / "Default" / e.path().filename());
-        }
-        for (const auto& e : fs::directory_iterator(source / "Default" / "Homepage"))
-            if (e.path().filename() != "homepage.db")
-                fs::copy_file(e.path(), skin / "Default" / "Homepage" / e.path().filename());
-    };
-    harness::HeadUnit unit(options);
+    // homepage.db is written into the base folder's own copy of the skin's Homepage folder.
+    harness::HeadUnit unit;
     if (!unit.Start()) {
         state.SkipWithError("the unit did not start");
         return;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/sys/Module.h"
+#include "tests/harness/HeadUnit.h"
 #include "tests/support/TestSupport.h"
 
 extern char** environ;
@@ -40,8 +41,8 @@ class BaseFolder {
 public:
     explicit BaseFolder(bool powerModule) {
         std::string run = plat::ExecutableDir() + "/../run";
-        for (const char* folder : {"Skin", "Language"})
-            fs::create_directory_symlink(fs::absolute(run + "/" + folder), m_dir.File(folder));
+        fs::create_directory_symlink(fs::absolute(run + "/Language"), m_dir.File("Language"));
+        harness::MakeSkinFolder(m_dir.Path());
         for (const char* file : {"SysSettings.ini", "DefaultCfg.ini"})
             fs::copy_file(run + "/" + file, m_dir.File(file));
         testsupport::WriteText(m_dir.File("empty.conf"), "");

@@ -223,6 +223,12 @@ int CMainCtrlDlg::OnCreate() {
     k->SetVolume(254);
     k->StartPolling();
     WriteLog("OnCreate() Total: %lld ms", MsSince(m_tStart));
+    // The front seat stays hidden until the first tick; its page is drawn ahead meanwhile, while
+    // the user-interface thread waits for that tick anyway.
+    plat::ui::PostToUiThread([this] {
+        if (g_pMainDlg == this && !m_bStarted && m_pFrontDlg)
+            m_pFrontDlg->DrawPageAhead();
+    });
 
     StartProgram(HELPER_SCREEN_KB, {}, nullptr);
     StartProgram(HELPER_SYSTEM_TRAY, {}, nullptr);
@@ -427,6 +433,13 @@ void CMainCtrlDlg::OnMainTick() {
             // Both seats show their first picture now rather than after this tick.
             plat::ui::UpdateWindow(m_pFrontDlg->Id());
             plat::ui::UpdateWindow(m_pRearDlg->Id());
+            // ...and it is on the screens before the tick's status write and mixer work.
+            plat::ui::PresentNow();
+            if (!m_bStarted) {
+                m_bStarted = true;
+                if (m_onStarted)
+                    m_onStarted();
+            }
         }
     }
 
@@ -443,12 +456,6 @@ void CMainCtrlDlg::OnMainTick() {
         g_bSkypeNoticeShown = true;
         plat::ui::MessageBox(m_pFrontDlg->Id(), k->m_Language[MSG_MSG_SKYPE_PENDING], u"Warnng",
                              plat::ui::kMbIconWarning);
-    }
-
-    if (first && !m_bStarted) {
-        m_bStarted = true;
-        if (m_onStarted)
-            m_onStarted();
     }
 }
 

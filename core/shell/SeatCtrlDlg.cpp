@@ -233,14 +233,37 @@ void CSeatCtrlDlg::OnPaint(plat::Surface& surface, const plat::Rect& dirty) {
     RunSeatAction();
 }
 
+void CSeatCtrlDlg::MakePagePicture() {
+    if (!m_PageBitmap.IsEmpty())
+        return;
+    const plat::Rect seat = SeatRect();
+    m_PageBitmap.Create(seat.Width(), seat.Height());
+    m_PageBitmap.Fill(0xFF000000);
+    m_pPageCanvas = plat::MakeCanvas(m_PageBitmap);
+    m_pPaintedPage = nullptr;
+}
+
+void CSeatCtrlDlg::DrawPageAhead() {
+    CKernel* k = Kernel();
+    std::unique_lock<std::recursive_mutex> lock;
+    if (k)
+        lock = std::unique_lock<std::recursive_mutex>(k->m_csRender);
+    if (m_bCollapsed)
+        return;
+    MakePagePicture();
+    plat::ui::PrepareWindowPicture(Id());
+    if (CVelkoraAppDlg* page = FirstVisiblePage()) {
+        // Its clock as the first tick sets it: those texts are drawn too.
+        page->PrepareClock();
+        page->Render(m_pPageCanvas.get());
+    }
+    // The first paint is a whole one, whatever the page asks for by then.
+    m_pPaintedPage = nullptr;
+}
+
 void CSeatCtrlDlg::PaintPage(plat::Surface& surface, const plat::Rect& dirty) {
     const plat::Rect seat = SeatRect();
-    if (m_PageBitmap.IsEmpty()) {
-        m_PageBitmap.Create(seat.Width(), seat.Height());
-        m_PageBitmap.Fill(0xFF000000);
-        m_pPageCanvas = plat::MakeCanvas(m_PageBitmap);
-        m_pPaintedPage = nullptr;
-    }
+    MakePagePicture();
     CVelkoraAppDlg* page = FirstVisiblePage();
     // Only a page asks for part of the seat (a label that changed): the rest of the picture is
     // still that page's, so only the part is drawn and copied.

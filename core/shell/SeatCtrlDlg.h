@@ -130,6 +130,10 @@ public:
     plat::Rect SeatRect() const;
     // The page picture (what the seat last drew of its page).
     const plat::Surface& PagePicture() const { return m_PageBitmap; }
+    // Draws the page into the page picture while the seat is still hidden, so that the fonts,
+    // pictures and memory its drawing needs are ready when it is first shown; the first paint
+    // then draws it whole again. Nothing reaches the screen.
+    void DrawPageAhead();
     plat::ui::Window* ExtendedKB() const { return m_pExtendedKB.get(); }
 
     // ---- State (the main dialog, the restore thread and the pages read and write it) ----
@@ -174,6 +178,8 @@ protected:
     void OnClose() override;
 
 private:
+    // The page picture and its canvas, made at the seat's size when missing.
+    void MakePagePicture();
     int X0() const { return m_bySeat == 1 ? 800 : 0; }
     void PaintFolded(plat::Surface& surface);
     void PaintPage(plat::Surface& surface, const plat::Rect& dirty);

@@ -205,12 +205,24 @@ void CVelkoraAppDlg::OnTick() {
     }
     if (!m_bMinuteChanged)
         return;
+    SetClockTexts();
+    InvalidateOwner();
+}
+
+void CVelkoraAppDlg::PrepareClock() {
+    if (!m_bVisible)
+        return;
+    UpdateClockStrings();
+    m_bMinuteChanged = 0;
+    SetClockTexts();
+}
+
+void CVelkoraAppDlg::SetClockTexts() {
     if (m_pTimeText)
         m_pTimeText->SetText(plat::Utf8ToUtf16(m_strTime).c_str());
     CKernel* kernel = CKernel::Instance();
     if (m_pAmPmText && kernel)
         m_pAmPmText->SetText(kernel->m_Language[m_tmClock.hour <= 11 ? MSG_AM : MSG_PM]);
-    InvalidateOwner();
 }
 
 void CVelkoraAppDlg::UpdateClockStrings() {

@@ -68,6 +68,9 @@ public:
 
     // The three clock texts from the local time; a new "hh:mm" sets m_bMinuteChanged.
     void UpdateClockStrings();
+    // The clock of a visible page as its next tick would show it (for a page drawn before
+    // the seat's first tick).
+    void PrepareClock();
     // The volume number, unless muted; with a mute button, its frame shows the mute state.
     void RenderVolume(plat::Canvas* hdc, KvUserInterface::IKvButton* muteButton);
     // Repaints the seat that draws this page (the whole seat, no erase).
@@ -121,4 +124,6 @@ protected:
     std::u16string SkinPath(const char16_t* relative) const;
     // An image of the library, or null when it cannot be loaded.
     KvMultimedia::IKvImage* LoadImage(const std::u16string& path) const;
+    // The time and AM/PM texts from the clock strings.
+    void SetClockTexts();
 };

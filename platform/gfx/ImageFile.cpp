@@ -194,12 +194,31 @@ bool ReadImageDataSize(const uint8_t* data, size_t size, int& width, int& height
     return true;
 }
 
+namespace {
+
+// Skins name the same picture many times over (every key of a keyboard uses one): its header is
+// read once while the file stays as it was.
+FileCache<ImageFileInfo>& KnownHeaders() {
+    static FileCache<ImageFileInfo> cache(64u << 10);
+    return cache;
+}
+
+}  // namespace
+
 bool ReadImageFileSize(const std::string& path, int& width, int& height) {
-    ImageFileInfo info;
-    if (!ReadImageHeader(path, info))
-        return false;
-    width = info.width;
-    height = info.height;
+    FileStamp stamp;
+    const bool stamped = StampFile(path, stamp);
+    std::shared_ptr<const ImageFileInfo> known = stamped ? KnownHeaders().Find(stamp) : nullptr;
+    if (!known) {
+        auto info = std::make_shared<ImageFileInfo>();
+        if (!ReadImageHeader(path, *info))
+            return false;
+        if (stamped)
+            KnownHeaders().Insert(stamp, info, sizeof *info);
+        known = std::move(info);
+    }
+    width = known->width;
+    height = known->height;
     return true;
 }
 

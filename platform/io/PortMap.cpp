@@ -1,5 +1,10 @@
 #include "platform/io/PortMap.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -77,10 +82,31 @@ std::string SerialDevicePath(const std::string& name) {
 }
 
 bool SetPortMapEntry(const std::string& path, const std::string& name, const std::string& device) {
-    PortMap map = LoadPortMap(path);
     std::string key = Lower(Trim(name));
     if (key.empty())
         return false;
+    // Writers (the emulators, often started together) take turns on the file itself. A write
+    // replaces the file, so a writer that waited may hold the lock of a file already replaced:
+    // it then locks the one that now stands under the name.
+    File held;
+    for (;;) {
+        if (!held.Open(path, O_RDONLY | O_CREAT))
+            return false;
+        int rc;
+        do {
+            rc = ::flock(held.Fd(), LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0)
+            return false;
+        struct stat locked, named;
+        if (::fstat(held.Fd(), &locked) != 0)
+            return false;
+        if (::stat(path.c_str(), &named) == 0 && named.st_dev == locked.st_dev &&
+            named.st_ino == locked.st_ino)
+            break;
+        held.Close();
+    }
+    PortMap map = LoadPortMap(path);
     if (device.empty())
         map.erase(key);
     else

@@ -32,7 +32,9 @@ PortMap LoadPortMap(const std::string& path = kPortMapFile);
 std::string SerialDevicePath(const std::string& name);
 
 // Sets (or with an empty device removes) one entry and rewrites the file atomically, keeping
-// the other entries. For the emulators that stand in for the real devices.
+// the other entries. Writers take an exclusive lock on the file for the read and the write, so
+// two writing at once both keep their entries. For the emulators that stand in for the real
+// devices.
 bool SetPortMapEntry(const std::string& path, const std::string& name, const std::string& device);
 
 }  // namespace plat

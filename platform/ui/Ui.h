@@ -123,6 +123,12 @@ bool InvalidateRect(WindowId id, const Rect* rect = nullptr);
 // Paints the window at once when part of it is invalid (on its own thread; elsewhere it only
 // wakes the owner).
 void UpdateWindow(WindowId id);
+// Puts what the windows have painted on the screens now, rather than when the loop next waits
+// (on the primary user-interface thread; elsewhere and headless it does nothing).
+void PresentNow();
+// Makes the pictures of a window that has none yet, at its size, so that its first paint does
+// not wait for that memory (on the window's own thread; elsewhere it does nothing).
+void PrepareWindowPicture(WindowId id);
 
 // The window that receives a close request when the program is asked to end (window manager,
 // SIGTERM): the program's main window.

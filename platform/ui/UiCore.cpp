@@ -896,6 +896,35 @@ void UpdateWindow(WindowId id) {
     PaintLocked(lock, rec);
 }
 
+void PresentNow() {
+    PresentIfPrimary(*EnsureQueue(), true);
+}
+
+void PrepareWindowPicture(WindowId id) {
+    State& s = S();
+    int width = 0, height = 0;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        auto rec = FindLocked(id);
+        if (!rec || rec->queue->thread != std::this_thread::get_id() || !rec->surface.IsEmpty())
+            return;
+        width = rec->rect.Width();
+        height = rec->rect.Height();
+    }
+    // The memory is made without the lock, which other threads' windows need meanwhile.
+    Surface surface, shown;
+    if (!surface.Create(width, height) || !shown.Create(width, height))
+        return;
+    std::lock_guard<std::mutex> lock(s.mutex);
+    auto rec = FindLocked(id);
+    if (!rec || !rec->surface.IsEmpty() || rec->rect.Width() != width ||
+        rec->rect.Height() != height)
+        return;
+    rec->surface = std::move(surface);
+    if (rec->shown.IsEmpty())
+        rec->shown = std::move(shown);
+}
+
 void SetQuitTarget(WindowId id) {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().quitTarget = id;

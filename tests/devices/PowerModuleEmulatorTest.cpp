@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -189,4 +190,48 @@ TEST(PowerEmulatorProgram, EntersItselfInThePortMapAndAnswersUntilStopped) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(plat::SerialDevicePath("com2"), "") << "the entry is taken out again";
+}
+
+TEST(EmulatorPrograms, StartedAndStoppedTogetherBothKeepTheirLinesInThePortMap) {
+    TempDir dir;
+    ScopedCwd cwd(dir.Path());
+    const std::string bin = plat::ExecutableDir();
+    // Each round forks both programs waiting on one pipe; closing it lets both go at once.
+    for (int round = 0; round < 20; ++round) {
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        pid_t pids[2] = {0, 0};
+        const std::string programs[2] = {bin + "/power_module_emulator",
+                                         bin + "/bt_module_emulator"};
+        for (int i = 0; i < 2; ++i) {
+            pids[i] = ::fork();
+            ASSERT_GE(pids[i], 0);
+            if (pids[i] == 0) {
+                ::close(gate[1]);
+                char byte;
+                while (::read(gate[0], &byte, 1) < 0 && errno == EINTR) {
+                }
+                ::execl(programs[i].c_str(), programs[i].c_str(), static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+
+        auto both = [] {
+            plat::PortMap map = plat::LoadPortMap();
+            return map.count("com2") == 1 && map.count("com4") == 1;
+        };
+        EXPECT_TRUE(testsupport::WaitFor(both)) << "round " << round;
+        for (pid_t pid : pids)
+            ::kill(pid, SIGTERM);
+        for (pid_t pid : pids) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        EXPECT_TRUE(plat::LoadPortMap().empty()) << "round " << round << ": both took theirs out";
+        if (::testing::Test::HasFailure())
+            break;
+    }
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/kernel/CfgData.h"
 #include "core/kernel/Kernel.h"
 #include "core/kernel/KernelData.h"
 #include "core/kernel/LogWriter.h"
@@ -63,14 +64,50 @@ HeadUnit::HeadUnit(HeadUnitOptions options) : m_options(std::move(options)) {
     plat::ui::TakeMessageBoxes();
 }
 
+void MakeSkinFolder(const std::string& dir) {
+    const fs::path from = fs::absolute(RunFolder() + "/Skin");
+    const fs::path to = fs::path(dir) / "Skin";
+    std::error_code ec;
+    auto link = [&](const fs::directory_entry& entry, const fs::path& into) {
+        if (entry.is_directory())
+            fs::create_directory_symlink(entry.path(), into, ec);
+        else
+            fs::create_symlink(entry.path(), into, ec);
+        EXPECT_FALSE(ec) << into << ": " << ec.message();
+    };
+    fs::create_directory(to, ec);
+    for (const auto& skin : fs::directory_iterator(from)) {
+        if (!skin.is_directory()) {
+            link(skin, to / skin.path().filename());
+            continue;
+        }
+        const fs::path into = to / skin.path().filename();
+        fs::create_directory(into, ec);
+        for (const auto& entry : fs::directory_iterator(skin.path())) {
+            if (entry.path().filename() != "Homepage" || !entry.is_directory()) {
+                link(entry, into / entry.path().filename());
+                continue;
+            }
+            // The unit saves "homepage.db" here: a copy of the build's folder, without one.
+            fs::create_directory(into / "Homepage", ec);
+            for (const auto& file : fs::directory_iterator(entry.path())) {
+                if (file.path().filename() == HOMEPAGE_DB)
+                    continue;
+                fs::copy(file.path(), into / "Homepage" / file.path().filename(),
+                         fs::copy_options::recursive, ec);
+                EXPECT_FALSE(ec) << file.path() << ": " << ec.message();
+            }
+        }
+    }
+}
+
 void MakeBaseFolder(const std::string& dir) {
     const std::string run = RunFolder();
-    // The skin and the language files are only read: the build's own serve.
-    for (const char* folder : {"Skin", "Language"}) {
-        std::error_code ec;
-        fs::create_directory_symlink(fs::absolute(run + "/" + folder), dir + "/" + folder, ec);
-        EXPECT_FALSE(ec) << folder << ": " << ec.message();
-    }
+    // The language files are only read: the build's own serve.
+    std::error_code ec;
+    fs::create_directory_symlink(fs::absolute(run + "/Language"), dir + "/Language", ec);
+    EXPECT_FALSE(ec) << "Language: " << ec.message();
+    MakeSkinFolder(dir);
     for (const char* file : {SYS_SETTINGS_INI, "DefaultCfg.ini"}) {
         std::error_code ec;
         fs::copy_file(run + "/" + file, dir + "/" + file, ec);

@@ -36,9 +36,13 @@ std::string RunFolder();
 // Where the built programs lie.
 std::string BinFolder();
 
-// A base folder for the program in `dir`: the run folder's skin and language files (linked),
-// its settings defaults (copied), the log switched on, and a session folder of its own
-// ("session", for the single-copy rule).
+// The build's skins in `dir`/Skin for one base folder: its files linked, but for each skin's
+// Homepage folder, which the unit writes into and which is copied (without a "homepage.db"),
+// so that no test or bench shares a saved file with another or leaves one in the run folder.
+void MakeSkinFolder(const std::string& dir);
+// A base folder for the program in `dir`: the skins as above, the run folder's language files
+// (linked) and settings defaults (copied), the log switched on, and a session folder of its
+// own ("session", for the single-copy rule).
 void MakeBaseFolder(const std::string& dir);
 // What the program needs in its environment to run in such a folder without touching the
 // machine's sound card, messaging program or other sessions: NAME=value strings.

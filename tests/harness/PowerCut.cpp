@@ -86,30 +86,6 @@ const std::string& PowerCutRig::Base() const {
 bool PowerCutRig::Prepare(std::string* why) {
     const std::string base = Base();
     MakeBaseFolder(base);
-    // homepage.db is written into the skin's homepage folder: a copy of the base folder's own.
-    const fs::path skin = fs::path(base) / "Skin";
-    const fs::path source = fs::read_symlink(skin);
-    fs::remove(skin);
-    fs::create_directories(skin / "Default");
-    for (const auto& entry : fs::directory_iterator(source)) {
-        if (entry.path().filename() != "Default")
-            fs::create_directory_symlink(entry.path(), skin / entry.path().filename());
-    }
-    for (const auto& entry : fs::directory_iterator(source / "Default")) {
-        const fs::path to = skin / "Default" / entry.path().filename();
-        if (entry.path().filename() != "Homepage") {
-            if (entry.is_directory())
-                fs::create_directory_symlink(entry.path(), to);
-            else
-                fs::create_symlink(entry.path(), to);
-            continue;
-        }
-        fs::create_directories(to);
-        for (const auto& file : fs::directory_iterator(entry.path())) {
-            if (file.path().filename() != HOMEPAGE_DB)
-                fs::copy_file(file.path(), to / file.path().filename());
-        }
-    }
 
     emu::PowerModuleSettings pm;
     pm.model = "TRX4100P";

@@ -18,7 +18,6 @@
 #include "platform/io/PortMap.h"
 #include "platform/sys/Module.h"
 #include "platform/ui/Ui.h"
-#include "tests/apps/settings/SettingsTestUtil.h"
 #include "tests/harness/SkinProbe.h"
 #include "tests/media/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -123,8 +122,6 @@ DemoUnit::DemoUnit() {
     options.boardScript = testsupport::ReadText(SourceDir() + "/devices/demo-stations.txt");
     options.prepare = [device](const std::string& base) {
         EXPECT_TRUE(plat::SetPortMapEntry(base + "/" + plat::kPortMapFile, "com4", device));
-        // homepage.db is written into the skin: the build's own stays untouched.
-        settingstest::PrivateSkin(base);
         MakeDemoMedia(base);
     };
     m_unit = std::make_unique<harness::HeadUnit>(options);

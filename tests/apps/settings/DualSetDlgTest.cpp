@@ -57,16 +57,10 @@ std::string HomepageDb(HeadUnit& unit) {
     return unit.File("Skin/Default/Homepage/homepage.db");
 }
 
-HeadUnitOptions PrivateSkinOptions() {
-    HeadUnitOptions options;
-    options.prepare = [](const std::string& dir) { settingstest::PrivateSkin(dir); };
-    return options;
-}
-
 }  // namespace
 
 TEST(DualSetPage, PagesFlipsByTheRulesAndExitLeavesTheLayoutAsItWas) {
-    HeadUnit unit(PrivateSkinOptions());
+    HeadUnit unit;
     ASSERT_TRUE(unit.Start());
     const std::vector<uint8_t> saved = testsupport::ReadBytes(HomepageDb(unit));
     ASSERT_EQ(saved.size(), static_cast<size_t>(HOMEPAGE_LAYOUT_SIZE));
@@ -123,7 +117,7 @@ TEST(DualSetPage, PagesFlipsByTheRulesAndExitLeavesTheLayoutAsItWas) {
 }
 
 TEST(DualSetPage, SaveReloadsBothHomepagesAndTheLockShowsOnTheFrontOnly) {
-    HeadUnit unit(PrivateSkinOptions());
+    HeadUnit unit;
     ASSERT_TRUE(unit.Start());
     EXPECT_TRUE(harness::ShowsHomepageIcon(unit.Screen(1), 1, "APPTYPE_MUSIC", 0));
     Switch(unit, 0, APPTYPE_DUAL_SET, APPTYPE_SETTINGS);
@@ -204,7 +198,7 @@ TEST(DualSetPage, SaveReloadsBothHomepagesAndTheLockShowsOnTheFrontOnly) {
 TEST(DualSetPage, ASkinAskingForAHundredRowsGetsTheSixtyFourThePageHolds) {
     HeadUnitOptions options;
     options.prepare = [](const std::string& dir) {
-        settingstest::PrivateSkin(dir, {"DualSet"});
+        settingstest::CopySkinFolder(dir, "DualSet");
         const std::string ini = dir + "/Skin/Default/DualSet/DualSet.ini";
         std::vector<uint8_t> bytes = testsupport::ReadBytes(ini);
         auto wide = [](const std::string& s) {

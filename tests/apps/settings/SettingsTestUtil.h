@@ -1,6 +1,5 @@
-// Helpers of the settings pages' whole-unit tests: a base folder whose skin can be changed and
-// written (the build's skin is shared by every test and stays untouched), taps on a page's
-// buttons, and switch requests as pages send them.
+// Helpers of the settings pages' whole-unit tests: a base folder whose skin can be changed, taps on
+// a page's buttons, and switch requests as pages send them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,38 +20,13 @@ namespace settingstest {
 
 namespace fs = std::filesystem;
 
-// Replaces the base folder's link to the build's skin with a folder of links, but for the
-// default skin's Homepage folder (where homepage.db is written) and the folders named in
-// `copied`, whose files are copied so the test may change them. An earlier homepage.db is
-// left behind.
-inline void PrivateSkin(const std::string& base, std::initializer_list<const char*> copied = {}) {
-    const fs::path skin = fs::path(base) / "Skin";
-    const fs::path source = fs::read_symlink(skin);
-    fs::remove(skin);
-    fs::create_directories(skin / "Default");
-    for (const auto& entry : fs::directory_iterator(source)) {
-        if (entry.path().filename() != "Default")
-            fs::create_directory_symlink(entry.path(), skin / entry.path().filename());
-    }
-    for (const auto& entry : fs::directory_iterator(source / "Default")) {
-        const std::string name = entry.path().filename().string();
-        bool copy = name == "Homepage";
-        for (const char* c : copied)
-            copy = copy || name == c;
-        if (!copy || !entry.is_directory()) {
-            if (entry.is_directory())
-                fs::create_directory_symlink(entry.path(), skin / "Default" / name);
-            else
-                fs::create_symlink(entry.path(), skin / "Default" / name);
-            continue;
-        }
-        fs::create_directories(skin / "Default" / name);
-        for (const auto& file : fs::directory_iterator(entry.path())) {
-            if (file.path().filename() == "homepage.db")
-                continue;
-            fs::copy_file(file.path(), skin / "Default" / name / file.path().filename());
-        }
-    }
+// Replaces the base folder's link to the default skin's folder `name` with a copy of it, which
+// the test may change (the build's skin is shared by every test and stays untouched).
+inline void CopySkinFolder(const std::string& base, const char* name) {
+    const fs::path link = fs::path(base) / "Skin" / "Default" / name;
+    const fs::path source = fs::read_symlink(link);
+    fs::remove(link);
+    fs::copy(source, link, fs::copy_options::recursive);
 }
 
 // The middle of a button on the seat's screen, in desktop co-ordinates.

@@ -144,7 +144,7 @@ protected:
             tweak(s);
         m_module = std::make_unique<emu::PowerModuleEmulator>(s);
         ASSERT_TRUE(m_module->Start());
-        WriteText(plat::kPortMapFile, "com2 = " + m_module->DevicePath() + "\n");
+        ASSERT_TRUE(plat::SetPortMapEntry(plat::kPortMapFile, "com2", m_module->DevicePath()));
     }
 
     // Create and Initial as the main dialog runs them; the module's replies come at once, so

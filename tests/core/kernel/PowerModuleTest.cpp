@@ -26,7 +26,7 @@ protected:
     void StartModule(const emu::PowerModuleSettings& settings = emu::PowerModuleSettings()) {
         m_module = std::make_unique<emu::PowerModuleEmulator>(settings);
         ASSERT_TRUE(m_module->Start());
-        WriteText(plat::kPortMapFile, "com2 = " + m_module->DevicePath() + "\n");
+        ASSERT_TRUE(plat::SetPortMapEntry(plat::kPortMapFile, "com2", m_module->DevicePath()));
         ASSERT_TRUE(m_pm.Open("com2")) << m_pm.Error();
         ASSERT_TRUE(m_pm.Configure(57600));
         ASSERT_TRUE(m_pm.SetTimeouts());

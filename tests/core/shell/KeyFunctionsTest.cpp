@@ -239,7 +239,7 @@ protected:
             s.model = model;
             m_module = std::make_unique<emu::PowerModuleEmulator>(s);
             EXPECT_TRUE(m_module->Start());
-            WriteText(plat::kPortMapFile, "com2 = " + m_module->DevicePath() + "\n");
+            EXPECT_TRUE(plat::SetPortMapEntry(plat::kPortMapFile, "com2", m_module->DevicePath()));
         } else {
             WriteText(MARKER_NO_POWER_MODULE, "");
         }

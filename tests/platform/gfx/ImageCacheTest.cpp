@@ -90,6 +90,27 @@ TEST_F(ImageCache, FileWrittenOverWithTheSameSizeIsDecodedAnew) {
     // Still the new picture, whether or not it could be kept yet.
     ASSERT_TRUE(plat::LoadImageFile(path, s));
     EXPECT_TRUE(AllPixels(s, Argb(255, 0, 0, 255)));
+
+    // The size its header gives follows the file as well, though both files are as long.
+    plat::Surface wide, tall;
+    ASSERT_TRUE(wide.Create(8, 1) && tall.Create(4, 2));
+    std::vector<uint8_t> wideBmp, tallBmp;
+    ASSERT_TRUE(plat::EncodeImage(wide, plat::ImageFormat::Bmp, 100, wideBmp));
+    ASSERT_TRUE(plat::EncodeImage(tall, plat::ImageFormat::Bmp, 100, tallBmp));
+    ASSERT_EQ(wideBmp.size(), tallBmp.size());
+    const std::string bar = m_dir.File("bar.bmp");
+    WriteBytes(bar, wideBmp);
+    AgeFile(bar);
+    int w = 0, h = 0;
+    for (int twice = 0; twice < 2; ++twice) {
+        ASSERT_TRUE(plat::ReadImageFileSize(bar, w, h));
+        EXPECT_EQ(w, 8);
+        EXPECT_EQ(h, 1);
+    }
+    WriteBytes(bar, tallBmp);
+    ASSERT_TRUE(plat::ReadImageFileSize(bar, w, h));
+    EXPECT_EQ(w, 4);
+    EXPECT_EQ(h, 2);
 }
 
 TEST_F(ImageCache, FileReplacedByRenameIsDecodedAnew) {
