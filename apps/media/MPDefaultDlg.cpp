@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "apps/media/MediaPage.h"
-#include "apps/media/MPDefaultRows.h"
 #include "core/kernel/CfgData.h"
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
@@ -75,8 +74,8 @@ using mediapage::ListCurrent;
 using mediapage::NameOf;
 using mediapage::SameFolder;
 
-using mprows::FindRow;
-using mprows::ListCountOf;
+using mediapage::FindRow;
+using mediapage::ListCountOf;
 
 }  // namespace
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "apps/media/MediaPage.h"
-#include "apps/media/MPDefaultRows.h"
 #include "core/kernel/CfgData.h"
 #include "core/kernel/HWAudio.h"
 #include "core/kernel/Kernel.h"
@@ -32,14 +31,15 @@ using KvUserInterface::IKvText;
 
 namespace {
 
+using mediapage::FindRow;
 using mediapage::FolderOf;
+using mediapage::IsPlaceholderName;
 using mediapage::JoinWide;
 using mediapage::ListCount;
+using mediapage::ListCountOf;
 using mediapage::ListCurrent;
 using mediapage::NameOf;
 using mediapage::SameFolder;
-using mprows::FindRow;
-using mprows::ListCountOf;
 using pageui::ReleaseAndClear;
 
 }  // namespace
@@ -47,10 +47,6 @@ using pageui::ReleaseAndClear;
 // ---- Playing ---------------------------------------------------------------------------------
 
 namespace {
-
-bool IsPlaceholderName(const std::u16string& name) {
-    return name == ROW_NO_FILES || name == ROW_PLAY_VCD || name == ROW_PLAY_DVD;
-}
 
 // The track a "TrackNN.cda" name stands for; 0 for none.
 int TrackOfName(const std::u16string& name) {
@@ -119,16 +115,7 @@ void CMPDefaultDlg::RefillFolderList() {
     if (!m_pFolderList &&
         (!kernel || !kernel->m_pRoot || kernel->m_pRoot->CreatePlaylist(&m_pFolderList) != RZ_OK))
         return;
-    m_pFolderList->RemoveAll();
-    const int count = ListCount(FileList());
-    for (int i = 0; i < count; ++i) {
-        const UI_LIST_ROW* row = ListRowAt(FileList(), i);
-        if (row && row->wKind == ROW_FILE && !IsPlaceholderName(row->szName))
-            m_pFolderList->AddItem(row->szName, row->szFolder);
-    }
-    const int current = ListCurrent(FileList());
-    if (current >= 0)
-        m_pFolderList->SetCurrentIndex(current);
+    mediapage::FillWithFileRows(m_pFolderList, FileList());
 }
 
 bool CMPDefaultDlg::BuildPlayingList() {

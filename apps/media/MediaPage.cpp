@@ -127,4 +127,28 @@ int ListCurrent(IKvListbox* list) {
     return index;
 }
 
+int ListCountOf(KvUtility::IKvList* list) {
+    int count = 0;
+    if (!list || list->GetCount(&count) != RZ_OK)
+        return 0;
+    return count;
+}
+
+bool IsPlaceholderName(const std::u16string& name) {
+    return name == ROW_NO_FILES || name == ROW_PLAY_VCD || name == ROW_PLAY_DVD;
+}
+
+void FillWithFileRows(KvMultimedia::IKvPlaylist* playlist, IKvListbox* files) {
+    playlist->RemoveAll();
+    const int count = ListCount(files);
+    for (int i = 0; i < count; ++i) {
+        const UI_LIST_ROW* row = ListRowAt(files, i);
+        if (row && row->wKind == ROW_FILE && !IsPlaceholderName(row->szName))
+            playlist->AddItem(row->szName, row->szFolder);
+    }
+    const int current = ListCurrent(files);
+    if (current >= 0)
+        playlist->SetCurrentIndex(current);
+}
+
 }  // namespace mediapage

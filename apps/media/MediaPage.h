@@ -12,6 +12,7 @@
 #include "library/include/IKvListbox.h"
 #include "library/include/IKvPListContainer.h"
 #include "library/include/IKvPlayer.h"
+#include "library/include/IKvPlaylist.h"
 #include "library/include/IKvText.h"
 
 namespace mediapage {
@@ -65,5 +66,25 @@ bool SameFolder(std::u16string a, std::u16string b);
 // The rows of `list`, 0 without one; its current row, -1 without one.
 int ListCount(KvUserInterface::IKvListbox* list);
 int ListCurrent(KvUserInterface::IKvListbox* list);
+// The items of `list`, 0 without one.
+int ListCountOf(KvUtility::IKvList* list);
+
+// The first row of `list` matching `match`, or -1.
+template <typename F>
+int FindRow(KvUserInterface::IKvListbox* list, F match) {
+    const int count = ListCount(list);
+    for (int i = 0; i < count; ++i) {
+        const UI_LIST_ROW* row = ListRowAt(list, i);
+        if (row && match(*row))
+            return i;
+    }
+    return -1;
+}
+
+// A row that stands for no file of its own ("No Files", "Play VCD", "Play DVD").
+bool IsPlaceholderName(const std::u16string& name);
+// `playlist` emptied and filled with the file rows of `files`, its current item the list's
+// current row.
+void FillWithFileRows(KvMultimedia::IKvPlaylist* playlist, KvUserInterface::IKvListbox* files);
 
 }  // namespace mediapage

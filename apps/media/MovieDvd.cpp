@@ -164,6 +164,16 @@ void CMoviePlayDlg::ShowPrompt() {
     InvalidateOwner();
 }
 
+bool CMoviePlayDlg::PromptForBookmark() {
+    if (m_strBookmark.empty() || !plat::IsRegularFile(plat::NativePath(m_strBookmark)))
+        return false;
+    Action(0x70204);
+    ToggleStatus();
+    m_pPlayer->Pause();
+    ShowPrompt();
+    return true;
+}
+
 bool CMoviePlayDlg::OpenDiscForPrompt() {
     const RZRESULT r = m_pPlayer->OpenDisc(IKvPlayer::MEDIA_DVD);
     if (r != RZ_OK) {
@@ -276,12 +286,8 @@ void CMoviePlayDlg::PlayDvdFolder(const std::u16string& ifoPath) {
     m_strBookmark.clear();
     if (DvdFolderId(plat::NativePath(ifoPath), &id))
         m_strBookmark = ResumeFilePath(kernel->m_szBaseDir, id);
-    if (!m_strBookmark.empty() && plat::IsRegularFile(plat::NativePath(m_strBookmark))) {
+    if (PromptForBookmark()) {
         m_iDvdOpenPending = 0;
-        Action(0x70204);
-        ToggleStatus();
-        m_pPlayer->Pause();
-        ShowPrompt();
         return;
     }
     m_bPrompt = 0;

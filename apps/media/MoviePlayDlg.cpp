@@ -1121,13 +1121,8 @@ void CMoviePlayDlg::PlayVcd() {
         InvalidateOwner();
         return;
     }
-    if (!m_strBookmark.empty() && plat::IsRegularFile(plat::NativePath(m_strBookmark))) {
-        Action(0x70204);
-        ToggleStatus();
-        m_pPlayer->Pause();
-        ShowPrompt();
+    if (PromptForBookmark())
         return;
-    }
     m_bPrompt = 0;
     Action(0x70102);
     SetStatus(MV_STATUS_PLAYING);

@@ -243,6 +243,8 @@ private:
     void SaveSettings();
     // Shows the begin/continue prompt with its titles.
     void ShowPrompt();
+    // When the opened item has a resume file: paused, with the begin/continue prompt shown.
+    bool PromptForBookmark();
     // Opens the disc in the drive for the prompt's choice; false (with the message shown) when
     // it cannot be opened.
     bool OpenDiscForPrompt();

@@ -49,27 +49,14 @@ const uint32_t kIntervals[4] = {1500, 1500, 3000, 5000};
 
 using pageui::ReleaseAndClear;
 
+using mediapage::FindRow;
 using mediapage::FolderOf;
+using mediapage::IsPlaceholderName;
 using mediapage::JoinWide;
 using mediapage::ListCount;
 using mediapage::ListCurrent;
 using mediapage::NameOf;
 using mediapage::SameFolder;
-
-template <typename F>
-int FindRow(IKvListbox* list, F match) {
-    const int count = ListCount(list);
-    for (int i = 0; i < count; ++i) {
-        const UI_LIST_ROW* row = ListRowAt(list, i);
-        if (row && match(*row))
-            return i;
-    }
-    return -1;
-}
-
-bool IsPlaceholderName(const std::u16string& name) {
-    return name == ROW_NO_FILES || name == ROW_PLAY_VCD || name == ROW_PLAY_DVD;
-}
 
 }  // namespace
 
@@ -292,16 +279,7 @@ void CPhotoDlg::RebuildFolderList() {
     } else {
         m_pContainer->RenamePlaylist(m_pFolderList, name.c_str());
     }
-    m_pFolderList->RemoveAll();
-    const int count = ListCount(FileList());
-    for (int i = 0; i < count; ++i) {
-        const UI_LIST_ROW* row = ListRowAt(FileList(), i);
-        if (row && row->wKind == ROW_FILE && !IsPlaceholderName(row->szName))
-            m_pFolderList->AddItem(row->szName, row->szFolder);
-    }
-    const int current = ListCurrent(FileList());
-    if (current >= 0)
-        m_pFolderList->SetCurrentIndex(current);
+    mediapage::FillWithFileRows(m_pFolderList, FileList());
 }
 
 void CPhotoDlg::FollowFolderCursor() {
