@@ -292,12 +292,45 @@ TEST_F(KernelTest, AnUnknownModelEndsStartUp) {
     EXPECT_NE(Log().find("Model Name: TRX5000X"), std::string::npos);
 }
 
+namespace {
+
+// The unit's clock, whose pauses take no real time, for a module that answers on real time:
+// a pause goes on only once the module has taken every byte the unit sent. What it answers
+// late is then on the wire before the unit goes on, as after a real pause, and is dropped
+// instead of being read as part of the next answer.
+class ClockThatWaitsForTheModule final : public plat::Clock {
+public:
+    ClockThatWaitsForTheModule(plat::ManualClock& clock, const emu::PowerModuleEmulator& module,
+                               const CSerialPort& port)
+        : m_clock(clock), m_module(module), m_port(port) {}
+    uint64_t TickMs() override { return m_clock.TickMs(); }
+    plat::SystemTime Utc() override { return m_clock.Utc(); }
+    plat::SystemTime Local() override { return m_clock.Local(); }
+    void Sleep(uint32_t ms) override {
+        m_module.WaitForReceived(m_port.BytesWritten(), 10000);
+        m_clock.Sleep(ms);
+    }
+
+private:
+    plat::ManualClock& m_clock;
+    const emu::PowerModuleEmulator& m_module;
+    const CSerialPort& m_port;
+};
+
+}  // namespace
+
 TEST_F(KernelTest, AModelThatNeverArrivesEndsStartUpAfterTenTries) {
     // Every second byte the module sends is lost: the handshake's one byte arrives, no model
     // reply ever arrives whole.
     StartModule("TRX4100P", [](emu::PowerModuleSettings& s) { s.dropEvery = 2; });
     uint64_t before = m_clock.TickMs();
     CKernel* k = CKernel::GetInstance();
+    ClockThatWaitsForTheModule clock(m_clock, *m_module, k->m_PowerModule);
+    plat::SetClock(&clock);
+    struct Back {
+        plat::ManualClock& clock;
+        ~Back() { plat::SetClock(&clock); }
+    } back{m_clock};
     ASSERT_TRUE(k->Create());
     k->m_PowerModule.SetReplyWait(100);
     EXPECT_FALSE(k->Initial());
