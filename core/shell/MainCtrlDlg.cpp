@@ -705,16 +705,22 @@ void CMainCtrlDlg::EndRun(MainEnd how) {
 bool CMainCtrlDlg::WaitRestoreStop(uint32_t ms) {
     uint64_t end = plat::GetClock().TickMs() + ms;
     std::unique_lock<std::mutex> lock(m_restoreMutex);
+    m_bRestoreWaiting = true;
+    bool stopped = false;
     for (;;) {
-        if (m_bStopRestore)
-            return true;
+        if (m_bStopRestore) {
+            stopped = true;
+            break;
+        }
         uint64_t now = plat::GetClock().TickMs();
         if (now >= end)
-            return false;
+            break;
         // The program's clock may be one a test moves: look at it again now and then.
         uint64_t wait = std::min<uint64_t>(end - now, 50);
         m_restoreCv.wait_for(lock, std::chrono::milliseconds(wait));
     }
+    m_bRestoreWaiting = false;
+    return stopped;
 }
 
 void CMainCtrlDlg::StopWorkers() {

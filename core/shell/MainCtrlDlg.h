@@ -92,6 +92,9 @@ public:
     // The restore thread's wait: up to `ms` on the program's clock; true once the program is
     // ending (the thread then returns).
     bool WaitRestoreStop(uint32_t ms);
+    // True while the restore thread is in that wait, its end already read from the clock: a
+    // test that jumps the clock waits for this first, or the jump is lost before the wait.
+    bool RestoreWaiting() const { return m_bRestoreWaiting; }
 
     // Brings the head unit's windows to the front (a second copy asked).
     void BringToFront();
@@ -159,6 +162,7 @@ private:
     std::mutex m_restoreMutex;
     std::condition_variable m_restoreCv;
     std::atomic<bool> m_bStopRestore{false};
+    std::atomic<bool> m_bRestoreWaiting{false};
 };
 
 // The main dialog once start-up has reached its timer; null before.

@@ -56,17 +56,29 @@ size_t Count(const std::string& log, const std::string& text) {
     return n;
 }
 
+// Waits until the restore thread has begun its next wait, then moves the program's clock by
+// `ms` in one jump (the pages need no ticks meanwhile). A jump before the thread reads the
+// clock for its wait would be lost, and the wait would last the whole time again.
+bool JumpWhenTheRestoreWaits(HeadUnit& unit, uint32_t ms) {
+    if (!unit.WaitFor([&] { return unit.Main()->RestoreWaiting(); }))
+        return false;
+    unit.Clock().Advance(ms);
+    return true;
+}
+
 // Moves the program's clock by whole restore passes until the restore thread has ended.
 bool RunRestoreToEnd(HeadUnit& unit, int passes) {
+    const auto done = [&] { return Has(unit.Log(), "===> ThreadProcActivateApp() done"); };
     for (int i = 0; i < passes; ++i) {
-        if (Has(unit.Log(), "===> ThreadProcActivateApp() done"))
+        if (!unit.WaitFor([&] { return done() || unit.Main()->RestoreWaiting(); }))
+            return false;
+        if (done())
             return true;
-        // One jump: the pages need no ticks meanwhile, only the restore thread's clock.
+        const size_t before = Count(unit.Log(), "ThreadProcActivateApp():");
         unit.Clock().Advance(RESTORE_PASS_MS);
-        unit.WaitFor([&] { return Count(unit.Log(), "ThreadProcActivateApp():") > size_t(i); },
-                     2000);
+        unit.WaitFor([&] { return Count(unit.Log(), "ThreadProcActivateApp():") > before; });
     }
-    return unit.WaitFor([&] { return Has(unit.Log(), "===> ThreadProcActivateApp() done"); }, 2000);
+    return unit.WaitFor(done);
 }
 
 HeadUnitOptions WithStatus(uint32_t status, int currentApp,
@@ -329,10 +341,10 @@ TEST(AppRestore, AProgramWithMusicIsStartedDirectlyAndTheMusicAskedForUntilItRep
     for (int pass = 0; pass < 2; ++pass) {
         unit.Advance(1100);  // a second of the pages' ticks
         EXPECT_EQ(front->m_iCurrentApp, APPTYPE_HOMEPAGE);
-        unit.Clock().Advance(RESTORE_PASS_MS);
-        ASSERT_TRUE(unit.WaitFor(
-            [&] { return Count(unit.Log(), "-re-exec music:") == size_t(pass + 1); }, 2000))
-            << unit.Log();
+        ASSERT_TRUE(JumpWhenTheRestoreWaits(unit, RESTORE_PASS_MS));
+        ASSERT_TRUE(unit.WaitFor([&] {
+            return Count(unit.Log(), "-re-exec music:") == size_t(pass + 1);
+        })) << unit.Log();
     }
     EXPECT_EQ(unit.Kernel()->m_dwResumeDone & APP_STATUS_MUSIC, 0u);
     EXPECT_TRUE(
