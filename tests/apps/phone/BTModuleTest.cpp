@@ -79,21 +79,23 @@ TEST_F(BTLink, CommandsGoOutAsTheyAreWrittenWithTheModulesPause) {
     const std::vector<std::string> commands = {"j4",  "a",  "h",  "d0123456789", "k5", "k*",  "k#",
                                                "t",   "c1", "x1", "c0",          "x0", "b03", "b30",
                                                "b02", "p"};
-    for (const std::string& c : commands)
+    // The pause is timed where it is kept, on the sending side: each command is written
+    // within its Send, which returns only after the module's pause, so no two commands go out
+    // closer than that. A busy machine can only lengthen what is measured here; the emulator's
+    // arrival times also carry its own thread's scheduling and can shorten a gap.
+    for (const std::string& c : commands) {
+        const auto start = std::chrono::steady_clock::now();
         m_bt.Send(c.c_str());
-    ASSERT_TRUE(m_module->WaitForCommands(commands.size() + 1, 2000));
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        EXPECT_GE(took.count(), 100.0) << "the pause after " << c;
+    }
+    ASSERT_TRUE(m_module->WaitForCommands(commands.size() + 1, 10000));
 
     std::string wire = "i\r\n";
     for (const std::string& c : commands)
         wire += c + "\r\n";
     EXPECT_EQ(m_module->Received(), wire) << "exactly the commands, each with CR LF";
-    // Arrival times carry the emulator thread's scheduling, so single gaps are only checked to
-    // be apart; the whole run shows the pause after each command.
-    std::vector<emu::BTCommand> got = m_module->Commands();
-    for (size_t i = 1; i < got.size(); ++i)
-        EXPECT_GE(got[i].ms - got[i - 1].ms, 30.0)
-            << "between " << got[i - 1].text << " and " << got[i].text;
-    EXPECT_GE(got.back().ms - got[1].ms, (commands.size() - 1) * 100.0 - 20.0);
 }
 
 TEST_F(BTLink, RepliesSetTheFlagsAndTheDownloadState) {
