@@ -137,7 +137,8 @@ std::string Dvd(int titleSeconds) {
         return it->second;
     const std::string path = Dir() + "/" + kind;
     std::string why;
-    if (!RunScript({"bash", Script("make-dvd.sh"), path, std::to_string(titleSeconds)},
+    if (!RunScript({"env", "VELKORA_DVD_MUX=" VELKORA_DVD_MUX, "bash", Script("make-dvd.sh"), path,
+                    std::to_string(titleSeconds)},
                    Dir() + "/" + kind + ".log", &why)) {
         ADD_FAILURE() << "cannot make the test DVD:\n" << why;
         return "";

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Authors the small DVD-Video the player tests play: make-dvd.sh OUTPUT_FOLDER [TITLE_SECONDS]
-# leaves OUTPUT_FOLDER/VIDEO_TS. PAL 352x288, AC-3 audio (the DVD navigator stalls on MPEG
-# audio), in a few seconds:
+# leaves OUTPUT_FOLDER/VIDEO_TS, with VELKORA_DVD_MUX naming the build's tools/velkora_dvdmux.
+# PAL 352x288, AC-3 audio (the DVD navigator stalls on MPEG audio), in a few seconds:
 #   - first-play program: jumps to a red intro of 0.4 s (a video manager menu without entry),
 #     which goes on to the title menu; a player that skips the first-play program shows no red
 #   - video manager title menu and title-set root menu: blue, two buttons
@@ -18,6 +18,7 @@ out=$1
 # The tests want a short title; a person trying the disc wants one long enough to watch.
 seconds=${2:-4}
 frames=$((seconds * 25))
+dvdmux=$(realpath "${VELKORA_DVD_MUX:?the path of velkora_dvdmux in the build}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -30,6 +31,32 @@ reduction-2x2=4 disable-encode-retries=true"
 ac3() { # frames frequency
     echo "audiotestsrc num-buffers=$1 samplesperbuffer=1920 freq=$2 volume=0.3 \
         ! audio/x-raw,rate=48000,channels=2 ! avenc_ac3 bitrate=64000 ! ac3parse"
+}
+
+# FRAMES of a test pattern with an AC-3 stream of the same length per frequency, multiplexed
+# for the DVD: mux OUTPUT FRAMES PATTERN FREQUENCY...
+# The multiplexer drops what an input brings before every input has told its format; run by
+# gst-launch, the stream whose encoder starts first would lose its opening frames and end early
+# on the disc. The build's velkora_dvdmux (\$dvdmux) holds the inputs until all have; the
+# multiplexer's own count of what it took is checked all the same.
+mux() {
+    local out=$1 frames=$2 pattern=$3
+    shift 3
+    local audio="" want=$frames freq
+    for freq in "$@"; do
+        audio+=" $(ac3 "$frames" "$freq") ! mux."
+        # 1920 samples a buffer, 1536 an AC-3 frame; the encoder fills up the last frame.
+        want+=" $(((frames * 1920 + 1535) / 1536))"
+    done
+    GST_DEBUG=mplex:4 GST_DEBUG_NO_COLOR=1 GST_DEBUG_FILE="$out.log" ASAN_OPTIONS=detect_leaks=0 \
+        "$dvdmux" "videotestsrc num-buffers=$frames pattern=$pattern ! $video ! $encode \
+            ! mplex name=mux format=dvd-nav ! filesink location=$out $audio"
+    local took
+    took=$(awk '/:: (No\. Pictures|Frames) +: +[0-9]+$/ { printf "%s%s", s, $NF; s = " " }' "$out.log")
+    if [[ $took != "$want" ]]; then
+        echo "multiplexing $out took [$took] pictures and audio frames, not [$want]" >&2
+        return 1
+    fi
 }
 
 # Transparent pictures with opaque boxes: PNG(name, colour, box...) where a box is x,y,w,h.
@@ -51,9 +78,7 @@ png() {
 }
 
 # Menu: one second of blue with the two buttons as sub-picture highlights.
-# shellcheck disable=SC2046
-launch videotestsrc num-buffers=25 pattern=blue ! $video ! $encode \
-    ! mplex name=mux format=dvd-nav ! filesink location=menu.mpg $(ac3 25 440) ! mux.
+mux menu.mpg 25 blue 440
 png highlight.png 0xffffff00 40,60,160,60 40,180,160,60
 png select.png 0xffff0000 40,60,160,60 40,180,160,60
 cat >menu.xml <<'XML'
@@ -67,19 +92,12 @@ XML
 spumux -m dvd menu.xml <menu.mpg >menu-spu.mpg 2>/dev/null
 
 # Intro of the first-play program: red.
-# shellcheck disable=SC2046
-launch videotestsrc num-buffers=10 pattern=red ! $video ! $encode \
-    ! mplex name=mux format=dvd-nav ! filesink location=intro.mpg $(ac3 10 440) ! mux.
+mux intro.mpg 10 red 440
 # Title 2: three seconds of bars and one audio stream.
-# shellcheck disable=SC2046
-launch videotestsrc num-buffers=75 pattern=smpte ! $video ! $encode \
-    ! mplex name=mux format=dvd-nav ! filesink location=title2.mpg $(ac3 75 440) ! mux.
+mux title2.mpg 75 smpte 440
 
 # Title: bars with two audio streams and a sub-picture.
-# shellcheck disable=SC2046
-launch videotestsrc num-buffers=$frames pattern=smpte ! $video ! $encode \
-    ! mplex name=mux format=dvd-nav ! filesink location=title.mpg \
-    $(ac3 $frames 440) ! mux. $(ac3 $frames 880) ! mux.
+mux title.mpg "$frames" smpte 440 880
 png box.png 0xffffffff 100,100,152,88
 # Shown again every 0.4 s, so that a stream switched on mid-title appears at once.
 {
