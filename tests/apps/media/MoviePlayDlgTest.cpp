@@ -1796,6 +1796,17 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
         << TimeLabel(page, 1);
     EXPECT_EQ(TimeLabel(page, 1).substr(0, 6), "00:00:");
 
+    // How far the title moves on in `seconds` of real time, the unit running meanwhile.
+    auto TitleAdvanceIn = [&](int seconds) {
+        const int from = TitleSeconds(page);
+        const auto start = std::chrono::steady_clock::now();
+        unit.WaitFor(
+            [&] {
+                return std::chrono::steady_clock::now() - start >= std::chrono::seconds(seconds);
+            },
+            seconds * 1000 + 1000);
+        return TitleSeconds(page) - from;
+    };
     // Fast play: x2, then x4, without sound. Five seconds at x4 take the title about twenty
     // seconds on, its picture stepping on in the page's window.
     page->FitVideoWindow(false, true);
@@ -1808,12 +1819,7 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
     TapButton(unit, page->Button(MV_BTN_SPEED));
     ASSERT_EQ(page->m_bySpeed, 2);
     EXPECT_EQ(ActionF(unit), 0x70702u);
-    const int from = TitleSeconds(page);
-    const auto fastFrom = std::chrono::steady_clock::now();
-    unit.WaitFor(
-        [&] { return std::chrono::steady_clock::now() - fastFrom >= std::chrono::seconds(5); },
-        6000);
-    const int advanced = TitleSeconds(page) - from;
+    const int advanced = TitleAdvanceIn(5);
     EXPECT_GE(advanced, 15);
     EXPECT_LE(advanced, 25);
     EXPECT_EQ(page->m_bySpeed, 2);
@@ -1837,12 +1843,7 @@ TEST(MoviePage, ADiscMenuTakesOneTapWhereTheScreenShowsItsButton) {
     EXPECT_WAVE_OUT(card, 0);
     TapButton(unit, page->Button(MV_BTN_PLAY));
     ASSERT_EQ(page->Player()->GetStatus(), IKvPlayer::STATUS_PLAYING);
-    const int normalFrom = TitleSeconds(page);
-    const auto normalStart = std::chrono::steady_clock::now();
-    unit.WaitFor(
-        [&] { return std::chrono::steady_clock::now() - normalStart >= std::chrono::seconds(3); },
-        4000);
-    const int normal = TitleSeconds(page) - normalFrom;
+    const int normal = TitleAdvanceIn(3);
     EXPECT_GE(normal, 2);
     EXPECT_LE(normal, 4);
 

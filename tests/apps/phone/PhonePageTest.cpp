@@ -62,6 +62,19 @@ protected:
         m_unit = std::make_unique<HeadUnit>(options);
         ASSERT_TRUE(m_unit->Start()) << "exit status " << m_unit->StartStatus();
     }
+    // A module paired and connected, the unit started and, with `open`, the phone page shown on
+    // the front seat; the page has read the module's state.
+    void StartConnected(bool open = true) {
+        emu::BTModuleSettings settings;
+        settings.paired = true;
+        settings.connected = true;
+        Start(&settings);
+        ASSERT_TRUE(Page() && Page()->Skinned());
+        if (open)
+            Open(0, APPTYPE_PHONE);
+        Settle();
+        ASSERT_EQ(Page()->BTState(), PH_BT_CONNECTED);
+    }
     void TearDown() override {
         m_unit.reset();
         m_module.reset();
@@ -652,14 +665,9 @@ TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
     m_pulseServer = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
     plat::SetCaptureSource(std::string("pulsesrc device=") + testsupport::PulseServer::Sink() +
                            ".monitor");
-    emu::BTModuleSettings settings;
-    settings.paired = true;
-    settings.connected = true;
-    Start(&settings);
+    StartConnected();
+    ASSERT_FALSE(HasFatalFailure());
     CPhone* page = Page();
-    ASSERT_TRUE(page && page->Skinned());
-    Open(0, APPTYPE_PHONE);
-    Settle();
     for (int d : {0, 3, 0, 1, 2, 3, 4, 5, 6})
         Tap(PH_DIGIT_0 + d);
     Tap(PH_DIAL);
@@ -693,15 +701,9 @@ TEST_F(PhonePage, RecordsDuringACallAndStopsByItselfAfterAMinute) {
 TEST_F(PhonePage, RecOnAMuteInputLeavesThePageAnsweringWhileItWaits) {
     // A source that starts and never delivers a sound.
     plat::SetCaptureSource("audiotestsrc is-live=true ! valve drop=true");
-    emu::BTModuleSettings settings;
-    settings.paired = true;
-    settings.connected = true;
-    Start(&settings);
+    StartConnected();
+    ASSERT_FALSE(HasFatalFailure());
     CPhone* page = Page();
-    ASSERT_TRUE(page && page->Skinned());
-    Open(0, APPTYPE_PHONE);
-    Settle();
-    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
     CKernel* k = m_unit->Kernel();
 
     // The start waits for the input on its own thread: the page takes taps meanwhile.
@@ -753,14 +755,9 @@ TEST_F(PhonePage, RecOnAMuteInputLeavesThePageAnsweringWhileItWaits) {
 }
 
 TEST_F(PhonePage, AnIncomingCallAsksToAcceptOrRejectOverTheMusicPageOfTheFrontSeat) {
-    emu::BTModuleSettings settings;
-    settings.paired = true;
-    settings.connected = true;
-    Start(&settings);
+    StartConnected(false);
+    ASSERT_FALSE(HasFatalFailure());
     CPhone* page = Page();
-    ASSERT_TRUE(page && page->Skinned());
-    Settle();
-    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
 
     // The call comes while the music page shows on the front seat: the phone page comes up
     // with the question; the rear seat stays where it is and asks nothing.
@@ -842,15 +839,9 @@ TEST_F(PhonePage, AnIncomingCallAsksToAcceptOrRejectOverTheMusicPageOfTheFrontSe
 }
 
 TEST_F(PhonePage, EditsThePhoneBookThroughTheKeyboardPageAndKeepsTheFileSorted) {
-    emu::BTModuleSettings settings;
-    settings.paired = true;
-    settings.connected = true;
-    Start(&settings);
+    StartConnected();
+    ASSERT_FALSE(HasFatalFailure());
     CPhone* page = Page();
-    ASSERT_TRUE(page && page->Skinned());
-    Open(0, APPTYPE_PHONE);
-    Settle();
-    ASSERT_EQ(page->BTState(), PH_BT_CONNECTED);
     EXPECT_FALSE(ShowsField(PH_KB_NAME));
     EXPECT_FALSE(page->EditMode());
     Tap(PH_PHONE_ENTRY);
