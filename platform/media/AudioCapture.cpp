@@ -47,21 +47,6 @@ void TuneSource(GstElement* element) {
     }
 }
 
-void TuneSources(GstElement* source) {
-    if (!GST_IS_BIN(source)) {
-        TuneSource(source);
-        return;
-    }
-    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(source));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        TuneSource(GST_ELEMENT(g_value_get_object(&item)));
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
-}
-
 std::vector<std::string> SplitNames(const std::string& text) {
     std::vector<std::string> out;
     size_t start = 0;
@@ -121,25 +106,13 @@ bool InputEnabled(GstElement* element) {
 
 // The source's inputs (its elements that take nothing from another), each with its state.
 void ReportInputs(GstElement* source, const AudioCapture::Report& report) {
-    auto one = [&](GstElement* element) {
+    ForEachElement(source, [&](GstElement* element) {
         if (element->numsinkpads > 0 || GST_IS_BIN(element))
             return;
         report("Input pin: " + InputName(element));
         if (InputEnabled(element))
             report("\tENABLED");
-    };
-    if (!GST_IS_BIN(source)) {
-        one(source);
-        return;
-    }
-    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(source));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        one(GST_ELEMENT(g_value_get_object(&item)));
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
+    });
 }
 
 // The encoders' settings for speech: a steady bit rate, which the AVI index handles well.
@@ -284,7 +257,7 @@ struct AudioCapture::Impl {
             Release();
             return false;
         }
-        TuneSources(source);
+        ForEachElement(source, &TuneSource);
         gst_bin_add(GST_BIN(pipeline), source);
 
         GstElement* enc = nullptr;

@@ -48,4 +48,19 @@ void StartGstreamerAhead() {
     std::call_once(once, [] { starter.thread = std::thread([] { EnsureGstreamer(); }); });
 }
 
+void ForEachElement(GstElement* element, const std::function<void(GstElement*)>& visit) {
+    if (!GST_IS_BIN(element)) {
+        visit(element);
+        return;
+    }
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(element));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        visit(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+}
+
 }  // namespace plat

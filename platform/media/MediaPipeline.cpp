@@ -63,18 +63,9 @@ void OnSinkElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
 }
 
 void TuneSinks(GstElement* output) {
-    if (!GST_IS_BIN(output)) {
-        TuneSink(output);
+    ForEachElement(output, &TuneSink);
+    if (!GST_IS_BIN(output))
         return;
-    }
-    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(output));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        TuneSink(GST_ELEMENT(g_value_get_object(&item)));
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
     g_signal_connect(output, "deep-element-added", G_CALLBACK(&OnSinkElementAdded), nullptr);
 }
 
