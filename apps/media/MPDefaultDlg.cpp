@@ -74,6 +74,7 @@ using mediapage::ListCurrent;
 using mediapage::NameOf;
 using mediapage::SameFolder;
 
+using mediapage::FindItem;
 using mediapage::FindRow;
 using mediapage::ListCountOf;
 
@@ -448,7 +449,7 @@ void CMPDefaultDlg::CompareWithPlaying() {
 
 // ---- Sources ---------------------------------------------------------------------------------
 
-void CMPDefaultDlg::ToggleSource() {
+void CMPDefaultDlg::ToggleSource(bool keepPlaylist) {
     CKernel* kernel = CKernel::Instance();
     if (!kernel)
         return;
@@ -478,7 +479,8 @@ void CMPDefaultDlg::ToggleSource() {
             plat::StrCopy(kernel->m_Settings.szCurrentPlaylist, row ? row->szName : u"");
     } else {
         m_bySourceMode = MP_SOURCE_FOLDERS;
-        kernel->m_Settings.szCurrentPlaylist[0] = 0;
+        if (!keepPlaylist)
+            kernel->m_Settings.szCurrentPlaylist[0] = 0;
         ShowFolderView();
         if (const UI_LIST_ROW* row = ListRowAt(DriveList())) {
             const UI_LIST_ROW copy = *row;
@@ -778,11 +780,7 @@ void CMPDefaultDlg::RunCdStep() {
     } else if (m_bCDStep[1]) {
         m_bCDStep[1] = 0;
         if (m_bySourceMode == MP_SOURCE_PLAYLISTS) {
-            // The toggle forgets the playlist; one that is to be kept is put back.
-            const std::u16string playlist = kernel ? kernel->m_Settings.szCurrentPlaylist : u"";
-            ToggleSource();
-            if (kernel && m_bKeepPlaylist)
-                plat::StrCopy(kernel->m_Settings.szCurrentPlaylist, playlist);
+            ToggleSource(m_bKeepPlaylist != 0);
         }
     } else if (m_bCDStep[2]) {
         m_bCDStep[2] = 0;
@@ -837,17 +835,10 @@ bool CMPDefaultDlg::OpenPlaylistOfPlaying() {
     if (!m_pPlaylistBox || !m_pPlaylistHandler)
         return false;
     auto holds = [&](const UI_LIST_ROW& r) {
-        IKvPlaylist* list = FindPlaylistNamed(r.szName);
-        const int count = ListCountOf(list);
-        for (int i = 0; i < count; ++i) {
-            char16_t* name = nullptr;
-            char16_t* folder = nullptr;
-            uint8_t type = 0;
-            if (list->GetItem(&name, &folder, &type, i) == RZ_OK && name && folder &&
-                JoinWide(folder, name) == m_strCurrentPath)
-                return true;
-        }
-        return false;
+        return FindItem(FindPlaylistNamed(r.szName),
+                        [&](const char16_t* name, const char16_t* folder) {
+                            return JoinWide(folder, name) == m_strCurrentPath;
+                        }) >= 0;
     };
     // The playlist it was started from first: the same song may stand in several.
     int row = -1;

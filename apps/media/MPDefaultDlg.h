@@ -97,8 +97,9 @@ public:
 
     // A tap on the drive list's current row.
     void OnDriveListTap();
-    // Folders <-> playlists.
-    void ToggleSource();
+    // Folders <-> playlists; the way to the folders forgets the current playlist unless it is
+    // to be kept.
+    void ToggleSource(bool keepPlaylist = false);
     // The lists again after a drive change, with the current file reselected.
     void RefreshLists();
     // Opens and plays the file list's current row.

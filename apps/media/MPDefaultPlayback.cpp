@@ -31,6 +31,7 @@ using KvUserInterface::IKvText;
 
 namespace {
 
+using mediapage::FindItem;
 using mediapage::FindRow;
 using mediapage::FolderOf;
 using mediapage::IsPlaceholderName;
@@ -173,18 +174,9 @@ bool CMPDefaultDlg::BuildPlayingList() {
 }
 
 int CMPDefaultDlg::PlayingIndexOf(const std::u16string& name, const std::u16string& folder) {
-    int count = 0;
-    if (!m_pPlayingList || m_pPlayingList->GetCount(&count) != RZ_OK)
-        return -1;
-    for (int i = 0; i < count; ++i) {
-        char16_t* n = nullptr;
-        char16_t* f = nullptr;
-        uint8_t type = 0;
-        if (m_pPlayingList->GetItem(&n, &f, &type, i) == RZ_OK && n && f && name == n &&
-            SameFolder(folder, f))
-            return i;
-    }
-    return -1;
+    return FindItem(m_pPlayingList, [&](const char16_t* n, const char16_t* f) {
+        return name == n && SameFolder(folder, f);
+    });
 }
 
 bool CMPDefaultDlg::NextEntry(IKvPlaylist* list, uint8_t how, std::u16string& name,

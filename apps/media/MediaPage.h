@@ -81,6 +81,21 @@ int FindRow(KvUserInterface::IKvListbox* list, F match) {
     return -1;
 }
 
+// The first item of `playlist` whose name and folder `match`, or -1.
+template <typename F>
+int FindItem(KvMultimedia::IKvPlaylist* playlist, F match) {
+    const int count = ListCountOf(playlist);
+    for (int i = 0; i < count; ++i) {
+        char16_t* name = nullptr;
+        char16_t* folder = nullptr;
+        uint8_t type = 0;
+        if (playlist->GetItem(&name, &folder, &type, i) == RZ_OK && name && folder &&
+            match(name, folder))
+            return i;
+    }
+    return -1;
+}
+
 // A row that stands for no file of its own ("No Files", "Play VCD", "Play DVD").
 bool IsPlaceholderName(const std::u16string& name);
 // `playlist` emptied and filled with the file rows of `files`, its current item the list's

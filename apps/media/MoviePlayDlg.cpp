@@ -80,20 +80,11 @@ void LogPlay(const std::u16string& path) {
 
 // Makes `name` in `folder` the current entry of `playlist`.
 void MakeCurrent(IKvPlaylist* playlist, const std::u16string& name, const std::u16string& folder) {
-    if (!playlist)
-        return;
-    int count = 0;
-    playlist->GetCount(&count);
-    for (int i = 0; i < count; ++i) {
-        char16_t* n = nullptr;
-        char16_t* f = nullptr;
-        uint8_t type = 0;
-        if (playlist->GetItem(&n, &f, &type, i) == RZ_OK && n && f &&
-            SamePath(JoinWide(f, n), JoinWide(folder, name))) {
-            playlist->SetCurrentIndex(i);
-            return;
-        }
-    }
+    const int i = mediapage::FindItem(playlist, [&](const char16_t* n, const char16_t* f) {
+        return SamePath(JoinWide(f, n), JoinWide(folder, name));
+    });
+    if (i >= 0)
+        playlist->SetCurrentIndex(i);
 }
 
 }  // namespace moviepage
@@ -193,8 +184,6 @@ bool CMoviePlayDlg::SetSkin(uint8_t seat, plat::ui::WindowId mainWnd, uint8_t ap
     CKernel* kernel = CKernel::Instance();
     if (!kernel || !kernel->m_pRoot)
         return false;
-    // Models without the setup view have no button for it.
-    m_bDvdSetupAvailable = kernel->m_bModelP;
     if (!mediapage::MakeLists(m_pListbox[0], m_pListbox[1], MEDIA_KIND_MOVIE, m_pDriveHandler,
                               m_pFileHandler) ||
         !mediapage::MakePlayback(&m_pPlayer, m_pContainer))
@@ -220,8 +209,11 @@ bool CMoviePlayDlg::LoadSkin() {
     const mediapage::MediaSkin skin{SkinPath(MV_SKIN_FILE), SkinPath(MV_SKIN_FOLDER),
                                     m_bySeat == 1};
     pageui::LoadBackground(m_pBackground, skin.file, skin.folder);
+    // Models without the setup view have no button for it.
+    const CKernel* kernel = CKernel::Instance();
+    const bool setupView = !kernel || kernel->m_bModelP;
     for (int i = 0; i < MV_BTN_COUNT; ++i) {
-        if (i == MV_BTN_DVD_SETUP && !m_bDvdSetupAvailable) {
+        if (i == MV_BTN_DVD_SETUP && !setupView) {
             ReleaseAndClear(m_pButtons[i]);
             continue;
         }
@@ -230,8 +222,6 @@ bool CMoviePlayDlg::LoadSkin() {
     }
     for (int i : {MV_BTN_PAUSE, MV_BTN_SPEED, MV_BTN_SAVE, MV_BTN_EXIT})
         m_pButtons[i]->Show(0);
-    if (IKvButton* b = Button(MV_BTN_DVD_SETUP))
-        b->Show(1);
     for (int i : {MV_BTN_VOL_ICON, MV_BTN_RATIO, MV_BTN_SPEED}) {
         m_pButtons[i]->SetFixedFrame(1);
         m_pButtons[i]->SetFrame(0);

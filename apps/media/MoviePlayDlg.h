@@ -162,7 +162,6 @@ public:
     uint8_t m_bySpeed = 0;
     uint8_t m_byAspect = 0;
     uint8_t m_bDvdSetupMode = 0;
-    uint8_t m_bDvdSetupAvailable = 1;
     uint8_t m_bVideoShown = 0;
     uint8_t m_bFullScreen = 0;
     uint8_t m_bTicking = 0;

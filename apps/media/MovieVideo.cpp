@@ -468,9 +468,13 @@ void CMoviePlayDlg::OnTick() {
             }
         }
         // The selected drive's volume can be read again, or no longer (the setup view's rows
-        // are no drives).
-        if (!m_bDvdSetupMode) {
-            const UI_LIST_ROW* drive = ListRowAt(DriveList());
+        // are no drives). The disc's row is left to the disc watch above: reading the disc
+        // every second would keep it spinning and the drive busy.
+        const UI_LIST_ROW* drive = m_bDvdSetupMode ? nullptr : ListRowAt(DriveList());
+        const bool disc =
+            drive && m_DriveSnapshot.chDvd &&
+            plat::ToLowerAscii(drive->szFolder[0]) == plat::ToLowerAscii(m_DriveSnapshot.chDvd);
+        if (!m_bDvdSetupMode && !disc) {
             const uint8_t readable =
                 drive && drive->szFolder[0] &&
                         plat::Drives().GetVolumeInformation(drive->szFolder[0], nullptr, nullptr)

@@ -11,9 +11,6 @@ namespace {
 
 // The device type the drive query answers for a DVD drive; kept in the log line.
 constexpr unsigned kFileDeviceDvd = 0x33;
-// The power goes soon after the ignition: the end of the session waits no longer than this
-// for a disc that udisks2 or the kernel is still mounting.
-constexpr uint32_t kDriveStopWaitMs = 250;
 
 bool EqualNoCase(const std::string& a, const char* b) {
     return plat::StrCmpNoCase(plat::Utf8ToUtf16(a), plat::Utf8ToUtf16(b)) == 0;
@@ -205,15 +202,18 @@ bool CKernelDrives::CheckDrivesPeriodic() {
     RetrieveDrive();
     if (IsMediaPresent())
         DetectDiscType();
-    // A disc nobody mounted: whether the drive layer could mount it, or why its files cannot
-    // be listed.
-    for (const std::string& note : plat::Drives().TakeNotes())
-        WriteLog("%s", note.c_str());
+    LogDriveNotes();
     return true;
 }
 
 void CKernelDrives::StopDrives() {
-    plat::StopDriveMounting(kDriveStopWaitMs);
+    plat::Drives().StopMounting();
+    LogDriveNotes();
+}
+
+void CKernelDrives::LogDriveNotes() {
+    // A disc nobody mounted: whether the drive layer could mount it, or why its files cannot
+    // be listed.
     for (const std::string& note : plat::Drives().TakeNotes())
         WriteLog("%s", note.c_str());
 }

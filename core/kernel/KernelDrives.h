@@ -102,6 +102,9 @@ public:
     DRIVE_SNAPSHOT m_PrevDriveInfo;  // as last reported by CheckDiscChange
 
 private:
+    // What the drive layer has to say since it was last asked, into the log.
+    void LogDriveNotes();
+
     IDriveHost* m_pDriveHost = nullptr;
     bool m_bDriveScanned = false;       // the first scan fixed the presence flags
     bool m_bSuppressAutoLaunch = true;  // the disc found at start does not launch

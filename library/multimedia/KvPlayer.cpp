@@ -214,12 +214,16 @@ RZRESULT CKvPlayer::OpenFile(const char16_t* path, uint8_t mediaType) {
     return RZ_OK;
 }
 
-RZRESULT CKvPlayer::Close() {
-    // Tearing the engine down stops it and waits for its threads: no stop, seek or fixed
-    // sleeps are needed first.
+void CKvPlayer::DropGraph() {
     m_pGraph.reset();
     m_wPendingStreams = 0;
     StopDVDStepping();
+}
+
+RZRESULT CKvPlayer::Close() {
+    // Tearing the engine down stops it and waits for its threads: no stop, seek or fixed
+    // sleeps are needed first.
+    DropGraph();
     m_pVideoWindow->SetVisible(false);
     m_bDVDReady = false;
     m_dvdDisc = plat::DvdDisc();
@@ -586,9 +590,7 @@ RZRESULT CKvPlayer::GetGraph(void** out) {
 RZRESULT CKvPlayer::OpenDVD() {
     if (m_byStatus != STATUS_NONE)
         Close();
-    m_pGraph.reset();
-    m_wPendingStreams = 0;
-    StopDVDStepping();
+    DropGraph();
     m_dvdDisc = plat::DvdDisc();
     m_byMediaType = MEDIA_DVD;
     m_bHasVideo = 1;
@@ -1106,9 +1108,7 @@ RZRESULT CKvPlayer::SetDVDDirectory(const char16_t* path) {
         return RZ_FAIL;
     m_byMediaType = MEDIA_DVD;
     if (path && *path) {
-        m_pGraph.reset();
-        m_wPendingStreams = 0;
-        StopDVDStepping();
+        DropGraph();
         m_dvdDisc = plat::DvdDisc();
         m_strDVDSource = plat::DvdSourcePath(plat::NativePath(path));
         m_eLastDomain = DVD_DOMAIN_Stop;

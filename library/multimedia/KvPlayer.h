@@ -139,6 +139,8 @@ private:
     // must not add up). Only in a title; a menu, another title or its end stop it.
     bool StartDVDStepping();
     void StopDVDStepping();
+    // The engine torn down with what was waiting on it: streams still to come, fast play.
+    void DropGraph();
     void StepDVD();
     RZRESULT GetStreams(bool audio, char16_t (*names)[KV_STREAM_NAME_CHARS], uint32_t* count,
                         uint32_t* current, int* disabled);

@@ -656,17 +656,19 @@ struct MediaPipeline::Impl {
         gst_object_unref(pad);
     }
 
-    bool DoSeek(int64_t ns, double newRate) {
+    // An exact seek waits until the pipeline has settled at the new place; a quick one lands
+    // where the stream allows and returns at once.
+    bool DoSeek(int64_t ns, double newRate, bool exact = true) {
         if (!pipeline)
             return false;
         const int before = errors.load();
         eos = false;
-        if (!gst_element_seek(
-                pipeline, newRate, GST_FORMAT_TIME,
-                static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                GST_SEEK_TYPE_SET, ns < 0 ? 0 : ns, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
+        const GstSeekFlags flags = static_cast<GstSeekFlags>(
+            GST_SEEK_FLAG_FLUSH | (exact ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_NONE));
+        if (!gst_element_seek(pipeline, newRate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                              ns < 0 ? 0 : ns, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
             return false;
-        return Settle(before, kSettleTimeoutMs, false);
+        return !exact || Settle(before, kSettleTimeoutMs, false);
     }
 };
 
@@ -816,13 +818,7 @@ bool MediaPipeline::Seek(int64_t ns) {
 }
 
 bool MediaPipeline::SeekAhead(int64_t ns) {
-    Impl& d = *m_impl;
-    if (!d.pipeline)
-        return false;
-    d.eos = false;
-    return gst_element_seek(d.pipeline, d.rate, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
-                            GST_SEEK_TYPE_SET, ns < 0 ? 0 : ns, GST_SEEK_TYPE_NONE,
-                            GST_CLOCK_TIME_NONE) != FALSE;
+    return m_impl->DoSeek(ns, m_impl->rate, false);
 }
 
 bool MediaPipeline::SetRate(double rate) {

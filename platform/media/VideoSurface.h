@@ -5,8 +5,9 @@
 // Why a shared library of its own (libVideoWindows.so): the program and libVantrel.so each link
 // their own static copy of platform/, and a player lives in the library's copy while the
 // windows it draws into live in the program's. The video windows and their registry are the one
-// piece of platform state both copies must see, so this file alone is built once, as a shared
-// library both link; every other part of platform/ stays private to each copy. The window
+// piece of platform state both copies must see, so this file is built once, as a shared
+// library both link; so is the drive map (sys/DrivesApi.h), and every other part of platform/
+// stays private to each copy. The window
 // layer learns of new frames through a listener it sets, so no static state of the window
 // layer itself is shared.
 #pragma once

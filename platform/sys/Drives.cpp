@@ -36,7 +36,8 @@ constexpr char16_t kFirstStorageLetter = u'E';
 // A data disc whose root could not be read is tried this often, once a refresh, before it
 // is left alone until it leaves (a bad disc is not to be read over and over).
 constexpr int kDiscReadTries = 3;
-// How long the end of a map waits for a disc being mounted.
+// How long the end of the session (or of a map) waits for a disc that udisks2 or the kernel is
+// still mounting: the power goes soon after the ignition.
 constexpr uint32_t kMountStopWaitMs = 250;
 
 std::string ReadTrimmed(const std::string& path) {
@@ -406,9 +407,9 @@ DriveMap::~DriveMap() {
         m_probe->UnmountOwnFolder(own.second);
 }
 
-void DriveMap::StopMounting(uint32_t waitMs) {
+void DriveMap::StopMounting() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    StopMountingLocked(waitMs);
+    StopMountingLocked(kMountStopWaitMs);
 }
 
 void DriveMap::StopMountingLocked(uint32_t waitMs) {
@@ -899,12 +900,6 @@ DriveMap& Drives() {
 void SetDriveProbe(std::unique_ptr<DriveProbe> probe) {
     std::lock_guard<std::mutex> lock(g_drivesMutex);
     g_drives = probe ? std::make_unique<DriveMap>(std::move(probe)) : nullptr;
-}
-
-void StopDriveMounting(uint32_t waitMs) {
-    std::lock_guard<std::mutex> lock(g_drivesMutex);
-    if (g_drives)
-        g_drives->StopMounting(waitMs);
 }
 
 // ---- disc files ----

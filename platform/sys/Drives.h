@@ -183,10 +183,10 @@ public:
     // What the drive layer has to say since the last call (a disc it mounted, or why it could
     // not): lines for the unit's log.
     std::vector<std::string> TakeNotes();
-    // The end of the session: a disc being mounted is called back and waited for at most
-    // `waitMs` of real time, then left behind (it touches nothing the map keeps). A later
-    // refresh may mount again.
-    void StopMounting(uint32_t waitMs);
+    // The end of the session: a disc being mounted is called back and waited for at most a
+    // quarter of a second of real time, then left behind (it touches nothing the map keeps).
+    // A later refresh may mount again.
+    void StopMounting();
 
 private:
     struct Entry {
@@ -242,8 +242,6 @@ private:
 PLAT_DRIVES_API DriveMap& Drives();
 // Replaces the process-wide map (tests); null goes back to the real machine.
 PLAT_DRIVES_API void SetDriveProbe(std::unique_ptr<DriveProbe> probe);
-// StopMounting on the process-wide map, when there is one.
-PLAT_DRIVES_API void StopDriveMounting(uint32_t waitMs);
 
 // The 44-byte entry the system has always shown for an audio track ("Track01.cda").
 PLAT_DRIVES_API std::vector<uint8_t> MakeCdaEntry(const AudioTrack& track, uint32_t discSerial);
