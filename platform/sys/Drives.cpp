@@ -630,7 +630,6 @@ void DriveMap::UpdateOpticalLocked(Entry& e) {
     const DiscStatus status = m_probe->Disc(device);
     UpdateAudioFolderLocked(e, status);
     e.info.unmountedData = false;
-    e.volume = DiscVolume();
     auto read = std::find_if(m_discsRead.begin(), m_discsRead.end(),
                              [&](const DiscRead& r) { return r.device == device; });
     if (status != DiscStatus::Data) {
@@ -658,14 +657,21 @@ void DriveMap::UpdateOpticalLocked(Entry& e) {
         read->ok = m_probe->ReadDisc(device, read->volume);
     }
     if (read->ok) {
-        e.volume = read->volume;
         e.info.unmountedData = true;
-        RequestMountLocked(e);
+        RequestMountLocked(e, read->volume);
     }
 }
 
-void DriveMap::RequestMountLocked(const Entry& e) {
-    const std::pair<std::string, uint32_t> disc(e.info.device, e.volume.serial);
+const DiscVolume* DriveMap::DiscReadLocked(const Entry* e) const {
+    if (!e || !e->info.unmountedData)
+        return nullptr;
+    auto read = std::find_if(m_discsRead.begin(), m_discsRead.end(),
+                             [&](const DiscRead& r) { return r.device == e->info.device; });
+    return read != m_discsRead.end() && read->ok ? &read->volume : nullptr;
+}
+
+void DriveMap::RequestMountLocked(const Entry& e, const DiscVolume& volume) {
+    const std::pair<std::string, uint32_t> disc(e.info.device, volume.serial);
     if (std::find(m_mountTried.begin(), m_mountTried.end(), disc) != m_mountTried.end())
         return;
     std::shared_ptr<Mounting> mount = m_mount;
@@ -681,7 +687,7 @@ void DriveMap::RequestMountLocked(const Entry& e) {
         scratch.empty() ? "" : JoinPath(scratch, "disc-" + BaseName(e.info.device));
     const std::string device = e.info.device;
     const std::string what = FormatNarrow("%c: data disc \"%s\"", static_cast<char>(e.info.letter),
-                                          e.volume.label.c_str());
+                                          volume.label.c_str());
     if (m_mounter.joinable())
         m_mounter.join();  // done: it was no longer running
     std::shared_ptr<DriveProbe> probe = m_probe;
@@ -803,10 +809,10 @@ bool DriveMap::ListRoot(char16_t letter, std::vector<std::string>& names) {
     DriveInfo info = Info(letter);
     if (info.unmountedData) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        Entry* e = FindLocked(letter);
-        if (!e || !e->info.unmountedData)
+        const DiscVolume* volume = DiscReadLocked(FindLocked(letter));
+        if (!volume)
             return false;
-        names = e->volume.rootNames;
+        names = volume->rootNames;
     } else {
         if (info.root.empty())
             return false;
@@ -829,13 +835,13 @@ bool DriveMap::GetVolumeInformation(char16_t letter, std::u16string* label, uint
     DriveInfo info = Info(letter);
     if (info.unmountedData) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        Entry* e = FindLocked(letter);
-        if (!e || !e->info.unmountedData)
+        const DiscVolume* volume = DiscReadLocked(FindLocked(letter));
+        if (!volume)
             return false;
         if (label)
-            *label = Utf8ToUtf16(e->volume.label);
+            *label = Utf8ToUtf16(volume->label);
         if (serial)
-            *serial = e->volume.serial;
+            *serial = volume->serial;
         return true;
     }
     if (info.root.empty())

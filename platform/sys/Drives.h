@@ -193,7 +193,6 @@ private:
         DriveInfo info;
         std::string key;
         bool mounted = false;
-        DiscVolume volume;  // when info.unmountedData
     };
     // What was read from a data disc nobody mounted, kept until the disc leaves its drive.
     struct DiscRead {
@@ -215,7 +214,9 @@ private:
     void EnsureLoadedLocked();
     void UpdateAudioFolderLocked(Entry& e, DiscStatus status);
     void UpdateOpticalLocked(Entry& e);
-    void RequestMountLocked(const Entry& e);
+    void RequestMountLocked(const Entry& e, const DiscVolume& volume);
+    // What was read from the disc of `e` when nobody mounted it; null otherwise.
+    const DiscVolume* DiscReadLocked(const Entry* e) const;
     void ReleaseOwnMountsLocked();
     void StopMountingLocked(uint32_t waitMs);
     Entry* FindLocked(char16_t letter);
