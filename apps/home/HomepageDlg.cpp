@@ -181,7 +181,6 @@ bool CHomepageDlg::LoadTexts(const std::u16string& ini) {
         if (t.section)
             (*t.slot)->LoadLayout(ini.c_str(), t.section);
     }
-    m_pTitle->SetText(kernel->m_Language[MSG_HOMEPAGE]);
     m_pTimeText->SetRect(655, 425 + offset, 140, 35);
     m_pTimeText->SetFont(14, 255, 79, 35);
     m_pAmPmText->SetRect(740, 427 + offset, 50, 32);

@@ -200,13 +200,10 @@ void CBTModule::QueryBTModule() {
     } else {
         ++m_iQueryFailures;
         if (m_iQueryFailures > kMaxQueryFailures || lost) {
-            m_bComReady = false;
-            m_bConnected = false;
             m_bPaired = false;
             m_bNoAnswer = true;
-            LinkDown();
             // Closed as well, so that the page's reopen really opens the port again.
-            m_Port.Close();
+            DropLink();
         }
         WriteLog("CBTModule::QueryBTModule() - Not verified yet");
     }
@@ -387,8 +384,7 @@ void CBTModule::CloseHandle() {
     LinkDown();
 }
 
-void CBTModule::LostDevice() {
-    WriteLog("CBTModule: the module is gone, port closed");
+void CBTModule::DropLink() {
     {
         std::lock_guard<std::mutex> hold(m_Lock);
         m_Port.Close();
@@ -397,6 +393,11 @@ void CBTModule::LostDevice() {
     m_bComReady = false;
     m_bConnected = false;
     LinkDown();
+}
+
+void CBTModule::LostDevice() {
+    WriteLog("CBTModule: the module is gone, port closed");
+    DropLink();
     // Nothing more will come of a download that was under way; what came is kept.
     if (m_iDownloadState == BT_DOWNLOAD_LINES)
         m_iDownloadState = BT_DOWNLOAD_IDLE;
@@ -405,14 +406,7 @@ void CBTModule::LostDevice() {
 void CBTModule::ClosePort() {
     Send("c0");
     Send("x0");
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        m_Port.Close();
-        m_Lines.Reset();
-    }
-    m_bConnected = false;
-    LinkDown();
-    m_bComReady = false;
+    DropLink();
     WriteLog("void CBTModule::ClosePort()");
 }
 

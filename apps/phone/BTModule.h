@@ -145,6 +145,8 @@ private:
     void ClearCall();
     // A call cannot outlive the link: no call, no ring, no caller.
     void LinkDown();
+    // The port closed, and the link and any call with it.
+    void DropLink();
     // The device went away under us: closed as a module that is gone.
     void LostDevice();
 

@@ -135,30 +135,27 @@ CCallRecorder::CCallRecorder(CCaptureGraph& graph)
     : m_Graph(graph), m_pShared(std::make_shared<Shared>()) {}
 
 CCallRecorder::~CCallRecorder() {
-    if (m_eState == State::Starting)
+    if (m_bStarting)
         m_pShared->cancel = true;
-    else if (m_eState == State::Recording)
+    else if (m_bRecording)
         RequestStop();
-    std::unique_lock<std::mutex> hold(m_pShared->mutex);
-    m_pShared->done.wait(hold, [this] { return m_pShared->pending == 0; });
-}
-
-void CCallRecorder::OnRecButton() {
-    switch (m_eState) {
-        case State::Starting:
-            m_pShared->cancel = true;
-            break;
-        case State::Recording:
-            RequestStop();
-            break;
-        case State::Idle:
-            RequestStart();
-            break;
+    // The outcomes are taken as well: a start that sounded before the call-off reached it is
+    // stopped here, or its graph would run on and its file stay incomplete.
+    while (!Settle()) {
     }
 }
 
+void CCallRecorder::OnRecButton() {
+    if (m_bStarting)
+        m_pShared->cancel = true;
+    else if (m_bRecording)
+        RequestStop();
+    else
+        RequestStart();
+}
+
 void CCallRecorder::RequestStart() {
-    m_eState = State::Starting;
+    m_bStarting = true;
     m_pShared->cancel = false;
     // The day of the press names the file.
     const plat::SystemTime day = plat::GetClock().Local();
@@ -181,7 +178,6 @@ void CCallRecorder::RequestStart() {
 }
 
 void CCallRecorder::RequestStop() {
-    m_eState = State::Idle;
     m_bRecording = false;
     m_bBlink = false;
     CCaptureGraph* graph = &m_Graph;
@@ -204,9 +200,10 @@ CCallRecorder::Event CCallRecorder::Poll() {
     switch (next.first) {
         case Event::InitFailed:
             m_bCaptureReady = false;
-            m_eState = State::Idle;
+            m_bStarting = false;
             break;
         case Event::Started:
+            m_bStarting = false;
             m_bCaptureReady = true;
             m_strRecordFile = next.second;
             if (m_pShared->cancel.load()) {
@@ -214,14 +211,13 @@ CCallRecorder::Event CCallRecorder::Poll() {
                 RequestStop();
                 return Event::None;
             }
-            m_eState = State::Recording;
             m_bRecording = true;
             m_iRecordSeconds = 0;
             m_bBlink = false;
             break;
         case Event::StartFailed:
             m_bCaptureReady = m_Graph.IsReady();
-            m_eState = State::Idle;
+            m_bStarting = false;
             break;
         default:
             break;

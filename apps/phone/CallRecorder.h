@@ -34,7 +34,8 @@ public:
     };
 
     explicit CCallRecorder(CCaptureGraph& graph = GetCaptureGraph());
-    // A running recording is ended and its file completed; a start still waiting is called off.
+    // A running recording is ended and its file completed; a start still waiting is called off,
+    // and one whose input sounded before the call-off reached it is ended like a running one.
     ~CCallRecorder();
     CCallRecorder(const CCallRecorder&) = delete;
     CCallRecorder& operator=(const CCallRecorder&) = delete;
@@ -51,7 +52,7 @@ public:
     // Something asked of the graph's thread is not done yet.
     bool Busy() const;
     // A start waits for the input's first sound.
-    bool Starting() const { return m_eState == State::Starting; }
+    bool Starting() const { return m_bStarting; }
     // Waits (up to `timeoutMs`) until the graph's thread has done all that was asked, then
     // takes the outcomes; false on time-out.
     bool Settle(int timeoutMs = 15000);
@@ -64,7 +65,6 @@ public:
     std::u16string m_strRecordFile;  // the last recording's stored path
 
 private:
-    enum class State { Idle, Starting, Recording };
     struct Shared;
 
     void RequestStart();
@@ -72,7 +72,8 @@ private:
 
     CCaptureGraph& m_Graph;
     std::shared_ptr<Shared> m_pShared;
-    State m_eState = State::Idle;
+    // A start was asked for and its outcome not yet taken; m_bRecording tells the rest.
+    bool m_bStarting = false;
 };
 
 // The day's recordings in `nativeFolder`: the highest sequence number of the files named

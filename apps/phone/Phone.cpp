@@ -918,9 +918,8 @@ void CPhone::Render(plat::Canvas* hdc) {
         RenderWithoutSkin(hdc);
         return;
     }
-    // The base draws the volume number once; the mute button only follows the kernel's mute.
+    // The base draws the volume number and sets the mute button from the kernel's mute.
     CVelkoraAppDlg::Render(hdc);
-    m_pButtons[PH_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
     for (IKvButton* b : m_pButtons)
         b->Draw(hdc, 0, 0);
     // The editor's field buttons are the fields' frames: their texts go over them.
@@ -990,11 +989,10 @@ void CPhone::FillPhonebookRows() {
 
 void CPhone::LoadPhonebook() {
     FillPhonebookRows();
-    // The last entry is chosen: its number is the one Dial takes.
+    // The last entry is chosen: its number is the one Dial takes. An empty book leaves the
+    // refilled list without a selection.
     if (m_Book.Count() > 0)
         SelectRow(static_cast<int>(m_Book.Count()) - 1);
-    else if (m_pListbox[0])
-        m_pListbox[0]->SetCurrentIndex(-1);
 }
 
 void CPhone::SavePhonebook() {

@@ -132,8 +132,6 @@ void CAUXDlg::Render(plat::Canvas* hdc) {
         return;
     }
     CVelkoraAppDlg::Render(hdc);
-    if (CKernel* kernel = CKernel::Instance())
-        m_pButton[AUX_VOL_ICON]->SetFrame(kernel->m_bMute.load() ? 1 : 0);
     for (int i = 0; i < AUX_BUTTON_COUNT; ++i)
         if (HasButton(i))
             m_pButton[i]->Draw(hdc, 0, 0);

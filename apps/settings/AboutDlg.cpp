@@ -146,8 +146,12 @@ void CAboutDlg::OnLButtonDown(int x, int y) {
 
 void CAboutDlg::OnMouseMove(int, int) {
     // A moving pen only changes the look: the release decides by where it lands, so a pen that
-    // trembles on OK still leaves.
-    if (m_bSkinned && m_bOkPressed) {
+    // trembles on OK still leaves. The first move repaints; the rest find the button normal.
+    if (!m_bSkinned || !m_bOkPressed)
+        return;
+    uint8_t state = KvUserInterface::BUTTON_NORMAL;
+    m_pOk->GetState(&state);
+    if (state == KvUserInterface::BUTTON_PRESSED) {
         m_pOk->SetNormal();
         InvalidateOwner();
     }

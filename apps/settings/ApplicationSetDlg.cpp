@@ -362,7 +362,6 @@ void CApplicationSetDlg::Render(plat::Canvas* hdc) {
         return;
     }
     CVelkoraAppDlg::Render(hdc);
-    m_pButtons[AS_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
     for (IKvButton* b : m_pButtons)
         b->Draw(hdc, 0, 0);
     m_pListbox[0]->Draw(hdc);

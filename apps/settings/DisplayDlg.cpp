@@ -511,7 +511,6 @@ void CDisplayDlg::Render(plat::Canvas* hdc) {
         return;
     }
     CVelkoraAppDlg::Render(hdc);
-    m_pButtons[DD_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
     for (IKvButton* b : m_pButtons)
         b->Draw(hdc, 0, 0);
     for (auto* list : m_pListbox)

@@ -225,7 +225,6 @@ void CDualSetDlg::Render(plat::Canvas* hdc) {
     for (int n = 0; n < m_byRowsPerPage; ++n)
         if (m_pLabel[n])
             m_pLabel[n]->Draw(hdc);
-    m_pButton[DUALSET_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
     for (IKvButton* button : m_pButton)
         button->Draw(hdc, 0, 0);
     m_pListbox[0]->Draw(hdc);

@@ -294,9 +294,9 @@ void CInternetServiceDlg::Render(plat::Canvas* hdc) {
         RenderWithoutSkin(hdc);
         return;
     }
-    // The common frame: background, frame images, the clock and the volume number.
+    // The common frame: background, frame images, the clock, the volume number and the mute
+    // button's look.
     CVelkoraAppDlg::Render(hdc);
-    m_pMuteButton->SetFrame(m_bMute ? 1 : 0);
     for (auto* b : m_pButtons)
         b->Draw(hdc, 0, 0);
     if (CKernel* kernel = CKernel::Instance())

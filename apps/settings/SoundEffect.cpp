@@ -913,7 +913,6 @@ void CSoundEffect::Render(plat::Canvas* hdc) {
         m_pStatus->Draw(hdc);
     } else if (m_bVisible) {
         CVelkoraAppDlg::Render(hdc);
-        m_pButtons[SE_VOL_ICON]->SetFrame(m_bMute ? 1 : 0);
         for (IKvButton* b : m_pButtons)
             b->Draw(hdc, 0, 0);
         for (auto* list : m_pListbox)

@@ -448,8 +448,6 @@ void CSystemSetDlg::Render(plat::Canvas* hdc) {
         return;
     }
     CVelkoraAppDlg::Render(hdc);
-    if (CKernel* kernel = CKernel::Instance())
-        m_pButton[SYSSET_VOL_ICON]->SetFrame(kernel->m_bMute.load() ? 1 : 0);
     for (IKvButton* button : m_pButton)
         if (button)
             button->Draw(hdc, 0, 0);
@@ -560,12 +558,9 @@ void CSystemSetDlg::OnSave() {
     kernel->m_Settings.iDelayOff = m_iDelayOff;
     kernel->m_Settings.iAccHold = m_iAccHold;
     SetAccHoldTimer();
-    if (LeftList())
-        LeftList()->SetDisabled(1);
     kernel->SaveSettings();
     kernel->LoadLanguage();
-    plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, (kReturnTag << 16) | m_byShowParam);
-    InvalidateOwner();
+    ReturnToCaller();
 }
 
 void CSystemSetDlg::SetAccHoldTimer() {
@@ -611,9 +606,13 @@ void CSystemSetDlg::ReadPowerTimers() {
 }
 
 void CSystemSetDlg::OnBack() {
+    m_iPendingLanguage = m_iCurrentLanguage;
+    ReturnToCaller();
+}
+
+void CSystemSetDlg::ReturnToCaller() {
     if (LeftList())
         LeftList()->SetDisabled(1);
-    m_iPendingLanguage = m_iCurrentLanguage;
     plat::ui::SendMessage(m_hMainWnd, WM_SWITCH_APP, m_bySeat, (kReturnTag << 16) | m_byShowParam);
     InvalidateOwner();
 }

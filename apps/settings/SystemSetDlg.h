@@ -127,6 +127,8 @@ public:
     std::u16string m_strLastMessage;
 
 private:
+    // Back to the page that opened this one, its left list disabled.
+    void ReturnToCaller();
     void ShowMessage(const std::u16string& text);
     void SetTimeTexts();
     void SetValueText(bool edited);

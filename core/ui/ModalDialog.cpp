@@ -104,18 +104,14 @@ int CModalDialog::RunHere() {
     params.topMost = true;
     if (!Create(params))
         return IDCANCEL;
-    // A box holds its owner (a seat): no pen until it is answered; the other seat goes on.
-    // A dialog over a dialog leaves the owner to the one that disabled it.
-    const bool ownerDisabled =
-        m_bHoldsOwner && m_hParent != plat::ui::kNoWindow && plat::ui::IsWindowEnabled(m_hParent);
-    if (ownerDisabled)
-        plat::ui::EnableWindow(m_hParent, false);
     int result = IDCANCEL;
-    if (OnInitDialog())
-        result = plat::ui::RunModalLoop(Id());
-    OnEndDialog();
-    if (ownerDisabled)
-        plat::ui::EnableWindow(m_hParent, true);
+    {
+        // A box holds its owner (a seat): no pen until it is answered; the other seat goes on.
+        const plat::ui::OwnerHold hold(m_bHoldsOwner ? m_hParent : plat::ui::kNoWindow);
+        if (OnInitDialog())
+            result = plat::ui::RunModalLoop(Id());
+        OnEndDialog();
+    }
     Destroy();
     return result;
 }

@@ -252,7 +252,7 @@ void CVelkoraAppDlg::Render(plat::Canvas* hdc) {
         m_pTimeText->Draw(hdc);
     if (m_pAmPmText)
         m_pAmPmText->Draw(hdc);
-    RenderVolume(hdc, nullptr);
+    RenderVolume(hdc, m_pMuteButton);
 }
 
 void CVelkoraAppDlg::RenderVolume(plat::Canvas* hdc, KvUserInterface::IKvButton* muteButton) {

@@ -52,6 +52,8 @@ public:
     virtual bool IsVisible();
     // From the seat's tick (30 ms): the clock.
     virtual void OnTick();
+    // The frame images, the clock and the volume; the page's mute button, when it has one,
+    // shows the mute state.
     virtual void Render(plat::Canvas* hdc);
     virtual void SetSeat(uint8_t seat);
     virtual void UpdateVolume(bool repaint);

@@ -86,15 +86,14 @@ public:
         params.title = m_caption;
         if (!Create(params))
             return m_buttons.front().result;
-        // The owner takes no pen until the box is answered.
-        const bool ownerDisabled = owner != kNoWindow && IsWindowEnabled(owner);
-        if (ownerDisabled)
-            EnableWindow(owner, false);
-        SetTimer(Id(), kEndWatchTimer, kEndWatchMs);
-        int result = RunModalLoop(Id());
-        KillTimer(Id(), kEndWatchTimer);
-        if (ownerDisabled)
-            EnableWindow(owner, true);
+        int result;
+        {
+            // The owner takes no pen until the box is answered.
+            const OwnerHold hold(owner);
+            SetTimer(Id(), kEndWatchTimer, kEndWatchMs);
+            result = RunModalLoop(Id());
+            KillTimer(Id(), kEndWatchTimer);
+        }
         Destroy();
         return result;
     }

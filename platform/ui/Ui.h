@@ -168,6 +168,19 @@ int RunModalLoop(WindowId id);
 // Ends the modal loop of `id` (also when called before the loop starts); any thread.
 bool EndModal(WindowId id, int result);
 
+// A modal box's hold on its owner: the owner takes no pen while the hold lives. An owner that is
+// already disabled (a box over a box) is left to the hold that disabled it.
+class OwnerHold {
+public:
+    explicit OwnerHold(WindowId owner);
+    ~OwnerHold();
+    OwnerHold(const OwnerHold&) = delete;
+    OwnerHold& operator=(const OwnerHold&) = delete;
+
+private:
+    WindowId m_owner = kNoWindow;  // the owner this hold disabled, enabled again at its end
+};
+
 // From now on sends and posts fail at once, pending sends fail, loops return and timers stop.
 // The program calls it when its main loop has ended, before it joins its worker threads.
 void BeginShutdown();

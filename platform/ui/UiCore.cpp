@@ -267,11 +267,13 @@ void DispatchSent(std::unique_lock<std::mutex>& lock, SentItem* item) {
 
 void DispatchPosted(std::unique_lock<std::mutex>& lock, Item& item) {
     Window* obj = nullptr;
+    bool enabled = false;
     if (item.target != kNoWindow) {
         auto rec = FindLocked(item.target);
         if (!rec || !rec->obj)
             return;
         obj = rec->obj;
+        enabled = rec->enabled;
     }
     lock.unlock();
     switch (item.kind) {
@@ -284,7 +286,7 @@ void DispatchPosted(std::unique_lock<std::mutex>& lock, Item& item) {
                 item.task();
             break;
         case Item::Pen:
-            if (obj && IsWindowEnabled(item.target))
+            if (obj && enabled)
                 Dispatcher::Pen(obj, item.pen, item.pt);
             break;
         case Item::Close:
@@ -795,6 +797,18 @@ bool IsWindowEnabled(WindowId id) {
     std::lock_guard<std::mutex> lock(S().mutex);
     auto rec = FindLocked(id);
     return rec && rec->enabled;
+}
+
+OwnerHold::OwnerHold(WindowId owner) {
+    if (owner != kNoWindow && IsWindowEnabled(owner)) {
+        m_owner = owner;
+        EnableWindow(owner, false);
+    }
+}
+
+OwnerHold::~OwnerHold() {
+    if (m_owner != kNoWindow)
+        EnableWindow(m_owner, true);
 }
 
 bool IsWindowVisible(WindowId id) {

@@ -218,6 +218,16 @@ TEST_F(CallRecorder, RecordingsOfADayAreNumberedAboveTheHighestAndNeverOverwritt
     ASSERT_TRUE(m_rec.Settle());
     EXPECT_EQ(Name(), "20260305_008.wma");
     EXPECT_TRUE(testsupport::DescribeMedia(Recorded()).ok);
+
+    // A recorder that goes once its start has sounded, before the page took the outcome, still
+    // ends that recording: no capture runs on, and the file is complete.
+    {
+        CCallRecorder leaving(m_graph);
+        leaving.OnRecButton();
+        ASSERT_TRUE(testsupport::WaitFor([&] { return !leaving.Busy(); }));
+    }
+    EXPECT_FALSE(m_graph.IsRunning());
+    EXPECT_TRUE(testsupport::DescribeMedia(Folder() + "/20260305_009.wma").ok);
 }
 
 TEST_F(CallRecorder, AMissingMp3EncoderGivesTheNextOne) {
